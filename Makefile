@@ -1,0 +1,38 @@
+# A thin wrapper over CMake presets and ctest.
+.PHONY: build test run deps test-release test-asan test-fuzz bench windows format clean
+
+JOBS ?= $(shell nproc)
+
+deps:
+	./scripts/install-deps
+
+build:
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+test: deps build test-release test-asan test-fuzz
+
+test-release: build
+	ctest --preset release -j $(JOBS)
+
+test-asan:
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+test-fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	ctest --preset fuzz -j $(JOBS)
+
+run: deps build
+	./build/release/kelvora --help
+
+bench: build
+	@for b in build/release/bench/*_bench; do echo "== $$b"; $$b; done
+
+format:
+	clang-format -i $$(git ls-files '*.cc' '*.h')
+
+clean:
+	rm -rf build

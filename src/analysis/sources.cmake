@@ -1,0 +1,3 @@
+target_sources(kelvora_core PRIVATE
+  src/analysis/main_analysis.cc
+)

@@ -1,0 +1,6 @@
+target_sources(kelvora_core PRIVATE
+  src/entry/host_state.cc
+  src/entry/output_commands.cc
+  src/entry/sub.cc
+  src/entry/workbook_template.cc
+)

@@ -1,0 +1,45 @@
+// Wrappers over any host back end that forward every member to the wrapped
+// object, except the members a test has told to fail: a refused paste, a
+// protected sheet, a failing property. Member names are
+// "<Interface>.<Member>", for example "Worksheet.PasteSpecial",
+// "Range.SetValues", "Range.ClearContents", "Application.SetScreenUpdating".
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "host/host.h"
+
+namespace kelvora::host {
+
+class FaultPlan {
+ public:
+  // Makes `member` fail with the given error from its `after`-th call on
+  // (counted from 0), every time.
+  void Fail(const std::string& member, int after = 0, int32_t number = 1004,
+            const std::string& description = "The host refused the call");
+  void Clear() {
+    faults_.clear();
+    calls_.clear();
+  }
+  // Called by the wrappers before forwarding; throws when the member fails.
+  void Check(const std::string& member);
+  int calls(const std::string& member) const;
+
+ private:
+  struct Fault {
+    int after;
+    int32_t number;
+    std::string description;
+  };
+  std::map<std::string, Fault> faults_;
+  std::map<std::string, int> calls_;
+};
+
+std::shared_ptr<Application> WrapApplication(std::shared_ptr<Application> target,
+                                             std::shared_ptr<FaultPlan> plan);
+std::shared_ptr<Workbook> WrapWorkbook(std::shared_ptr<Workbook> target,
+                                       std::shared_ptr<FaultPlan> plan);
+
+}  // namespace kelvora::host

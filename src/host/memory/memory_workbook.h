@@ -1,0 +1,197 @@
+// The in-memory back end of the host layer: a workbook that behaves like the
+// spreadsheet host for every member the engine uses (value coercion on write,
+// number formats, End, Sort order, ClearContents, HTML paste, Min, Trim).
+// It is the test double of the engine and the model under the workbook-file
+// back end, which loads a file into it and saves it back.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace kelvora::host::memory {
+
+inline constexpr int32_t kMaxRows = 1048576;
+inline constexpr int32_t kMaxCols = 16384;
+
+// A rectangle of cells, 1-based and inclusive.
+struct Area {
+  int32_t top = 1, left = 1, bottom = 1, right = 1;
+  int32_t rows() const { return bottom - top + 1; }
+  int32_t cols() const { return right - left + 1; }
+  friend bool operator==(const Area&, const Area&) = default;
+};
+
+// Parses "A1", "$B$7", "A17:B65016". Returns nothing for anything else.
+std::optional<Area> ParseA1Area(const std::u16string& address);
+// Column number of letters ("A" = 1, "XFD" = 16384); 0 when invalid.
+int32_t ColumnNumber(std::u16string_view letters);
+std::u16string ColumnLetters(int32_t col);
+
+// One cell. `style` indexes the workbook's style table (0 is General).
+// `formula` is kept as loaded (without "="); the engine never writes one.
+struct Cell {
+  Value value;
+  std::u16string formula;
+  uint32_t style = 0;
+  // Set when the engine wrote or cleared the cell since the workbook was
+  // loaded; the file back end rewrites only such cells.
+  bool written = false;
+};
+
+class MemoryWorkbook;
+class MemoryApplication;
+
+class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<MemoryWorksheet> {
+ public:
+  MemoryWorksheet(MemoryWorkbook* book, std::u16string code_name, std::u16string name);
+
+  // Worksheet
+  std::u16string CodeName() override { return code_name_; }
+  std::u16string Name() override { return name_; }
+  std::unique_ptr<Range> GetRange(const std::u16string& address_or_name) override;
+  void Activate() override;
+  void PasteSpecial(const std::u16string& format, bool link, bool display_as_icon,
+                    bool no_html_formatting) override;
+
+  // Direct access for back ends and tests. Cells outside the sheet's grid are
+  // a programming error; reading an untouched cell gives an empty cell.
+  const Cell& cell(int32_t row, int32_t col) const;
+  Cell& MutableCell(int32_t row, int32_t col);
+  // Raw write of a value, without coercion and without marking it written
+  // (used by loaders and test set-up).
+  void PutValue(int32_t row, int32_t col, Value v);
+  // Sets the number format of a block ("@" for Text, "General", "0.00", ...).
+  void SetNumberFormat(const Area& area, const std::u16string& format);
+  std::u16string NumberFormat(int32_t row, int32_t col) const;
+
+  // Highest row / column holding any cell record (0 when none).
+  int32_t UsedRows() const;
+  int32_t UsedCols() const { return static_cast<int32_t>(columns_.size()); }
+  // Rows of column `col` that hold a record (0 when none).
+  int32_t ColumnLength(int32_t col) const;
+
+  void set_code_name(std::u16string c) { code_name_ = std::move(c); }
+  void set_name(std::u16string n) { name_ = std::move(n); }
+  MemoryWorkbook* book() const { return book_; }
+  // The selected cell (row, col) of this sheet.
+  std::pair<int32_t, int32_t> selection() const { return selection_; }
+  void set_selection(int32_t row, int32_t col) { selection_ = {row, col}; }
+
+  // Helpers for MemoryRange.
+  bool IsFilled(int32_t row, int32_t col) const;
+  void WriteCoerced(int32_t row, int32_t col, const Value& v);
+  void ClearCell(int32_t row, int32_t col);
+  void SortArea(const Area& area, int32_t key_col, int order);
+
+ private:
+  MemoryWorkbook* book_;
+  std::u16string code_name_;
+  std::u16string name_;
+  std::vector<std::vector<Cell>> columns_;  // columns_[col-1][row-1]
+  std::pair<int32_t, int32_t> selection_{1, 1};
+};
+
+// Defined name: a block of one sheet.
+struct DefinedName {
+  std::u16string name;
+  std::weak_ptr<MemoryWorksheet> sheet;
+  Area area;
+};
+
+class MemoryWorkbook : public Workbook {
+ public:
+  explicit MemoryWorkbook(MemoryApplication* app = nullptr);
+
+  std::vector<std::shared_ptr<Worksheet>> Worksheets() override;
+
+  // Adds a sheet at the end and returns it.
+  std::shared_ptr<MemoryWorksheet> AddSheet(const std::u16string& code_name,
+                                            const std::u16string& name);
+  const std::vector<std::shared_ptr<MemoryWorksheet>>& sheets() const { return sheets_; }
+  std::shared_ptr<MemoryWorksheet> SheetByCodeName(const std::u16string& code_name) const;
+
+  // Workbook-level names; lookup is case-insensitive as in the host.
+  void DefineName(const std::u16string& name, const std::shared_ptr<MemoryWorksheet>& sheet,
+                  const Area& area);
+  const DefinedName* FindName(const std::u16string& name) const;
+  const std::vector<DefinedName>& names() const { return names_; }
+
+  MemoryWorksheet* active_sheet() const { return active_; }
+  void set_active_sheet(MemoryWorksheet* s) { active_ = s; }
+
+  // Style table: style 0 is General. A style here only carries its number
+  // format; the file back end keeps a style's other formatting itself.
+  uint32_t StyleWithNumberFormat(const std::u16string& format, uint32_t based_on = 0);
+  const std::u16string& StyleNumberFormat(uint32_t style) const;
+  // Replaces the style table (the file back end maps file styles 1:1).
+  void SetStyleTable(std::vector<std::u16string> number_formats);
+  size_t style_count() const { return style_formats_.size(); }
+  // Styles derived by StyleWithNumberFormat: (base style, format) -> style.
+  const std::map<std::pair<uint32_t, std::u16string>, uint32_t>& derived_styles() const {
+    return derived_;
+  }
+
+  MemoryApplication* app() const { return app_; }
+  void set_app(MemoryApplication* app) { app_ = app; }
+
+ private:
+  MemoryApplication* app_;
+  std::vector<std::shared_ptr<MemoryWorksheet>> sheets_;
+  std::vector<DefinedName> names_;
+  MemoryWorksheet* active_ = nullptr;
+  std::vector<std::u16string> style_formats_{u"General"};
+  std::map<std::pair<uint32_t, std::u16string>, uint32_t> derived_;
+};
+
+class MemoryWorksheetFunction : public WorksheetFunction {
+ public:
+  double Min(double a, double b) override { return a < b ? a : b; }
+  std::u16string Trim(const std::u16string& text) override { return TrimSpaces(text); }
+};
+
+// The application: its settings are recorded so that tests can see them, and
+// it holds the HTML that a paste takes (the host's clipboard for pastes).
+class MemoryApplication : public Application {
+ public:
+  MemoryApplication();
+
+  std::shared_ptr<WorksheetFunction> GetWorksheetFunction() override;
+  void SetScreenUpdating(bool on) override;
+  void SetDisplayAlerts(bool on) override;
+  void SetCutCopyMode(bool on) override;
+  void SetCellDragAndDrop(bool on) override;
+
+  bool screen_updating() const { return screen_updating_; }
+  bool display_alerts() const { return display_alerts_; }
+  bool cell_drag_and_drop() const { return cell_drag_and_drop_; }
+  // Every property write in order, as "ScreenUpdating=false".
+  const std::vector<std::string>& property_log() const { return property_log_; }
+  void clear_property_log() { property_log_.clear(); }
+
+  // What a paste finds on the clipboard: HTML (a page or a clipboard fragment
+  // with StartFragment/EndFragment markers), or nothing.
+  void set_clipboard_html(std::optional<std::string> html) { clipboard_html_ = std::move(html); }
+  const std::optional<std::string>& clipboard_html() const { return clipboard_html_; }
+
+ private:
+  bool screen_updating_ = true;
+  bool display_alerts_ = true;
+  bool cell_drag_and_drop_ = true;
+  std::vector<std::string> property_log_;
+  std::optional<std::string> clipboard_html_;
+  std::shared_ptr<MemoryWorksheetFunction> function_;
+};
+
+// Converts clipboard HTML into the grid of typed values that a paste puts at
+// the selection (numbers where the text reads as one, texts otherwise, empty
+// cells where the table has none). Nothing when the HTML holds nothing
+// pasteable. Implemented in html_paste.cc.
+std::optional<Table> ConvertClipboardHtml(std::string_view html);
+
+}  // namespace kelvora::host::memory

@@ -1,0 +1,87 @@
+// Scripted platform services for tests and for the command-line tool's
+// non-interactive runs: a clipboard held in memory, a message box that records
+// every message and answers from a script, and a locale that records calls.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/platform.h"
+
+namespace kelvora::host {
+
+class ScriptedClipboard : public Clipboard {
+ public:
+  std::u16string GetText() override { return text_; }
+  void SetText(const std::u16string& text) override;
+
+  void set_text(std::u16string t) { text_ = std::move(t); }
+  const std::u16string& text() const { return text_; }
+  // When set, SetText fails as a busy clipboard does.
+  void set_fail_writes(bool fail) { fail_writes_ = fail; }
+  int writes() const { return writes_; }
+
+ private:
+  std::u16string text_;
+  bool fail_writes_ = false;
+  int writes_ = 0;
+};
+
+struct ShownMessage {
+  std::u16string text;
+  std::u16string caption;
+  int32_t style;
+};
+
+class ScriptedMessageBox : public MessageBox {
+ public:
+  int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override;
+
+  // Answers given in order; when none is left, OK (1) for boxes without Yes
+  // and No, else `default_answer`.
+  void QueueAnswer(int32_t button) { answers_.push_back(button); }
+  void set_default_answer(int32_t button) { default_answer_ = button; }
+  const std::vector<ShownMessage>& shown() const { return shown_; }
+  void clear() { shown_.clear(); }
+
+ private:
+  std::deque<int32_t> answers_;
+  int32_t default_answer_ = 7;
+  std::vector<ShownMessage> shown_;
+};
+
+class RecordingLocale : public Locale {
+ public:
+  void SetShortDateFormat(uint32_t lcid, const std::string& format) override {
+    calls_.push_back({lcid, format});
+  }
+  struct Call {
+    uint32_t lcid;
+    std::string format;
+  };
+  const std::vector<Call>& calls() const { return calls_; }
+
+ private:
+  std::vector<Call> calls_;
+};
+
+// All three, installed as the current thread's platform while alive; the
+// previous platform comes back on destruction.
+class ScopedScriptedPlatform {
+ public:
+  ScopedScriptedPlatform();
+  ~ScopedScriptedPlatform();
+  ScopedScriptedPlatform(const ScopedScriptedPlatform&) = delete;
+  ScopedScriptedPlatform& operator=(const ScopedScriptedPlatform&) = delete;
+
+  ScriptedClipboard clipboard;
+  ScriptedMessageBox messages;
+  RecordingLocale locale;
+
+ private:
+  Platform previous_;
+};
+
+}  // namespace kelvora::host

@@ -1,0 +1,17 @@
+target_sources(kelvora_core PRIVATE
+  src/host/convert.cc
+  src/host/error.cc
+  src/host/fault_injection.cc
+  src/host/host.cc
+  src/host/keyed_set.cc
+  src/host/platform.cc
+  src/host/scripted_platform.cc
+  src/host/value.cc
+  src/host/memory/memory_workbook.cc
+)
+if(KELVORA_FILE_HOST)
+  target_sources(kelvora_core PRIVATE src/host/memory/html_paste.cc)
+  include(src/host/xlsx/sources.cmake OPTIONAL)
+else()
+  target_sources(kelvora_core PRIVATE src/host/memory/html_paste_unavailable.cc)
+endif()

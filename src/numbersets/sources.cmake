@@ -1,0 +1,3 @@
+target_sources(kelvora_core PRIVATE
+  # (filled by the subsystem)
+)

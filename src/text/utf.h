@@ -1,0 +1,18 @@
+// Conversions between the engine's UTF-16 texts and UTF-8 at the edges
+// (files, the terminal, command-line arguments).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvora {
+
+// Invalid UTF-8 sequences become U+FFFD; nothing is dropped silently.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// Lone surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// ASCII-only helper for literals in code: every byte becomes one code unit.
+std::u16string Ascii(std::string_view ascii);
+
+}  // namespace kelvora

@@ -1,0 +1,4 @@
+target_sources(kelvora_tests PRIVATE
+  entry/sub_test.cc
+  entry/output_commands_test.cc
+)

@@ -1,0 +1,6 @@
+target_sources(kelvora_tests PRIVATE
+  host/convert_test.cc
+  host/keyed_set_test.cc
+  host/memory_workbook_test.cc
+  host/fault_injection_test.cc
+)

@@ -1,0 +1,5 @@
+target_sources(kelvora_tests PRIVATE
+  text/telex_test.cc
+  text/message_test.cc
+  text/utf_test.cc
+)
