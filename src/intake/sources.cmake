@@ -1,3 +1,4 @@
 target_sources(kelvora_core PRIVATE
   src/intake/intake_commands.cc
+  src/intake/result_store.cc
 )

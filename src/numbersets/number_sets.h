@@ -30,3 +30,26 @@ std::u16string SortTripleList(std::u16string_view list);
 bool IsSetSizeAllowed(const std::u16string& kind_name, int32_t size);
 
 }  // namespace kelvora::numbersets
+
+#include <bitset>
+
+namespace kelvora::numbersets {
+
+// The fast form of the builders for callers that build many sets: the same
+// set, as a table of 10^W flags, plus what it cost.
+struct FlagSet {
+  int width = 0;
+  int32_t count = 0;         // numbers in the set (= the size asked for)
+  int32_t digests = 0;       // digests computed (passes)
+  int32_t compressions = 0;  // SHA-256 block compressions those digests ran
+  std::bitset<1000> flags;   // flags[n] is set when n is in the set
+  // The set text, equal to what BuildDigitSet/BuildPairSet/BuildTripleSet
+  // return for the same seed and size.
+  std::u16string Text() const;
+};
+
+// Builds the set of width 1, 2 or 3 into `out` (cleared first). A size
+// outside 1..10^W fails like the builders.
+void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out);
+
+}  // namespace kelvora::numbersets

@@ -16,3 +16,19 @@ class CSHA256 {
 };
 
 }  // namespace kelvora::numbersets
+
+namespace kelvora::numbersets {
+
+// Compression back ends: portable C++ and the x86 SHA extensions. The best
+// available one is chosen once, at first use; tests may force one.
+enum class Sha256Backend { kPortable, kShaNi };
+bool ShaNiAvailable();
+Sha256Backend CurrentSha256Backend();
+// Forces a back end (not thread-safe; for tests and benchmarks). Returns false
+// and changes nothing when kShaNi is asked for on a processor without it.
+bool SetSha256Backend(Sha256Backend backend);
+
+// One compression of a 64-byte block into `state` with the current back end.
+void Sha256Compress(uint32_t state[8], const uint8_t block[64]);
+
+}  // namespace kelvora::numbersets
