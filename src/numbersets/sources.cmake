@@ -1,3 +1,4 @@
 target_sources(kelvora_core PRIVATE
-  # (filled by the subsystem)
+  src/numbersets/number_sets.cc
+  src/numbersets/sha256.cc
 )
