@@ -1,8 +1,20 @@
-// The statistics run of the Main command.
+// The statistics run of the Main command and its second stage.
 #pragma once
 
 namespace kelvora::analysis {
 
+// Clears the outputs on MainSheet (D3:L5, D9:L11, O3:V10002), reads the store
+// and the first parameter block B1:B4, backtests methods 1 to 3 and writes
+// the method table D3:L5, the heading D1 and the marks from O3; then runs
+// SecondAnalysis when B6 holds exactly "ON". Too few draws (last row below
+// 50) or parameters the run cannot use show a message and end the run.
+// Screen updating and alerts are off while it runs and on again afterwards,
+// also when it fails; a failure is passed on to the caller.
 void Main();
+
+// The second stage: the parameter block B7:B10, the method table D9:L11 and
+// the marks from T3. Expects Main to have cleared its outputs; parameters it
+// cannot use show the stage's own message and leave its outputs empty.
+void SecondAnalysis();
 
 }  // namespace kelvora::analysis

@@ -1,3 +1,5 @@
 target_sources(kelvora_core PRIVATE
+  src/analysis/backtest.cc
   src/analysis/main_analysis.cc
+  src/analysis/worker_pool.cc
 )

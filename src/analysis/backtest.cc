@@ -1,0 +1,298 @@
+#include "analysis/backtest.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "analysis/worker_pool.h"
+#include "host/convert.h"
+#include "host/error.h"
+#include "numbersets/number_sets.h"
+#include "numbersets/sha256.h"
+
+namespace kelvora::analysis {
+
+namespace {
+
+// How a kind row turns a draw into a seed and a tested draw into a pattern.
+struct KindRule {
+  int width;
+  const char16_t* suffix;  // nullptr: the parameter text positionOrSuffix
+  int start;               // pattern: characters from `start` on (1-based) ...
+  int length;              // ... `length` of them; 0: the row-6 rule
+};
+
+const KindRule& RuleOf(int kind_row) {
+  static const KindRule kRules[6] = {
+      {2, u"TienNhi", 1, 2},   // 1: first two digits
+      {2, u"", 4, 2},          // 2: last two digits
+      {3, u"TienTam", 1, 3},   // 3: first three digits
+      {3, u"TrungTam", 2, 3},  // 4: middle three digits
+      {3, u"", 3, 3},          // 5: last three digits
+      {1, nullptr, 0, 0},      // 6: one digit at a position, or any digit
+  };
+  if (kind_row < 1 || kind_row > 6) ThrowInvalidProcedureCall();
+  return kRules[kind_row - 1];
+}
+
+// The characters from position `start` (1-based) on, `length` of them;
+// fewer when the text ends earlier, none when it is shorter than `start`.
+std::u16string Mid(const std::u16string& text, int start, int length) {
+  const size_t from = static_cast<size_t>(start - 1);
+  if (from >= text.size()) return {};
+  return text.substr(from, static_cast<size_t>(length));
+}
+
+// The rounded position of a numeric position text, or nothing when the
+// text does not read as a number.
+std::optional<double> RoundedPosition(const std::u16string& position_text) {
+  const auto d = host::ParseNumericText(position_text);
+  if (!d) return std::nullopt;
+  return std::nearbyint(*d);  // the default rounding mode: halves to even
+}
+
+// How the hit of one tested draw is decided once its set is built.
+enum : int16_t { kAlwaysHit = -1, kCompareText = -2 };
+
+// Everything the workers need, prepared on the calling thread.
+struct Plan {
+  int width = 0;
+  int32_t size = 0;
+  int32_t n = 0;
+  std::u16string suffix;
+  bool any_character = false;
+  std::vector<std::u16string> middle;   // [r]: draw text + result text of row r (1..n+1)
+  std::vector<int16_t> test;            // [i - 1]: flag index, kAlwaysHit or kCompareText
+  std::vector<std::u16string> pattern;  // [i - 1]: the pattern where test is kCompareText
+};
+
+Plan MakePlan(const host::Table& block, int32_t n, const AnalysisParameters& params, int kind_row) {
+  const KindRule& rule = RuleOf(kind_row);
+  if (n < 1 || block.rows() < n + 1 || block.cols() < 2) ThrowSubscriptOutOfRange();
+  Plan plan;
+  plan.width = rule.width;
+  plan.size = params.setSize;
+  plan.n = n;
+  plan.suffix = rule.suffix != nullptr ? std::u16string(rule.suffix) : params.positionOrSuffix;
+  const bool numeric_position =
+      rule.suffix == nullptr && host::ParseNumericText(params.positionOrSuffix).has_value();
+  plan.any_character = rule.suffix == nullptr && !numeric_position;
+
+  plan.middle.resize(static_cast<size_t>(n) + 2);
+  plan.test.resize(static_cast<size_t>(n));
+  plan.pattern.resize(static_cast<size_t>(n));
+  for (int32_t r = 1; r <= n + 1; ++r) {
+    const std::u16string result = host::ToText(block(r, 2));
+    plan.middle[static_cast<size_t>(r)] = host::ToText(block(r, 1)) + result;
+    if (r > n) break;
+    std::u16string pattern;
+    if (rule.suffix != nullptr) {
+      pattern = Mid(result, rule.start, rule.length);
+    } else if (numeric_position) {
+      pattern = PickCharacter(result, params.positionOrSuffix);
+    } else {
+      pattern = result;
+    }
+    int16_t test = kCompareText;
+    if (!plan.any_character) {
+      if (pattern.empty()) {
+        test = kAlwaysHit;
+      } else if (pattern.size() == static_cast<size_t>(plan.width) &&
+                 std::all_of(pattern.begin(), pattern.end(),
+                             [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+        // A set text is W-digit numbers joined by commas, so a run of W
+        // digits occurs in it exactly when it is one of its numbers.
+        int16_t value = 0;
+        for (char16_t c : pattern) value = static_cast<int16_t>(value * 10 + (c - u'0'));
+        test = value;
+      }
+    }
+    plan.test[static_cast<size_t>(r - 1)] = test;
+    if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
+  }
+  return plan;
+}
+
+struct MethodOutcome {
+  std::vector<uint8_t> hits;
+  std::u16string next_set;
+};
+
+// Builds the set of every row 1..n+1 once for each method of `methods`:
+// row 1's set is the next-draw set, row i + 1's set decides draw i.
+std::vector<MethodOutcome> RunPlan(const Plan& plan, const std::vector<int>& methods,
+                                   BacktestCost* cost) {
+  const int64_t rows = static_cast<int64_t>(plan.n) + 1;
+  const int64_t tasks = rows * static_cast<int64_t>(methods.size());
+  std::vector<MethodOutcome> out(methods.size());
+  for (auto& o : out) o.hits.assign(static_cast<size_t>(plan.n), 0);
+
+  // The digest back end is picked at its first use; pick it here, before
+  // any worker can race for it.
+  (void)numbersets::CurrentSha256Backend();
+
+  const int threads = AnalysisThreads();
+  struct alignas(64) WorkerCost {
+    int64_t sets = 0, digests = 0, compressions = 0;
+  };
+  std::vector<WorkerCost> costs(static_cast<size_t>(threads));
+
+  ParallelFor(tasks, 64, threads, [&](int64_t begin, int64_t end, int worker) {
+    numbersets::FlagSet set;
+    std::u16string seed;
+    WorkerCost& wc = costs[static_cast<size_t>(worker)];
+    for (int64_t t = begin; t < end; ++t) {
+      const size_t m = static_cast<size_t>(t / rows);
+      const int64_t r = t % rows + 1;
+      seed.assign(u"pp");
+      seed.push_back(static_cast<char16_t>(u'0' + methods[m]));
+      seed.append(plan.middle[static_cast<size_t>(r)]);
+      seed.append(plan.suffix);
+      numbersets::BuildSetFlags(plan.width, seed, plan.size, set);
+      ++wc.sets;
+      wc.digests += set.digests;
+      wc.compressions += set.compressions;
+      if (r == 1) {
+        out[m].next_set = set.Text();
+        continue;
+      }
+      const size_t i = static_cast<size_t>(r - 2);  // tested draw r - 1, 0-based
+      const int16_t test = plan.test[i];
+      bool hit;
+      if (test >= 0) {
+        hit = set.flags[static_cast<size_t>(test)];
+      } else if (test == kAlwaysHit) {
+        hit = true;
+      } else {
+        hit = TextContains(set.Text(), plan.pattern[i], plan.any_character);
+      }
+      out[m].hits[i] = hit ? 1 : 0;
+    }
+  });
+
+  if (cost != nullptr) {
+    for (const auto& wc : costs) {
+      cost->sets += wc.sets;
+      cost->digests += wc.digests;
+      cost->compressions += wc.compressions;
+    }
+  }
+  return out;
+}
+
+MethodResult MakeResult(int k, MethodOutcome&& outcome) {
+  MethodResult result;
+  const RunStatistics s = ComputeRunStatistics(outcome.hits);
+  result.values[0] = host::Value(k);
+  result.values[1] = host::Value(s.longest_hit_run);
+  result.values[2] = host::Value(s.current_hit_run);
+  result.values[3] = host::Value(s.longest_miss_run);
+  if (s.current_miss_run) result.values[4] = host::Value(*s.current_miss_run);
+  if (s.hits != 0) result.values[5] = host::Value(s.hits);
+  if (s.misses != 0) result.values[6] = host::Value(s.misses);
+  if (s.hit_rate) result.values[7] = host::Value(*s.hit_rate);
+  result.values[8] = host::Value(std::move(outcome.next_set));
+  result.hits = std::move(outcome.hits);
+  return result;
+}
+
+}  // namespace
+
+bool KindCellEquals(const host::Value& cell, const std::u16string& kind_name) {
+  switch (cell.type()) {
+    case host::ValueType::kText:
+      return cell.text() == kind_name;
+    case host::ValueType::kEmpty:
+      return kind_name.empty();
+    case host::ValueType::kError:
+      return false;
+    default:
+      return host::ToText(cell) == kind_name;
+  }
+}
+
+std::optional<int> FindKindRow(const host::Table& kind_texts, const std::u16string& kind_name) {
+  for (int row : {6, 2, 1, 5, 3, 4}) {
+    if (KindCellEquals(kind_texts.at(row, 1), kind_name)) return row;
+  }
+  return std::nullopt;
+}
+
+int KindWidth(int kind_row) { return RuleOf(kind_row).width; }
+
+bool KindParametersUsable(int kind_row, const AnalysisParameters& params) {
+  if (kind_row != 6) return true;
+  const auto position = RoundedPosition(params.positionOrSuffix);
+  return !position || *position >= 1;
+}
+
+std::u16string PickCharacter(std::u16string text, std::u16string position_text) {
+  const auto position = RoundedPosition(position_text);
+  if (!position) return text;
+  if (!(*position >= 1)) ThrowInvalidProcedureCall();
+  if (*position > static_cast<double>(text.size())) return {};
+  return std::u16string(1, text[static_cast<size_t>(*position) - 1]);
+}
+
+bool TextContains(std::u16string_view text, std::u16string_view pattern, bool any_character) {
+  if (!any_character) return text.find(pattern) != std::u16string_view::npos;
+  for (char16_t c : pattern) {
+    if (text.find(c) != std::u16string_view::npos) return true;
+  }
+  return false;
+}
+
+RunStatistics ComputeRunStatistics(std::span<const uint8_t> hits) {
+  RunStatistics s;
+  const int32_t n = static_cast<int32_t>(hits.size());
+  // The current miss run: the misses before the first hit, newest first.
+  int32_t current_miss = 0;
+  while (current_miss < n && hits[static_cast<size_t>(current_miss)] == 0) ++current_miss;
+  if (current_miss < n) s.current_miss_run = current_miss;
+  const int32_t c = s.current_miss_run.value_or(0);
+
+  int32_t hit_run = 0, miss_run = 0;
+  for (int32_t i = 1; i <= n; ++i) {
+    if (hits[static_cast<size_t>(i - 1)] != 0) {
+      ++s.hits;
+      ++hit_run;
+      // A miss run closed by this hit counts unless it is the current one.
+      if (miss_run > s.longest_miss_run && i > c + 2) s.longest_miss_run = miss_run;
+      miss_run = 0;
+    } else {
+      ++s.misses;
+      ++miss_run;
+      s.longest_hit_run = std::max(s.longest_hit_run, hit_run);
+      hit_run = 0;
+    }
+  }
+  // The run still open at the oldest tested draw always counts.
+  s.longest_miss_run = std::max(s.longest_miss_run, miss_run);
+  s.longest_hit_run = std::max(s.longest_hit_run, hit_run);
+  while (s.current_hit_run < n && hits[static_cast<size_t>(s.current_hit_run)] != 0) {
+    ++s.current_hit_run;
+  }
+  if (s.hits + s.misses > 0) {
+    s.hit_rate = static_cast<double>(s.hits) / static_cast<double>(s.hits + s.misses) * 100.0;
+  }
+  return s;
+}
+
+MethodResult BacktestMethod(const host::Table& block, int32_t n, const AnalysisParameters& params,
+                            int kind_row, int k, BacktestCost* cost) {
+  if (k < 1 || k > 9) ThrowInvalidProcedureCall();
+  const Plan plan = MakePlan(block, n, params, kind_row);
+  auto outcomes = RunPlan(plan, {k}, cost);
+  return MakeResult(k, std::move(outcomes[0]));
+}
+
+std::array<MethodResult, 3> BacktestMethods(const host::Table& block, int32_t n,
+                                            const AnalysisParameters& params, int kind_row,
+                                            BacktestCost* cost) {
+  const Plan plan = MakePlan(block, n, params, kind_row);
+  auto outcomes = RunPlan(plan, {1, 2, 3}, cost);
+  return {MakeResult(1, std::move(outcomes[0])), MakeResult(2, std::move(outcomes[1])),
+          MakeResult(3, std::move(outcomes[2]))};
+}
+
+}  // namespace kelvora::analysis

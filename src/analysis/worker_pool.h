@@ -1,0 +1,30 @@
+// A small pool of worker threads for the per-draw work of the analysis. Only
+// pure computation runs on the workers; every host call stays on the thread
+// that runs the command.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace kelvora::analysis {
+
+// The number of threads the analysis uses: the value set by
+// SetAnalysisThreads when it is above 0, else the environment variable
+// KELVORA_THREADS when it holds a positive whole number, else the machine's
+// hardware threads (at least 1). Never more than kMaxAnalysisThreads.
+inline constexpr int kMaxAnalysisThreads = 256;
+int AnalysisThreads();
+// 0 returns to the default. Results never depend on the count.
+void SetAnalysisThreads(int threads);
+
+// Splits [0, count) into chunks of `chunk` items (the last may be shorter)
+// and runs fn(begin, end, worker) for each chunk on up to `threads` threads,
+// the calling thread included; `worker` is in [0, threads) and no two calls
+// with the same worker run at the same time. Returns when every chunk has
+// run. When chunks throw, the chunks after the first failing one may be
+// skipped, and the exception of the lowest failing chunk is rethrown on the
+// calling thread, so which failure is reported does not depend on timing.
+void ParallelFor(int64_t count, int64_t chunk, int threads,
+                 const std::function<void(int64_t begin, int64_t end, int worker)>& fn);
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,4 @@
+target_sources(kelvora_tests PRIVATE
+  analysis/backtest_test.cc
+  analysis/main_analysis_test.cc
+)
