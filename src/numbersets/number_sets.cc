@@ -10,6 +10,13 @@
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
 
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define KELVORA_NUMBERSETS_X86 1
+#include <immintrin.h>
+#else
+#define KELVORA_NUMBERSETS_X86 0
+#endif
+
 namespace kelvora::numbersets {
 namespace {
 
@@ -41,10 +48,12 @@ constexpr PieceTexts MakePieceTexts() {
 }
 constexpr PieceTexts kPieceTexts = MakePieceTexts();
 
-// The set text of the numbers in `bits` (`count` of them), ascending, each
-// with exactly `width` digits, joined by ",".
-std::u16string SetText(int width, const SetBits& bits, int32_t count) {
-  if (count <= 0) return {};
+// The set text of the numbers in `bits`, ascending, each with exactly
+// `width` digits, joined by ",".
+std::u16string SetText(int width, const SetBits& bits) {
+  int32_t count = 0;
+  for (const uint64_t w : bits.words) count += std::popcount(w);
+  if (count == 0) return {};
   const size_t stride = static_cast<size_t>(width) + 1;
   std::u16string text(static_cast<size_t>(count) * stride + 4, u'\0');
   char16_t* out = text.data();
@@ -67,8 +76,9 @@ struct CoreResult {
   int32_t compressions = 0;
 };
 
-// The decimal digits of a 64-character hexadecimal digest, as values 0..9.
-inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[64]) {
+// The decimal digits of a 64-character hexadecimal digest, as values 0..9,
+// into `digits` (at least 72 bytes). Returns how many there are.
+inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[72]) {
   int n = 0;
   for (int i = 0; i < 64; ++i) {
     const uint8_t c = hex[i];
@@ -78,6 +88,55 @@ inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[64]) {
   return n;
 }
 
+#if KELVORA_NUMBERSETS_X86
+// For each 8-bit mask: the byte indexes of its set bits, in order, and their
+// count.
+struct CompactTable {
+  uint8_t index[256][8];
+  uint8_t count[256];
+};
+constexpr CompactTable MakeCompactTable() {
+  CompactTable t{};
+  for (int m = 0; m < 256; ++m) {
+    int n = 0;
+    for (int i = 0; i < 8; ++i)
+      if (m & (1 << i)) t.index[m][n++] = static_cast<uint8_t>(i);
+    for (int i = n; i < 8; ++i) t.index[m][i] = 0x80;  // shuffle in a zero
+    t.count[m] = static_cast<uint8_t>(n);
+  }
+  return t;
+}
+alignas(64) constexpr CompactTable kCompact = MakeCompactTable();
+
+// ExtractDigitValues with SSSE3, for processors with the SHA extensions
+// (which all have it).
+__attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[64],
+                                                             uint8_t digits[72]) {
+  const __m128i zero_char = _mm_set1_epi8('0');
+  const __m128i after_nine = _mm_set1_epi8(':');
+  uint64_t mask = 0;
+  __m128i values[4];
+  for (int k = 0; k < 4; ++k) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hex + 16 * k));
+    values[k] = _mm_sub_epi8(c, zero_char);
+    mask |= static_cast<uint64_t>(
+                static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmplt_epi8(c, after_nine))))
+            << (16 * k);
+  }
+  alignas(16) uint8_t v[64];
+  for (int k = 0; k < 4; ++k) _mm_store_si128(reinterpret_cast<__m128i*>(v + 16 * k), values[k]);
+  int n = 0;
+  for (int j = 0; j < 8; ++j) {
+    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
+    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + 8 * j));
+    const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.index[m]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
+    n += kCompact.count[m];
+  }
+  return n;
+}
+#endif
+
 template <int W>
 inline unsigned PieceAt(const uint8_t* d) {
   if constexpr (W == 1) return d[0];
@@ -85,61 +144,79 @@ inline unsigned PieceAt(const uint8_t* d) {
   if constexpr (W == 3) return d[0] * 100u + d[1] * 10u + d[2];
 }
 
-// Adds the windows of one pass. With `kMayFinish`, stops as soon as the set
-// holds `size` numbers and returns true; without it, the caller knows that
-// this pass cannot fill the set and every window is taken.
-template <int W, bool kMayFinish>
-inline bool AddWindows(const uint8_t* digits, int n, int32_t size, CoreResult& r) {
-  int32_t count = r.count;
+// Membership during a build: one byte per number, turned into bits at the end.
+struct SeenTable {
+  alignas(16) uint8_t seen[1024];
+};
+
+// Adds the windows of one pass; stops as soon as the set holds `size`
+// numbers and returns true.
+template <int W>
+inline bool AddWindows(const uint8_t* digits, int n, int32_t size, SeenTable& t, int32_t& count) {
+  int32_t c = count;
   for (int i = 0; i + W <= n; ++i) {
     const unsigned p = PieceAt<W>(digits + i);
-    uint64_t& word = r.bits.words[p >> 6];
-    const uint64_t bit = uint64_t{1} << (p & 63);
-    count += (word & bit) == 0 ? 1 : 0;
-    word |= bit;
-    if constexpr (kMayFinish) {
-      if (count == size) {
-        r.count = count;
-        return true;
-      }
+    c += t.seen[p] ^ 1;
+    t.seen[p] = 1;
+    if (c == size) {
+      count = c;
+      return true;
     }
   }
-  r.count = count;
+  count = c;
   return false;
+}
+
+// The bits of a table of 0/1 bytes: bit i of the result is byte i.
+void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
+  for (int32_t k = 0; k < universe; k += 8) {
+    uint64_t x = 0;
+    for (int j = 0; j < 8; ++j) x |= uint64_t{t.seen[k + j]} << (8 * j);
+    // Multiplying gathers byte j's low bit into bit 56 + j, without carries.
+    const uint64_t b = (x * 0x0102040810204080ULL) >> 56;
+    bits.words[k >> 6] |= b << (k & 63);
+  }
 }
 
 // The set of `size` distinct W-digit numbers drawn from the digest chain of
 // `seed`: each pass hashes the previous digest text (the first the seed), and
 // the overlapping W-digit windows of its decimal digits join the set until it
 // is full. The caller has checked 1 <= size <= 10^W.
-template <int W>
-void BuildCore(std::u16string_view seed, int32_t size, CoreResult& r) {
-  const Sha256Backend backend = CurrentSha256Backend();
+template <int W, bool kSimd>
+void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, CoreResult& r) {
+  constexpr int32_t kUniverse = Universe(W);
+  SeenTable table;
+  std::memset(table.seen, 0, (kUniverse + 7) & ~7);  // SeenToBits reads whole groups of 8
   alignas(16) uint8_t hex[64];
-  alignas(16) uint8_t digits[64];
+  alignas(16) uint8_t digits[72];
   {
     uint32_t h[8];
     r.compressions = detail::DigestWords(backend, seed, h);
     detail::WordsToHex(h, hex);
     r.digests = 1;
   }
+  int32_t count = 0;
   for (;;) {
-    const int n = ExtractDigitValues(hex, digits);
-    const int windows = n >= W ? n - W + 1 : 0;
-    if (r.count + windows < size) {
-      // This pass cannot fill the set: hash the next digest first so that the
-      // processor overlaps it with the windows below.
-      detail::DigestHexOf64(backend, hex, hex);
-      ++r.digests;
-      r.compressions += 2;
-      AddWindows<W, false>(digits, n, size, r);
-    } else {
-      if (AddWindows<W, true>(digits, n, size, r)) return;
-      detail::DigestHexOf64(backend, hex, hex);
-      ++r.digests;
-      r.compressions += 2;
-    }
+    int n;
+#if KELVORA_NUMBERSETS_X86
+    if constexpr (kSimd)
+      n = ExtractDigitValuesSsse3(hex, digits);
+    else
+#endif
+      n = ExtractDigitValues(hex, digits);
+    // When this pass is unlikely to fill the set, hash the next digest before
+    // taking the windows, so that the processor overlaps the two; the digest
+    // is wasted when the pass fills the set after all, and is then not counted.
+    const int32_t windows = n >= W ? n - W + 1 : 0;
+    const bool ahead = int64_t{windows} * (kUniverse - count) < int64_t{size - count} * kUniverse;
+    if (ahead) detail::DigestHexOf64(backend, hex, hex);
+    if (AddWindows<W>(digits, n, size, table, count)) break;
+    if (!ahead) detail::DigestHexOf64(backend, hex, hex);
+    ++r.digests;
+    r.compressions += 2;
   }
+  r.count = count;
+  SeenToBits(table, kUniverse, r.bits);
 }
 
 void CheckWidthAndSize(int width, int32_t size) {
@@ -149,44 +226,52 @@ void CheckWidthAndSize(int width, int32_t size) {
 
 void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {
   CheckWidthAndSize(width, size);
+  const Sha256Backend backend = CurrentSha256Backend();
+#if KELVORA_NUMBERSETS_X86
+  if (backend == Sha256Backend::kShaNi) {
+    switch (width) {
+      case 1:
+        return BuildCore<1, true>(backend, seed, size, r);
+      case 2:
+        return BuildCore<2, true>(backend, seed, size, r);
+      default:
+        return BuildCore<3, true>(backend, seed, size, r);
+    }
+  }
+#endif
   switch (width) {
     case 1:
-      return BuildCore<1>(seed, size, r);
+      return BuildCore<1, false>(backend, seed, size, r);
     case 2:
-      return BuildCore<2>(seed, size, r);
+      return BuildCore<2, false>(backend, seed, size, r);
     default:
-      return BuildCore<3>(seed, size, r);
+      return BuildCore<3, false>(backend, seed, size, r);
   }
 }
 
 std::u16string BuildSetText(int width, std::u16string_view seed, int32_t size) {
   CoreResult r;
   Build(width, seed, size, r);
-  return SetText(width, r.bits, r.count);
+  return SetText(width, r.bits);
 }
 
 // The set text of every W-digit number that occurs anywhere in `list`.
 std::u16string SortList(int width, std::u16string_view list) {
   SetBits bits;
-  int32_t count = 0;
-  int run = 0;  // digits ending at the current position
+  int run = 0;  // digits ending at the current position, up to `width`
   unsigned value = 0;
   const unsigned modulus = static_cast<unsigned>(Universe(width));
   for (const char16_t c : list) {
     if (c >= u'0' && c <= u'9') {
       value = (value * 10 + static_cast<unsigned>(c - u'0')) % modulus;
-      if (++run >= width) {
-        uint64_t& word = bits.words[value >> 6];
-        const uint64_t bit = uint64_t{1} << (value & 63);
-        count += (word & bit) == 0 ? 1 : 0;
-        word |= bit;
-      }
+      if (run < width) ++run;
+      if (run == width) bits.words[value >> 6] |= uint64_t{1} << (value & 63);
     } else {
       run = 0;
       value = 0;
     }
   }
-  return SetText(width, bits, count);
+  return SetText(width, bits);
 }
 
 // Whether a cell of the bet-kind list holds `name`: a text cell by exact,
@@ -237,14 +322,12 @@ bool IsSetSizeAllowed(const std::u16string& kind_name, int32_t size) {
 std::u16string FlagSet::Text() const {
   if (width < 1 || width > 3) return {};
   SetBits bits;
-  int32_t n_set = 0;
   const int32_t universe = Universe(width);
   for (int32_t n = 0; n < universe; ++n) {
     const uint64_t bit = flags[static_cast<size_t>(n)] ? 1 : 0;
     bits.words[n >> 6] |= bit << (n & 63);
-    n_set += static_cast<int32_t>(bit);
   }
-  return SetText(width, bits, n_set);
+  return SetText(width, bits);
 }
 
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out) {
