@@ -1,0 +1,158 @@
+// Main on the in-memory host with a 65000-draw store: stage 1 on kind row 5,
+// stage 2 on kind row 3, sets of 520, window 65000. Beside it, the floor of
+// that run: the digest compressions it needs times the time of one
+// compression with the SHA extensions, spread over the machine's cores.
+// Counters of BM_Main: floor_s (that floor), ratio (run time / floor),
+// compressions (per run).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "analysis/backtest.h"
+#include "analysis/main_analysis.h"
+#include "analysis/worker_pool.h"
+#include "entry/sub.h"
+#include "entry/workbook_template.h"
+#include "host/memory/memory_workbook.h"
+#include "host/scripted_platform.h"
+#include "numbersets/sha256.h"
+#include "text/utf.h"
+
+namespace kelvora {
+namespace {
+
+using host::Value;
+
+constexpr int kDraws = 65000;
+
+struct Workbook {
+  Workbook() {
+    app = std::make_shared<host::memory::MemoryApplication>();
+    book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
+    FillTemplateWorkbook(*book);
+    sub = std::make_unique<Sub>();
+    sub->Sup(app, book);
+    auto& m = *book->SheetByCodeName(u"Sheet1");
+    uint32_t x = 2024;
+    for (int i = 0; i < kDraws; ++i) {
+      x = x * 1664525u + 1013904223u;
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "%05u", (x >> 7) % 100000u);
+      m.PutValue(17 + i, 1, Value(100000 - i));
+      m.PutValue(17 + i, 2, Value(Ascii(buf)));
+    }
+    m.PutValue(15, 2, Value(kDraws));
+    m.PutValue(1, 2, Value(Utf8ToUtf16(kTemplateKindNames[4])));  // kind row 5
+    m.PutValue(2, 2, Value(520));
+    m.PutValue(4, 2, Value(kDraws));
+    m.PutValue(6, 2, Value(u"ON"));
+    m.PutValue(7, 2, Value(Utf8ToUtf16(kTemplateKindNames[2])));  // kind row 3
+    m.PutValue(8, 2, Value(520));
+    m.PutValue(10, 2, Value(kDraws));
+  }
+  ~Workbook() { sub.reset(); }
+
+  host::ScopedScriptedPlatform platform;
+  std::shared_ptr<host::memory::MemoryApplication> app;
+  std::shared_ptr<host::memory::MemoryWorkbook> book;
+  std::unique_ptr<Sub> sub;
+};
+
+Workbook& Shared() {
+  static Workbook* w = new Workbook();
+  return *w;
+}
+
+// Seconds per compression with the SHA extensions (the portable back end
+// where the processor has none), over a few million blocks.
+double CompressionSeconds() {
+  static const double seconds = [] {
+    if (numbersets::ShaNiAvailable())
+      numbersets::SetSha256Backend(numbersets::Sha256Backend::kShaNi);
+    uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                         0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    uint8_t block[64] = {};
+    const int kBlocks = 4'000'000;
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      const auto t0 = std::chrono::steady_clock::now();
+      for (int i = 0; i < kBlocks; ++i) {
+        block[0] = static_cast<uint8_t>(state[0]);  // a dependency chain, as in a digest chain
+        numbersets::Sha256Compress(state, block);
+      }
+      const auto t1 = std::chrono::steady_clock::now();
+      best = std::min(best, std::chrono::duration<double>(t1 - t0).count() / kBlocks);
+    }
+    benchmark::DoNotOptimize(state);
+    return best;
+  }();
+  return seconds;
+}
+
+// The compressions of one Main run: both stages' sets, counted by the engine.
+int64_t RunCompressions() {
+  static const int64_t total = [] {
+    Workbook& w = Shared();
+    auto& m = *w.book->SheetByCodeName(u"Sheet1");
+    const host::Table block = m.GetRange(u"A17:B65016")->GetValues();
+    analysis::BacktestCost cost;
+    analysis::AnalysisParameters p1{Utf8ToUtf16(kTemplateKindNames[4]), 520, u"", kDraws};
+    analysis::AnalysisParameters p2{Utf8ToUtf16(kTemplateKindNames[2]), 520, u"", kDraws};
+    analysis::BacktestMethods(block, kDraws - 1, p1, 5, &cost);
+    analysis::BacktestMethods(block, kDraws - 1, p2, 3, &cost);
+    return cost.compressions;
+  }();
+  return total;
+}
+
+void BM_Sha256Compress(benchmark::State& state) {
+  if (numbersets::ShaNiAvailable()) numbersets::SetSha256Backend(numbersets::Sha256Backend::kShaNi);
+  uint32_t h[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  uint8_t block[64] = {};
+  for (auto _ : state) {
+    block[0] = static_cast<uint8_t>(h[0]);
+    numbersets::Sha256Compress(h, block);
+  }
+  benchmark::DoNotOptimize(h);
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(numbersets::CurrentSha256Backend() == numbersets::Sha256Backend::kShaNi
+                     ? "sha-ni"
+                     : "portable");
+}
+BENCHMARK(BM_Sha256Compress);
+
+// Argument: worker threads (0: the default, all hardware threads).
+void BM_Main(benchmark::State& state) {
+  const double compress = CompressionSeconds();
+  const int64_t compressions = RunCompressions();
+  Workbook& w = Shared();
+  analysis::SetAnalysisThreads(static_cast<int>(state.range(0)));
+  const int threads = analysis::AnalysisThreads();
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  double total = 0;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    w.sub->Main();
+    total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  }
+  analysis::SetAnalysisThreads(0);
+  const double floor = static_cast<double>(compressions) * compress / cores;
+  const double mean = total / static_cast<double>(state.iterations());
+  state.counters["threads"] = threads;
+  state.counters["compressions"] = static_cast<double>(compressions);
+  state.counters["compress_ns"] = compress * 1e9;
+  state.counters["floor_s"] = floor;
+  state.counters["ratio"] = mean / floor;
+}
+BENCHMARK(BM_Main)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+}  // namespace kelvora
+
+BENCHMARK_MAIN();
