@@ -4,14 +4,45 @@
 
 #include "verbs.h"
 
+namespace {
+
+constexpr char kFooter[] =
+    R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx,
+made from the built-in template when missing):
+  kelvora [-w BOOK] DanKQXS|DanKQXSNgay|DanKQXSDB|Main|XoaDuLieu|Copy1..Copy6
+          [--clipboard FILE] [--yes|--no]
+Command names may be written in any letter case.
+
+--clipboard FILE is what the clipboard holds (- reads standard input): an HTML
+page or fragment for DanKQXS and DanKQXSNgay, text for DanKQXSDB (an HTML file
+gives the text a browser would copy from it). Without it the desktop
+clipboard is read where xclip, xsel or wl-clipboard and a display are present;
+otherwise the clipboard is empty. Messages go to standard error as
+"Thông Báo: ...". The question of XoaDuLieu is answered by --yes or --no, else
+asked when standard input is a terminal, else answered No. Copy1 to Copy6
+print the set on standard output (and copy it to the desktop clipboard).
+
+Exit status:
+  0  the command ran to its end; what it changed is saved
+  1  it failed (error number and description on standard error); the
+     workbook is left exactly as it was
+  2  usage error (unknown command or option, set on a non-parameter cell)
+  3  one of its checks stopped it with a notice (wrong table, nothing new,
+     not enough data, parameters, paste failed): every notice other than the
+     confirmation of Copy1..Copy6 counts; what it changed is saved)";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace kelvora::tool;
   CLI::App app{"kelvora: statistics for the special prize of the Vietnamese lottery"};
   app.set_version_flag("--version", std::string("kelvora 1.00"));
   app.require_subcommand(1);
+  app.footer(kFooter);
   int exit_status = kExitOk;
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
+  AddWorkbookVerbs(app, exit_status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -82,4 +82,23 @@ void FillTemplateWorkbook(host::memory::MemoryWorkbook& book) {
   book.set_active_sheet(main.get());
 }
 
+std::vector<host::xlsx::SheetLayout> TemplateSheetLayouts() {
+  using host::xlsx::ColumnWidth;
+  host::xlsx::SheetLayout main{u"Sheet1", {}, {}};
+  main.column_widths = {
+      ColumnWidth{1, 1, 20},    // labels, draw numbers
+      ColumnWidth{2, 2, 16},    // parameters, results
+      ColumnWidth{3, 3, 34},    // notes beside the count
+      ColumnWidth{4, 4, 6},     // method number
+      ColumnWidth{5, 11, 12},   // statistics
+      ColumnWidth{12, 12, 60},  // sets for the coming draw
+      ColumnWidth{15, 15, 10},  // marked draws
+      ColumnWidth{16, 22, 8},   // marks
+  };
+  main.list_validations = {{"B1 B7", "KieuDanh"}};
+  host::xlsx::SheetLayout paste{u"Sheet2", {}, {}};
+  host::xlsx::SheetLayout settings{u"Sheet3", {ColumnWidth{1, 1, 18}}, {}};
+  return {main, paste, settings};
+}
+
 }  // namespace kelvora

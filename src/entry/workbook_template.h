@@ -6,8 +6,10 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/memory/memory_workbook.h"
+#include "host/xlsx/sheet_layout.h"
 
 namespace kelvora {
 
@@ -22,5 +24,9 @@ extern const std::array<const char*, 6> kTemplateKindNames;
 // - "Sheet2" (paste scratch sheet);
 // - "Sheet3" (settings) with the six kind names in A1:A6, named KieuDanh.
 void FillTemplateWorkbook(host::memory::MemoryWorkbook& book);
+
+// What the saved template carries beside its cells: column widths, and a
+// drop-down of the KieuDanh names on the kind cells B1 and B7 of "Sheet1".
+std::vector<host::xlsx::SheetLayout> TemplateSheetLayouts();
 
 }  // namespace kelvora

@@ -1,0 +1,85 @@
+// The platform services of the command-line tool: a clipboard fed from a
+// file, standard input or the desktop clipboard, a message box that writes to
+// standard error and takes its one answer from the command line or the
+// terminal, and a locale that changes nothing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/platform.h"
+
+namespace kelvora::tool {
+
+// The desktop clipboard through xclip, xsel or wl-clipboard, when one of
+// them is installed and a display is there.
+class DesktopClipboard {
+ public:
+  // Finds a tool; Available() is false when there is none.
+  DesktopClipboard();
+  bool Available() const { return !reader_.empty(); }
+  // The clipboard's content in `mime` ("text/plain" or "text/html");
+  // nothing when it has none or cannot be read.
+  std::optional<std::string> Read(const std::string& mime) const;
+  // Replaces the clipboard's content by a plain text; false on failure.
+  bool Write(const std::string& utf8) const;
+
+ private:
+  std::string reader_;  // command prefix, "" when unavailable
+  std::string html_reader_;
+  std::string writer_;
+};
+
+class TerminalClipboard : public host::Clipboard {
+ public:
+  // Reading gives `text` when set, else asks the desktop clipboard (when
+  // `desktop` is not null), else an empty text.
+  explicit TerminalClipboard(const DesktopClipboard* desktop) : desktop_(desktop) {}
+  void set_text(std::u16string text) { text_ = std::move(text); }
+
+  std::u16string GetText() override;
+  // Keeps the text for the tool to print and offers it to the desktop
+  // clipboard when there is one; never fails, since standard output always
+  // receives it.
+  void SetText(const std::u16string& text) override;
+
+  const std::optional<std::u16string>& written() const { return written_; }
+
+ private:
+  const DesktopClipboard* desktop_;
+  std::optional<std::u16string> text_;
+  std::optional<std::u16string> written_;
+};
+
+// How the question of a Yes/No box is answered.
+enum class Answer { kAsk, kYes, kNo };
+
+class TerminalMessageBox : public host::MessageBox {
+ public:
+  explicit TerminalMessageBox(Answer answer) : answer_(answer) {}
+  // Writes "<caption>: <text>" to standard error. A Yes/No box takes the
+  // answer given on the command line, else asks on the terminal when
+  // standard input is one, else answers No.
+  int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override;
+
+  // Messages with an OK button only (notices) shown so far.
+  int notices() const { return notices_; }
+
+ private:
+  Answer answer_;
+  int notices_ = 0;
+};
+
+class QuietLocale : public host::Locale {
+ public:
+  // The terminal has no per-user short date format to set.
+  void SetShortDateFormat(uint32_t, const std::string&) override {}
+};
+
+// Whether `bytes` reads as HTML (a saved page or a clipboard fragment)
+// rather than plain text.
+bool LooksLikeHtml(std::string_view bytes);
+
+}  // namespace kelvora::tool

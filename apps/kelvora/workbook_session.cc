@@ -1,0 +1,202 @@
+#include "workbook_session.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <iostream>
+#include <iterator>
+
+#include "entry/sub.h"
+#include "entry/workbook_template.h"
+#include "host/error.h"
+#include "text/utf.h"
+
+#if __has_include("host/memory/html_text.h")
+#include "host/memory/html_text.h"
+#define KELVORA_HAVE_HTML_TEXT 1
+#endif
+
+namespace kelvora::tool {
+namespace {
+
+bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
+  if (s.size() < suffix.size()) return false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - suffix.size() + i])) !=
+        std::tolower(static_cast<unsigned char>(suffix[i])))
+      return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// The text a browser puts on the clipboard when the page is selected and
+// copied.
+std::u16string ClipboardTextOfHtml(std::string_view html) {
+#ifdef KELVORA_HAVE_HTML_TEXT
+  return host::memory::HtmlToClipboardText(html);
+#else
+  return Utf8ToUtf16(html);
+#endif
+}
+
+std::string StripBom(std::string s) {
+  if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
+  return s;
+}
+
+// Owns the platform services for one command and installs them while alive.
+class TerminalPlatform {
+ public:
+  TerminalPlatform(const DesktopClipboard* desktop, Answer answer)
+      : clipboard(desktop), messages(answer), previous_(host::CurrentPlatform()) {
+    host::SetCurrentPlatform({&clipboard, &messages, &locale});
+  }
+  ~TerminalPlatform() { host::SetCurrentPlatform(previous_); }
+  TerminalClipboard clipboard;
+  TerminalMessageBox messages;
+  QuietLocale locale;
+
+ private:
+  host::Platform previous_;
+};
+
+}  // namespace
+
+OpenBook NewBookFromTemplate(const std::string& path) {
+  OpenBook b;
+  b.path = path;
+  b.app = std::make_shared<host::memory::MemoryApplication>();
+  host::memory::MemoryWorkbook tmpl;
+  FillTemplateWorkbook(tmpl);
+  b.file = host::xlsx::XlsxWorkbook::Create(tmpl, TemplateSheetLayouts(),
+                                            EndsWithNoCase(path, ".xlsm"), b.app.get());
+  return b;
+}
+
+std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_default) {
+  const bool is_default = path.empty();
+  const std::string p = is_default ? kDefaultBook : path;
+  try {
+    if (is_default && create_default && !Exists(p)) {
+      std::cerr << "kelvora: " << p << " does not exist; creating it from the built-in template\n";
+      OpenBook b = NewBookFromTemplate(p);
+      b.file->Save(p);
+      // Continue on the saved file, as a later run would.
+      b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
+      return b;
+    }
+    if (!Exists(p)) {
+      std::cerr << "kelvora: " << p << " does not exist (make one with: kelvora init " << p
+                << ")\n";
+      return std::nullopt;
+    }
+    OpenBook b;
+    b.path = p;
+    b.app = std::make_shared<host::memory::MemoryApplication>();
+    b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
+    b.file->RequireBoundSheets();
+    return b;
+  } catch (const host::xlsx::XlsxError& e) {
+    std::cerr << "kelvora: " << p << ": " << e.what() << '\n';
+    return std::nullopt;
+  }
+}
+
+std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
+  ClipboardInput in;
+  in.given = true;
+  if (file == "-") {
+    in.bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return in;
+  }
+  try {
+    in.bytes = host::xlsx::ReadFile(file, uint64_t{64} << 20);
+  } catch (const host::xlsx::XlsxError& e) {
+    std::cerr << "kelvora: --clipboard: " << e.what() << '\n';
+    return std::nullopt;
+  }
+  return in;
+}
+
+bool SaveBook(const OpenBook& book) {
+  if (!book.file->HasChanges()) return true;
+  try {
+    book.file->Save(book.path);
+    return true;
+  } catch (const std::exception& e) {
+    std::cerr << "kelvora: " << book.path << ": not saved: " << e.what() << '\n';
+    return false;
+  }
+}
+
+int RunWorkbookCommand(OpenBook& book, const std::string& name, const ClipboardInput& clipboard,
+                       Answer answer) {
+  std::string method;
+  for (size_t i = 1; i < Sub::kMethodNames.size(); ++i)
+    if (EqualsNoCase(Sub::kMethodNames[i], name)) method = Sub::kMethodNames[i];
+  if (method.empty()) {
+    std::cerr << "kelvora: unknown command " << name << '\n';
+    return 2;
+  }
+  const bool is_copy = method.rfind("Copy", 0) == 0;
+  const bool pastes = method == "DanKQXS" || method == "DanKQXSNgay";
+
+  DesktopClipboard desktop;
+  TerminalPlatform platform(clipboard.given || !desktop.Available() ? nullptr : &desktop, answer);
+  if (clipboard.given) {
+    const std::string bytes = StripBom(clipboard.bytes);
+    if (LooksLikeHtml(bytes)) {
+      book.app->set_clipboard_html(bytes);
+      platform.clipboard.set_text(ClipboardTextOfHtml(bytes));
+    } else {
+      book.app->set_clipboard_html(std::nullopt);
+      platform.clipboard.set_text(Utf8ToUtf16(bytes));
+    }
+  } else if (pastes && desktop.Available()) {
+    book.app->set_clipboard_html(desktop.Read("text/html"));
+  } else {
+    book.app->set_clipboard_html(std::nullopt);
+  }
+
+  int status = 0;
+  {
+    Sub sub;
+    try {
+      sub.Sup(book.app, book.file->book());
+      sub.RunCommand(method);
+    } catch (const CommandError& e) {
+      std::cerr << "kelvora: " << method << " failed: error " << e.number() << ": "
+                << e.description() << " (" << book.path << " left unchanged)\n";
+      return 1;
+    } catch (const std::exception& e) {
+      std::cerr << "kelvora: " << method << " failed: " << e.what() << " (" << book.path
+                << " left unchanged)\n";
+      return 1;
+    }
+  }
+  if (is_copy) {
+    if (platform.clipboard.written())
+      std::cout << Utf16ToUtf8(*platform.clipboard.written()) << '\n';
+  } else if (platform.messages.notices() > 0) {
+    status = 3;
+  }
+  if (!SaveBook(book)) return 1;
+  return status;
+}
+
+}  // namespace kelvora::tool

@@ -1,0 +1,234 @@
+#include "host/xlsx/zip_package.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace kelvora::host::xlsx {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string ZipErrorText(zip_error_t* e) {
+  std::string s = zip_error_strerror(e);
+  zip_error_fini(e);
+  return s;
+}
+
+// Compression of entries we write: fast deflate; sheets are large and very
+// regular, so higher levels gain little.
+constexpr zip_uint32_t kLevel = 6;
+
+std::string ReadWholeSource(zip_source_t* src) {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_source_stat(src, &st) < 0 || !(st.valid & ZIP_STAT_SIZE)) {
+    throw XlsxError("cannot read the written archive");
+  }
+  if (zip_source_open(src) < 0) throw XlsxError("cannot read the written archive");
+  std::string out(st.size, '\0');
+  zip_int64_t got = 0;
+  while (static_cast<zip_uint64_t>(got) < st.size) {
+    const zip_int64_t n = zip_source_read(src, out.data() + got, st.size - got);
+    if (n <= 0) break;
+    got += n;
+  }
+  zip_source_close(src);
+  if (static_cast<zip_uint64_t>(got) != st.size) throw XlsxError("cannot read the written archive");
+  return out;
+}
+
+// An empty in-memory archive opened for writing, or one over `bytes`.
+struct WriteSession {
+  zip_source_t* src = nullptr;
+  zip_t* za = nullptr;
+  std::vector<std::unique_ptr<std::string>> keep;  // data of added sources
+
+  explicit WriteSession(const std::string* bytes) {
+    zip_error_t err;
+    zip_error_init(&err);
+    src = bytes ? zip_source_buffer_create(bytes->data(), bytes->size(), 0, &err)
+                : zip_source_buffer_create(nullptr, 0, 0, &err);
+    if (src == nullptr) throw XlsxError("cannot create an archive: " + ZipErrorText(&err));
+    za = zip_open_from_source(src, bytes ? 0 : ZIP_TRUNCATE, &err);
+    if (za == nullptr) {
+      zip_source_free(src);
+      throw XlsxError("cannot create an archive: " + ZipErrorText(&err));
+    }
+    zip_source_keep(src);
+  }
+  ~WriteSession() {
+    if (za != nullptr) zip_discard(za);
+    if (src != nullptr) zip_source_free(src);
+  }
+
+  zip_source_t* Data(const std::string& data) {
+    keep.push_back(std::make_unique<std::string>(data));
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t* s = zip_source_buffer_create(keep.back()->data(), keep.back()->size(), 0, &err);
+    if (s == nullptr) throw XlsxError("cannot add to the archive: " + ZipErrorText(&err));
+    return s;
+  }
+
+  void Add(const std::string& name, const std::string& data) {
+    zip_source_t* s = Data(data);
+    const zip_int64_t idx = zip_file_add(za, name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+    if (idx < 0) {
+      zip_source_free(s);
+      throw XlsxError("cannot add " + name + " to the archive: " + zip_strerror(za));
+    }
+    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, kLevel);
+  }
+
+  void Replace(zip_uint64_t idx, const std::string& data) {
+    zip_source_t* s = Data(data);
+    if (zip_file_replace(za, idx, s, 0) < 0) {
+      zip_source_free(s);
+      throw XlsxError(std::string("cannot replace an entry: ") + zip_strerror(za));
+    }
+    zip_set_file_compression(za, idx, ZIP_CM_DEFLATE, kLevel);
+  }
+
+  std::string Finish() {
+    if (zip_close(za) < 0) {
+      const std::string msg = zip_strerror(za);
+      throw XlsxError("cannot write the archive: " + msg);
+    }
+    za = nullptr;
+    return ReadWholeSource(src);
+  }
+};
+
+}  // namespace
+
+struct ZipPackage::Handle {
+  zip_t* za = nullptr;
+  ~Handle() {
+    if (za != nullptr) zip_discard(za);
+  }
+};
+
+ZipPackage::ZipPackage(std::string bytes, const PackageLimits& limits)
+    : bytes_(std::move(bytes)), limits_(limits), handle_(std::make_unique<Handle>()) {
+  if (bytes_.size() > limits_.max_file_size) throw XlsxError("the file is too large");
+  if (bytes_.size() < 4 || bytes_.compare(0, 2, "PK") != 0) {
+    throw XlsxError("not a workbook file (not a zip archive)");
+  }
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* src = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &err);
+  if (src == nullptr) throw XlsxError("cannot read the archive: " + ZipErrorText(&err));
+  handle_->za = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &err);
+  if (handle_->za == nullptr) {
+    zip_source_free(src);
+    throw XlsxError("damaged workbook file (" + ZipErrorText(&err) + ")");
+  }
+  const zip_int64_t n = zip_get_num_entries(handle_->za, 0);
+  if (n < 0 || static_cast<uint64_t>(n) > limits_.max_entries) {
+    throw XlsxError("damaged workbook file (too many entries)");
+  }
+  uint64_t total = 0;
+  for (zip_int64_t i = 0; i < n; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(handle_->za, static_cast<zip_uint64_t>(i), 0, &st) < 0 ||
+        !(st.valid & ZIP_STAT_NAME) || !(st.valid & ZIP_STAT_SIZE) ||
+        !(st.valid & ZIP_STAT_COMP_SIZE)) {
+      throw XlsxError("damaged workbook file (unreadable directory entry)");
+    }
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
+      throw XlsxError("encrypted workbook files are not supported");
+    }
+    if (st.size > limits_.max_entry_size) {
+      throw XlsxError(std::string("entry ") + st.name + " is too large when expanded");
+    }
+    if (st.size > limits_.ratio_floor &&
+        st.size / std::max<zip_uint64_t>(st.comp_size, 1) > limits_.max_ratio) {
+      throw XlsxError(std::string("entry ") + st.name +
+                      " expands beyond a sane ratio (a zip bomb?)");
+    }
+    total += st.size;
+    if (total > limits_.max_total_size) {
+      throw XlsxError("the workbook expands beyond a sane size (a zip bomb?)");
+    }
+    std::string name = st.name;
+    if (index_.count(name) != 0)
+      throw XlsxError("damaged workbook file (duplicate entry " + name + ")");
+    names_.push_back(name);
+    index_[name] = i;
+    lower_index_.emplace(Lower(name), name);
+  }
+}
+
+ZipPackage::~ZipPackage() = default;
+
+std::optional<std::string> ZipPackage::Find(const std::string& name) const {
+  if (index_.count(name) != 0) return name;
+  auto it = lower_index_.find(Lower(name));
+  if (it != lower_index_.end()) return it->second;
+  return std::nullopt;
+}
+
+std::string ZipPackage::Read(const std::string& name) const {
+  auto it = index_.find(name);
+  if (it == index_.end()) throw XlsxError("damaged workbook file (missing part " + name + ")");
+  const auto idx = static_cast<zip_uint64_t>(it->second);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  zip_stat_index(handle_->za, idx, 0, &st);
+  zip_file_t* f = zip_fopen_index(handle_->za, idx, 0);
+  if (f == nullptr) {
+    throw XlsxError("damaged workbook file (cannot open " + name + ": " +
+                    zip_strerror(handle_->za) + ")");
+  }
+  std::string out(st.size, '\0');
+  zip_uint64_t got = 0;
+  bool failed = false;
+  while (got < st.size) {
+    const zip_int64_t r = zip_fread(f, out.data() + got, st.size - got);
+    if (r < 0) {
+      failed = true;
+      break;
+    }
+    if (r == 0) break;
+    got += static_cast<zip_uint64_t>(r);
+  }
+  char extra;
+  // Reading past the claimed size must give nothing more; the end of the
+  // stream is also where the checksum is verified.
+  if (!failed && zip_fread(f, &extra, 1) != 0) failed = true;
+  zip_fclose(f);
+  if (failed || got != st.size) throw XlsxError("damaged workbook file (bad data in " + name + ")");
+  return out;
+}
+
+std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replaced,
+                                const std::vector<std::string>& removed) const {
+  WriteSession w(&bytes_);
+  for (const auto& [name, data] : replaced) {
+    auto it = index_.find(name);
+    if (it != index_.end()) {
+      w.Replace(static_cast<zip_uint64_t>(it->second), data);
+    } else {
+      w.Add(name, data);
+    }
+  }
+  for (const auto& name : removed) {
+    auto it = index_.find(name);
+    if (it != index_.end()) zip_delete(w.za, static_cast<zip_uint64_t>(it->second));
+  }
+  return w.Finish();
+}
+
+std::string ZipPackage::Build(const std::vector<std::pair<std::string, std::string>>& entries) {
+  WriteSession w(nullptr);
+  for (const auto& [name, data] : entries) w.Add(name, data);
+  return w.Finish();
+}
+
+}  // namespace kelvora::host::xlsx

@@ -1,0 +1,72 @@
+// The zip container of a workbook file, held in memory. Opening checks the
+// container (consistency of the directory, encryption, sizes within limits
+// so that a small file cannot expand into gigabytes); reading an entry checks
+// its size and checksum. Editing replaces or removes entries and copies every
+// other entry's compressed bytes unchanged.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kelvora::host::xlsx {
+
+// A workbook file that cannot be read or written; the message says why.
+class XlsxError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct PackageLimits {
+  uint64_t max_file_size = uint64_t{512} << 20;
+  uint64_t max_entries = 20000;
+  uint64_t max_entry_size = uint64_t{256} << 20;  // uncompressed, one entry
+  uint64_t max_total_size = uint64_t{1} << 30;    // uncompressed, all entries
+  // Uncompressed / compressed, checked for entries above `ratio_floor` bytes.
+  uint64_t max_ratio = 400;
+  uint64_t ratio_floor = uint64_t{4} << 20;
+};
+
+class ZipPackage {
+ public:
+  // Takes the file's bytes. Throws XlsxError for a file that is not a zip
+  // archive, a damaged or encrypted one, or one beyond `limits`.
+  ZipPackage(std::string bytes, const PackageLimits& limits);
+  ~ZipPackage();
+  ZipPackage(const ZipPackage&) = delete;
+  ZipPackage& operator=(const ZipPackage&) = delete;
+
+  // The archive as it was read.
+  const std::string& bytes() const { return bytes_; }
+  // Entry names in archive order.
+  const std::vector<std::string>& names() const { return names_; }
+  // Finds an entry by part name, exactly or else without regard to case.
+  std::optional<std::string> Find(const std::string& name) const;
+  // The uncompressed bytes of an entry. Throws XlsxError when it is missing,
+  // damaged or larger than it claimed.
+  std::string Read(const std::string& name) const;
+
+  // A new archive: entries of `replaced` take the given bytes (appended at
+  // the end when new), entries in `removed` are left out, all others are
+  // copied with their compressed bytes unchanged.
+  std::string Rewrite(const std::map<std::string, std::string>& replaced,
+                      const std::vector<std::string>& removed) const;
+
+  // A new archive of the given entries, in this order.
+  static std::string Build(const std::vector<std::pair<std::string, std::string>>& entries);
+
+ private:
+  struct Handle;
+  std::string bytes_;
+  PackageLimits limits_;
+  std::unique_ptr<Handle> handle_;
+  std::vector<std::string> names_;
+  std::map<std::string, int64_t> index_;
+  std::map<std::string, std::string> lower_index_;
+};
+
+}  // namespace kelvora::host::xlsx
