@@ -1,0 +1,146 @@
+// Digest rate of the two compression back ends beside OpenSSL's one-shot
+// SHA256(), and the cost of the set builders beside the digests they need.
+#include <benchmark/benchmark.h>
+#include <openssl/sha.h>
+
+#include <string>
+#include <vector>
+
+#include "numbersets/number_sets.h"
+#include "numbersets/sha256.h"
+#include "numbersets/sha256_internal.h"
+#include "text/utf.h"
+
+namespace kelvora::numbersets {
+namespace {
+
+// Selects the back end named by the benchmark's first argument (0 portable,
+// 1 SHA extensions) and restores the previous one.
+class BackendScope {
+ public:
+  explicit BackendScope(benchmark::State& state) : saved_(CurrentSha256Backend()) {
+    const auto wanted = state.range(0) ? Sha256Backend::kShaNi : Sha256Backend::kPortable;
+    ok_ = SetSha256Backend(wanted);
+    state.SetLabel(state.range(0) ? "sha-ni" : "portable");
+    if (!ok_) state.SkipWithError("back end not available on this processor");
+  }
+  ~BackendScope() { SetSha256Backend(saved_); }
+  bool ok() const { return ok_; }
+
+ private:
+  Sha256Backend saved_;
+  bool ok_ = false;
+};
+
+const std::u16string& DigestText() {
+  static const std::u16string text = CSHA256().DigestHex(u"pp1123456789TienTam");
+  return text;
+}
+
+void BM_DigestHex64(benchmark::State& state) {
+  BackendScope scope(state);
+  if (!scope.ok()) return;
+  const CSHA256 sha;
+  const std::u16string& text = DigestText();
+  for (auto _ : state) benchmark::DoNotOptimize(sha.DigestHex(text));
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DigestHex64)->Arg(0)->Arg(1);
+
+void BM_OpenSslSha256_64(benchmark::State& state) {
+  const std::u16string& text = DigestText();
+  const std::string bytes(text.begin(), text.end());
+  unsigned char md[SHA256_DIGEST_LENGTH];
+  for (auto _ : state) {
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), md);
+    benchmark::DoNotOptimize(md);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_OpenSslSha256_64);
+
+// Seeds shaped like the analysis's: method, draw number, result, suffix.
+std::vector<std::u16string> Seeds(const char* suffix) {
+  std::vector<std::u16string> seeds;
+  for (int i = 0; i < 256; ++i) {
+    seeds.push_back(Utf8ToUtf16("pp" + std::to_string(1 + i % 3) + std::to_string(24000 + i) +
+                                std::to_string((i * 7919) % 100000) + suffix));
+  }
+  return seeds;
+}
+
+struct Workload {
+  int width;
+  int32_t size;
+  const char* suffix;
+};
+constexpr Workload kTriple520{3, 520, "TienTam"};
+constexpr Workload kPair65{2, 65, "TienNhi"};
+
+void BuildSets(benchmark::State& state, Workload w) {
+  BackendScope scope(state);
+  if (!scope.ok()) return;
+  const std::vector<std::u16string> seeds = Seeds(w.suffix);
+  size_t i = 0;
+  for (auto _ : state) {
+    const std::u16string& seed = seeds[i++ % seeds.size()];
+    benchmark::DoNotOptimize(w.width == 3 ? BuildTripleSet(seed, w.size)
+                                          : BuildPairSet(seed, w.size));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BuildFlagSets(benchmark::State& state, Workload w) {
+  BackendScope scope(state);
+  if (!scope.ok()) return;
+  const std::vector<std::u16string> seeds = Seeds(w.suffix);
+  FlagSet set;
+  size_t i = 0;
+  for (auto _ : state) {
+    BuildSetFlags(w.width, seeds[i++ % seeds.size()], w.size, set);
+    benchmark::DoNotOptimize(set);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// The digest chains alone: for each seed exactly the digests its set needs
+// (the seed's, then each 64-character digest text's), nothing else.
+void DigestsOfSets(benchmark::State& state, Workload w) {
+  BackendScope scope(state);
+  if (!scope.ok()) return;
+  const std::vector<std::u16string> seeds = Seeds(w.suffix);
+  std::vector<int32_t> passes;
+  int64_t total = 0;
+  for (const std::u16string& seed : seeds) {
+    FlagSet set;
+    BuildSetFlags(w.width, seed, w.size, set);
+    passes.push_back(set.digests);
+    total += set.digests;
+  }
+  const Sha256Backend backend = CurrentSha256Backend();
+  size_t i = 0;
+  for (auto _ : state) {
+    const size_t k = i++ % seeds.size();
+    uint32_t h[8];
+    alignas(16) uint8_t hex[64];
+    detail::DigestWords(backend, seeds[k], h);
+    detail::WordsToHex(h, hex);
+    for (int32_t p = 1; p < passes[k]; ++p) detail::DigestHexOf64(backend, hex, hex);
+    benchmark::DoNotOptimize(hex);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["digests_per_set"] =
+      static_cast<double>(total) / static_cast<double>(seeds.size());
+}
+
+BENCHMARK_CAPTURE(BuildSets, triple520, kTriple520)->Arg(0)->Arg(1);
+BENCHMARK_CAPTURE(BuildFlagSets, triple520, kTriple520)->Arg(0)->Arg(1);
+BENCHMARK_CAPTURE(DigestsOfSets, triple520, kTriple520)->Arg(0)->Arg(1);
+BENCHMARK_CAPTURE(BuildSets, pair65, kPair65)->Arg(0)->Arg(1);
+BENCHMARK_CAPTURE(BuildFlagSets, pair65, kPair65)->Arg(0)->Arg(1);
+BENCHMARK_CAPTURE(DigestsOfSets, pair65, kPair65)->Arg(0)->Arg(1);
+
+}  // namespace
+}  // namespace kelvora::numbersets
