@@ -3,19 +3,14 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "entry/host_state.h"
 #include "host/convert.h"
 #include "host/error.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
-
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define KELVORA_NUMBERSETS_X86 1
-#include <immintrin.h>
-#else
-#define KELVORA_NUMBERSETS_X86 0
-#endif
+#include "numbersets/sha256_kernels.h"
 
 namespace kelvora::numbersets {
 namespace {
@@ -88,7 +83,7 @@ inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[72]) {
   return n;
 }
 
-#if KELVORA_NUMBERSETS_X86
+#if KELVORA_SHA_X86
 // For each 8-bit mask: the byte indexes of its set bits, in order, and their
 // count.
 struct CompactTable {
@@ -178,6 +173,84 @@ void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
   }
 }
 
+#if KELVORA_SHA_X86
+// A piece index that is always marked seen and never part of a set: the
+// windows past the end of a pass take it.
+constexpr unsigned kNoPiece = 1023;
+constexpr int kHookedWindows = 48;  // two per round group in the first 24 groups
+
+// Eight digits from `d` on, widened to 16 bits.
+KELVORA_SHA_TARGET inline __m128i EightDigits(const uint8_t* d) {
+  return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(d)));
+}
+
+// The pieces of windows 0..47 of `digits`, kNoPiece from window `windows` on.
+template <int W>
+KELVORA_SHA_TARGET inline void ComputePieces(const uint8_t* digits, int windows,
+                                             uint16_t pieces[kHookedWindows]) {
+  const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(windows));
+  const __m128i none = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
+  for (int v = 0; v < kHookedWindows / 8; ++v) {
+    __m128i p = EightDigits(digits + 8 * v);
+    if constexpr (W == 2)
+      p = _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(10)), EightDigits(digits + 8 * v + 1));
+    if constexpr (W == 3) {
+      p = _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(100)),
+                        _mm_mullo_epi16(EightDigits(digits + 8 * v + 1), _mm_set1_epi16(10)));
+      p = _mm_add_epi16(p, EightDigits(digits + 8 * v + 2));
+    }
+    const __m128i index = _mm_add_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(8 * v)));
+    p = _mm_blendv_epi8(none, p, _mm_cmplt_epi16(index, limit));
+    _mm_store_si128(reinterpret_cast<__m128i*>(pieces + 8 * v), p);
+  }
+}
+
+// Takes windows between the rounds of the next digest: two per round group.
+struct WindowHook {
+  const uint16_t* pieces;
+  uint8_t* seen;
+  int32_t count;
+  uint64_t fresh;  // bit i: window i added its number
+
+  __attribute__((always_inline)) inline void Take(int i, unsigned piece) {
+    const uint32_t is_new = seen[piece] ^ 1u;
+    seen[piece] = 1;
+    count += static_cast<int32_t>(is_new);
+    fresh |= uint64_t{is_new} << i;
+  }
+  __attribute__((always_inline)) inline void operator()(int group) {
+    if (group < kHookedWindows / 2) {
+      Take(2 * group, pieces[2 * group]);
+      Take(2 * group + 1, pieces[2 * group + 1]);
+    }
+  }
+};
+
+// Hashes the 64-character digest text in `hex` in place and, in the shadow
+// of its rounds, adds the windows of `digits` (the digits of that same text).
+// When the set fills up, the numbers after the first `size` are taken out
+// again and true is returned; the new digest is then not needed.
+template <int W>
+KELVORA_SHA_TARGET bool HashAndAddWindows(uint8_t hex[64], const uint8_t* digits, int windows,
+                                          int32_t size, SeenTable& t, int32_t& count) {
+  alignas(16) uint16_t pieces[kHookedWindows];
+  ComputePieces<W>(digits, windows, pieces);
+  const int32_t before = count;
+  WindowHook hook{pieces, t.seen, count, 0};
+  kernels::DigestHexOf64ShaNi(hex, hex, hook);
+  for (int i = kHookedWindows; i < windows; ++i) hook.Take(i, PieceAt<W>(digits + i));
+  count = hook.count;
+  if (count < size) return false;
+  int32_t k = before;
+  for (int i = 0; i < windows; ++i) {
+    if (((hook.fresh >> i) & 1) != 0 && ++k > size) t.seen[PieceAt<W>(digits + i)] = 0;
+  }
+  count = size;
+  return true;
+}
+#endif
+
 // The set of `size` distinct W-digit numbers drawn from the digest chain of
 // `seed`: each pass hashes the previous digest text (the first the seed), and
 // the overlapping W-digit windows of its decimal digits join the set until it
@@ -187,6 +260,9 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
   constexpr int32_t kUniverse = Universe(W);
   SeenTable table;
   std::memset(table.seen, 0, (kUniverse + 7) & ~7);  // SeenToBits reads whole groups of 8
+#if KELVORA_SHA_X86
+  table.seen[kNoPiece] = 1;
+#endif
   alignas(16) uint8_t hex[64];
   alignas(16) uint8_t digits[72];
   {
@@ -198,7 +274,7 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
   int32_t count = 0;
   for (;;) {
     int n;
-#if KELVORA_NUMBERSETS_X86
+#if KELVORA_SHA_X86
     if constexpr (kSimd)
       n = ExtractDigitValuesSsse3(hex, digits);
     else
@@ -209,9 +285,20 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
     // is wasted when the pass fills the set after all, and is then not counted.
     const int32_t windows = n >= W ? n - W + 1 : 0;
     const bool ahead = int64_t{windows} * (kUniverse - count) < int64_t{size - count} * kUniverse;
-    if (ahead) detail::DigestHexOf64(backend, hex, hex);
-    if (AddWindows<W>(digits, n, size, table, count)) break;
-    if (!ahead) detail::DigestHexOf64(backend, hex, hex);
+    if (!ahead) {
+      if (AddWindows<W>(digits, n, size, table, count)) break;
+      detail::DigestHexOf64(backend, hex, hex);
+    } else {
+#if KELVORA_SHA_X86
+      if constexpr (kSimd) {
+        if (HashAndAddWindows<W>(hex, digits, windows, size, table, count)) break;
+      } else
+#endif
+      {
+        detail::DigestHexOf64(backend, hex, hex);
+        if (AddWindows<W>(digits, n, size, table, count)) break;
+      }
+    }
     ++r.digests;
     r.compressions += 2;
   }
@@ -227,7 +314,7 @@ void CheckWidthAndSize(int width, int32_t size) {
 void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {
   CheckWidthAndSize(width, size);
   const Sha256Backend backend = CurrentSha256Backend();
-#if KELVORA_NUMBERSETS_X86
+#if KELVORA_SHA_X86
   if (backend == Sha256Backend::kShaNi) {
     switch (width) {
       case 1:
@@ -281,6 +368,29 @@ bool CellNames(const host::Value& cell, const std::u16string& name) {
   if (cell.IsText()) return cell.text() == name;
   if (cell.IsError()) return false;
   return host::ToText(cell) == name;
+}
+
+using FlagBits = decltype(FlagSet::flags);
+
+// Whether the flags' storage is exactly SetBits::words (bit n in bit n % 64
+// of word n / 64, little-endian), as it is in the common standard libraries;
+// checked once with sample bits, so that the set can be copied in one go.
+bool BitsetStorageIsWords() {
+  if constexpr (!std::is_trivially_copyable_v<FlagBits> ||
+                sizeof(FlagBits) != sizeof(SetBits::words)) {
+    return false;
+  } else {
+    static const bool same = [] {
+      FlagBits flags;
+      SetBits expected;
+      for (unsigned n : {0u, 1u, 7u, 8u, 31u, 32u, 63u, 64u, 500u, 998u, 999u}) {
+        flags.set(n);
+        expected.words[n >> 6] |= uint64_t{1} << (n & 63);
+      }
+      return std::memcmp(&flags, expected.words, sizeof expected.words) == 0;
+    }();
+    return same;
+  }
 }
 
 }  // namespace
@@ -338,6 +448,10 @@ void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& o
   out.count = r.count;
   out.digests = r.digests;
   out.compressions = r.compressions;
+  if (BitsetStorageIsWords()) {
+    std::memcpy(static_cast<void*>(&out.flags), r.bits.words, sizeof r.bits.words);
+    return;
+  }
   for (int k = 0; k < 16; ++k)
     for (uint64_t w = r.bits.words[k]; w != 0; w &= w - 1)
       out.flags.set(static_cast<size_t>(64 * k + std::countr_zero(w)));
