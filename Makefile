@@ -1,5 +1,5 @@
 # A thin wrapper over CMake presets and ctest.
-.PHONY: build test run deps test-release test-asan test-fuzz bench windows format clean
+.PHONY: build test run deps test-release test-asan test-fuzz test-windows bench windows format clean
 
 JOBS ?= $(shell nproc)
 
@@ -10,7 +10,7 @@ build:
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 
-test: deps build test-release test-asan test-fuzz
+test: deps build test-release test-asan test-fuzz test-windows
 
 test-release: build
 	ctest --preset release -j $(JOBS)
@@ -24,6 +24,17 @@ test-fuzz:
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	ctest --preset fuzz -j $(JOBS)
+
+# Kelvora.dll for 64- and 32-bit Office (MinGW-w64 cross builds).
+windows:
+	cmake --preset windows-x64 >/dev/null
+	cmake --build --preset windows-x64 -j $(JOBS)
+	cmake --preset windows-x86 >/dev/null
+	cmake --build --preset windows-x86 -j $(JOBS)
+
+# Drives both DLLs under Wine against a fake Excel (headless).
+test-windows: windows
+	JOBS=$(JOBS) ./tests/windows/run-wine-tests
 
 run: deps build
 	./build/release/kelvora --help

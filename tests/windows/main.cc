@@ -1,0 +1,71 @@
+// Drives Kelvora.dll and the Excel back end against the fake Excel. Usage:
+//   kelvora_com_tests <path of Kelvora.dll> [<reference dir>] [<test name>...]
+#include <objbase.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "check.h"
+#include "entry/workbook_template.h"
+#include "test_env.h"
+
+namespace kelvora::testing {
+
+TestEnv& Env() {
+  static TestEnv env;
+  return env;
+}
+
+std::shared_ptr<FakeExcelState> NewTemplateState() {
+  auto s = std::make_shared<FakeExcelState>();
+  s->app = std::make_shared<host::memory::MemoryApplication>();
+  s->book = std::make_shared<host::memory::MemoryWorkbook>(s->app.get());
+  FillTemplateWorkbook(*s->book);
+  return s;
+}
+
+std::string ReadFile(const std::string& path, bool* ok) {
+  std::ifstream in(path, std::ios::binary);
+  *ok = static_cast<bool>(in);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace kelvora::testing
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace kelvora::testing;
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: kelvora_com_tests <Kelvora.dll> [<reference dir>] [tests...]\n");
+    return 2;
+  }
+  Env().dll_path = argv[1];
+  if (argc > 2) {
+    std::wstring w = argv[2];
+    Env().reference_dir = std::string(w.begin(), w.end());
+  }
+  std::vector<std::wstring> only(argv + std::min(argc, 3), argv + argc);
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    std::fprintf(stderr, "CoInitializeEx failed\n");
+    return 2;
+  }
+  for (const TestCase& t : Registry()) {
+    if (!only.empty()) {
+      const std::string name = t.name;
+      bool wanted = false;
+      for (const auto& o : only) wanted |= std::wstring(name.begin(), name.end()) == o;
+      if (!wanted) continue;
+    }
+    Stats().current_test = t.name;
+    const int before = Stats().failed;
+    t.body();
+    std::printf("%s %s\n", Stats().failed == before ? "ok  " : "FAIL", t.name);
+    std::fflush(stdout);
+  }
+  CoUninitialize();
+  std::printf("%d passed, %d failed\n", Stats().passed, Stats().failed);
+  return Stats().failed == 0 ? 0 : 1;
+}
