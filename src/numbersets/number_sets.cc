@@ -44,19 +44,21 @@ constexpr PieceTexts MakePieceTexts() {
 constexpr PieceTexts kPieceTexts = MakePieceTexts();
 
 // The set text of the numbers in `bits`, ascending, each with exactly
-// `width` digits, joined by ",".
-std::u16string SetText(int width, const SetBits& bits) {
-  int32_t count = 0;
-  for (const uint64_t w : bits.words) count += std::popcount(w);
-  if (count == 0) return {};
+// `width` digits, joined by ",". `count` is the number of bits set; the text
+// never takes more numbers than that.
+std::u16string SetText(int width, const SetBits& bits, int32_t count) {
+  if (count <= 0) return {};
   const size_t stride = static_cast<size_t>(width) + 1;
-  std::u16string text(static_cast<size_t>(count) * stride + 4, u'\0');
+  // Each number is copied as four code units; the last copy may reach past
+  // the text by up to three of them.
+  std::u16string text(static_cast<size_t>(count) * stride + 3, u'\0');
   char16_t* out = text.data();
+  const char16_t* const end = out + static_cast<size_t>(count) * stride;
   const auto& pieces = kPieceTexts.units[width - 1];
   for (int k = 0; k < 16; ++k) {
-    for (uint64_t w = bits.words[k]; w != 0; w &= w - 1) {
-      const int n = 64 * k + std::countr_zero(w);
-      std::memcpy(out, pieces[n], sizeof pieces[n]);
+    const auto* word_pieces = pieces + 64 * k;
+    for (uint64_t w = bits.words[k]; w != 0 && out != end; w &= w - 1) {
+      std::memcpy(out, word_pieces[std::countr_zero(w)], sizeof pieces[0]);
       out += stride;
     }
   }
@@ -207,8 +209,10 @@ KELVORA_SHA_TARGET inline void ComputePieces(const uint8_t* digits, int windows,
 }
 
 // Takes windows between the rounds of the next digest: two per round group.
+template <int W>
 struct WindowHook {
-  const uint16_t* pieces;
+  const uint8_t* digits;
+  int windows;
   uint8_t* seen;
   int32_t count;
   uint64_t fresh;  // bit i: window i added its number
@@ -219,10 +223,14 @@ struct WindowHook {
     count += static_cast<int32_t>(is_new);
     fresh |= uint64_t{is_new} << i;
   }
+  __attribute__((always_inline)) inline void TakeIfInPass(int i) {
+    const unsigned piece = PieceAt<W>(digits + i);
+    Take(i, i < windows ? piece : kNoPiece);
+  }
   __attribute__((always_inline)) inline void operator()(int group) {
     if (group < kHookedWindows / 2) {
-      Take(2 * group, pieces[2 * group]);
-      Take(2 * group + 1, pieces[2 * group + 1]);
+      TakeIfInPass(2 * group);
+      TakeIfInPass(2 * group + 1);
     }
   }
 };
@@ -234,10 +242,8 @@ struct WindowHook {
 template <int W>
 KELVORA_SHA_TARGET bool HashAndAddWindows(uint8_t hex[64], const uint8_t* digits, int windows,
                                           int32_t size, SeenTable& t, int32_t& count) {
-  alignas(16) uint16_t pieces[kHookedWindows];
-  ComputePieces<W>(digits, windows, pieces);
   const int32_t before = count;
-  WindowHook hook{pieces, t.seen, count, 0};
+  WindowHook<W> hook{digits, windows, t.seen, count, 0};
   kernels::DigestHexOf64ShaNi(hex, hex, hook);
   for (int i = kHookedWindows; i < windows; ++i) hook.Take(i, PieceAt<W>(digits + i));
   count = hook.count;
@@ -339,12 +345,13 @@ void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {
 std::u16string BuildSetText(int width, std::u16string_view seed, int32_t size) {
   CoreResult r;
   Build(width, seed, size, r);
-  return SetText(width, r.bits);
+  return SetText(width, r.bits, r.count);
 }
 
 // The set text of every W-digit number that occurs anywhere in `list`.
 std::u16string SortList(int width, std::u16string_view list) {
   SetBits bits;
+  int32_t count = 0;
   int run = 0;  // digits ending at the current position, up to `width`
   unsigned value = 0;
   const unsigned modulus = static_cast<unsigned>(Universe(width));
@@ -352,13 +359,18 @@ std::u16string SortList(int width, std::u16string_view list) {
     if (c >= u'0' && c <= u'9') {
       value = (value * 10 + static_cast<unsigned>(c - u'0')) % modulus;
       if (run < width) ++run;
-      if (run == width) bits.words[value >> 6] |= uint64_t{1} << (value & 63);
+      if (run == width) {
+        uint64_t& word = bits.words[value >> 6];
+        const uint64_t bit = uint64_t{1} << (value & 63);
+        count += (word & bit) == 0 ? 1 : 0;
+        word |= bit;
+      }
     } else {
       run = 0;
       value = 0;
     }
   }
-  return SetText(width, bits);
+  return SetText(width, bits, count);
 }
 
 // Whether a cell of the bet-kind list holds `name`: a text cell by exact,
@@ -432,12 +444,14 @@ bool IsSetSizeAllowed(const std::u16string& kind_name, int32_t size) {
 std::u16string FlagSet::Text() const {
   if (width < 1 || width > 3) return {};
   SetBits bits;
+  int32_t count = 0;
   const int32_t universe = Universe(width);
   for (int32_t n = 0; n < universe; ++n) {
     const uint64_t bit = flags[static_cast<size_t>(n)] ? 1 : 0;
     bits.words[n >> 6] |= bit << (n & 63);
+    count += static_cast<int32_t>(bit);
   }
-  return SetText(width, bits);
+  return SetText(width, bits, count);
 }
 
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out) {
