@@ -105,32 +105,47 @@ constexpr CompactTable MakeCompactTable() {
 }
 alignas(64) constexpr CompactTable kCompact = MakeCompactTable();
 
-// ExtractDigitValues with SSSE3, for processors with the SHA extensions
-// (which all have it).
-__attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[64],
-                                                             uint8_t digits[72]) {
+// The digit extraction with SSSE3, for processors with the SHA extensions
+// (which all have it), in two stages so that a caller can spread it between
+// the rounds of a digest. First: the digit mask of the 64 characters, and
+// their values (character - '0') into `values`.
+__attribute__((target("ssse3"), always_inline)) inline uint64_t PrepareDigits(const uint8_t hex[64],
+                                                                              uint8_t values[64]) {
   const __m128i zero_char = _mm_set1_epi8('0');
   const __m128i after_nine = _mm_set1_epi8(':');
   uint64_t mask = 0;
-  __m128i values[4];
   for (int k = 0; k < 4; ++k) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hex + 16 * k));
-    values[k] = _mm_sub_epi8(c, zero_char);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + 16 * k), _mm_sub_epi8(c, zero_char));
     mask |= static_cast<uint64_t>(
                 static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmplt_epi8(c, after_nine))))
             << (16 * k);
   }
-  alignas(16) uint8_t v[64];
-  for (int k = 0; k < 4; ++k) _mm_store_si128(reinterpret_cast<__m128i*>(v + 16 * k), values[k]);
-  int n = 0;
-  for (int j = 0; j < 8; ++j) {
+  return mask;
+}
+
+// Second: appends the digits of the 8-character chunks [first, last) to
+// `digits`, which holds `n` digits; returns the new count. `digits` needs 8
+// bytes of room past the last digit.
+__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
+                                                                         uint64_t mask,
+                                                                         uint8_t* digits, int n,
+                                                                         int first, int last) {
+  for (int j = first; j < last; ++j) {
     const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
-    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + 8 * j));
+    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
     const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.index[m]));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
     n += kCompact.count[m];
   }
   return n;
+}
+
+__attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[64],
+                                                             uint8_t digits[72]) {
+  alignas(16) uint8_t values[64];
+  const uint64_t mask = PrepareDigits(hex, values);
+  return CompactDigits(values, mask, digits, 0, 0, 8);
 }
 #endif
 
@@ -181,41 +196,22 @@ void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
 constexpr unsigned kNoPiece = 1023;
 constexpr int kHookedWindows = 48;  // two per round group in the first 24 groups
 
-// Eight digits from `d` on, widened to 16 bits.
-KELVORA_SHA_TARGET inline __m128i EightDigits(const uint8_t* d) {
-  return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(d)));
-}
-
-// The pieces of windows 0..47 of `digits`, kNoPiece from window `windows` on.
+// The work of one pass, done between the rounds of the digest of that
+// pass's text: the digits of the text (groups 0 to 2), then two windows per
+// round group (groups 3 to 26).
 template <int W>
-KELVORA_SHA_TARGET inline void ComputePieces(const uint8_t* digits, int windows,
-                                             uint16_t pieces[kHookedWindows]) {
-  const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m128i limit = _mm_set1_epi16(static_cast<int16_t>(windows));
-  const __m128i none = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
-  for (int v = 0; v < kHookedWindows / 8; ++v) {
-    __m128i p = EightDigits(digits + 8 * v);
-    if constexpr (W == 2)
-      p = _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(10)), EightDigits(digits + 8 * v + 1));
-    if constexpr (W == 3) {
-      p = _mm_add_epi16(_mm_mullo_epi16(p, _mm_set1_epi16(100)),
-                        _mm_mullo_epi16(EightDigits(digits + 8 * v + 1), _mm_set1_epi16(10)));
-      p = _mm_add_epi16(p, EightDigits(digits + 8 * v + 2));
-    }
-    const __m128i index = _mm_add_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(8 * v)));
-    p = _mm_blendv_epi8(none, p, _mm_cmplt_epi16(index, limit));
-    _mm_store_si128(reinterpret_cast<__m128i*>(pieces + 8 * v), p);
-  }
-}
+struct PassHook {
+  static constexpr int kFirstWindowGroup = 3;
 
-// Takes windows between the rounds of the next digest: two per round group.
-template <int W>
-struct WindowHook {
-  const uint8_t* digits;
-  int windows;
+  const uint8_t* text;  // read before the digest overwrites it
+  uint8_t* digits;
   uint8_t* seen;
   int32_t count;
-  uint64_t fresh;  // bit i: window i added its number
+  uint64_t fresh = 0;  // bit i: window i added its number
+  int n = 0;
+  int windows = 0;
+  uint64_t mask = 0;
+  alignas(16) uint8_t values[64];
 
   __attribute__((always_inline)) inline void Take(int i, unsigned piece) {
     const uint32_t is_new = seen[piece] ^ 1u;
@@ -227,29 +223,35 @@ struct WindowHook {
     const unsigned piece = PieceAt<W>(digits + i);
     Take(i, i < windows ? piece : kNoPiece);
   }
-  __attribute__((always_inline)) inline void operator()(int group) {
-    if (group < kHookedWindows / 2) {
-      TakeIfInPass(2 * group);
-      TakeIfInPass(2 * group + 1);
+  KELVORA_SHA_TARGET __attribute__((always_inline)) inline void operator()(int group) {
+    if (group == 0) {
+      mask = PrepareDigits(text, values);
+    } else if (group < kFirstWindowGroup) {
+      n = CompactDigits(values, mask, digits, n, 4 * (group - 1), 4 * group);
+      if (group == kFirstWindowGroup - 1) windows = n >= W ? n - W + 1 : 0;
+    } else if (group < kFirstWindowGroup + kHookedWindows / 2) {
+      const int i = 2 * (group - kFirstWindowGroup);
+      TakeIfInPass(i);
+      TakeIfInPass(i + 1);
     }
   }
 };
 
-// Hashes the 64-character digest text in `hex` in place and, in the shadow
-// of its rounds, adds the windows of `digits` (the digits of that same text).
-// When the set fills up, the numbers after the first `size` are taken out
-// again and true is returned; the new digest is then not needed.
+// One pass with the next digest: hashes the 64-character digest text in
+// `hex` in place and, in the shadow of its rounds, adds the windows of that
+// text's digits. When the set fills up, the numbers after the first `size`
+// are taken out again and true is returned; the new digest is then not needed.
 template <int W>
-KELVORA_SHA_TARGET bool HashAndAddWindows(uint8_t hex[64], const uint8_t* digits, int windows,
-                                          int32_t size, SeenTable& t, int32_t& count) {
+KELVORA_SHA_TARGET bool HashAndAddWindows(uint8_t hex[64], uint8_t digits[72], int32_t size,
+                                          SeenTable& t, int32_t& count) {
   const int32_t before = count;
-  WindowHook<W> hook{digits, windows, t.seen, count, 0};
+  PassHook<W> hook{hex, digits, t.seen, count, 0, 0, 0, 0, {}};
   kernels::DigestHexOf64ShaNi(hex, hex, hook);
-  for (int i = kHookedWindows; i < windows; ++i) hook.Take(i, PieceAt<W>(digits + i));
+  for (int i = kHookedWindows; i < hook.windows; ++i) hook.Take(i, PieceAt<W>(digits + i));
   count = hook.count;
   if (count < size) return false;
   int32_t k = before;
-  for (int i = 0; i < windows; ++i) {
+  for (int i = 0; i < hook.windows; ++i) {
     if (((hook.fresh >> i) & 1) != 0 && ++k > size) t.seen[PieceAt<W>(digits + i)] = 0;
   }
   count = size;
@@ -279,30 +281,32 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
   }
   int32_t count = 0;
   for (;;) {
-    int n;
+    // When this pass is unlikely to fill the set (judged by the 40 digits of
+    // an average digest), the next digest is hashed while its windows are
+    // taken, so that the processor overlaps the two; it is wasted when the
+    // pass fills the set after all, and is then not counted.
+    constexpr int32_t kTypicalWindows = 40 - W + 1;
+    const bool ahead =
+        int64_t{kTypicalWindows} * (kUniverse - count) < int64_t{size - count} * kUniverse;
 #if KELVORA_SHA_X86
-    if constexpr (kSimd)
-      n = ExtractDigitValuesSsse3(hex, digits);
-    else
+    if constexpr (kSimd) {
+      if (ahead) {
+        if (HashAndAddWindows<W>(hex, digits, size, table, count)) break;
+      } else {
+        const int n = ExtractDigitValuesSsse3(hex, digits);
+        if (AddWindows<W>(digits, n, size, table, count)) break;
+        detail::DigestHexOf64(backend, hex, hex);
+      }
+    } else
 #endif
-      n = ExtractDigitValues(hex, digits);
-    // When this pass is unlikely to fill the set, hash the next digest before
-    // taking the windows, so that the processor overlaps the two; the digest
-    // is wasted when the pass fills the set after all, and is then not counted.
-    const int32_t windows = n >= W ? n - W + 1 : 0;
-    const bool ahead = int64_t{windows} * (kUniverse - count) < int64_t{size - count} * kUniverse;
-    if (!ahead) {
-      if (AddWindows<W>(digits, n, size, table, count)) break;
-      detail::DigestHexOf64(backend, hex, hex);
-    } else {
-#if KELVORA_SHA_X86
-      if constexpr (kSimd) {
-        if (HashAndAddWindows<W>(hex, digits, windows, size, table, count)) break;
-      } else
-#endif
-      {
+    {
+      const int n = ExtractDigitValues(hex, digits);
+      if (ahead) {
         detail::DigestHexOf64(backend, hex, hex);
         if (AddWindows<W>(digits, n, size, table, count)) break;
+      } else {
+        if (AddWindows<W>(digits, n, size, table, count)) break;
+        detail::DigestHexOf64(backend, hex, hex);
       }
     }
     ++r.digests;
