@@ -127,6 +127,28 @@ void BM_Sha256Compress(benchmark::State& state) {
 }
 BENCHMARK(BM_Sha256Compress);
 
+// The engine alone on the same block and parameters, without the host's
+// reads and writes. Argument: worker threads (0: the default).
+void BM_BacktestBothStages(benchmark::State& state) {
+  Workbook& w = Shared();
+  const host::Table block =
+      w.book->SheetByCodeName(u"Sheet1")->GetRange(u"A17:B65016")->GetValues();
+  const analysis::AnalysisParameters p1{Utf8ToUtf16(kTemplateKindNames[4]), 520, u"", kDraws};
+  const analysis::AnalysisParameters p2{Utf8ToUtf16(kTemplateKindNames[2]), 520, u"", kDraws};
+  analysis::SetAnalysisThreads(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p1, 5));
+    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p2, 3));
+  }
+  analysis::SetAnalysisThreads(0);
+}
+BENCHMARK(BM_BacktestBothStages)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
 // Argument: worker threads (0: the default, all hardware threads).
 void BM_Main(benchmark::State& state) {
   const double compress = CompressionSeconds();

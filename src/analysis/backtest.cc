@@ -66,6 +66,39 @@ struct Plan {
   std::vector<std::u16string> pattern;  // [i - 1]: the pattern where test is kCompareText
 };
 
+// The seed text and the hit test of block row r (1..n+1) of `plan`.
+void PlanRow(const host::Table& block, const AnalysisParameters& params, const KindRule& rule,
+             int64_t row, Plan& plan) {
+  const int32_t r = static_cast<int32_t>(row);
+  const std::u16string result = host::ToText(block(r, 2));
+  plan.middle[static_cast<size_t>(r)] = host::ToText(block(r, 1)) + result;
+  if (r > plan.n) return;
+  std::u16string pattern;
+  if (rule.suffix != nullptr) {
+    pattern = Mid(result, rule.start, rule.length);
+  } else if (!plan.any_character) {
+    pattern = PickCharacter(result, params.positionOrSuffix);
+  } else {
+    pattern = result;
+  }
+  int16_t test = kCompareText;
+  if (!plan.any_character) {
+    if (pattern.empty()) {
+      test = kAlwaysHit;
+    } else if (pattern.size() == static_cast<size_t>(plan.width) &&
+               std::all_of(pattern.begin(), pattern.end(),
+                           [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+      // A set text is W-digit numbers joined by commas, so a run of W digits
+      // occurs in it exactly when it is one of its numbers.
+      int16_t value = 0;
+      for (char16_t c : pattern) value = static_cast<int16_t>(value * 10 + (c - u'0'));
+      test = value;
+    }
+  }
+  plan.test[static_cast<size_t>(r - 1)] = test;
+  if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
+}
+
 Plan MakePlan(const host::Table& block, int32_t n, const AnalysisParameters& params, int kind_row) {
   const KindRule& rule = RuleOf(kind_row);
   if (n < 1 || block.rows() < n + 1 || block.cols() < 2) ThrowSubscriptOutOfRange();
@@ -81,35 +114,12 @@ Plan MakePlan(const host::Table& block, int32_t n, const AnalysisParameters& par
   plan.middle.resize(static_cast<size_t>(n) + 2);
   plan.test.resize(static_cast<size_t>(n));
   plan.pattern.resize(static_cast<size_t>(n));
-  for (int32_t r = 1; r <= n + 1; ++r) {
-    const std::u16string result = host::ToText(block(r, 2));
-    plan.middle[static_cast<size_t>(r)] = host::ToText(block(r, 1)) + result;
-    if (r > n) break;
-    std::u16string pattern;
-    if (rule.suffix != nullptr) {
-      pattern = Mid(result, rule.start, rule.length);
-    } else if (numeric_position) {
-      pattern = PickCharacter(result, params.positionOrSuffix);
-    } else {
-      pattern = result;
-    }
-    int16_t test = kCompareText;
-    if (!plan.any_character) {
-      if (pattern.empty()) {
-        test = kAlwaysHit;
-      } else if (pattern.size() == static_cast<size_t>(plan.width) &&
-                 std::all_of(pattern.begin(), pattern.end(),
-                             [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
-        // A set text is W-digit numbers joined by commas, so a run of W
-        // digits occurs in it exactly when it is one of its numbers.
-        int16_t value = 0;
-        for (char16_t c : pattern) value = static_cast<int16_t>(value * 10 + (c - u'0'));
-        test = value;
-      }
-    }
-    plan.test[static_cast<size_t>(r - 1)] = test;
-    if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
-  }
+  // The rows are independent; their texts are made on the workers too. A
+  // value without a text form fails the same way on every thread count.
+  ParallelFor(static_cast<int64_t>(n) + 1, 1024, AnalysisThreads(),
+              [&](int64_t begin, int64_t end, int) {
+                for (int64_t r = begin + 1; r <= end; ++r) PlanRow(block, params, rule, r, plan);
+              });
   return plan;
 }
 
