@@ -12,6 +12,10 @@
 #include "numbersets/sha256_internal.h"
 #include "numbersets/sha256_kernels.h"
 
+#if KELVORA_SHA_X86
+#include <cpuid.h>
+#endif
+
 namespace kelvora::numbersets {
 namespace {
 
@@ -43,17 +47,97 @@ constexpr PieceTexts MakePieceTexts() {
 }
 constexpr PieceTexts kPieceTexts = MakePieceTexts();
 
+#if KELVORA_SHA_X86
+bool DetectAvx2() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  const bool osxsave = (ecx & (1u << 27)) != 0, avx = (ecx & (1u << 28)) != 0;
+  if (!osxsave || !avx) return false;
+  unsigned xcr0_low = 0, xcr0_high = 0;
+  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+  if ((xcr0_low & 6u) != 6u) return false;  // the system saves the vector registers
+  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+  return (ebx & (1u << 5)) != 0;
+}
+
+bool HasAvx2() {
+  static const bool available = DetectAvx2();
+  return available;
+}
+
+// For each 4-bit mask: the 32-bit lanes that bring the 8-byte entries of its
+// set bits to the front, in order, and how many there are.
+struct GroupOrder {
+  alignas(32) uint32_t lanes[16][8];
+  uint8_t count[16];
+};
+constexpr GroupOrder MakeGroupOrder() {
+  GroupOrder g{};
+  for (uint32_t m = 0; m < 16; ++m) {
+    uint32_t k = 0;
+    for (uint32_t e = 0; e < 4; ++e) {
+      if ((m & (1u << e)) == 0) continue;
+      g.lanes[m][2 * k] = 2 * e;
+      g.lanes[m][2 * k + 1] = 2 * e + 1;
+      ++k;
+    }
+    g.count[m] = static_cast<uint8_t>(k);
+  }
+  return g;
+}
+alignas(32) constexpr GroupOrder kGroupOrder = MakeGroupOrder();
+
+// Writes the three-digit set text ("ddd," per number) of `bits`, four
+// numbers at a time, but nothing past `end` + 16 code units. Returns the end
+// of the text written; past `end` when `bits` holds more numbers.
+__attribute__((target("avx2"))) char16_t* WriteTripleTextAvx2(const SetBits& bits, char16_t* out,
+                                                              const char16_t* end) {
+  const char16_t(*entries)[4] = kPieceTexts.units[2];
+  for (int g = 0; g < 250 && out <= end; ++g) {
+    const unsigned m = static_cast<unsigned>(bits.words[g >> 4] >> (4 * (g & 15))) & 15;
+    const __m256i four = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries + 4 * g));
+    const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kGroupOrder.lanes[m]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permutevar8x32_epi32(four, order));
+    out += 4 * kGroupOrder.count[m];
+  }
+  return out;
+}
+#endif
+
+// Whether the vector forms of the builders' steps are used: together with the
+// SHA-extension back end, so that tests that run both back ends cover both.
+bool UseVectorSteps(Sha256Backend backend) {
+#if KELVORA_SHA_X86
+  return backend == Sha256Backend::kShaNi;
+#else
+  (void)backend;
+  return false;
+#endif
+}
+
 // The set text of the numbers in `bits`, ascending, each with exactly
 // `width` digits, joined by ",". `count` is the number of bits set; the text
 // never takes more numbers than that.
-std::u16string SetText(int width, const SetBits& bits, int32_t count) {
+std::u16string SetText(int width, const SetBits& bits, int32_t count, bool vector_steps) {
   if (count <= 0) return {};
   const size_t stride = static_cast<size_t>(width) + 1;
-  // Each number is copied as four code units; the last copy may reach past
-  // the text by up to three of them.
-  std::u16string text(static_cast<size_t>(count) * stride + 3, u'\0');
+  // Each number is copied as four code units (four numbers at once in the
+  // vector form); the copies may reach past the text by up to 16 of them.
+  std::u16string text(static_cast<size_t>(count) * stride + 16, u'\0');
   char16_t* out = text.data();
   const char16_t* const end = out + static_cast<size_t>(count) * stride;
+#if KELVORA_SHA_X86
+  if (width == 3 && vector_steps && HasAvx2()) {
+    out = WriteTripleTextAvx2(bits, out, end);
+    if (out == end) {
+      text.resize(static_cast<size_t>(count) * stride - 1);
+      return text;
+    }
+    out = text.data();  // `count` was not the number of bits: take the careful way
+  }
+#else
+  (void)vector_steps;
+#endif
   const auto& pieces = kPieceTexts.units[width - 1];
   for (int k = 0; k < 16; ++k) {
     const auto* word_pieces = pieces + 64 * k;
@@ -349,7 +433,7 @@ void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {
 std::u16string BuildSetText(int width, std::u16string_view seed, int32_t size) {
   CoreResult r;
   Build(width, seed, size, r);
-  return SetText(width, r.bits, r.count);
+  return SetText(width, r.bits, r.count, UseVectorSteps(CurrentSha256Backend()));
 }
 
 // The set text of every W-digit number that occurs anywhere in `list`.
@@ -374,7 +458,7 @@ std::u16string SortList(int width, std::u16string_view list) {
       value = 0;
     }
   }
-  return SetText(width, bits, count);
+  return SetText(width, bits, count, UseVectorSteps(CurrentSha256Backend()));
 }
 
 // Whether a cell of the bet-kind list holds `name`: a text cell by exact,
@@ -455,7 +539,7 @@ std::u16string FlagSet::Text() const {
     bits.words[n >> 6] |= bit << (n & 63);
     count += static_cast<int32_t>(bit);
   }
-  return SetText(width, bits, count);
+  return SetText(width, bits, count, UseVectorSteps(CurrentSha256Backend()));
 }
 
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out) {
