@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "host/convert.h"
+#include "host/memory/html_text.h"
+#include "host/memory/memory_workbook.h"
+#include "text/utf.h"
+
+namespace kelvora::host::memory {
+namespace {
+
+// One line per grid row, cells separated by "|": numbers as digits, texts in
+// quotes, empty cells as nothing.
+std::string Dump(const Table& t) {
+  std::string out;
+  for (int32_t r = 1; r <= t.rows(); ++r) {
+    if (r > 1) out += "\n";
+    for (int32_t c = 1; c <= t.cols(); ++c) {
+      if (c > 1) out += "|";
+      const Value& v = t(r, c);
+      if (v.IsNumber()) out += Utf16ToUtf8(NumberToText(v.number()));
+      if (v.IsText()) out += "\"" + Utf16ToUtf8(v.text()) + "\"";
+    }
+  }
+  return out;
+}
+
+std::string Paste(const std::string& html) {
+  auto grid = ConvertClipboardHtml(html);
+  return grid ? Dump(*grid) : "<nothing>";
+}
+
+// The Windows clipboard format around `html`, with correct byte offsets.
+std::string ClipboardFormat(const std::string& before, const std::string& fragment,
+                            const std::string& after) {
+  const std::string start = "<!--StartFragment-->", end = "<!--EndFragment-->";
+  const char* kHeader =
+      "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+      "EndFragment:%010zu\r\n";
+  char probe[256];
+  const size_t header_size = static_cast<size_t>(
+      std::snprintf(probe, sizeof probe, kHeader, size_t{0}, size_t{0}, size_t{0}, size_t{0}));
+  const size_t start_fragment = header_size + before.size() + start.size();
+  const size_t end_fragment = start_fragment + fragment.size();
+  const size_t end_html = end_fragment + end.size() + after.size();
+  char header[256];
+  std::snprintf(header, sizeof header, kHeader, header_size, end_html, start_fragment,
+                end_fragment);
+  return header + before + start + fragment + end + after;
+}
+
+TEST(HtmlPasteTest, LaysOutBlocksAndTables) {
+  struct Case {
+    const char* name;
+    std::string html;
+    const char* grid;
+  } cases[] = {
+      {"page with headings above a table",
+       "<html><head><title>T</title><style>p{x:y}</style><script>var a=1;</script></head>"
+       "<body><h1>Kết quả</h1><p>Ngày <b>06/12</b></p><table><tr><th>Kỳ</th><th>Số</th></tr>"
+       "<tr><td>00123</td><td>7</td></tr></table><p>end</p></body></html>",
+       "\"Kết quả\"|\n\"Ngày 06/12\"|\n\"Kỳ\"|\"Số\"\n123|7\n\"end\"|"},
+      {"list items, divs and br outside tables",
+       "<ul><li>a</li><li>b<div>c</div>d</li></ul>x<br>y<br><br>z",
+       "\"a\"\n\"b\"\n\"c\"\n\"d\"\n\"x\"\n\"y\"\n\"z\""},
+      {"colspan leaves the spanned columns empty",
+       "<table><tr><td colspan=3>a</td><td>b</td></tr>"
+       "<tr><td>1</td><td>2</td><td>3</td><td>4</td></tr></table>",
+       "\"a\"|||\"b\"\n1|2|3|4"},
+      {"rowspan pushes later cells of the rows below to the right",
+       "<table><tr><td rowspan=3>a</td><td>b</td><td>c</td></tr>"
+       "<tr><td>d</td></tr><tr><td>e</td><td>f</td></tr><tr><td>g</td></tr></table>",
+       "\"a\"|\"b\"|\"c\"\n|\"d\"|\n|\"e\"|\"f\"\n\"g\"||"},
+      {"rowspan and colspan together",
+       "<table><tr><td rowspan=2 colspan=2>a</td><td>b</td></tr><tr><td>c</td></tr>"
+       "<tr><td>d</td></tr></table>",
+       "\"a\"||\"b\"\n||\"c\"\n\"d\"||"},
+      {"a rowspan ends with its row group",
+       "<table><thead><tr><td rowspan=5>h</td><td>x</td></tr></thead>"
+       "<tbody><tr><td>1</td><td>2</td></tr></tbody></table>",
+       "\"h\"|\"x\"\n1|2"},
+      {"rowspan=0 reaches the end of the group",
+       "<table><tbody><tr><td rowspan=0>a</td><td>b</td></tr><tr><td>c</td></tr>"
+       "<tr><td>d</td></tr></tbody><tbody><tr><td>e</td></tr></tbody></table>",
+       "\"a\"|\"b\"\n|\"c\"\n|\"d\"\n\"e\"|"},
+      {"br in a cell moves what follows to the cell below",
+       "<table><tr><td>a<br>b<br><br>c</td><td>x</td></tr><tr><td>n</td><td>m<br></td></tr>"
+       "</table>",
+       "\"a\"|\"x\"\n\"b\"|\n|\n\"c\"|\n\"n\"|\"m\""},
+      {"same-cell from the style sheet keeps line breaks in the cell",
+       "<style>br {mso-data-placement: same-cell;}</style>"
+       "<table><tr><td>a<br>b</td><td>1</td></tr><tr><td>2</td></tr></table>",
+       "\"a\nb\"|1\n2|"},
+      {"same-cell on the br itself",
+       "<table><tr><td>a<br style='mso-data-placement:same-cell'>b<br>c</td></tr></table>",
+       "\"a\nb\"\n\"c\""},
+      {"whitespace and no-break spaces collapse",
+       "<table><tr><td>&nbsp; a \n\t b&nbsp;</td><td>&nbsp;</td><td> 4&nbsp;2 </td>"
+       "<td>\xC2\xA0 12 </td></tr></table>",
+       "\"a b\"||\"4 2\"|12"},
+      {"numbers: decimal only, thousands in groups of three",
+       "<table><tr><td>007</td><td>1,234,567</td><td>1,2</td><td>&amp;H10</td><td>1D5</td>"
+       "<td>1E3</td><td>-5</td><td>12.50</td><td>06/12/2024</td><td>50%</td><td>+.5</td>"
+       "<td>12,34</td><td>1,234.5</td><td>1 234</td><td>0</td></tr></table>",
+       "7|1234567|\"1,2\"|\"&H10\"|\"1D5\"|1000|-5|12.5|\"06/12/2024\"|\"50%\"|0.5|\"12,34\"|"
+       "1234.5|\"1 234\"|0"},
+      {"Text number format on a cell or its table keeps the text",
+       "<table><tr><td style='mso-number-format:\"\\@\"'>007</td><td>007</td>"
+       "<td style=\"color:red; mso-number-format:\\@\">0012</td></tr></table>"
+       "<table style='mso-number-format:\"\\@\"'><tr><td>0042</td></tr></table>"
+       "<table><tbody style='mso-number-format:\"@\"'><tr><td>05</td></tr></tbody>"
+       "<tbody><tr style='mso-number-format:\"0\"'><td>05</td></tr></tbody></table>",
+       "\"007\"|7|\"0012\"\n\"0042\"||\n\"05\"||\n5||"},
+      {"nested table text joins the outer cell",
+       "<table><tr><td>x<table><tr><td>1</td><td>2</td></tr><tr><td>3</td></tr></table>y</td>"
+       "<td>z</td></tr></table>",
+       "\"x 1 2 3 y\"|\"z\""},
+      {"caption is a block above the table, empty rows keep their place",
+       "<table><caption>Cap <i>tion</i></caption><tr><td>1</td></tr><tr></tr>"
+       "<tr><td></td></tr><tr><td>2</td></tr></table>",
+       "\"Cap tion\"\n1\n\n\n2"},
+      {"span attributes read like a browser",
+       "<table><tr><td colspan=' 2x'>a</td><td colspan=0>b</td><td colspan=junk>c</td>"
+       "<td>d</td></tr></table>",
+       "\"a\"||\"b\"|\"c\"|\"d\""},
+      {"hidden content is not text",
+       "<p>a<script>1</script><noscript>2</noscript><select><option>3</select>"
+       "<textarea>4</textarea><template>5</template>b</p>",
+       "\"ab\""},
+      {"plain text without tags is one block", "just words", "\"just words\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Paste(c.html), c.grid) << c.name;
+}
+
+TEST(HtmlPasteTest, NothingPasteable) {
+  for (const char* html :
+       {"", "<html><body></body></html>", "<table><tr><td> </td><td>&nbsp;</td></tr></table>",
+        "<script>document.write(1)</script><style>p{}</style>", "<p>\r\n\t</p><br><br>",
+        "Version:0.9\r\nStartHTML:-1\r\nEndHTML:-1\r\n"}) {
+    EXPECT_EQ(Paste(html), "<nothing>") << html;
+  }
+}
+
+TEST(HtmlPasteTest, ReadsWindowsClipboardFormat) {
+  const std::string table = "<table><tr><td>1</td><td>x</td></tr></table>";
+  // Context ancestors around the fragment, as one browser writes them.
+  EXPECT_EQ(Paste(ClipboardFormat("<html><body>", table, "</body></html>")), "1|\"x\"");
+  EXPECT_EQ(Paste(ClipboardFormat("<html><body><table><tbody>", "<tr><td>5</td></tr>",
+                                  "</tbody></table></body></html>")),
+            "5");
+  // Offsets that point nowhere: the HTML after the header is read.
+  EXPECT_EQ(Paste("Version:0.9\r\nStartHTML:999999\r\nEndHTML:1000000\r\n"
+                  "StartFragment:abc\r\nEndFragment:-5\r\n<p>7</p>"),
+            "7");
+  // StartHTML -1: the fragment offsets are used.
+  const std::string body = "<p>9</p>";
+  const std::string head = "Version:1.0\r\nStartHTML:-1\r\nEndHTML:-1\r\nStartFragment:";
+  std::string text = head + "0000000089\r\nEndFragment:0000000097\r\n";
+  text += body;
+  ASSERT_EQ(text.find(body), 89u);
+  EXPECT_EQ(Paste(text), "9");
+}
+
+TEST(HtmlPasteTest, SpansAndGridAreClamped) {
+  // colspan beyond 1000 counts as 1000.
+  auto grid = ConvertClipboardHtml("<table><tr><td colspan=5000>a</td><td>b</td></tr></table>");
+  ASSERT_TRUE(grid.has_value());
+  EXPECT_EQ(grid->cols(), 1001);
+  EXPECT_EQ(grid->at(1, 1001), Value(u"b"));
+
+  // Cells past column 16384 are dropped; the spanning cell is cut at the edge.
+  std::string wide = "<table><tr>";
+  for (int i = 1; i <= 18; ++i) wide += "<td colspan=1000>" + std::to_string(i) + "</td>";
+  grid = ConvertClipboardHtml(wide + "</tr></table>");
+  ASSERT_TRUE(grid.has_value());
+  EXPECT_EQ(grid->cols(), kMaxCols);
+  EXPECT_EQ(grid->at(1, 16001), Value(17));
+
+  // rowspan beyond 65534 counts as 65534: the column stays taken below.
+  grid = ConvertClipboardHtml(
+      "<table><tr><td rowspan=99999>a</td><td>b</td></tr><tr><td>c</td></tr></table>");
+  ASSERT_TRUE(grid.has_value());
+  EXPECT_EQ(Dump(*grid), "\"a\"|\"b\"\n|\"c\"");
+
+  // Rows past the sheet's last row are dropped.
+  std::string tall = "<table><tr><td>first";
+  for (int i = 0; i < kMaxRows; ++i) tall += "<br>";
+  grid = ConvertClipboardHtml(tall + "past</td></tr></table>");
+  ASSERT_TRUE(grid.has_value());
+  EXPECT_EQ(grid->rows(), kMaxRows);
+  EXPECT_EQ(grid->at(1, 1), Value(u"first"));
+  EXPECT_TRUE(grid->at(kMaxRows, 1).IsEmpty());
+
+  // A grid too large for this host to hold is not pasted.
+  std::string huge = "<table><tr>";
+  for (int i = 0; i < 17; ++i) huge += "<td colspan=1000>x</td>";
+  huge += "</tr>";
+  for (int i = 0; i < 300; ++i) huge += "<tr><td>1</td></tr>";
+  EXPECT_FALSE(ConvertClipboardHtml(huge + "</table>").has_value());
+}
+
+TEST(HtmlPasteTest, DeepNestingIsRead) {
+  std::string html;
+  for (int i = 0; i < 3000; ++i) html += "<div><span>";
+  html += "deep";
+  EXPECT_EQ(Paste(html), "\"deep\"");
+}
+
+TEST(HtmlToClipboardTextTest, CopiesLikeABrowser) {
+  struct Case {
+    std::string html;
+    const char16_t* text;
+  } cases[] = {
+      {"<h2>Kết quả</h2><p>a&nbsp;&nbsp;b</p><table><tr><td>1</td><td colspan=2>x</td>"
+       "<td></td></tr><tr><td>a<br>b</td><td>c</td></tr></table><div>end</div>",
+       u"K\u1EBFt qu\u1EA3\r\na b\r\n1\tx\t\r\na\r\nb\tc\r\nend"},
+      {"<p>only</p>", u"only"},
+      {"", u""},
+      {ClipboardFormat("<html><body>", "<p>K\xE1\xBB\xB3 5</p>", "</body></html>"), u"K\u1EF3 5"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HtmlToClipboardText(c.html), c.text) << c.html;
+}
+
+}  // namespace
+}  // namespace kelvora::host::memory
