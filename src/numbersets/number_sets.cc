@@ -1,5 +1,6 @@
 #include "numbersets/number_sets.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -264,13 +265,25 @@ inline bool AddWindows(const uint8_t* digits, int n, int32_t size, SeenTable& t,
 }
 
 // The bits of a table of 0/1 bytes: bit i of the result is byte i.
+// Eight 0/1 bytes as eight bits, byte j in bit j.
+inline uint64_t EightFlags(const uint8_t* bytes) {
+  uint64_t x;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&x, bytes, 8);
+  } else {
+    x = 0;
+    for (int j = 0; j < 8; ++j) x |= uint64_t{bytes[j]} << (8 * j);
+  }
+  // Multiplying gathers byte j's low bit into bit 56 + j, without carries.
+  return (x * 0x0102040810204080ULL) >> 56;
+}
+
 void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
-  for (int32_t k = 0; k < universe; k += 8) {
-    uint64_t x = 0;
-    for (int j = 0; j < 8; ++j) x |= uint64_t{t.seen[k + j]} << (8 * j);
-    // Multiplying gathers byte j's low bit into bit 56 + j, without carries.
-    const uint64_t b = (x * 0x0102040810204080ULL) >> 56;
-    bits.words[k >> 6] |= b << (k & 63);
+  for (int32_t w = 0; 64 * w < universe; ++w) {
+    const int32_t groups = std::min<int32_t>(8, (universe - 64 * w + 7) / 8);
+    uint64_t word = 0;
+    for (int32_t j = 0; j < groups; ++j) word |= EightFlags(t.seen + 64 * w + 8 * j) << (8 * j);
+    bits.words[w] = word;
   }
 }
 
