@@ -14,6 +14,7 @@
 #include "entry/sub.h"
 #include "host/convert.h"
 #include "host/error.h"
+#include "host/xlsx/xlsx_text.h"
 #include "text/utf.h"
 #include "verbs.h"
 #include "workbook_session.h"
@@ -135,7 +136,7 @@ std::string JsonValue(const Value& v) {
       return "null";
     case host::ValueType::kNumber:
       if (!std::isfinite(v.number())) return "null";
-      return Utf16ToUtf8(host::NumberToText(v.number()));
+      return host::xlsx::NumberText(v.number());
     case host::ValueType::kBoolean:
       return v.boolean() ? "true" : "false";
     case host::ValueType::kDate:

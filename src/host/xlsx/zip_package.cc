@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
 
 namespace kelvora::host::xlsx {
 namespace {
@@ -51,8 +53,16 @@ struct WriteSession {
   explicit WriteSession(const std::string* bytes) {
     zip_error_t err;
     zip_error_init(&err);
-    src = bytes ? zip_source_buffer_create(bytes->data(), bytes->size(), 0, &err)
-                : zip_source_buffer_create(nullptr, 0, 0, &err);
+    // A writable buffer source takes ownership of its data when it is
+    // rewritten, so it gets its own malloc'd copy.
+    void* copy = nullptr;
+    if (bytes != nullptr && !bytes->empty()) {
+      copy = std::malloc(bytes->size());
+      if (copy == nullptr) throw XlsxError("out of memory");
+      std::memcpy(copy, bytes->data(), bytes->size());
+    }
+    src = zip_source_buffer_create(copy, copy ? bytes->size() : 0, 1, &err);
+    if (src == nullptr) std::free(copy);
     if (src == nullptr) throw XlsxError("cannot create an archive: " + ZipErrorText(&err));
     za = zip_open_from_source(src, bytes ? 0 : ZIP_TRUNCATE, &err);
     if (za == nullptr) {
