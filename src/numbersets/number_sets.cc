@@ -89,17 +89,25 @@ constexpr GroupOrder MakeGroupOrder() {
 alignas(32) constexpr GroupOrder kGroupOrder = MakeGroupOrder();
 
 // Writes the three-digit set text ("ddd," per number) of `bits`, four
-// numbers at a time, but nothing past `end` + 16 code units. Returns the end
-// of the text written; past `end` when `bits` holds more numbers.
+// numbers at a time. Writes at most 64 numbers past `end` (the caller's room);
+// returns the end of the text written, past `end` when `bits` holds more
+// numbers than the caller counted.
 __attribute__((target("avx2"))) char16_t* WriteTripleTextAvx2(const SetBits& bits, char16_t* out,
                                                               const char16_t* end) {
   const char16_t(*entries)[4] = kPieceTexts.units[2];
-  for (int g = 0; g < 250 && out <= end; ++g) {
-    const unsigned m = static_cast<unsigned>(bits.words[g >> 4] >> (4 * (g & 15))) & 15;
-    const __m256i four = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries + 4 * g));
-    const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kGroupOrder.lanes[m]));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permutevar8x32_epi32(four, order));
-    out += 4 * kGroupOrder.count[m];
+  for (int k = 0; k < 16 && out <= end; ++k) {
+    uint64_t word = bits.words[k];
+    const int groups = k < 15 ? 16 : 10;  // 1000 numbers
+    const char16_t(*group)[4] = entries + 64 * k;
+    for (int g = 0; g < groups; ++g, word >>= 4, group += 4) {
+      const unsigned m = static_cast<unsigned>(word) & 15;
+      const __m256i four = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
+      const __m256i order =
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(kGroupOrder.lanes[m]));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                          _mm256_permutevar8x32_epi32(four, order));
+      out += 4 * kGroupOrder.count[m];
+    }
   }
   return out;
 }
@@ -122,9 +130,9 @@ bool UseVectorSteps(Sha256Backend backend) {
 std::u16string SetText(int width, const SetBits& bits, int32_t count, bool vector_steps) {
   if (count <= 0) return {};
   const size_t stride = static_cast<size_t>(width) + 1;
-  // Each number is copied as four code units (four numbers at once in the
-  // vector form); the copies may reach past the text by up to 16 of them.
-  std::u16string text(static_cast<size_t>(count) * stride + 16, u'\0');
+  // Each number is copied as four code units; the copies may reach past the
+  // text by up to 3 of them, the vector form by up to 64 numbers.
+  std::u16string text(static_cast<size_t>(count) * stride + 4 * 64 + 16, u'\0');
   char16_t* out = text.data();
   const char16_t* const end = out + static_cast<size_t>(count) * stride;
 #if KELVORA_SHA_X86
