@@ -148,10 +148,20 @@ HRESULT Unregister(Scope scope) {
 extern "C" {
 
 STDAPI DllRegisterServer() {
-  return kelvora::com::Register(kelvora::com::Scope::kMachine, kelvora::com::ModulePath());
+  try {
+    return kelvora::com::Register(kelvora::com::Scope::kMachine, kelvora::com::ModulePath());
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }
 
-STDAPI DllUnregisterServer() { return kelvora::com::Unregister(kelvora::com::Scope::kMachine); }
+STDAPI DllUnregisterServer() {
+  try {
+    return kelvora::com::Unregister(kelvora::com::Scope::kMachine);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
 
 // regsvr32 /n /i:user registers for the current user alone; /u /n /i:user
 // removes that registration. Without a command line (or with "machine") it
@@ -166,8 +176,12 @@ STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
       return E_INVALIDARG;
     }
   }
-  if (install) return kelvora::com::Register(scope, kelvora::com::ModulePath());
-  return kelvora::com::Unregister(scope);
+  try {
+    if (install) return kelvora::com::Register(scope, kelvora::com::ModulePath());
+    return kelvora::com::Unregister(scope);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 }  // extern "C"

@@ -1,7 +1,8 @@
 // The in-process server's entry points for class lookup and unloading, and
 // the class object of Sub.
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 #undef MessageBox
 
 #include <atomic>

@@ -52,7 +52,12 @@ HRESULT SubObject::Create(REFIID riid, void** out) {
   auto* obj = new (std::nothrow) SubObject();
   if (obj == nullptr) return E_OUTOFMEMORY;
   ITypeLib* lib = nullptr;
-  HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &lib);
+  HRESULT hr = E_OUTOFMEMORY;
+  try {
+    hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &lib);
+  } catch (...) {
+    lib = nullptr;
+  }
   if (SUCCEEDED(hr)) {
     hr = lib->GetTypeInfoOfGuid(IID__Sub, &obj->type_info_);
     lib->Release();

@@ -6,8 +6,9 @@
 // that the macro shows "Run-time error <number>: <description>".
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 #undef MessageBox
 
 #include <atomic>

@@ -1,13 +1,15 @@
 // Kelvora.dll as Excel meets it: registered, created by its class name,
 // every method called by name through IDispatch, against the fake Excel.
+#include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
-#include <windows.h>
 #undef MessageBox
 
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "Kelvora_h.h"
 #include "cell_text.h"
@@ -534,32 +536,53 @@ std::string RunCommand(IDispatch* sub, const wchar_t* name) {
   return line + "error " + std::to_string(o.number()) + " " + Narrow(o.description) + "\n";
 }
 
-TEST_CASE(IntakeAndAnalysisMatchTheNativeEngine) {
-  bool ok_grid = false, ok_expected = false;
+// Repeats a scenario of the native reference run through Kelvora.dll and
+// compares every cell.
+void CompareWithNativeRun(const std::string& scenario, const std::optional<host::Table>& grid,
+                          const std::u16string& clipboard,
+                          const std::vector<const wchar_t*>& commands) {
   const std::string dir = Env().reference_dir;
-  const std::string grid = ReadFile(dir + "/ngay.grid", &ok_grid);
-  const std::string expected = ReadFile(dir + "/expected.txt", &ok_expected);
-  if (!CHECK_MSG(ok_grid && ok_expected, "reference files in " + dir)) return;
+  bool ok = false;
+  const std::string expected = ReadFile(dir + "/expected-" + scenario + ".txt", &ok);
+  if (!CHECK_MSG(ok, "reference file of " + scenario + " in " + dir)) return;
   auto state = NewTemplateState();
-  state->paste_grid = DecodeGrid(grid);
+  state->paste_grid = grid;
   IDispatch* sub = RegisteredSub();
   if (!CHECK(sub != nullptr)) return;
   std::string actual;
-  const Outcome sup = Sup(sub, state);
-  actual += sup.hr == S_OK ? "Sup: ok\n" : "Sup: failed\n";
-  actual += RunCommand(sub, L"DanKQXSNgay");
-  actual += RunCommand(sub, L"Main");
-  actual += DumpWorkbook(*state->book);
+  actual += Sup(sub, state).hr == S_OK ? "Sup: ok\n" : "Sup: failed\n";
+  FillClipboard(clipboard);
+  for (const wchar_t* c : commands) actual += RunCommand(sub, c);
   sub->Release();
-  if (!CHECK_MSG(actual == expected, "workbook after DanKQXSNgay and Main equals the native run")) {
-    std::ofstream(dir + "/actual-" + std::to_string(sizeof(void*) * 8) + ".txt", std::ios::binary)
-        << actual;
+  actual += DumpWorkbook(*state->book);
+  const std::string outcomes = expected.substr(0, expected.find("Sheet"));
+  std::printf("  %s, native run: %s", scenario.c_str(), outcomes.c_str());
+  if (!CHECK_MSG(actual == expected, scenario + ": the workbook equals the native run's")) {
+    const std::string file =
+        dir + "/actual-" + scenario + "-" + std::to_string(sizeof(void*) * 8) + ".txt";
+    std::ofstream(file, std::ios::binary) << actual;
     size_t i = 0;
     while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
-    const size_t start = actual.rfind('\n', i) == std::string::npos ? 0 : actual.rfind('\n', i) + 1;
-    std::printf("  first difference: '%s'\n", actual.substr(start, 120).c_str());
+    const size_t nl = actual.rfind('\n', i);
+    const size_t start = nl == std::string::npos ? 0 : nl + 1;
+    std::printf("  first difference: '%s' (all in %s)\n", actual.substr(start, 120).c_str(),
+                file.c_str());
   }
-  std::printf("  reference run: %s", expected.substr(0, expected.find("Sheet")).c_str());
+}
+
+TEST_CASE(IntakeByDateAndAnalysisMatchTheNativeEngine) {
+  bool ok = false;
+  const std::string grid = ReadFile(Env().reference_dir + "/ngay.grid", &ok);
+  if (!CHECK_MSG(ok, "the pasted grid of the reference run")) return;
+  CompareWithNativeRun("ngay", DecodeGrid(grid), u"", {L"DanKQXSNgay", L"Main"});
+}
+
+TEST_CASE(SpecialPrizeTextAndAnalysisMatchTheNativeEngine) {
+  // The text goes through the system clipboard as a browser leaves it.
+  bool ok = false;
+  const std::string clip = ReadFile(Env().reference_dir + "/db.clip", &ok);
+  if (!CHECK_MSG(ok, "the clipboard text of the reference run")) return;
+  CompareWithNativeRun("db", std::nullopt, Utf8ToUtf16(clip), {L"DanKQXSDB", L"Main"});
 }
 
 // Last: nothing of the registration stays behind.

@@ -11,8 +11,9 @@
 // Excel's own business and is not built for Windows here).
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 #undef MessageBox
 
 #include <memory>

@@ -1,7 +1,8 @@
 // Drives Kelvora.dll and the Excel back end against the fake Excel. Usage:
 //   kelvora_com_tests <path of Kelvora.dll> [<reference dir>] [<test name>...]
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <cstdio>
 #include <fstream>

@@ -5,8 +5,9 @@
 // reported.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 // The host layer has a class of this name; the system's wide/narrow macro
 // would rename it.
 #undef MessageBox

@@ -1,10 +1,15 @@
-// Native reference run: engine_reference <page.html> <out dir>. Writes
-// <out>/ngay.grid (what a paste of the page puts on the sheet) and
-// <out>/expected.txt (the outcome of Sup, DanKQXSNgay and Main and every cell
-// of the workbook afterwards).
+// Native reference run: engine_reference <data dir> <out dir>. For each
+// scenario it runs the portable engine over the in-memory template workbook
+// and writes what the Windows test program needs to repeat it through
+// Kelvora.dll and compare:
+// - ngay.grid: the grid a paste of the by-date page gives;
+// - db.clip: the special-prize text as the clipboard holds it (CR LF lines);
+// - expected-<scenario>.txt: the outcome of each command and every cell of
+//   the workbook afterwards.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "cell_text.h"
 #include "entry/sub.h"
@@ -16,6 +21,15 @@ using namespace kelvora;
 
 namespace {
 
+bool ReadFile(const std::string& path, std::string* out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  *out = s.str();
+  return true;
+}
+
 std::string Run(Sub& sub, const char* name) {
   std::string line = std::string(name) + ": ";
   try {
@@ -26,42 +40,54 @@ std::string Run(Sub& sub, const char* name) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: engine_reference <page.html> <out dir>\n");
-    return 2;
-  }
-  std::ifstream in(argv[1], std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", argv[1]);
-    return 2;
-  }
-  std::ostringstream page;
-  page << in.rdbuf();
-  const std::string out_dir = argv[2];
-  std::ofstream(out_dir + "/ngay.grid", std::ios::binary)
-      << testing::EncodeGrid(host::memory::ConvertClipboardHtml(page.str()));
-
+// Sup, then the commands, then the dump.
+std::string Scenario(const std::string& html, const std::u16string& clipboard_text,
+                     const std::vector<const char*>& commands) {
   host::ScopedScriptedPlatform platform;
+  platform.clipboard.set_text(clipboard_text);
   auto app = std::make_shared<host::memory::MemoryApplication>();
   auto book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
   FillTemplateWorkbook(*book);
-  app->set_clipboard_html(page.str());
-  std::string expected;
+  if (!html.empty()) app->set_clipboard_html(html);
+  std::string out;
   {
     Sub sub;
     try {
       sub.Sup(app, book);
-      expected += "Sup: ok\n";
+      out += "Sup: ok\n";
     } catch (const CommandError&) {
-      expected += "Sup: failed\n";
+      out += "Sup: failed\n";
     }
-    expected += Run(sub, "DanKQXSNgay");
-    expected += Run(sub, "Main");
+    for (const char* c : commands) out += Run(sub, c);
   }
-  expected += testing::DumpWorkbook(*book);
-  std::ofstream(out_dir + "/expected.txt", std::ios::binary) << expected;
+  return out + testing::DumpWorkbook(*book);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: engine_reference <data dir> <out dir>\n");
+    return 2;
+  }
+  const std::string data = argv[1], out = argv[2];
+  std::string page, text;
+  if (!ReadFile(data + "/ket-qua-theo-ngay.html", &page) ||
+      !ReadFile(data + "/dac-biet.txt", &text)) {
+    std::fprintf(stderr, "cannot read the sample files in %s\n", data.c_str());
+    return 2;
+  }
+  std::string clip;
+  for (char ch : text) {
+    if (ch == '\n') clip += '\r';
+    clip += ch;
+  }
+  std::ofstream(out + "/ngay.grid", std::ios::binary)
+      << testing::EncodeGrid(host::memory::ConvertClipboardHtml(page));
+  std::ofstream(out + "/db.clip", std::ios::binary) << clip;
+  std::ofstream(out + "/expected-ngay.txt", std::ios::binary)
+      << Scenario(page, u"", {"DanKQXSNgay", "Main"});
+  std::ofstream(out + "/expected-db.txt", std::ios::binary)
+      << Scenario("", Utf8ToUtf16(clip), {"DanKQXSDB", "Main"});
   return 0;
 }
