@@ -37,7 +37,7 @@ test-windows: windows
 	JOBS=$(JOBS) ./tests/windows/run-wine-tests
 
 run: deps build
-	./build/release/kelvora --help
+	./build/release/kelvora demo
 
 bench: build
 	@for b in build/release/bench/*_bench; do echo "== $$b"; $$b; done

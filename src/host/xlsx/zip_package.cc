@@ -21,9 +21,9 @@ std::string ZipErrorText(zip_error_t* e) {
   return s;
 }
 
-// Compression of entries we write: fast deflate; sheets are large and very
-// regular, so higher levels gain little.
-constexpr zip_uint32_t kLevel = 6;
+// Compression of entries we write: the fastest deflate level; sheets are large and
+// very regular, so higher levels gain little but take several times longer.
+constexpr zip_uint32_t kLevel = 1;
 
 std::string ReadWholeSource(zip_source_t* src) {
   zip_stat_t st;

@@ -1,0 +1,3 @@
+if(KELVORA_FILE_HOST)
+  kelvora_fuzz_target(xlsx_load_fuzz xlsx_load_fuzz.cc)
+endif()
