@@ -30,7 +30,15 @@ class ScreenGuard {
  public:
   explicit ScreenGuard(host::Application& app) : app_(app) {
     app_.SetScreenUpdating(false);
-    app_.SetDisplayAlerts(false);
+    try {
+      app_.SetDisplayAlerts(false);
+    } catch (...) {
+      try {
+        app_.SetScreenUpdating(true);
+      } catch (...) {  // NOLINT(bugprone-empty-catch): the first failure is the one reported
+      }
+      throw;
+    }
   }
   ~ScreenGuard() {
     if (armed_) {

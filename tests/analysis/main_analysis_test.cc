@@ -468,6 +468,16 @@ TEST_F(MainAnalysisTest, FailureStillRestoresTheScreen) {
     EXPECT_EQ(e.number(), 1004);
   }
   ExpectScreenBackOn(v);
+
+  // Alerts cannot be switched off: screen updating is switched on again.
+  BoundWorkbook u;
+  FillStore(u, 40);
+  auto alerts = std::make_shared<host::FaultPlan>();
+  alerts->Fail("Application.SetDisplayAlerts");
+  u.sub->Sup(host::WrapApplication(u.app, alerts), host::WrapWorkbook(u.book, alerts));
+  EXPECT_THROW(u.sub->Main(), CommandError);
+  EXPECT_TRUE(u.app->screen_updating());
+  EXPECT_TRUE(BlockEmpty(u, 3, 4, 5, 12));
 }
 
 TEST_F(MainAnalysisTest, SameOutputsWhateverTheThreadCount) {
