@@ -7,6 +7,7 @@
 #undef MessageBox
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "cell_text.h"
 #include "check.h"
 #include "entry/sub.h"
+#include "scenarios.h"
 #include "test_env.h"
 
 namespace kelvora::testing {
@@ -536,53 +538,45 @@ std::string RunCommand(IDispatch* sub, const wchar_t* name) {
   return line + "error " + std::to_string(o.number()) + " " + Narrow(o.description) + "\n";
 }
 
-// Repeats a scenario of the native reference run through Kelvora.dll and
-// compares every cell.
-void CompareWithNativeRun(const std::string& scenario, const std::optional<host::Table>& grid,
-                          const std::u16string& clipboard,
-                          const std::vector<const wchar_t*>& commands) {
+// Each scenario of the native reference run, repeated through Kelvora.dll:
+// the same outcomes, the same clipboard text and the same cells.
+TEST_CASE(CommandsMatchTheNativeEngine) {
   const std::string dir = Env().reference_dir;
-  bool ok = false;
-  const std::string expected = ReadFile(dir + "/expected-" + scenario + ".txt", &ok);
-  if (!CHECK_MSG(ok, "reference file of " + scenario + " in " + dir)) return;
-  auto state = NewTemplateState();
-  state->paste_grid = grid;
-  IDispatch* sub = RegisteredSub();
-  if (!CHECK(sub != nullptr)) return;
-  std::string actual;
-  actual += Sup(sub, state).hr == S_OK ? "Sup: ok\n" : "Sup: failed\n";
-  FillClipboard(clipboard);
-  for (const wchar_t* c : commands) actual += RunCommand(sub, c);
-  sub->Release();
-  actual += DumpWorkbook(*state->book);
-  const std::string outcomes = expected.substr(0, expected.find("Sheet"));
-  std::printf("  %s, native run: %s", scenario.c_str(), outcomes.c_str());
-  if (!CHECK_MSG(actual == expected, scenario + ": the workbook equals the native run's")) {
-    const std::string file =
-        dir + "/actual-" + scenario + "-" + std::to_string(sizeof(void*) * 8) + ".txt";
-    std::ofstream(file, std::ios::binary) << actual;
-    size_t i = 0;
-    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
-    const size_t nl = actual.rfind('\n', i);
-    const size_t start = nl == std::string::npos ? 0 : nl + 1;
-    std::printf("  first difference: '%s' (all in %s)\n", actual.substr(start, 120).c_str(),
-                file.c_str());
+  for (const Scenario& scenario : Scenarios()) {
+    Stats().current_test = std::string("CommandsMatchTheNativeEngine/") + scenario.name;
+    bool ok_expected = false, ok_grid = false, ok_clip = false;
+    const std::string base = dir + "/" + scenario.name;
+    const std::string expected =
+        ReadFile(dir + "/expected-" + scenario.name + ".txt", &ok_expected);
+    const std::string grid = ReadFile(base + ".grid", &ok_grid);
+    const std::string clip = ReadFile(base + ".clip", &ok_clip);
+    if (!CHECK_MSG(ok_expected && ok_grid && ok_clip, "reference files in " + dir)) continue;
+    auto state = NewTemplateState();
+    state->paste_grid = DecodeGrid(grid);
+    IDispatch* sub = RegisteredSub();
+    if (!CHECK(sub != nullptr)) return;
+    std::string actual = Sup(sub, state).hr == S_OK ? "Sup: ok\n" : "Sup: failed\n";
+    FillClipboard(Utf8ToUtf16(clip));
+    for (const char* c : scenario.commands) {
+      actual += RunCommand(sub, std::wstring(c, c + strlen(c)).c_str());
+    }
+    sub->Release();
+    actual += "clipboard: " + EscapeText(ClipboardText()) + "\n";
+    actual += DumpWorkbook(*state->book);
+    const std::string outcomes = expected.substr(0, expected.find("clipboard: "));
+    std::printf("  %s, native run: %s", scenario.name, outcomes.c_str());
+    if (!CHECK_MSG(actual == expected, std::string(scenario.name) + ": same as the native run")) {
+      const std::string file =
+          dir + "/actual-" + scenario.name + "-" + std::to_string(sizeof(void*) * 8) + ".txt";
+      std::ofstream(file, std::ios::binary) << actual;
+      size_t i = 0;
+      while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+      const size_t nl = actual.rfind('\n', i);
+      const size_t start = nl == std::string::npos ? 0 : nl + 1;
+      std::printf("  first difference: '%s' (all in %s)\n", actual.substr(start, 120).c_str(),
+                  file.c_str());
+    }
   }
-}
-
-TEST_CASE(IntakeByDateAndAnalysisMatchTheNativeEngine) {
-  bool ok = false;
-  const std::string grid = ReadFile(Env().reference_dir + "/ngay.grid", &ok);
-  if (!CHECK_MSG(ok, "the pasted grid of the reference run")) return;
-  CompareWithNativeRun("ngay", DecodeGrid(grid), u"", {L"DanKQXSNgay", L"Main"});
-}
-
-TEST_CASE(SpecialPrizeTextAndAnalysisMatchTheNativeEngine) {
-  // The text goes through the system clipboard as a browser leaves it.
-  bool ok = false;
-  const std::string clip = ReadFile(Env().reference_dir + "/db.clip", &ok);
-  if (!CHECK_MSG(ok, "the clipboard text of the reference run")) return;
-  CompareWithNativeRun("db", std::nullopt, Utf8ToUtf16(clip), {L"DanKQXSDB", L"Main"});
 }
 
 // Last: nothing of the registration stays behind.

@@ -1,21 +1,21 @@
 // Native reference run: engine_reference <data dir> <out dir>. For each
-// scenario it runs the portable engine over the in-memory template workbook
-// and writes what the Windows test program needs to repeat it through
-// Kelvora.dll and compare:
-// - ngay.grid: the grid a paste of the by-date page gives;
-// - db.clip: the special-prize text as the clipboard holds it (CR LF lines);
-// - expected-<scenario>.txt: the outcome of each command and every cell of
-//   the workbook afterwards.
+// scenario of scenarios.h it runs the portable engine over the in-memory
+// template workbook and writes what the Windows test program needs to repeat
+// it through Kelvora.dll and compare:
+// - <scenario>.grid: the grid a paste of the scenario's page gives;
+// - <scenario>.clip: the scenario's text as the clipboard holds it;
+// - expected-<scenario>.txt: the outcome of each command, the clipboard's
+//   text and every cell of the workbook afterwards.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "cell_text.h"
 #include "entry/sub.h"
 #include "entry/workbook_template.h"
 #include "host/error.h"
 #include "host/scripted_platform.h"
+#include "scenarios.h"
 
 using namespace kelvora;
 
@@ -40,11 +40,10 @@ std::string Run(Sub& sub, const char* name) {
   }
 }
 
-// Sup, then the commands, then the dump.
-std::string Scenario(const std::string& html, const std::u16string& clipboard_text,
-                     const std::vector<const char*>& commands) {
+std::string Run(const testing::Scenario& scenario, const std::string& html,
+                const std::string& clip) {
   host::ScopedScriptedPlatform platform;
-  platform.clipboard.set_text(clipboard_text);
+  platform.clipboard.set_text(Utf8ToUtf16(clip));
   auto app = std::make_shared<host::memory::MemoryApplication>();
   auto book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
   FillTemplateWorkbook(*book);
@@ -58,8 +57,9 @@ std::string Scenario(const std::string& html, const std::u16string& clipboard_te
     } catch (const CommandError&) {
       out += "Sup: failed\n";
     }
-    for (const char* c : commands) out += Run(sub, c);
+    for (const char* c : scenario.commands) out += Run(sub, c);
   }
+  out += "clipboard: " + testing::EscapeText(platform.clipboard.text()) + "\n";
   return out + testing::DumpWorkbook(*book);
 }
 
@@ -71,23 +71,22 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string data = argv[1], out = argv[2];
-  std::string page, text;
-  if (!ReadFile(data + "/ket-qua-theo-ngay.html", &page) ||
-      !ReadFile(data + "/dac-biet.txt", &text)) {
-    std::fprintf(stderr, "cannot read the sample files in %s\n", data.c_str());
-    return 2;
+  for (const testing::Scenario& s : testing::Scenarios()) {
+    std::string html, text, clip;
+    if ((s.page && !ReadFile(data + "/" + s.page, &html)) ||
+        (s.text && !ReadFile(data + "/" + s.text, &text))) {
+      std::fprintf(stderr, "cannot read the sample files of %s in %s\n", s.name, data.c_str());
+      return 2;
+    }
+    for (char ch : text) {
+      if (ch == '\n') clip += '\r';
+      clip += ch;
+    }
+    const std::string base = out + "/" + s.name;
+    std::ofstream(base + ".grid", std::ios::binary)
+        << testing::EncodeGrid(s.page ? host::memory::ConvertClipboardHtml(html) : std::nullopt);
+    std::ofstream(base + ".clip", std::ios::binary) << clip;
+    std::ofstream(out + "/expected-" + s.name + ".txt", std::ios::binary) << Run(s, html, clip);
   }
-  std::string clip;
-  for (char ch : text) {
-    if (ch == '\n') clip += '\r';
-    clip += ch;
-  }
-  std::ofstream(out + "/ngay.grid", std::ios::binary)
-      << testing::EncodeGrid(host::memory::ConvertClipboardHtml(page));
-  std::ofstream(out + "/db.clip", std::ios::binary) << clip;
-  std::ofstream(out + "/expected-ngay.txt", std::ios::binary)
-      << Scenario(page, u"", {"DanKQXSNgay", "Main"});
-  std::ofstream(out + "/expected-db.txt", std::ios::binary)
-      << Scenario("", Utf8ToUtf16(clip), {"DanKQXSDB", "Main"});
   return 0;
 }
