@@ -377,7 +377,7 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
   table.seen[kNoPiece] = 1;
 #endif
   alignas(16) uint8_t hex[64];
-  alignas(16) uint8_t digits[72];
+  alignas(16) uint8_t digits[72] = {};  // windows past a pass's digits read old values
   {
     uint32_t h[8];
     r.compressions = detail::DigestWords(backend, seed, h);
