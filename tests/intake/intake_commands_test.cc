@@ -1,0 +1,389 @@
+#include "intake/intake_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "host/convert.h"
+#include "host/error.h"
+#include "host/memory/html_text.h"
+#include "intake/intake_test_support.h"
+#include "intake/result_store.h"
+#include "intake/special_prize_text.h"
+
+namespace kelvora::intake {
+namespace {
+
+using host::Value;
+using testing::BoundWorkbook;
+using testing::Draws;
+using testing::SetStore;
+using testing::Shown;
+using testing::Snapshot;
+using testing::StoreRow;
+using testing::StoreRows;
+using testing::TestData;
+
+const std::pair<std::string, int32_t> kPasteFailed{"Vui Lòng Copy Đúng Bảng Kết Quả", 4160};
+const std::pair<std::string, int32_t> kNotHundred{
+    "Bạn Chưa Chọn 100 Kỳ Kết Quả!\r\nVui Lòng Chọn 100 Kỳ Và Copy Lại", 4160};
+const std::pair<std::string, int32_t> kM1{"Bạn chưa copy hoặc copy sai định dạng", 4160};
+const std::pair<std::string, int32_t> kM2{
+    "Chức năng này chỉ hỗ trợ kiểu choi 27 giải\r\nVui lòng kiểm tra lại", 16 + 4096};
+const std::pair<std::string, int32_t> kM3{"Không có dữ liệu mới đuợc thêm vào", 4160};
+const std::pair<std::string, int32_t> kFull{
+    "Kho dữ liệu chỉ chứa được 65000 kỳ, không thể thêm các kỳ mới.\r\n"
+    "Vui lòng xóa bớt dữ liệu cũ rồi thử lại",
+    4160};
+
+std::string Td(const std::string& s) { return "<td>" + s + "</td>"; }
+std::string TextTd(const std::string& s) {
+  return "<td style='mso-number-format:\"\\@\"'>" + s + "</td>";
+}
+
+// A draw row: the draw number cell, `gap` empty cells, then the five digits.
+std::string DrawRow(const std::string& draw_cell, const std::u16string& result, int gap) {
+  std::string row = "<tr>" + draw_cell;
+  for (int i = 0; i < gap; ++i) row += Td("06/12/2024");
+  for (char16_t d : result) row += Td(std::string(1, static_cast<char>(d)));
+  return row + "</tr>";
+}
+
+// Twelve heading blocks and a header row above the draw rows, which then
+// land in rows 14 and below.
+std::string HundredPage(const std::vector<std::string>& rows) {
+  std::string html = "<html><body>";
+  for (int i = 1; i <= 12; ++i) html += "<p>Heading " + std::to_string(i) + "</p>";
+  html += "<table><tr><th>Kỳ</th><th>1</th><th>2</th><th>3</th><th>4</th><th>5</th></tr>";
+  for (const auto& r : rows) html += r;
+  return html + "</table></body></html>";
+}
+
+std::vector<std::string> DrawRows(const std::vector<StoreRow>& draws, int gap) {
+  std::vector<std::string> rows;
+  for (const auto& [draw, result] : draws)
+    rows.push_back(DrawRow(Td(Utf16ToUtf8(host::NumberToText(draw.number()))), result.text(), gap));
+  return rows;
+}
+
+// Two heading blocks, a header row, then draw rows with a date in B and the
+// digits in C to G.
+std::string ByDatePage(const std::vector<std::string>& rows) {
+  std::string html =
+      "<h1>By date</h1><p>From 01/01 to 06/12</p><table><tr><th>Kỳ</th><th>Ngày</th>"
+      "<th colspan=5>Giải</th></tr>";
+  for (const auto& r : rows) html += r;
+  return html + "</table>";
+}
+
+TEST(DanKQXSTest, TakesAHundredDraws) {
+  BoundWorkbook w;
+  const auto draws = Draws(100, 24400);
+  w.app->set_clipboard_html(HundredPage(DrawRows(draws, 0)));
+  w.sub->DanKQXS();
+  EXPECT_TRUE(Shown(w).empty());
+  EXPECT_EQ(StoreRows(w), draws);  // results keep their leading zeros
+  EXPECT_EQ(w.main().cell(15, 2).value, Value(100));
+  EXPECT_TRUE(w.app->screen_updating());
+  EXPECT_EQ(w.book->active_sheet(), &w.main());
+
+  const auto once = Snapshot(w);
+  w.sub->DanKQXS();
+  EXPECT_EQ(Snapshot(w), once);
+}
+
+TEST(DanKQXSTest, RefusesAnythingButAHundredNumberedRows) {
+  const auto draws = Draws(100, 24400);
+  std::vector<std::string> ninety_nine = DrawRows(draws, 0);
+  ninety_nine.pop_back();
+  std::vector<std::string> with_heading = DrawRows(draws, 0);
+  with_heading[40] = DrawRow(Td("Kỳ sau"), u"12345", 0);
+  std::vector<std::string> empty_rows(100, "<tr><td></td><td>1</td></tr>");
+  std::vector<std::string> not_positive = DrawRows(draws, 0);
+  for (auto& r : not_positive) r = DrawRow(Td("-5"), u"12345", 0);
+  for (const auto& rows : {ninety_nine, with_heading, empty_rows, not_positive}) {
+    BoundWorkbook w;
+    SetStore(w, Draws(3, 10));
+    const auto before = Snapshot(w);
+    w.app->set_clipboard_html(HundredPage(rows));
+    w.sub->DanKQXS();
+    EXPECT_EQ(Shown(w), (std::vector{kNotHundred}));
+    EXPECT_EQ(Snapshot(w), before);
+  }
+}
+
+TEST(DanKQXSTest, ReadsDrawNumberCells) {
+  BoundWorkbook w;
+  auto rows = DrawRows(Draws(100, 24400), 0);
+  struct Case {
+    std::string cell;
+    double stored;
+  } cases[] = {
+      {TextTd("1234567890"), 123456890},  // ten characters: the 7th is dropped
+      {TextTd("123456789"), 123456789},   // other lengths are read unchanged
+      {TextTd("12345678901"), 12345678901},
+      {TextTd("00123"), 123},  // a numeric text
+      {Td("4 567"), 0},        // not numeric: counted out below
+  };
+  for (size_t i = 0; i + 1 < std::size(cases); ++i) rows[i] = DrawRow(cases[i].cell, u"00007", 0);
+  w.app->set_clipboard_html(HundredPage(rows));
+  w.sub->DanKQXS();
+  ASSERT_TRUE(Shown(w).empty());
+  const auto store = StoreRows(w);
+  ASSERT_EQ(store.size(), 100u);
+  for (size_t i = 0; i + 1 < std::size(cases); ++i) {
+    EXPECT_NE(
+        std::find(store.begin(), store.end(), StoreRow(Value(cases[i].stored), Value(u"00007"))),
+        store.end())
+        << cases[i].cell;
+  }
+  // One non-numeric draw-number text among the hundred: refused.
+  rows[50] = DrawRow(cases[4].cell, u"1", 0);
+  w.app->set_clipboard_html(HundredPage(rows));
+  w.sub->DanKQXS();
+  EXPECT_EQ(Shown(w), (std::vector{kNotHundred}));
+}
+
+TEST(DanKQXSTest, TheSamplePageFillsAHundredRows) {
+  BoundWorkbook w;
+  w.app->set_clipboard_html(TestData("sample_100_draws.html"));
+  w.sub->DanKQXS();
+  EXPECT_TRUE(Shown(w).empty());
+  const auto store = StoreRows(w);
+  ASSERT_EQ(store.size(), 100u);
+  EXPECT_EQ(store.front().first, Value(24360));
+  EXPECT_EQ(store.back().first, Value(24261));
+  for (const auto& [draw, result] : store) EXPECT_EQ(result.text().size(), 5u);
+}
+
+TEST(TableIntakeTest, FailedPasteLeavesTheStore) {
+  for (auto command : {&Sub::DanKQXS, &Sub::DanKQXSNgay}) {
+    BoundWorkbook w;
+    SetStore(w, Draws(3, 10));
+    const auto before = Snapshot(w);
+    w.app->set_clipboard_html(std::nullopt);
+    ((*w.sub).*command)();
+    EXPECT_EQ(Shown(w), (std::vector{kPasteFailed}));
+    EXPECT_EQ(Snapshot(w), before);
+    EXPECT_TRUE(w.app->screen_updating());
+    EXPECT_EQ(w.book->active_sheet(), &w.main());
+  }
+}
+
+TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
+  BoundWorkbook w;
+  auto rows = DrawRows(Draws(30, 500), 1);
+  rows[3] = DrawRow(TextTd("00497"), u"49749", 1);                     // numeric text
+  rows.push_back("<tr><td></td><td>x</td><td>9</td><td>9</td></tr>");  // no draw number
+  rows.push_back("<tr><td>Tổng</td><td>30 kỳ</td></tr>");
+  w.app->set_clipboard_html(ByDatePage(rows));
+  w.sub->DanKQXSNgay();
+  EXPECT_TRUE(Shown(w).empty());
+  auto expected = Draws(30, 500);
+  expected[3].second = Value(u"49749");
+  EXPECT_EQ(StoreRows(w), expected);
+  EXPECT_EQ(w.main().cell(15, 2).value, Value(30));
+  // The pasted table is left sorted by column A, numbers first.
+  EXPECT_EQ(w.paste().cell(1, 1).value, Value(471));
+  EXPECT_EQ(w.paste().cell(29, 1).value, Value(500));
+  EXPECT_EQ(w.paste().cell(30, 1).value, Value(u"00497"));  // texts after the numbers
+
+  const auto once = Snapshot(w);
+  w.sub->DanKQXSNgay();
+  EXPECT_EQ(Snapshot(w), once);
+}
+
+TEST(DanKQXSNgayTest, StaleRowsBelowTheScratchAreaAreReadAgain) {
+  BoundWorkbook w;
+  w.app->set_clipboard_html(ByDatePage(DrawRows(Draws(400, 1399), 1)));
+  w.sub->DanKQXSNgay();
+  ASSERT_EQ(StoreRows(w).size(), 400u);
+  w.main().GetRange(u"A17:B65016")->ClearContents();
+  w.app->set_clipboard_html(ByDatePage(DrawRows(Draws(10, 2009), 1)));
+  w.sub->DanKQXSNgay();
+  // Rows 301 to 400 of the first table (draws 1300 to 1399 after its sort)
+  // were not cleared by the second paste.
+  const auto store = StoreRows(w);
+  ASSERT_EQ(store.size(), 110u);
+  EXPECT_EQ(store[9].first, Value(2000));
+  EXPECT_EQ(store[10].first, Value(1399));
+  EXPECT_EQ(store.back().first, Value(1300));
+}
+
+TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
+  // Beyond the 16-bit row counter.
+  BoundWorkbook w;
+  w.app->set_clipboard_html(ByDatePage(DrawRows(Draws(40000, 140000), 0)));
+  w.sub->DanKQXSNgay();
+  EXPECT_EQ(w.main().cell(15, 2).value, Value(40000));
+  EXPECT_EQ(w.main().cell(17, 1).value, Value(140000));
+  EXPECT_EQ(w.main().cell(40016, 1).value, Value(100001));
+
+  // A table that reaches past row 100000, with 50 distinct draws.
+  BoundWorkbook v;
+  std::string html = "<table><tr><th>Kỳ</th></tr>";
+  for (int i = 0; i < 100010; ++i) html += "<tr><td>" + std::to_string(1 + i % 50) + "</td></tr>";
+  v.app->set_clipboard_html(html + "</table>");
+  v.sub->DanKQXSNgay();
+  EXPECT_EQ(v.main().cell(15, 2).value, Value(50));
+}
+
+// The plain text of a special-prize page.
+std::u16string SpecialText(const std::u16string& heading, const std::vector<StoreRow>& draws,
+                           const std::u16string& newline = u"\r\n") {
+  std::u16string text = heading + newline;
+  for (const auto& [draw, result] : draws) {
+    text += std::u16string(kDrawWord) + u" " + host::NumberToText(draw.number()) + newline;
+    text += u"Gi\u1EA3i \u0110B\t" + result.text() + u"-" + u"AB\t06/12/2024" + newline;
+  }
+  return text;
+}
+
+const std::u16string kHeading = u"K\u1EBET QU\u1EA2 - lo\u1EA1i 27 gi\u1EA3i";
+
+TEST(DanKQXSDBTest, AppendsNewDrawsAndSorts) {
+  BoundWorkbook w;
+  SetStore(w, Draws(3, 100));
+  const auto added = Draws(60, 24400);
+  w.platform.clipboard.set_text(SpecialText(kHeading, added));
+  w.sub->DanKQXSDB();
+  EXPECT_TRUE(Shown(w).empty());
+  auto expected = added;  // the prize alone, without what follows "-"
+  for (const auto& r : Draws(3, 100)) expected.push_back(r);
+  EXPECT_EQ(StoreRows(w), expected);
+  EXPECT_EQ(w.main().cell(15, 2).value, Value(63));
+
+  // The same page again: every key compares equal to a stored number.
+  const auto once = Snapshot(w);
+  w.sub->DanKQXSDB();
+  EXPECT_EQ(Shown(w), (std::vector{kM3}));
+  EXPECT_EQ(Snapshot(w), once);
+}
+
+// One bound workbook at a time: the host state and platform are per thread.
+testing::StoreSnapshot AfterSpecialPrizeText(const std::u16string& text) {
+  BoundWorkbook w;
+  w.platform.clipboard.set_text(text);
+  w.sub->DanKQXSDB();
+  EXPECT_TRUE(Shown(w).empty());
+  return Snapshot(w);
+}
+
+TEST(DanKQXSDBTest, WindowsAndUnixLineBreaksGiveTheSameStore) {
+  const auto crlf = AfterSpecialPrizeText(SpecialText(kHeading, Draws(50, 900), u"\r\n"));
+  EXPECT_EQ(crlf.rows, Draws(50, 900));
+  EXPECT_EQ(crlf.count, Value(50));
+  EXPECT_EQ(AfterSpecialPrizeText(SpecialText(kHeading, Draws(50, 900), u"\n")), crlf);
+}
+
+TEST(DanKQXSDBTest, RefusalsWriteNothing) {
+  const auto fifty = Draws(50, 900);
+  auto broken = [&](const std::u16string& rest) {
+    return SpecialText(kHeading, fifty) + std::u16string(kDrawWord) + u" 5000" + rest;
+  };
+  struct Case {
+    const char* name;
+    std::u16string text;
+    std::pair<std::string, int32_t> message;
+  } cases[] = {
+      {"empty clipboard", u"", kM1},
+      {"49 blocks", SpecialText(kHeading, Draws(49, 900)), kM1},
+      {"another game", SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", fifty), kM2},
+      {"heading ending in a number with the pair 71", SpecialText(u"b\u1EA3ng 2710", fifty), kM2},
+      {"heading ending in a date", SpecialText(kHeading + u" 06/12/2024", fifty), kM2},
+      {"block without a second line", broken(u""), kM1},
+      {"second line without a tab", broken(u"\r\nGi\u1EA3i \u0110B 12345"), kM1},
+      {"second field without a word", broken(u"\r\nGi\u1EA3i \u0110B\t - \r\n"), kM1},
+  };
+  for (const auto& c : cases) {
+    BoundWorkbook w;
+    SetStore(w, Draws(3, 100));
+    const auto before = Snapshot(w);
+    w.platform.clipboard.set_text(c.text);
+    w.sub->DanKQXSDB();
+    EXPECT_EQ(Shown(w), (std::vector{c.message})) << c.name;
+    EXPECT_EQ(Snapshot(w), before) << c.name;
+  }
+}
+
+TEST(DanKQXSDBTest, KeysAndResults) {
+  BoundWorkbook w;
+  // An empty store; a stored-looking text key; a long first line; a block
+  // whose key repeats an earlier block of the same text is taken again.
+  std::u16string text = SpecialText(kHeading, Draws(50, 900));
+  text += std::u16string(kDrawWord) + u"   24350123456 \r\n\u0110B\t  01234 - 5\r\n";
+  text += std::u16string(kDrawWord) + u" 900\r\n\u0110B\t11111\r\n";
+  w.platform.clipboard.set_text(text);
+  w.sub->DanKQXSDB();
+  ASSERT_TRUE(Shown(w).empty());
+  const auto store = StoreRows(w);
+  ASSERT_EQ(store.size(), 52u);
+  EXPECT_EQ(store[0], StoreRow(Value(2435012345.0), Value(u"01234")));
+  EXPECT_EQ(store[1].first, Value(900));
+  EXPECT_EQ(store[2].first, Value(900));
+  EXPECT_EQ(w.main().cell(15, 2).value, Value(52));
+
+  // A stored draw number kept as text compares by its number too, and a
+  // malformed block whose draw is stored is passed over.
+  BoundWorkbook t;
+  SetStore(t, {{Value(u"900"), Value(u"1")}, {Value(2), Value(u"2")}});
+  std::u16string again = SpecialText(kHeading, Draws(50, 900));
+  again += std::u16string(kDrawWord) + u" 2\n";
+  t.platform.clipboard.set_text(again);
+  t.sub->DanKQXSDB();
+  EXPECT_TRUE(Shown(t).empty());
+  EXPECT_EQ(t.main().cell(15, 2).value, Value(51));
+}
+
+TEST(DanKQXSDBTest, CapacityOfTheStore) {
+  for (int stored : {64990, 64991}) {
+    BoundWorkbook w;
+    auto rows = Draws(stored - 40, 200000);
+    for (const auto& r : Draws(40, 990)) rows.push_back(r);  // 10 of the 50 below are new
+    SetStore(w, rows);
+    const auto before = Snapshot(w);
+    w.platform.clipboard.set_text(SpecialText(kHeading, Draws(50, 1000)));
+    w.sub->DanKQXSDB();
+    if (stored == 64990) {
+      EXPECT_TRUE(Shown(w).empty());
+      EXPECT_EQ(w.main().cell(15, 2).value, Value(65000));
+      EXPECT_EQ(w.main().cell(65016, 1).value, Value(951));
+    } else {
+      EXPECT_EQ(Shown(w), (std::vector{kFull}));
+      EXPECT_EQ(Snapshot(w), before);
+    }
+  }
+}
+TEST(DanKQXSDBTest, MoreThanFiftyThousandNewDrawsFailWithoutWriting) {
+  BoundWorkbook w;
+  SetStore(w, Draws(3, 10));
+  const auto before = Snapshot(w);
+  w.platform.clipboard.set_text(SpecialText(kHeading, Draws(50001, 100000)));
+  try {
+    w.sub->DanKQXSDB();
+    ADD_FAILURE() << "no error";
+  } catch (const CommandError& e) {
+    EXPECT_EQ(e.number(), err::kSubscriptOutOfRange);
+  }
+  EXPECT_EQ(Snapshot(w), before);
+}
+
+TEST(SamplePagesTest, TheThreeSamplesAgree) {
+  const auto text = AfterSpecialPrizeText(Utf8ToUtf16(TestData("sample_special_prize.txt")));
+  ASSERT_EQ(text.rows.size(), 60u);
+  EXPECT_EQ(text.rows.front().first, Value(24360));
+  EXPECT_EQ(text.count, Value(60));
+  EXPECT_EQ(AfterSpecialPrizeText(
+                host::memory::HtmlToClipboardText(TestData("sample_special_prize.html"))),
+            text);
+  BoundWorkbook by_date;
+  by_date.app->set_clipboard_html(TestData("sample_by_date.html"));
+  by_date.sub->DanKQXSNgay();
+  EXPECT_TRUE(Shown(by_date).empty());
+  EXPECT_EQ(Snapshot(by_date), text);
+}
+
+}  // namespace
+}  // namespace kelvora::intake

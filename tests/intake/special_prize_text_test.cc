@@ -1,0 +1,75 @@
+#include "intake/special_prize_text.h"
+
+#include <gtest/gtest.h>
+
+#include "host/host.h"
+#include "text/utf.h"
+
+namespace kelvora::intake {
+namespace {
+
+using host::Value;
+
+TEST(SpecialPrizeTextTest, TwentySevenPrizeHeading) {
+  struct Case {
+    const char16_t* heading;
+    bool passes;
+  } cases[] = {
+      {u"Lo\u1EA1i v\u00E9: 27 gi\u1EA3i", true},
+      {u"27", true},
+      {u"27\r\n", true},
+      {u"b\u1EA3ng 127", true},    // the pair 27 inside a longer number
+      {u"b\u1EA3ng 2710", false},  // the pair 71 is met first
+      {u"27 gi\u1EA3i, 06/12/2024", false},
+      {u"x 27 10", true},  // 10 is not above 10
+      {u"mi\u1EC1n b\u1EAFc 28", false},
+      {u"7", false},
+      {u"", false},
+      {u"no digits", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsTwentySevenPrizeHeader(c.heading), c.passes) << Utf16ToUtf8(c.heading);
+}
+
+TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
+  const std::u16string k = kDrawWord;
+  struct Case {
+    std::u16string text;
+    std::u16string heading;
+    std::vector<std::pair<std::u16string, std::optional<std::u16string>>> blocks;
+  } cases[] = {
+      {u"H\r\n" + k + u" 123\r\n\u0110B\t45678-9\tx\r\n", u"H\r\n", {{u"123", u"45678"}}},
+      {u"H\n" + k + u" 123\n\u0110B\t45678-9\tx\n", u"H\n", {{u"123", u"45678"}}},
+      {k + u"   1234567890123  \n\u0110B\t  12345   67\t", u"", {{u"1234567890", u"12345"}}},
+      {k + u" 12 \r\n\t98765", u"", {{u"12", u"98765"}}},
+      {k + u" 5", u"", {{u"5", std::nullopt}}},                    // no second line
+      {k + u" 5\n", u"", {{u"5", std::nullopt}}},                  // an empty one
+      {k + u" 5\n\u0110B 12345", u"", {{u"5", std::nullopt}}},     // no tab
+      {k + u" 5\n\u0110B\t - \r\n", u"", {{u"5", std::nullopt}}},  // no word
+      {u"a k\u1EF3 Ky\u0300 " + k + k + u"7\nx\t1",
+       u"a k\u1EF3 Ky\u0300 ",
+       {{u"", std::nullopt}, {u"7", u"1"}}},
+  };
+  for (const auto& c : cases) {
+    const auto page = ReadSpecialPrizeText(c.text, host::TrimSpaces);
+    EXPECT_EQ(page.heading, c.heading) << Utf16ToUtf8(c.text);
+    ASSERT_EQ(page.blocks.size(), c.blocks.size()) << Utf16ToUtf8(c.text);
+    for (size_t i = 0; i < c.blocks.size(); ++i) {
+      EXPECT_EQ(page.blocks[i].key, c.blocks[i].first) << Utf16ToUtf8(c.text);
+      EXPECT_EQ(page.blocks[i].result, c.blocks[i].second) << Utf16ToUtf8(c.text);
+    }
+  }
+}
+
+TEST(SpecialPrizeTextTest, DrawLookupValueReadsDecimalTextsAsNumbers) {
+  EXPECT_EQ(DrawLookupValue(Value(u"24350")), Value(24350));
+  EXPECT_EQ(DrawLookupValue(Value(u" 0024350 ")), Value(24350));
+  EXPECT_EQ(DrawLookupValue(Value(24350)), Value(24350));
+  EXPECT_EQ(DrawLookupValue(Value(u"&H10")), Value(u"&H10"));
+  EXPECT_EQ(DrawLookupValue(Value(u"1D2")), Value(u"1D2"));
+  EXPECT_EQ(DrawLookupValue(Value(u"12 ng\u00E0y")), Value(u"12 ng\u00E0y"));
+  EXPECT_EQ(DrawLookupValue(Value()), Value());
+}
+
+}  // namespace
+}  // namespace kelvora::intake
