@@ -395,6 +395,23 @@ TEST_CASE(CommandsBeforeSupFailWithADescription) {
       CHECK_MSG(o.number() == number, label + " number " + std::to_string(o.number()));
     CHECK_MSG(!o.description.empty(), label + " has a description");
   }
+  // An EXCEPINFO that the caller did not clear is filled, not freed.
+  {
+    DISPID id = 0;
+    LPOLESTR n = const_cast<LPOLESTR>(L"Copy1");
+    sub->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXCEPINFO excep;
+    memset(&excep, 0xCD, sizeof excep);
+    CHECK_EQ(sub->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, &excep,
+                         nullptr),
+             DISP_E_EXCEPTION);
+    CHECK_EQ(excep.scode, static_cast<SCODE>(0x800A005B));
+    CHECK(excep.bstrDescription != nullptr && SysStringLen(excep.bstrDescription) > 0);
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrHelpFile);
+  }
   // Through the vtable: the failure HRESULT and the error information.
   _Sub* direct = nullptr;
   CHECK_EQ(sub->QueryInterface(IID__Sub, reinterpret_cast<void**>(&direct)), S_OK);
