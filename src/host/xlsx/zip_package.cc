@@ -85,23 +85,14 @@ struct WriteSession {
     return s;
   }
 
-  void Add(const std::string& name, const std::string& data) {
+  void Add(const std::string& name, const std::string& data, zip_uint32_t level = kLevel) {
     zip_source_t* s = Data(data);
     const zip_int64_t idx = zip_file_add(za, name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
     if (idx < 0) {
       zip_source_free(s);
       throw XlsxError("cannot add " + name + " to the archive: " + zip_strerror(za));
     }
-    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, kLevel);
-  }
-
-  void Replace(zip_uint64_t idx, const std::string& data) {
-    zip_source_t* s = Data(data);
-    if (zip_file_replace(za, idx, s, 0) < 0) {
-      zip_source_free(s);
-      throw XlsxError(std::string("cannot replace an entry: ") + zip_strerror(za));
-    }
-    zip_set_file_compression(za, idx, ZIP_CM_DEFLATE, kLevel);
+    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, level);
   }
 
   std::string Finish() {
@@ -223,10 +214,12 @@ std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replac
   for (const auto& [name, data] : replaced) {
     auto it = index_.find(name);
     if (it != index_.end()) {
-      w.Replace(static_cast<zip_uint64_t>(it->second), data);
-    } else {
-      w.Add(name, data);
+      // Removed and added anew rather than replaced in place: libzip keeps
+      // the original entry's compression settings for a replaced entry, and
+      // those are usually the slowest level.
+      zip_delete(w.za, static_cast<zip_uint64_t>(it->second));
     }
+    w.Add(name, data);
   }
   for (const auto& name : removed) {
     auto it = index_.find(name);
@@ -235,9 +228,11 @@ std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replac
   return w.Finish();
 }
 
-std::string ZipPackage::Build(const std::vector<std::pair<std::string, std::string>>& entries) {
+std::string ZipPackage::Build(const std::vector<std::pair<std::string, std::string>>& entries,
+                              int level) {
   WriteSession w(nullptr);
-  for (const auto& [name, data] : entries) w.Add(name, data);
+  const zip_uint32_t l = level >= 1 && level <= 9 ? static_cast<zip_uint32_t>(level) : kLevel;
+  for (const auto& [name, data] : entries) w.Add(name, data, l);
   return w.Finish();
 }
 
