@@ -320,6 +320,10 @@ TEST(NumberSetsTest, KindListOfFewerThanSixRowsFails) {
   }
   wb.book->DefineName(u"KieuDanh", settings, host::memory::Area{1, 1, 7, 2});
   EXPECT_TRUE(IsSetSizeAllowed(U(kTemplateKindNames[0]), 65));
+  // A list that is not on the settings sheet is not found there.
+  wb.book->DefineName(u"KieuDanh", wb.book->SheetByCodeName(u"Sheet1"),
+                      host::memory::Area{1, 1, 6, 1});
+  EXPECT_THROW(IsSetSizeAllowed(U(kTemplateKindNames[0]), 1), CommandError);
 }
 
 }  // namespace
