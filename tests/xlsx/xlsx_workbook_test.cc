@@ -345,6 +345,37 @@ TEST(XlsxWorkbookTest, DerivedStylesBecomeNewCellFormats) {
   EXPECT_EQ(r.cell(5, 1).value, Value(1.5));
 }
 
+TEST(XlsxWorkbookTest, NewCellsTakeTheirColumnsStyle) {
+  MemoryApplication app;
+  auto parts = BaseParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+  std::string& sheet = parts["xl/worksheets/sheet1.xml"];
+  const std::string cols = "<col min=\"1\" max=\"1\" width=\"30\" customWidth=\"1\"/>";
+  // Column B is Text (xf 2), column C a date (xf 1).
+  sheet.replace(sheet.find(cols), cols.size(),
+                cols +
+                    "<col min=\"2\" max=\"2\" width=\"9\" style=\"2\"/>"
+                    "<col min=\"3\" max=\"3\" width=\"9\" style=\"1\"/>");
+  auto wb = XlsxWorkbook::Load(Pack(parts), &app);
+  MemoryWorksheet& main = *wb->book()->sheets()[0];
+  main.GetRange(u"B30:C30")->SetValues([] {
+    Table t(1, 2);
+    t(1, 1) = Value(u"01234");  // stays a text in a Text column, as in the host
+    t(1, 2) = Value(45000);
+    return t;
+  }());
+  const std::string out = Unpack(wb->SaveToBytes()).at("xl/worksheets/sheet1.xml");
+  EXPECT_NE(out.find("<row r=\"30\"><c r=\"B30\" s=\"2\" t=\"inlineStr\"><is><t>01234</t>"
+                     "</is></c><c r=\"C30\" s=\"1\"><v>45000</v></c></row>"),
+            std::string::npos)
+      << out;
+  // The column's other rows carry no records.
+  EXPECT_EQ(out.find("r=\"B31\""), std::string::npos);
+  EXPECT_NE(out.find("<dimension ref=\"A1:C30\"/>"), std::string::npos);
+  auto reread = XlsxWorkbook::Load(Pack(Unpack(wb->SaveToBytes())), &app);
+  EXPECT_EQ(reread->book()->sheets()[0]->cell(30, 2).value, Value(u"01234"));
+  EXPECT_EQ(reread->book()->sheets()[0]->cell(30, 3).value, Value::Date(45000));
+}
+
 TEST(XlsxWorkbookTest, TemplateFileBindsAndKeepsItsCells) {
   MemoryApplication app;
   memory::MemoryWorkbook tmpl;

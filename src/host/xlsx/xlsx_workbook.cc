@@ -205,6 +205,39 @@ bool SheetUsesStyleFrom(const MemoryWorksheet& s, size_t first) {
   return false;
 }
 
+// Styles of whole columns (<cols><col min max style>).
+struct ColumnStyles {
+  struct Span {
+    int32_t first, last;
+    uint32_t style;
+  };
+  std::vector<Span> spans;
+  uint32_t At(int32_t col) const {
+    for (const auto& s : spans)
+      if (col >= s.first && col <= s.last) return s.style;
+    return 0;
+  }
+};
+
+ColumnStyles ReadColumnStyles(pugi::xml_node worksheet, size_t style_count) {
+  ColumnStyles styles;
+  pugi::xml_node cols = Child(worksheet, "cols");
+  for (pugi::xml_node c = cols.first_child(); c; c = c.next_sibling()) {
+    if (LocalName(c.name()) != "col") continue;
+    const uint32_t style = c.attribute("style").as_uint(0);
+    const int32_t first = c.attribute("min").as_int(0);
+    const int32_t last = std::min(c.attribute("max").as_int(0), memory::kMaxCols);
+    if (style == 0 || style >= style_count || first < 1 || last < first) continue;
+    styles.spans.push_back({first, last, style});
+  }
+  return styles;
+}
+
+// Rows down to which a Text column's cells are given its style in memory, so
+// that the engine's writes there keep texts as texts, as the host does.
+constexpr int32_t kTextColumnRows = 65536;
+constexpr int32_t kMaxTextColumns = 8;
+
 void AppendUint(std::string& out, uint64_t v) {
   char buf[24];
   auto res = std::to_chars(buf, buf + sizeof buf, v);
@@ -213,10 +246,12 @@ void AppendUint(std::string& out, uint64_t v) {
 
 // Appends the cell as the engine left it; false when nothing is to be
 // written (an empty cell without a style).
+// `implicit_style` is the style a cell without a record shows (its row's or
+// column's); an empty cell of that style needs no record.
 bool AppendCell(std::string& out, const std::string& px, int32_t row, int32_t col, const Cell& cell,
-                bool date1904) {
+                uint32_t implicit_style, bool date1904) {
   const host::Value& v = cell.value;
-  if (v.IsEmpty() && cell.style == 0) return false;
+  if (v.IsEmpty() && cell.style == implicit_style) return false;
   out += '<';
   out += px;
   out += "c r=\"";
@@ -277,6 +312,7 @@ bool AppendCell(std::string& out, const std::string& px, int32_t row, int32_t co
 struct XlsxWorkbook::SheetPart {
   std::string path;
   std::shared_ptr<MemoryWorksheet> sheet;
+  ColumnStyles column_styles;
 };
 
 XlsxWorkbook::XlsxWorkbook() = default;
@@ -429,7 +465,16 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
     if (pugi::xml_node pr = Child(root, "sheetPr"))
       code = Utf8ToUtf16(pr.attribute("codeName").value());
     auto sheet = book_->AddSheet(code, Utf8ToUtf16(s.attribute("name").value()));
-    sheets_.push_back({*path, sheet});
+    ColumnStyles column_styles = ReadColumnStyles(root, formats.size());
+    int32_t text_columns = 0;
+    for (const auto& span : column_styles.spans) {
+      if (formats[span.style] != u"@") continue;
+      for (int32_t c = span.first; c <= span.last && text_columns < kMaxTextColumns; ++c) {
+        ++text_columns;
+        for (int32_t r = kTextColumnRows; r >= 1; --r) sheet->MutableCell(r, c).style = span.style;
+      }
+    }
+    sheets_.push_back({*path, sheet, std::move(column_styles)});
 
     const pugi::xml_node data = Child(root, "sheetData");
     int32_t row = 0;
@@ -619,6 +664,11 @@ std::string XlsxWorkbook::RewriteSheet(const SheetPart& part, bool* formula_over
     auto file_cols = last_file_col.find(r);
     const int32_t file_last = file_cols == last_file_col.end() ? 0 : file_cols->second;
     const int32_t last_col = std::max(used_cols, file_last);
+    uint32_t row_style = 0;
+    if (row_node) {
+      const std::string_view custom = row_node.attribute("customFormat").value();
+      if (custom == "1" || custom == "true") row_style = row_node.attribute("s").as_uint(0);
+    }
     for (int32_t c = 1; c <= last_col; ++c) {
       const bool in_memory = c <= used_cols && r <= col_len[static_cast<size_t>(c)];
       pugi::xml_node orig;
@@ -658,7 +708,17 @@ std::string XlsxWorkbook::RewriteSheet(const SheetPart& part, bool* formula_over
         emitted = true;
       } else {
         if (orig && Child(orig, "f")) *formula_overwritten = true;
-        emitted = AppendCell(row_cells, px, r, c, cell, date1904_);
+        const uint32_t implicit = row_style != 0 ? row_style : part.column_styles.At(c);
+        if (!orig && cell.style == 0 && cell.value.IsEmpty()) {
+          emitted = false;  // nothing was there and nothing is
+        } else if (!orig && cell.style == 0 && implicit != 0) {
+          // A new cell shows its row's or column's style.
+          Cell styled = cell;
+          styled.style = implicit;
+          emitted = AppendCell(row_cells, px, r, c, styled, implicit, date1904_);
+        } else {
+          emitted = AppendCell(row_cells, px, r, c, cell, implicit, date1904_);
+        }
       }
       if (emitted) {
         if (top == 0) top = r;
