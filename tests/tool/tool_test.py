@@ -369,6 +369,22 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(openpyxl.load_workbook(self.path("kelvora.xlsx")).worksheets[0]
                          ["B15"].value, 100)
 
+    def test_special_prize_page_as_html_gives_the_browsers_text(self):
+        page = os.path.join(DATA, "sample_special_prize.html") if DATA else ""
+        text = os.path.join(DATA, "sample_special_prize.txt") if DATA else ""
+        if not (os.path.exists(page) and os.path.exists(text)):
+            self.skipTest("no special-prize samples")
+        stores = []
+        for name, source in (("html.xlsx", page), ("text.xlsx", text)):
+            self.init(name)
+            rc, _, err = self.run_tool("-w", name, "DanKQXSDB", "--clipboard", source)
+            self.assertEqual(rc, 0, err)
+            ws = openpyxl.load_workbook(self.path(name)).worksheets[0]
+            stores.append([(ws.cell(r, 1).value, ws.cell(r, 2).value)
+                           for r in range(15, 17 + ws["B15"].value)])
+        self.assertEqual(stores[0], stores[1])
+        self.assertGreaterEqual(len(stores[0]), 50)
+
     def test_demo(self):
         rc, out, err = self.run_tool("-w", "demo/demo.xlsx", "demo")
         self.assertIn(rc, (0, 3), err)
