@@ -66,12 +66,39 @@ struct Plan {
   std::vector<std::u16string> pattern;  // [i - 1]: the pattern where test is kCompareText
 };
 
+}  // namespace
+
+std::u16string ValueText(const host::Value& v) {
+  if (v.IsNumber()) {
+    const double d = v.number();
+    // Whole numbers, the draw numbers among them, written directly: the same
+    // digits as the general conversion gives them.
+    if (std::fabs(d) < 1e15 && d == std::trunc(d)) {
+      char16_t buf[24];
+      char16_t* end = buf + 24;
+      char16_t* p = end;
+      int64_t x = static_cast<int64_t>(d);
+      const bool negative = x < 0;
+      uint64_t u = negative ? 0 - static_cast<uint64_t>(x) : static_cast<uint64_t>(x);
+      do {
+        *--p = static_cast<char16_t>(u'0' + u % 10);
+        u /= 10;
+      } while (u != 0);
+      if (negative) *--p = u'-';
+      return std::u16string(p, end);
+    }
+  }
+  return host::ToText(v);
+}
+
+namespace {
+
 // The seed text and the hit test of block row r (1..n+1) of `plan`.
 void PlanRow(const host::Table& block, const AnalysisParameters& params, const KindRule& rule,
              int64_t row, Plan& plan) {
   const int32_t r = static_cast<int32_t>(row);
-  const std::u16string result = host::ToText(block(r, 2));
-  plan.middle[static_cast<size_t>(r)] = host::ToText(block(r, 1)) + result;
+  const std::u16string result = ValueText(block(r, 2));
+  plan.middle[static_cast<size_t>(r)] = ValueText(block(r, 1)) + result;
   if (r > plan.n) return;
   std::u16string pattern;
   if (rule.suffix != nullptr) {

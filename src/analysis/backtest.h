@@ -52,6 +52,10 @@ std::u16string PickCharacter(std::u16string text, std::u16string position_text);
 // `pattern` occurs in `text` (an empty pattern never does). Any length.
 bool TextContains(std::u16string_view text, std::u16string_view pattern, bool any_character);
 
+// The text form of a cell value, as host::ToText gives it (fast for whole
+// numbers); an error value fails (type mismatch).
+std::u16string ValueText(const host::Value& v);
+
 // The statistics of a sequence of outcomes, newest tested draw first.
 struct RunStatistics {
   int32_t longest_hit_run = 0;

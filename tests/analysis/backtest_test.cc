@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/worker_pool.h"
+#include "host/convert.h"
 #include "host/error.h"
 #include "numbersets/number_sets.h"
 #include "text/utf.h"
@@ -55,6 +56,17 @@ TEST(TextContainsTest, ContainedAndAnyCharacter) {
     EXPECT_EQ(TextContains(c.text, c.pattern, c.any), c.expected)
         << Utf16ToUtf8(c.text) << " / " << Utf16ToUtf8(c.pattern).substr(0, 20) << " " << c.any;
   }
+}
+
+TEST(ValueTextTest, SameAsTheHostConversion) {
+  for (const Value& v :
+       {Value(0), Value(-0.0), Value(7), Value(24123), Value(-24123), Value(999999999999999.0),
+        Value(1e15), Value(-1e15), Value(2.5), Value(1e-7), Value(u"00123"), Value(),
+        Value::Boolean(true), Value::Date(45000)}) {
+    EXPECT_EQ(ValueText(v), host::ToText(v));
+  }
+  EXPECT_EQ(ValueText(Value(-24123)), u"-24123");
+  EXPECT_EQ(ErrorNumberOf([] { ValueText(Value::Error(2042)); }), err::kTypeMismatch);
 }
 
 TEST(PickCharacterTest, PositionsAndNonNumericTexts) {
