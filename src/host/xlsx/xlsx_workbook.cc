@@ -617,6 +617,7 @@ std::string XlsxWorkbook::RewriteSheet(const SheetPart& part, bool* formula_over
   // The cells as they stand in the file.
   std::map<int32_t, pugi::xml_node> rows;
   std::unordered_map<uint64_t, pugi::xml_node> cells;
+  cells.reserve(static_cast<size_t>(sheet.UsedRows()) * 2 + 64);
   struct SharedMaster {
     int32_t row, col;
     std::string text;
