@@ -1,0 +1,2 @@
+kelvora_fuzz_target(intake_html_paste intake_html_paste.cc)
+kelvora_fuzz_target(intake_special_prize intake_special_prize.cc)

@@ -1,0 +1,68 @@
+// The special-prize text intake, from clipboard text to the store, on the
+// in-memory workbook. The input is UTF-8 text.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "entry/sub.h"
+#include "entry/workbook_template.h"
+#include "host/error.h"
+#include "host/host.h"
+#include "host/memory/memory_workbook.h"
+#include "host/scripted_platform.h"
+#include "intake/special_prize_text.h"
+#include "text/utf.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace kelvora;
+  const std::u16string text =
+      Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+
+  const auto page = intake::ReadSpecialPrizeText(text, host::TrimSpaces);
+  for (const auto& block : page.blocks) {
+    if (block.key.size() > 10) __builtin_trap();
+    if (block.result && (block.result->empty() || block.result->find(u' ') != std::u16string::npos))
+      __builtin_trap();
+  }
+  (void)intake::IsTwentySevenPrizeHeader(page.heading);
+
+  // One bound workbook for the whole run (the template is large); the
+  // store is set back to its one draw before every input.
+  struct Bound {
+    Bound() {
+      app = std::make_shared<host::memory::MemoryApplication>();
+      book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
+      FillTemplateWorkbook(*book);
+      sub = std::make_unique<Sub>();
+      sub->Sup(app, book);
+    }
+    host::ScopedScriptedPlatform platform;
+    std::shared_ptr<host::memory::MemoryApplication> app;
+    std::shared_ptr<host::memory::MemoryWorkbook> book;
+    std::unique_ptr<Sub> sub;
+  };
+  static Bound* bound = new Bound();
+  auto& platform = bound->platform;
+  auto& sub = bound->sub;
+  auto& main = *bound->book->SheetByCodeName(u"Sheet1");
+  const int32_t used = std::max(main.ColumnLength(1), 17);
+  main.GetRange(u"A17")->Resize(used - 16, 2)->ClearContents();
+  main.PutValue(17, 1, host::Value(24000));
+  main.PutValue(17, 2, host::Value(u"12345"));
+  main.PutValue(15, 2, host::Value(1));
+  platform.messages.clear();
+  platform.clipboard.set_text(text);
+  try {
+    sub->DanKQXSDB();
+  } catch (const CommandError&) {
+    // A refusal of the host or a capacity error: a clean command failure.
+  }
+  // The store stays whole: its count matches its rows.
+  int32_t last = 16;
+  while (!main.cell(last + 1, 1).value.IsEmpty() || !main.cell(last + 1, 2).value.IsEmpty()) ++last;
+  const host::Value& count = main.cell(15, 2).value;
+  if (!count.IsNumber() || count.number() != last - 16) __builtin_trap();
+  return 0;
+}
