@@ -295,28 +295,21 @@ void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
   }
 }
 
-#if KELVORA_SHA_X86
 // A piece index that is always marked seen and never part of a set: the
 // windows past the end of a pass take it.
 constexpr unsigned kNoPiece = 1023;
-constexpr int kHookedWindows = 48;  // two per round group in the first 24 groups
+constexpr int kHookedWindows = 48;  // windows taken between the rounds
 
-// The work of one pass, done between the rounds of the digest of that
-// pass's text: the digits of the text (groups 0 to 2), then two windows per
-// round group (groups 3 to 26).
+// Takes the windows of a pass into the set, without early stop: records
+// which windows added a number so that a pass that overfills can be undone.
 template <int W>
-struct PassHook {
-  static constexpr int kFirstWindowGroup = 3;
-
-  const uint8_t* text;  // read before the digest overwrites it
+struct WindowTaker {
   uint8_t* digits;
   uint8_t* seen;
   int32_t count;
   uint64_t fresh = 0;  // bit i: window i added its number
   int n = 0;
   int windows = 0;
-  uint64_t mask = 0;
-  alignas(16) uint8_t values[64];
 
   __attribute__((always_inline)) inline void Take(int i, unsigned piece) {
     const uint32_t is_new = seen[piece] ^ 1u;
@@ -328,41 +321,76 @@ struct PassHook {
     const unsigned piece = PieceAt<W>(digits + i);
     Take(i, i < windows ? piece : kNoPiece);
   }
+  void SetDigitCount(int digit_count) {
+    n = digit_count;
+    windows = n >= W ? n - W + 1 : 0;
+  }
+};
+
+#if KELVORA_SHA_X86
+// The work of one pass, done between the 32 round groups of the digest of
+// that pass's text: its digits (groups 0 to 2), then two windows per group
+// (groups 3 to 26).
+template <int W>
+struct ShaNiPassHook : WindowTaker<W> {
+  const uint8_t* text;
+  uint64_t mask = 0;
+  alignas(16) uint8_t values[64];
+
   KELVORA_SHA_TARGET __attribute__((always_inline)) inline void operator()(int group) {
     if (group == 0) {
       mask = PrepareDigits(text, values);
-    } else if (group < kFirstWindowGroup) {
-      n = CompactDigits(values, mask, digits, n, 4 * (group - 1), 4 * group);
-      if (group == kFirstWindowGroup - 1) windows = n >= W ? n - W + 1 : 0;
-    } else if (group < kFirstWindowGroup + kHookedWindows / 2) {
-      const int i = 2 * (group - kFirstWindowGroup);
-      TakeIfInPass(i);
-      TakeIfInPass(i + 1);
+    } else if (group < 3) {
+      const int n = CompactDigits(values, mask, this->digits, group == 1 ? 0 : this->n,
+                                  4 * (group - 1), 4 * group);
+      this->SetDigitCount(n);
+    } else if (group < 3 + kHookedWindows / 2) {
+      const int i = 2 * (group - 3);
+      this->TakeIfInPass(i);
+      this->TakeIfInPass(i + 1);
     }
   }
 };
 
-// One pass with the next digest: hashes the 64-character digest text in
-// `hex` in place and, in the shadow of its rounds, adds the windows of that
-// text's digits. When the set fills up, the numbers after the first `size`
-// are taken out again and true is returned; the new digest is then not needed.
+// Hashes `hex` in place with the hook of a pass; returns the taker's result.
 template <int W>
-KELVORA_SHA_TARGET bool HashAndAddWindows(uint8_t hex[64], uint8_t digits[72], int32_t size,
-                                          SeenTable& t, int32_t& count) {
-  const int32_t before = count;
-  PassHook<W> hook{hex, digits, t.seen, count, 0, 0, 0, 0, {}};
+KELVORA_SHA_TARGET WindowTaker<W> HashAndTakeShaNi(uint8_t hex[64], uint8_t digits[72],
+                                                   uint8_t* seen, int32_t count) {
+  ShaNiPassHook<W> hook;
+  hook.digits = digits, hook.seen = seen, hook.count = count, hook.text = hex;
   kernels::DigestHexOf64ShaNi(hex, hex, hook);
-  for (int i = kHookedWindows; i < hook.windows; ++i) hook.Take(i, PieceAt<W>(digits + i));
-  count = hook.count;
-  if (count < size) return false;
-  int32_t k = before;
-  for (int i = 0; i < hook.windows; ++i) {
-    if (((hook.fresh >> i) & 1) != 0 && ++k > size) t.seen[PieceAt<W>(digits + i)] = 0;
-  }
-  count = size;
-  return true;
+  return hook;
 }
 #endif
+
+// One pass with the next digest: hashes the 64-character digest text in
+// `hex` in place and adds the windows of that text's digits. With the SHA
+// extensions the windows are taken in the shadow of the rounds; the portable
+// rounds keep every register busy, so there the windows follow them. When
+// the set fills up, only its first `size` numbers are kept and true is
+// returned; the new digest is then not needed.
+template <int W, bool kSimd>
+bool HashAndAddWindows(Sha256Backend backend, uint8_t hex[64], uint8_t digits[72], int32_t size,
+                       SeenTable& t, int32_t& count) {
+#if KELVORA_SHA_X86
+  if constexpr (kSimd) {
+    const int32_t before = count;
+    WindowTaker<W> taker = HashAndTakeShaNi<W>(hex, digits, t.seen, count);
+    for (int i = kHookedWindows; i < taker.windows; ++i) taker.Take(i, PieceAt<W>(digits + i));
+    count = taker.count;
+    if (count < size) return false;
+    int32_t k = before;
+    for (int i = 0; i < taker.windows; ++i) {
+      if (((taker.fresh >> i) & 1) != 0 && ++k > size) t.seen[PieceAt<W>(digits + i)] = 0;
+    }
+    count = size;
+    return true;
+  }
+#endif
+  const int n = ExtractDigitValues(hex, digits);
+  detail::DigestHexOf64(backend, hex, hex);
+  return AddWindows<W>(digits, n, size, t, count);
+}
 
 // The set of `size` distinct W-digit numbers drawn from the digest chain of
 // `seed`: each pass hashes the previous digest text (the first the seed), and
@@ -373,9 +401,7 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
   constexpr int32_t kUniverse = Universe(W);
   SeenTable table;
   std::memset(table.seen, 0, (kUniverse + 7) & ~7);  // SeenToBits reads whole groups of 8
-#if KELVORA_SHA_X86
   table.seen[kNoPiece] = 1;
-#endif
   alignas(16) uint8_t hex[64];
   alignas(16) uint8_t digits[72] = {};  // windows past a pass's digits read old values
   {
@@ -393,26 +419,18 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
     constexpr int32_t kTypicalWindows = 40 - W + 1;
     const bool ahead =
         int64_t{kTypicalWindows} * (kUniverse - count) < int64_t{size - count} * kUniverse;
+    if (ahead) {
+      if (HashAndAddWindows<W, kSimd>(backend, hex, digits, size, table, count)) break;
+    } else {
+      int n;
 #if KELVORA_SHA_X86
-    if constexpr (kSimd) {
-      if (ahead) {
-        if (HashAndAddWindows<W>(hex, digits, size, table, count)) break;
-      } else {
-        const int n = ExtractDigitValuesSsse3(hex, digits);
-        if (AddWindows<W>(digits, n, size, table, count)) break;
-        detail::DigestHexOf64(backend, hex, hex);
-      }
-    } else
+      if constexpr (kSimd)
+        n = ExtractDigitValuesSsse3(hex, digits);
+      else
 #endif
-    {
-      const int n = ExtractDigitValues(hex, digits);
-      if (ahead) {
-        detail::DigestHexOf64(backend, hex, hex);
-        if (AddWindows<W>(digits, n, size, table, count)) break;
-      } else {
-        if (AddWindows<W>(digits, n, size, table, count)) break;
-        detail::DigestHexOf64(backend, hex, hex);
-      }
+        n = ExtractDigitValues(hex, digits);
+      if (AddWindows<W>(digits, n, size, table, count)) break;
+      detail::DigestHexOf64(backend, hex, hex);
     }
     ++r.digests;
     r.compressions += 2;
