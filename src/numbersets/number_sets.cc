@@ -272,7 +272,6 @@ inline bool AddWindows(const uint8_t* digits, int n, int32_t size, SeenTable& t,
   return false;
 }
 
-// The bits of a table of 0/1 bytes: bit i of the result is byte i.
 // Eight 0/1 bytes as eight bits, byte j in bit j.
 inline uint64_t EightFlags(const uint8_t* bytes) {
   uint64_t x;
@@ -286,6 +285,7 @@ inline uint64_t EightFlags(const uint8_t* bytes) {
   return (x * 0x0102040810204080ULL) >> 56;
 }
 
+// The membership table as bits: bit n set when number n is in the set.
 void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
   for (int32_t w = 0; 64 * w < universe; ++w) {
     const int32_t groups = std::min<int32_t>(8, (universe - 64 * w + 7) / 8);
