@@ -267,10 +267,17 @@ TEST(XlsxWorkbookTest, SavingKeepsEveryPartNoCommandChanged) {
   const auto before = Unpack(original);
   const auto after = Unpack(wb->SaveToBytes());
   for (const auto& [name, bytes] : before) {
-    if (name == "xl/worksheets/sheet1.xml") continue;
+    if (name == "xl/worksheets/sheet1.xml" || name == "xl/workbook.xml") continue;
     ASSERT_TRUE(after.count(name)) << name;
     EXPECT_EQ(after.at(name), bytes) << name << " changed";
   }
+  // The workbook holds formulas: it only gains the request to recalculate.
+  std::string expected = before.at("xl/workbook.xml");
+  expected.erase(expected.find("?>\n") + 2, 1);
+  const std::string calc = "<calcPr calcId=\"191029\"/>";
+  expected.replace(expected.find(calc), calc.size(),
+                   "<calcPr calcId=\"191029\" fullCalcOnLoad=\"1\"/>");
+  EXPECT_EQ(after.at("xl/workbook.xml"), expected);
   const std::string& sheet = after.at("xl/worksheets/sheet1.xml");
   // Other elements of the changed sheet stay.
   for (const char* kept : {"<sheetPr codeName=\"Sheet1\"/>", "<mergeCell ref=\"D1:E1\"/>",
@@ -368,6 +375,8 @@ TEST(XlsxWorkbookTest, NewCellsTakeTheirColumnsStyle) {
                      "</is></c><c r=\"C30\" s=\"1\"><v>45000</v></c></row>"),
             std::string::npos)
       << out;
+  // Without formulas the workbook part stays as it was.
+  EXPECT_EQ(Unpack(wb->SaveToBytes()).at("xl/workbook.xml"), parts.at("xl/workbook.xml"));
   // The column's other rows carry no records.
   EXPECT_EQ(out.find("r=\"B31\""), std::string::npos);
   EXPECT_NE(out.find("<dimension ref=\"A1:C30\"/>"), std::string::npos);

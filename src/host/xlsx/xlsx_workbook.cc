@@ -502,6 +502,7 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
         const pugi::xml_node v = Child(cn, "v");
         const char* vtext = v.child_value();
         if (pugi::xml_node f = Child(cn, "f")) {
+          has_formulas_ = true;
           cell.formula = Utf8ToUtf16(f.child_value());
           if (cell.formula.empty()) cell.formula = u"=";  // a member of a shared formula
         }
@@ -891,6 +892,33 @@ std::string XlsxWorkbook::SaveToBytes() const {
       n = next;
     }
     replaced[ct_name] = PrintDocument(ct);
+  }
+  if (has_formulas_ && !replaced.empty()) {
+    // Formulas elsewhere may depend on the changed cells; their cached
+    // results are recalculated when the file is opened.
+    pugi::xml_document wb;
+    ParseXml(wb, package_->Read(workbook_path_), workbook_path_);
+    pugi::xml_node root = wb.document_element();
+    pugi::xml_node calc = Child(root, "calcPr");
+    if (!calc) {
+      // calcPr follows the sheets and the names that come after them.
+      pugi::xml_node after;
+      for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+        const std::string_view name = LocalName(n.name());
+        if (name == "sheets" || name == "functionGroups" || name == "externalReferences" ||
+            name == "definedNames")
+          after = n;
+      }
+      const std::string name = PrefixOf(root.name()) + "calcPr";
+      calc = after ? root.insert_child_after(name.c_str(), after) : root.append_child(name.c_str());
+    }
+    const std::string_view full = calc.attribute("fullCalcOnLoad").value();
+    if (full != "1" && full != "true") {
+      pugi::xml_attribute a = calc.attribute("fullCalcOnLoad");
+      if (!a) a = calc.append_attribute("fullCalcOnLoad");
+      a.set_value("1");
+      replaced[workbook_path_] = PrintDocument(wb);
+    }
   }
   if (replaced.empty() && removed.empty()) return package_->bytes();
   return package_->Rewrite(replaced, removed);

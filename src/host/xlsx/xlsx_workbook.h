@@ -15,7 +15,9 @@
 // (texts as inline strings), every other cell is kept as it stood, formula
 // included. Its <dimension> is set to the used range. When a formula cell was
 // overwritten, the calculation chain goes with its relationship and content
-// type. Styles derived in memory become new cellXfs in styles.xml.
+// type. Styles derived in memory become new cellXfs in styles.xml. When a
+// workbook that holds formulas changes, its <calcPr> asks for a full
+// recalculation on load, since cached formula results may now be stale.
 #pragma once
 
 #include <memory>
@@ -88,6 +90,7 @@ class XlsxWorkbook {
   std::string styles_path_;
   std::string calc_chain_path_;
   size_t file_style_count_ = 1;
+  bool has_formulas_ = false;
 };
 
 // Writes `bytes` to `path` atomically (see XlsxWorkbook::Save).
