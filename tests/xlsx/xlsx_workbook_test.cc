@@ -11,6 +11,7 @@
 #include "entry/sub.h"
 #include "entry/workbook_template.h"
 #include "host/scripted_platform.h"
+#include "host/xlsx/xlsx_text.h"
 #include "text/utf.h"
 
 namespace kelvora::host::xlsx {
@@ -229,6 +230,15 @@ TEST(XlsxWorkbookTest, RefusesFilesItCannotUse) {
       {"broken XML", with("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row>")},
       {"bad cell reference",
        with("xl/worksheets/sheet1.xml", Sheet("Sheet1", "<row><c r=\"A0\"><v>1</v></c></row>"))},
+      {"cells too far down too many columns",
+       with("xl/worksheets/sheet1.xml", Sheet("Sheet1",
+                                              [] {
+                                                std::string row = "<row r=\"1048576\">";
+                                                for (int c = 1; c <= 12; ++c)
+                                                  row += "<c r=\"" + CellReference(1048576, c) +
+                                                         "\"><v>1</v></c>";
+                                                return row + "</row>";
+                                              }()))},
       {"shared string out of range",
        with("xl/worksheets/sheet1.xml",
             Sheet("Sheet1", "<row><c r=\"A1\" t=\"s\"><v>99</v></c></row>"))},

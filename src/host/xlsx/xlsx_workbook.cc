@@ -237,6 +237,9 @@ ColumnStyles ReadColumnStyles(pugi::xml_node worksheet, size_t style_count) {
 // that the engine's writes there keep texts as texts, as the host does.
 constexpr int32_t kTextColumnRows = 65536;
 constexpr int32_t kMaxTextColumns = 8;
+// Cell records the memory workbook may hold for one file (about 80 bytes
+// each): 8M, over five times a full store with its outputs.
+constexpr uint64_t kMaxCellSlots = uint64_t{8} << 20;
 
 void AppendUint(std::string& out, uint64_t v) {
   char buf[24];
@@ -451,6 +454,7 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
   book_->SetStyleTable(formats);
 
   const pugi::xml_node sheets = Child(wbroot, "sheets");
+  uint64_t cell_slots = 0;
   for (pugi::xml_node s = sheets.first_child(); s; s = s.next_sibling()) {
     if (LocalName(s.name()) != "sheet") continue;
     auto rel = rels.find(PrefixedAttribute(s, "id").value());
@@ -472,6 +476,7 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
       for (int32_t c = span.first; c <= span.last && text_columns < kMaxTextColumns; ++c) {
         ++text_columns;
         for (int32_t r = kTextColumnRows; r >= 1; --r) sheet->MutableCell(r, c).style = span.style;
+        cell_slots += kTextColumnRows;
       }
     }
     sheets_.push_back({*path, sheet, std::move(column_styles)});
@@ -495,6 +500,16 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
         }
         if (c > memory::kMaxCols) throw XlsxError("damaged workbook file (bad cell reference)");
         col = c;
+        // The memory sheet keeps each column dense down to its last cell;
+        // cells far down many columns would take more memory than any real
+        // workbook needs.
+        const int32_t length = sheet->ColumnLength(c);
+        if (r > length) {
+          cell_slots += static_cast<uint64_t>(r - length);
+          if (cell_slots > kMaxCellSlots) {
+            throw XlsxError("the workbook's cells reach too far to be loaded");
+          }
+        }
         Cell& cell = sheet->MutableCell(r, c);
         cell.style = cn.attribute("s").as_uint(0);
         if (cell.style >= formats.size()) cell.style = 0;
