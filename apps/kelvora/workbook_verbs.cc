@@ -424,7 +424,9 @@ void AddWorkbookVerbs(CLI::App& app, int& exit_status) {
   show->callback([&exit_status, json] { exit_status = RunShow(*json); });
 
   auto* demo = app.add_subcommand(
-      "demo", "Take the bundled sample pages into a fresh demo workbook, run Main and show it");
+      "demo",
+      "Take the bundled sample pages into a fresh demo workbook (demo/kelvora-demo.xlsx beside "
+      "the tool, or -w BOOK), run Main and show it");
   demo->fallthrough();
   demo->callback([&exit_status] { exit_status = RunDemo(); });
 }
