@@ -609,8 +609,10 @@ void XlsxWorkbook::RequireBoundSheets() const {
     }
   }
   if (!missing.empty()) {
-    throw XlsxError("the workbook has no worksheet with the code name " + missing +
-                    " (the three sheets Sheet1, Sheet2 and Sheet3 are required)");
+    throw XlsxError(
+        "the workbook has no worksheet with the code name " + missing +
+        " (the three sheets Sheet1, Sheet2 and Sheet3 are required; kelvora init makes a workbook "
+        "that has them)");
   }
 }
 
