@@ -44,6 +44,16 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+OpenBook::Stamp StampOf(const std::string& path) {
+  OpenBook::Stamp s;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return s;
+  s.size = static_cast<long long>(st.st_size);
+  s.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  s.inode = static_cast<long long>(st.st_ino);
+  return s;
+}
+
 // The text a browser puts on the clipboard when the page is selected and
 // copied.
 std::u16string ClipboardTextOfHtml(std::string_view html) {
@@ -97,6 +107,7 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_defaul
       OpenBook b = NewBookFromTemplate(p);
       b.file->Save(p);
       // Continue on the saved file, as a later run would.
+      b.stamp = StampOf(p);
       b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
       return b;
     }
@@ -108,6 +119,7 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_defaul
     OpenBook b;
     b.path = p;
     b.app = std::make_shared<host::memory::MemoryApplication>();
+    b.stamp = StampOf(p);
     b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
     b.file->RequireBoundSheets();
     return b;
@@ -135,6 +147,11 @@ std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
 
 bool SaveBook(const OpenBook& book) {
   if (!book.file->HasChanges()) return true;
+  if (book.stamp.size >= 0 && !(StampOf(book.path) == book.stamp)) {
+    std::cerr << "kelvora: " << book.path
+              << ": not saved: another program changed the file while the command ran\n";
+    return false;
+  }
   try {
     book.file->Save(book.path);
     return true;

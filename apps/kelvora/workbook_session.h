@@ -17,6 +17,12 @@ inline constexpr char kDefaultBook[] = "kelvora.xlsx";
 
 struct OpenBook {
   std::string path;
+  // The file as it was when opened (size, time of change, inode), so that a
+  // change by another program meanwhile is not overwritten.
+  struct Stamp {
+    long long size = -1, mtime_ns = 0, inode = 0;
+    friend bool operator==(const Stamp&, const Stamp&) = default;
+  } stamp;
   std::shared_ptr<host::memory::MemoryApplication> app;
   std::unique_ptr<host::xlsx::XlsxWorkbook> file;
 };

@@ -7,6 +7,7 @@ Usage: tool_test.py KELVORA [DATA_DIR]
 import io
 import json
 import os
+import pty
 import re
 import shutil
 import subprocess
@@ -217,6 +218,42 @@ class ToolTest(unittest.TestCase):
         self.assertIsNone(ws["B15"].value)
         self.assertEqual(ws["B17"].number_format, "@")
         self.assertIsNotNone(ws["A10"].value)
+
+    def ask_on_a_terminal(self, path, answer, meanwhile=None):
+        """Runs XoaDuLieu with a terminal as standard input, answers its
+        question, and returns (status, standard error)."""
+        master, slave = pty.openpty()
+        p = subprocess.Popen([KELVORA, "-w", path, "XoaDuLieu"], cwd=self.dir, stdin=slave,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env)
+        os.close(slave)
+        err = b""
+        while b"[y/N]" not in err:
+            chunk = os.read(p.stderr.fileno(), 4096)
+            if not chunk:
+                break
+            err += chunk
+        if meanwhile:
+            meanwhile()
+        os.write(master, answer + b"\n")
+        rest = p.communicate(timeout=120)[1]
+        os.close(master)
+        return p.returncode, (err + rest).decode("utf-8")
+
+    def test_question_on_a_terminal_and_a_file_changed_meanwhile(self):
+        path = self.stored_book()
+        rc, err = self.ask_on_a_terminal(path, b"n")
+        self.assertEqual(rc, 0, err)
+        self.assertIn("[y/N]", err)
+        self.assertEqual(openpyxl.load_workbook(path).worksheets[0]["A17"].value, 24100)
+        # Another program writes the file while the question waits: the
+        # command's result is not saved over it.
+        rc, err = self.ask_on_a_terminal(path, b"y", lambda: os.utime(path, (1, 1)))
+        self.assertEqual(rc, 1, err)
+        self.assertIn("another program changed the file", err)
+        self.assertEqual(openpyxl.load_workbook(path).worksheets[0]["A17"].value, 24100)
+        rc, err = self.ask_on_a_terminal(path, b"y")
+        self.assertEqual(rc, 0, err)
+        self.assertIsNone(openpyxl.load_workbook(path).worksheets[0]["A17"].value)
 
     def test_failed_command_leaves_the_file_as_it_was(self):
         path = self.stored_book()

@@ -1158,6 +1158,9 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes) {
       realpath(path.c_str(), resolved) != nullptr) {
     target = resolved;
   }
+  if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+    throw XlsxError(target + " is read-only");
+  }
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);

@@ -93,7 +93,8 @@ class XlsxWorkbook {
   bool has_formulas_ = false;
 };
 
-// Writes `bytes` to `path` atomically (see XlsxWorkbook::Save).
+// Writes `bytes` to `path` atomically (see XlsxWorkbook::Save). A file the
+// caller may not write is refused, as a spreadsheet program refuses it.
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
 // Reads a whole file; throws XlsxError when it cannot.
 std::string ReadFile(const std::string& path, uint64_t max_size);
