@@ -164,29 +164,30 @@ constexpr const char* kMethodKeys[] = {"method",           "longest_hit_run",  "
 constexpr const char* kParameterKeys[] = {"kind", "set_size", "position_or_suffix", "window"};
 
 void PrintText(const std::string& path, const MemoryWorksheet& m) {
-  std::cout << "Workbook: " << path << '\n';
+  std::ostringstream out;
+  out << "Workbook: " << path << '\n';
   const std::u16string heading = CellText(m, 1, 4);
-  std::cout << (heading.empty() ? "(no analysis yet)" : Utf16ToUtf8(heading)) << '\n';
-  std::cout << "Stored draws: " << Utf16ToUtf8(CellText(m, 15, 2));
+  out << (heading.empty() ? "(no analysis yet)" : Utf16ToUtf8(heading)) << '\n';
+  out << "Stored draws: " << Utf16ToUtf8(CellText(m, 15, 2));
   if (!m.cell(17, 1).value.IsEmpty()) {
-    std::cout << "  (newest " << Utf16ToUtf8(CellText(m, 17, 1)) << ": "
-              << Utf16ToUtf8(CellText(m, 17, 2)) << ")";
+    out << "  (newest " << Utf16ToUtf8(CellText(m, 17, 1)) << ": "
+        << Utf16ToUtf8(CellText(m, 17, 2)) << ")";
   }
-  std::cout << "\n";
+  out << "\n";
   size_t label_width = 0;
   for (int32_t r = 1; r <= 10; ++r)
     label_width = std::max(label_width, DisplayWidth(CellText(m, r, 1)));
   auto block = [&](const char* title, std::initializer_list<int32_t> rows) {
-    std::cout << '\n' << title << '\n';
+    out << '\n' << title << '\n';
     for (int32_t r : rows) {
-      std::cout << "  B" << r << (r < 10 ? "  " : " ") << Pad(CellText(m, r, 1), label_width)
-                << "  " << Utf16ToUtf8(CellText(m, r, 2)) << '\n';
+      out << "  B" << r << (r < 10 ? "  " : " ") << Pad(CellText(m, r, 1), label_width) << "  "
+          << Utf16ToUtf8(CellText(m, r, 2)) << '\n';
     }
   };
   block("Parameters 1:", {1, 2, 3, 4, 6});
   block("Parameters 2:", {7, 8, 9, 10});
   auto table = [&](const char* title, int32_t first) {
-    std::cout << '\n' << title << '\n';
+    out << '\n' << title << '\n';
     std::vector<size_t> widths(8);
     for (int32_t c = 0; c < 8; ++c) {
       widths[c] = DisplayWidth(CellText(m, 2, 4 + c));
@@ -194,27 +195,32 @@ void PrintText(const std::string& path, const MemoryWorksheet& m) {
         widths[c] = std::max(widths[c], DisplayWidth(ShortNumber(m.cell(r, 4 + c).value)));
     }
     if (m.cell(first, 4).value.IsEmpty()) {
-      std::cout << "  (empty)\n";
+      out << "  (empty)\n";
       return;
     }
-    std::cout << ' ';
-    for (int32_t c = 0; c < 8; ++c) std::cout << ' ' << Pad(CellText(m, 2, 4 + c), widths[c]);
-    std::cout << '\n';
+    out << ' ';
+    for (int32_t c = 0; c < 8; ++c) out << ' ' << Pad(CellText(m, 2, 4 + c), widths[c]);
+    out << '\n';
     for (int32_t r = first; r < first + 3; ++r) {
-      std::cout << ' ';
+      out << ' ';
       for (int32_t c = 0; c < 8; ++c)
-        std::cout << ' ' << Pad(ShortNumber(m.cell(r, 4 + c).value), widths[c]);
-      std::cout << '\n';
+        out << ' ' << Pad(ShortNumber(m.cell(r, 4 + c).value), widths[c]);
+      out << '\n';
     }
-    std::cout << "  " << Utf16ToUtf8(CellText(m, 2, 12)) << ":\n";
+    out << "  " << Utf16ToUtf8(CellText(m, 2, 12)) << ":\n";
     for (int32_t r = first; r < first + 3; ++r) {
       const int32_t copy = first == 3 ? r - 2 : r - 5;
-      std::cout << "    PP" << copy << " (L" << r << "): " << Utf16ToUtf8(CellText(m, r, 12))
-                << '\n';
+      out << "    PP" << copy << " (L" << r << "): " << Utf16ToUtf8(CellText(m, r, 12)) << '\n';
     }
   };
   table("Methods 1 (D3:L5):", 3);
   table("Methods 2 (D9:L11):", 9);
+  // Aligned columns leave blanks at line ends; the terminal needs none.
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    std::cout << line << '\n';
+  }
 }
 
 void PrintJson(const std::string& path, const MemoryWorksheet& m) {
