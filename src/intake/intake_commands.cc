@@ -57,14 +57,21 @@ int32_t PastedTableLastRow(host::Worksheet& sheet) {
   return StoreLastRow(sheet, kSearchStart);
 }
 
-}  // namespace
-
-void DanKQXS() {
+// The common start of the table intakes: screen updating and the host's
+// copy mode off, then the paste. False when the paste failed (its message
+// has been shown).
+bool PasteForIntake() {
   ExcelApp().SetScreenUpdating(false);
   ExcelApp().SetCutCopyMode(false);
   PasteFailed = false;
   PasteResultTable();
-  if (PasteFailed) return;
+  return !PasteFailed;
+}
+
+}  // namespace
+
+void DanKQXS() {
+  if (!PasteForIntake()) return;
 
   host::Worksheet& paste = PasteSheet();
   paste.GetRange(u"A14:F113")->Sort(*paste.GetRange(u"A14"), host::kXlDescending);
@@ -91,11 +98,7 @@ void DanKQXS() {
 }
 
 void DanKQXSNgay() {
-  ExcelApp().SetScreenUpdating(false);
-  ExcelApp().SetCutCopyMode(false);
-  PasteFailed = false;
-  PasteResultTable();
-  if (PasteFailed) return;
+  if (!PasteForIntake()) return;
 
   host::Worksheet& paste = PasteSheet();
   const int32_t last = PastedTableLastRow(paste);

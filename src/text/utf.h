@@ -12,6 +12,9 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // Lone surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Appends one code point (below U+110000, not a surrogate) as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // ASCII-only helper for literals in code: every byte becomes one code unit.
 std::u16string Ascii(std::string_view ascii);
 
