@@ -1,5 +1,5 @@
 # A thin wrapper over CMake presets and ctest.
-.PHONY: build test run deps test-release test-asan test-fuzz test-windows bench windows format clean
+.PHONY: build test run deps format-check test-release test-asan test-fuzz test-windows bench windows format clean
 
 JOBS ?= $(shell nproc)
 
@@ -10,7 +10,7 @@ build:
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 
-test: deps build test-release test-asan test-fuzz test-windows
+test: deps format-check build test-release test-asan test-fuzz test-windows
 
 test-release: build
 	ctest --preset release -j $(JOBS)
@@ -44,6 +44,9 @@ bench: build
 
 format:
 	clang-format -i $$(git ls-files '*.cc' '*.h')
+
+format-check:
+	clang-format --dry-run -Werror $$(git ls-files '*.cc' '*.h')
 
 clean:
 	rm -rf build
