@@ -2,6 +2,10 @@
 // arguments, call the engine, map its outcome to an exit status.
 #include <CLI/CLI.hpp>
 
+#include <exception>
+#include <iostream>
+
+#include "host/error.h"
 #include "verbs.h"
 
 namespace {
@@ -48,6 +52,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int rc = app.exit(e);
     return rc == 0 ? 0 : kExitUsage;
+  } catch (const kelvora::CommandError& e) {
+    // Verbs report their own failures; this is the last line for any that
+    // escapes, so that no failure ends the tool abnormally.
+    std::cerr << "kelvora: error " << e.number() << ": " << e.what() << '\n';
+    return kExitFailed;
+  } catch (const std::exception& e) {
+    std::cerr << "kelvora: " << e.what() << '\n';
+    return kExitFailed;
   }
   return exit_status;
 }
