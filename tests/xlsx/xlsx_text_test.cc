@@ -11,29 +11,17 @@ namespace {
 TEST(XlsxTextTest, CellReferences) {
   struct Case {
     const char* ref;
-    bool ok;
     int32_t row, col;
   } cases[] = {
-      {"A1", true, 1, 1},
-      {"B17", true, 17, 2},
-      {"$V$10002", true, 10002, 22},
-      {"xfd1048576", true, 1048576, 16384},
-      {"XFE1", false, 0, 0},
-      {"A1048577", false, 0, 0},
-      {"A0", false, 0, 0},
-      {"1A", false, 0, 0},
-      {"A", false, 0, 0},
-      {"", false, 0, 0},
-      {"ABCD1", false, 0, 0},
-      {"A1:B2", false, 0, 0},
-  };
+      {"A1", 1, 1}, {"B17", 17, 2}, {"$V$10002", 10002, 22}, {"xfd1048576", 1048576, 16384}};
   for (const auto& c : cases) {
     int32_t row = 0, col = 0;
-    EXPECT_EQ(ParseCellReference(c.ref, &row, &col), c.ok) << c.ref;
-    if (c.ok) {
-      EXPECT_EQ(row, c.row) << c.ref;
-      EXPECT_EQ(col, c.col) << c.ref;
-    }
+    EXPECT_TRUE(ParseCellReference(c.ref, &row, &col)) << c.ref;
+    EXPECT_EQ(std::make_pair(row, col), std::make_pair(c.row, c.col)) << c.ref;
+  }
+  for (const char* ref : {"XFE1", "A1048577", "A0", "1A", "A", "", "ABCD1", "A1:B2"}) {
+    int32_t row = 0, col = 0;
+    EXPECT_FALSE(ParseCellReference(ref, &row, &col)) << ref;
   }
   EXPECT_EQ(CellReference(65016, 2), "B65016");
   EXPECT_EQ(CellReference(1, 16384), "XFD1");
@@ -44,17 +32,15 @@ TEST(XlsxTextTest, EscapesRoundTrip) {
   struct Case {
     std::u16string text;
     std::string encoded;
-  } cases[] = {
-      {u"a&b<c>", "a&amp;b&lt;c&gt;"},
-      {u"line\r\nnext", "line_x000D_\nnext"},
-      {u"tab\there", "tab\there"},
-      {std::u16string(u"bell\u0007"), "bell_x0007_"},
-      // A literal text that looks like an escape keeps its underscore.
-      {u"_x0041_", "_x005F_x0041_"},
-      {u"_x00", "_x00"},
-      {Utf8ToUtf16("Đề đuôi"), "Đề đuôi"},
-      {u"\U0001F600", "\xF0\x9F\x98\x80"},
-  };
+  } cases[] = {{u"a&b<c>", "a&amp;b&lt;c&gt;"},
+               {u"line\r\nnext", "line_x000D_\nnext"},
+               {u"tab\there", "tab\there"},
+               {std::u16string(u"bell\u0007"), "bell_x0007_"},
+               // A literal text that looks like an escape keeps its underscore.
+               {u"_x0041_", "_x005F_x0041_"},
+               {u"_x00", "_x00"},
+               {Utf8ToUtf16("Đề đuôi"), "Đề đuôi"},
+               {u"\U0001F600", "\xF0\x9F\x98\x80"}};
   for (const auto& c : cases) {
     std::string out;
     AppendEscapedText(out, c.text);
@@ -67,27 +53,12 @@ TEST(XlsxTextTest, EscapesRoundTrip) {
 }
 
 TEST(XlsxTextTest, DateFormats) {
-  struct Case {
-    const char16_t* code;
-    bool date;
-  } cases[] = {
-      {u"General", false},
-      {u"0.00", false},
-      {u"@", false},
-      {u"0.00E+00", false},
-      {u"#,##0 \"days\"", false},
-      {u"[Red]0.00", false},
-      {u"dd/mm/yyyy", true},
-      {u"mm-dd-yy", true},
-      {u"h:mm AM/PM", true},
-      {u"[h]:mm:ss", true},
-      {u"[$-42A]dd/mm/yyyy", true},
-      {u"\"d\"0", false},
-      {u"0;[Red]d", false},
-      {u"yyyy", true},
-      {u"\\d0", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(IsDateFormat(c.code), c.date) << Utf16ToUtf8(c.code);
+  for (const char16_t* code : {u"General", u"0.00", u"@", u"0.00E+00", u"#,##0 \"days\"",
+                               u"[Red]0.00", u"\"d\"0", u"0;[Red]d", u"\\d0"})
+    EXPECT_FALSE(IsDateFormat(code)) << Utf16ToUtf8(code);
+  for (const char16_t* code :
+       {u"dd/mm/yyyy", u"mm-dd-yy", u"h:mm AM/PM", u"[h]:mm:ss", u"[$-42A]dd/mm/yyyy", u"yyyy"})
+    EXPECT_TRUE(IsDateFormat(code)) << Utf16ToUtf8(code);
   EXPECT_EQ(BuiltinNumberFormat(14).value(), u"mm-dd-yy");
   EXPECT_EQ(BuiltinNumberFormat(49).value(), u"@");
   EXPECT_FALSE(BuiltinNumberFormat(163).has_value());
@@ -95,15 +66,11 @@ TEST(XlsxTextTest, DateFormats) {
   EXPECT_EQ(BuiltinNumberFormatId(u"@").value(), 49u);
 }
 
-TEST(XlsxTextTest, NumberTextReadsBackExactly) {
-  for (double d : {0.0, 1.0, -3.5, 24123.0, 0.1, 1.0 / 3.0, 1e-7, 123456789012345.0, 1e300}) {
+TEST(XlsxTextTest, NumbersAndErrorLiterals) {
+  for (double d : {0.0, 1.0, -3.5, 24123.0, 0.1, 1.0 / 3.0, 1e-7, 123456789012345.0, 1e300})
     EXPECT_EQ(std::stod(NumberText(d)), d) << NumberText(d);
-  }
   EXPECT_EQ(NumberText(24123), "24123");
   EXPECT_EQ(NumberText(0.1), "0.1");
-}
-
-TEST(XlsxTextTest, ErrorLiterals) {
   EXPECT_EQ(ErrorCodeOfLiteral("#N/A").value(), 2042);
   EXPECT_EQ(ErrorCodeOfLiteral("#DIV/0!").value(), 2007);
   EXPECT_FALSE(ErrorCodeOfLiteral("#BOGUS").has_value());
@@ -115,20 +82,18 @@ TEST(FormulaShiftTest, MovesRelativeReferences) {
     const char* formula;
     int32_t rows, cols;
     const char* moved;
-  } cases[] = {
-      {"A1+B2", 1, 0, "A2+B3"},
-      {"$A$1+A$1+$A1", 2, 1, "$A$1+B$1+$A3"},
-      {"SUM(A1:B3)", 1, 1, "SUM(B2:C4)"},
-      {"LOG10(A1)", 1, 0, "LOG10(A2)"},
-      {"\"A1\"&A1", 1, 0, "\"A1\"&A2"},
-      {"'My A1'!A1*Sheet2!B2", 1, 0, "'My A1'!A2*Sheet2!B3"},
-      {"SUM(A:A)+SUM(3:3)", 1, 1, "SUM(B:B)+SUM(4:4)"},
-      {"A1*2.5+1E5", 0, 1, "B1*2.5+1E5"},
-      {"A1", -1, 0, "#REF!"},
-      {"Table1[Col A1]+A1", 1, 0, "Table1[Col A1]+A2"},
-      {"KieuDanh", 5, 5, "KieuDanh"},
-      {"[1]Sheet1!A1", 1, 0, "[1]Sheet1!A2"},
-  };
+  } cases[] = {{"A1+B2", 1, 0, "A2+B3"},
+               {"$A$1+A$1+$A1", 2, 1, "$A$1+B$1+$A3"},
+               {"SUM(A1:B3)", 1, 1, "SUM(B2:C4)"},
+               {"LOG10(A1)", 1, 0, "LOG10(A2)"},
+               {"\"A1\"&A1", 1, 0, "\"A1\"&A2"},
+               {"'My A1'!A1*Sheet2!B2", 1, 0, "'My A1'!A2*Sheet2!B3"},
+               {"SUM(A:A)+SUM(3:3)", 1, 1, "SUM(B:B)+SUM(4:4)"},
+               {"A1*2.5+1E5", 0, 1, "B1*2.5+1E5"},
+               {"A1", -1, 0, "#REF!"},
+               {"Table1[Col A1]+A1", 1, 0, "Table1[Col A1]+A2"},
+               {"KieuDanh", 5, 5, "KieuDanh"},
+               {"[1]Sheet1!A1", 1, 0, "[1]Sheet1!A2"}};
   for (const auto& c : cases)
     EXPECT_EQ(ShiftFormula(c.formula, c.rows, c.cols), c.moved) << c.formula;
 }
