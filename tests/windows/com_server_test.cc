@@ -317,12 +317,11 @@ TEST_CASE(TypeLibraryVersionAndExports) {
   const DWORD size = GetFileVersionInfoSizeW(Env().dll_path.c_str(), nullptr);
   std::vector<char> data(size);
   CHECK(size > 0 && GetFileVersionInfoW(Env().dll_path.c_str(), 0, size, data.data()));
-  const std::vector<std::pair<const wchar_t*, const wchar_t*>> strings = {
-      {L"ProductName", L"Kelvora"},
-      {L"InternalName", L"Kelvora"},
-      {L"FileVersion", L"1.00"},
-      {L"ProductVersion", L"1.00"},
-      {L"OLESelfRegister", L""}};
+  const std::pair<const wchar_t*, const wchar_t*> strings[] = {{L"ProductName", L"Kelvora"},
+                                                               {L"InternalName", L"Kelvora"},
+                                                               {L"FileVersion", L"1.00"},
+                                                               {L"ProductVersion", L"1.00"},
+                                                               {L"OLESelfRegister", L""}};
   for (const auto& [key, expected] : strings) {
     const std::wstring path = std::wstring(L"\\StringFileInfo\\000004b0\\") + key;
     void* value = nullptr;
@@ -369,21 +368,13 @@ TEST_CASE(EveryMethodIsCallableByName) {
 TEST_CASE(CommandsBeforeSupFailWithADescription) {
   IDispatch* sub = RegisteredSub();
   if (!CHECK(sub != nullptr)) return;
-  // (command, expected error number; 0 = any failure, -1 = success)
-  const std::vector<std::pair<const wchar_t*, int32_t>> cases = {
-      {L"Copy1", 91},
-      {L"Copy2", 91},
-      {L"Copy3", 91},
-      {L"Copy4", 91},
-      {L"Copy5", 91},
-      {L"Copy6", 91},
-      {L"DanKQXS", 0},
-      {L"DanKQXSNgay", 0},
-      {L"DanKQXSDB", 0},
-      {L"Main", 0},
-      // The question is asked first; with no desktop it cannot be answered
-      // Yes, so nothing is cleared and the call succeeds.
-      {L"XoaDuLieu", -1}};
+  // (command, expected error number; 0 = any failure, -1 = success). The
+  // question of XoaDuLieu comes first; with no desktop it cannot be answered
+  // Yes, so nothing is cleared and the call succeeds.
+  const std::pair<const wchar_t*, int32_t> cases[] = {
+      {L"Copy1", 91},    {L"Copy2", 91}, {L"Copy3", 91},    {L"Copy4", 91},
+      {L"Copy5", 91},    {L"Copy6", 91}, {L"DanKQXS", 0},   {L"DanKQXSNgay", 0},
+      {L"DanKQXSDB", 0}, {L"Main", 0},   {L"XoaDuLieu", -1}};
   for (const auto& [name, number] : cases) {
     const Outcome o = CallByName(sub, name);
     const std::string label = Narrow(name);
@@ -441,9 +432,7 @@ TEST_CASE(CommandsBeforeSupFailWithADescription) {
 
 TEST_CASE(SupBindsSheetsByCodeName) {
   // Tabs named and ordered differently from the code names.
-  auto state = std::make_shared<FakeExcelState>();
-  state->app = std::make_shared<host::memory::MemoryApplication>();
-  state->book = std::make_shared<host::memory::MemoryWorkbook>(state->app.get());
+  auto state = NewEmptyState();
   state->book->AddSheet(u"Sheet3", u"Sheet1");
   auto main = state->book->AddSheet(u"Sheet1", u"Renamed");
   state->book->AddSheet(u"Sheet2", u"Other");
@@ -477,30 +466,21 @@ TEST_CASE(SupBindsSheetsByCodeName) {
   }
 }
 
-TEST_CASE(SheetsWithoutTheExactCodeNameStayUnbound) {
-  auto state = std::make_shared<FakeExcelState>();
-  state->app = std::make_shared<host::memory::MemoryApplication>();
-  state->book = std::make_shared<host::memory::MemoryWorkbook>(state->app.get());
-  state->book->AddSheet(u"sheet1", u"Sheet1")->PutValue(3, 12, Value(u"1"));
+TEST_CASE(UnboundSheetsAndHostRefusalsReachTheCaller) {
   IDispatch* sub = RegisteredSub();
   if (!CHECK(sub != nullptr)) return;
+  // A sheet without the exact code name stays unbound.
+  auto state = NewEmptyState();
+  state->book->AddSheet(u"sheet1", u"Sheet1")->PutValue(3, 12, Value(u"1"));
   CHECK_EQ(Sup(sub, state).hr, S_OK);
   CHECK_EQ(CallByName(sub, L"Copy1").number(), 91);
   // Sup with Nothing fails as an empty object reference.
-  const Outcome nothing = CallByName(sub, L"Sup", {ByValue(nullptr), ByValue(nullptr)});
-  CHECK_EQ(nothing.number(), 91);
-  sub->Release();
-}
-
-TEST_CASE(HostRefusalsReachTheCaller) {
-  auto state = NewTemplateState();
-  IDispatch* sub = RegisteredSub();
-  if (!CHECK(sub != nullptr)) return;
+  CHECK_EQ(CallByName(sub, L"Sup", {ByValue(nullptr), ByValue(nullptr)}).number(), 91);
+  state = NewTemplateState();
   CHECK_EQ(Sup(sub, state).hr, S_OK);
   state->refuse_value_reads = true;
   const Outcome o = CallByName(sub, L"Copy1");
-  CHECK_EQ(o.hr, DISP_E_EXCEPTION);
-  CHECK_EQ(o.number(), 1004);
+  CHECK(o.hr == DISP_E_EXCEPTION && o.number() == 1004);
   CHECK(o.description == L"Unable to get the Value property");
   sub->Release();
 }

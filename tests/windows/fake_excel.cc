@@ -30,7 +30,7 @@ std::string Narrow(const std::wstring& w) {
 }
 
 struct Refusal {
-  int32_t code;
+  int32_t code = 0;
   std::wstring description;
 };
 
@@ -200,27 +200,23 @@ class FakeObject : public IDispatch {
     }
     state_->log.push_back(entry);
     if (result != nullptr) VariantInit(result);
+    Refusal refusal;
     try {
       Handle(member.name, args, result);
       return S_OK;
     } catch (const Refusal& r) {
-      if (excep != nullptr) {
-        *excep = EXCEPINFO{};
-        excep->bstrSource = SysAllocString(L"Microsoft Excel");
-        excep->bstrDescription = SysAllocString(r.description.c_str());
-        excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, r.code);
-      }
-      return DISP_E_EXCEPTION;
-    } catch (const CommandError& e) {
-      if (excep != nullptr) {
-        *excep = EXCEPINFO{};
-        const std::u16string d = Utf8ToUtf16(e.description());
-        excep->bstrDescription = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(d.data()),
-                                                   static_cast<UINT>(d.size()));
-        excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, e.number());
-      }
-      return DISP_E_EXCEPTION;
+      refusal = r;
+    } catch (const CommandError& e) {  // the in-memory workbook's own refusals
+      const std::u16string d = Utf8ToUtf16(e.description());
+      refusal = {e.number(), std::wstring(d.begin(), d.end())};
     }
+    if (excep != nullptr) {
+      *excep = EXCEPINFO{};
+      excep->bstrSource = SysAllocString(L"Microsoft Excel");
+      excep->bstrDescription = SysAllocString(refusal.description.c_str());
+      excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, refusal.code);
+    }
+    return DISP_E_EXCEPTION;
   }
 
  protected:
@@ -425,17 +421,7 @@ class FakeSheets : public FakeObject {
     if (m == L"Count") {
       SetNumber(result, static_cast<double>(sheets.size()));
     } else {
-      const VARIANT* index = Deref(a.at(0));
-      if (index != nullptr && V_VT(index) == VT_BSTR) {
-        for (const auto& s : sheets) {
-          if (s->Name() == TextArg(index)) {
-            SetDispatch(result, new FakeWorksheet(state_, s));
-            return;
-          }
-        }
-        Refuse(9, L"Subscript out of range");
-      }
-      const auto i = static_cast<int64_t>(NumberArg(index));
+      const auto i = static_cast<int64_t>(NumberArg(a.at(0)));
       if (i < 1 || i > static_cast<int64_t>(sheets.size())) Refuse(9, L"Subscript out of range");
       SetDispatch(result, new FakeWorksheet(state_, sheets[static_cast<size_t>(i - 1)]));
     }

@@ -19,10 +19,15 @@ TestEnv& Env() {
   return env;
 }
 
-std::shared_ptr<FakeExcelState> NewTemplateState() {
+std::shared_ptr<FakeExcelState> NewEmptyState() {
   auto s = std::make_shared<FakeExcelState>();
   s->app = std::make_shared<host::memory::MemoryApplication>();
   s->book = std::make_shared<host::memory::MemoryWorkbook>(s->app.get());
+  return s;
+}
+
+std::shared_ptr<FakeExcelState> NewTemplateState() {
+  auto s = NewEmptyState();
   FillTemplateWorkbook(*s->book);
   return s;
 }

@@ -16,7 +16,8 @@ struct TestEnv {
 
 TestEnv& Env();
 
-// A fake Excel over the built-in template workbook.
+// A fake Excel over a workbook without sheets, or over the built-in template.
+std::shared_ptr<FakeExcelState> NewEmptyState();
 std::shared_ptr<FakeExcelState> NewTemplateState();
 
 std::string ReadFile(const std::string& path, bool* ok);
