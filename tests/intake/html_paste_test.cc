@@ -73,14 +73,6 @@ TEST(HtmlPasteTest, LaysOutBlocksAndTables) {
        "<table><tr><td rowspan=3>a</td><td>b</td><td>c</td></tr>"
        "<tr><td>d</td></tr><tr><td>e</td><td>f</td></tr><tr><td>g</td></tr></table>",
        "\"a\"|\"b\"|\"c\"\n|\"d\"|\n|\"e\"|\"f\"\n\"g\"||"},
-      {"rowspan and colspan together",
-       "<table><tr><td rowspan=2 colspan=2>a</td><td>b</td></tr><tr><td>c</td></tr>"
-       "<tr><td>d</td></tr></table>",
-       "\"a\"||\"b\"\n||\"c\"\n\"d\"||"},
-      {"a rowspan ends with its row group",
-       "<table><thead><tr><td rowspan=5>h</td><td>x</td></tr></thead>"
-       "<tbody><tr><td>1</td><td>2</td></tr></tbody></table>",
-       "\"h\"|\"x\"\n1|2"},
       {"rowspan=0 reaches the end of the group",
        "<table><tbody><tr><td rowspan=0>a</td><td>b</td></tr><tr><td>c</td></tr>"
        "<tr><td>d</td></tr></tbody><tbody><tr><td>e</td></tr></tbody></table>",
@@ -93,9 +85,6 @@ TEST(HtmlPasteTest, LaysOutBlocksAndTables) {
        "<style>br {mso-data-placement: same-cell;}</style>"
        "<table><tr><td>a<br>b</td><td>1</td></tr><tr><td>2</td></tr></table>",
        "\"a\nb\"|1\n2|"},
-      {"same-cell on the br itself",
-       "<table><tr><td>a<br style='mso-data-placement:same-cell'>b<br>c</td></tr></table>",
-       "\"a\nb\"\n\"c\""},
       {"whitespace and no-break spaces collapse",
        "<table><tr><td>&nbsp; a \n\t b&nbsp;</td><td>&nbsp;</td><td> 4&nbsp;2 </td>"
        "<td>\xC2\xA0 12 </td></tr></table>",
@@ -113,23 +102,10 @@ TEST(HtmlPasteTest, LaysOutBlocksAndTables) {
        "<table><tbody style='mso-number-format:\"@\"'><tr><td>05</td></tr></tbody>"
        "<tbody><tr style='mso-number-format:\"0\"'><td>05</td></tr></tbody></table>",
        "\"007\"|7|\"0012\"\n\"0042\"||\n\"05\"||\n5||"},
-      {"nested table text joins the outer cell",
-       "<table><tr><td>x<table><tr><td>1</td><td>2</td></tr><tr><td>3</td></tr></table>y</td>"
-       "<td>z</td></tr></table>",
-       "\"x 1 2 3 y\"|\"z\""},
-      {"caption is a block above the table, empty rows keep their place",
-       "<table><caption>Cap <i>tion</i></caption><tr><td>1</td></tr><tr></tr>"
-       "<tr><td></td></tr><tr><td>2</td></tr></table>",
-       "\"Cap tion\"\n1\n\n\n2"},
-      {"span attributes read like a browser",
-       "<table><tr><td colspan=' 2x'>a</td><td colspan=0>b</td><td colspan=junk>c</td>"
-       "<td>d</td></tr></table>",
-       "\"a\"||\"b\"|\"c\"|\"d\""},
       {"hidden content is not text",
        "<p>a<script>1</script><noscript>2</noscript><select><option>3</select>"
        "<textarea>4</textarea><template>5</template>b</p>",
        "\"ab\""},
-      {"plain text without tags is one block", "just words", "\"just words\""},
   };
   for (const auto& c : cases) EXPECT_EQ(Paste(c.html), c.grid) << c.name;
 }
@@ -170,14 +146,6 @@ TEST(HtmlPasteTest, SpansAndGridAreClamped) {
   EXPECT_EQ(grid->cols(), 1001);
   EXPECT_EQ(grid->at(1, 1001), Value(u"b"));
 
-  // Cells past column 16384 are dropped; the spanning cell is cut at the edge.
-  std::string wide = "<table><tr>";
-  for (int i = 1; i <= 18; ++i) wide += "<td colspan=1000>" + std::to_string(i) + "</td>";
-  grid = ConvertClipboardHtml(wide + "</tr></table>");
-  ASSERT_TRUE(grid.has_value());
-  EXPECT_EQ(grid->cols(), kMaxCols);
-  EXPECT_EQ(grid->at(1, 16001), Value(17));
-
   // rowspan beyond 65534 counts as 65534: the column stays taken below.
   grid = ConvertClipboardHtml(
       "<table><tr><td rowspan=99999>a</td><td>b</td></tr><tr><td>c</td></tr></table>");
@@ -216,8 +184,6 @@ TEST(HtmlToClipboardTextTest, CopiesLikeABrowser) {
       {"<h2>Kết quả</h2><p>a&nbsp;&nbsp;b</p><table><tr><td>1</td><td colspan=2>x</td>"
        "<td></td></tr><tr><td>a<br>b</td><td>c</td></tr></table><div>end</div>",
        u"K\u1EBFt qu\u1EA3\r\na b\r\n1\tx\t\r\na\r\nb\tc\r\nend"},
-      {"<p>only</p>", u"only"},
-      {"", u""},
       {ClipboardFormat("<html><body>", "<p>K\xE1\xBB\xB3 5</p>", "</body></html>"), u"K\u1EF3 5"},
   };
   for (const auto& c : cases) EXPECT_EQ(HtmlToClipboardText(c.html), c.text) << c.html;

@@ -14,19 +14,10 @@
 namespace kelvora::host {
 // Readable values in the intake tests' failure messages.
 inline void PrintTo(const Value& v, std::ostream* os) {
-  switch (v.type()) {
-    case ValueType::kEmpty:
-      *os << "<empty>";
-      break;
-    case ValueType::kNumber:
-      *os << v.number();
-      break;
-    case ValueType::kText:
-      *os << '"' << Utf16ToUtf8(v.text()) << '"';
-      break;
-    default:
-      *os << "<value of type " << static_cast<int>(v.type()) << ">";
-  }
+  if (v.IsEmpty()) *os << "<empty>";
+  if (v.IsNumber()) *os << v.number();
+  if (v.IsText()) *os << '"' << Utf16ToUtf8(v.text()) << '"';
+  if (!v.IsEmpty() && !v.IsNumber() && !v.IsText()) *os << "<type " << int(v.type()) << ">";
 }
 }  // namespace kelvora::host
 
@@ -79,15 +70,11 @@ inline std::vector<StoreRow> Draws(int count, int newest) {
   return out;
 }
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+inline std::string TestData(const std::string& name) {
+  std::ifstream in(std::string(KELVORA_TEST_DATA) + "/" + name, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-inline std::string TestData(const std::string& name) {
-  return ReadFile(std::string(KELVORA_TEST_DATA) + "/" + name);
 }
 
 // The texts of the messages shown so far, in Unicode (UTF-8), with styles.
