@@ -3,3 +3,4 @@
 add_executable(analysis_bench analysis_bench.cc)
 target_compile_options(analysis_bench PRIVATE ${KELVORA_WARNINGS})
 target_link_libraries(analysis_bench PRIVATE kelvora_core benchmark::benchmark)
+target_include_directories(analysis_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)

@@ -25,6 +25,7 @@
 #include "host/memory/memory_workbook.h"
 #include "host/scripted_platform.h"
 #include "numbersets/sha256.h"
+#include "test_support.h"
 #include "text/utf.h"
 
 namespace kelvora {
@@ -34,14 +35,11 @@ using host::Value;
 
 constexpr int kDraws = 65000;
 
-struct Workbook {
+// The template workbook bound to a Sub, with a full store and both
+// parameter blocks set for the run.
+struct Workbook : testing::BoundWorkbook {
   Workbook() {
-    app = std::make_shared<host::memory::MemoryApplication>();
-    book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
-    FillTemplateWorkbook(*book);
-    sub = std::make_unique<Sub>();
-    sub->Sup(app, book);
-    auto& m = *book->SheetByCodeName(u"Sheet1");
+    auto& m = main();
     uint32_t x = 2024;
     for (int i = 0; i < kDraws; ++i) {
       x = x * 1664525u + 1013904223u;
@@ -59,12 +57,6 @@ struct Workbook {
     m.PutValue(8, 2, Value(520));
     m.PutValue(10, 2, Value(kDraws));
   }
-  ~Workbook() { sub.reset(); }
-
-  host::ScopedScriptedPlatform platform;
-  std::shared_ptr<host::memory::MemoryApplication> app;
-  std::shared_ptr<host::memory::MemoryWorkbook> book;
-  std::unique_ptr<Sub> sub;
 };
 
 Workbook& Shared() {

@@ -13,23 +13,15 @@
 #include "host/memory/memory_workbook.h"
 #include "host/scripted_platform.h"
 #include "intake/result_store.h"
+#include "test_support.h"
 
 namespace kelvora {
 namespace {
 
 using host::Value;
 
-struct Workbook {
-  Workbook() {
-    app = std::make_shared<host::memory::MemoryApplication>();
-    book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
-    FillTemplateWorkbook(*book);
-    sub = std::make_unique<Sub>();
-    sub->Sup(app, book);
-  }
-  ~Workbook() { sub.reset(); }
-  host::memory::MemoryWorksheet& main() { return *book->SheetByCodeName(u"Sheet1"); }
-
+// The template workbook bound to a Sub.
+struct Workbook : testing::BoundWorkbook {
   // Draws newest, newest-1, ... in A17 down, results in B.
   void FillStore(int count, int newest) {
     for (int i = 0; i < count; ++i) {
@@ -44,11 +36,6 @@ struct Workbook {
     std::snprintf(buf, sizeof buf, "%05d", (draw * 7919) % 100000);
     return std::u16string(buf, buf + 5);
   }
-
-  host::ScopedScriptedPlatform platform;
-  std::shared_ptr<host::memory::MemoryApplication> app;
-  std::shared_ptr<host::memory::MemoryWorkbook> book;
-  std::unique_ptr<Sub> sub;
 };
 
 std::string ByDatePage(int rows, int newest) {

@@ -4,6 +4,7 @@
 
 #include "host/memory/memory_workbook.h"
 #include "host/xlsx/xlsx_text.h"
+#include "text/utf.h"
 
 namespace kelvora::host::xlsx {
 namespace {
@@ -63,10 +64,7 @@ bool AppendMoved(std::string& out, const RefParts& p, int32_t rows, int32_t cols
     const int32_t c = p.col_abs ? p.col : p.col + cols;
     if (c < 1 || c > memory::kMaxCols) return false;
     if (p.col_abs) out.push_back('$');
-    std::string letters;
-    for (int32_t k = c; k > 0; k = (k - 1) / 26)
-      letters.insert(letters.begin(), static_cast<char>('A' + (k - 1) % 26));
-    out += letters;
+    out += Utf16ToUtf8(memory::ColumnLetters(c));
   }
   if (p.row != 0) {
     const int32_t r = p.row_abs ? p.row : p.row + rows;
