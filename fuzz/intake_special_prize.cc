@@ -13,6 +13,7 @@
 #include "host/memory/memory_workbook.h"
 #include "host/scripted_platform.h"
 #include "intake/special_prize_text.h"
+#include "test_support.h"
 #include "text/utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -30,23 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // One bound workbook for the whole run (the template is large); the
   // store is set back to its one draw before every input.
-  struct Bound {
-    Bound() {
-      app = std::make_shared<host::memory::MemoryApplication>();
-      book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
-      FillTemplateWorkbook(*book);
-      sub = std::make_unique<Sub>();
-      sub->Sup(app, book);
-    }
-    host::ScopedScriptedPlatform platform;
-    std::shared_ptr<host::memory::MemoryApplication> app;
-    std::shared_ptr<host::memory::MemoryWorkbook> book;
-    std::unique_ptr<Sub> sub;
-  };
-  static Bound* bound = new Bound();
+  static auto* bound = new testing::BoundWorkbook();
   auto& platform = bound->platform;
   auto& sub = bound->sub;
-  auto& main = *bound->book->SheetByCodeName(u"Sheet1");
+  auto& main = bound->main();
   const int32_t used = std::max(main.ColumnLength(1), 17);
   main.GetRange(u"A17")->Resize(used - 16, 2)->ClearContents();
   main.PutValue(17, 1, host::Value(24000));
