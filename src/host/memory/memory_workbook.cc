@@ -278,9 +278,12 @@ void MemoryWorksheet::PasteSpecial(const std::u16string& format, bool /*link*/,
 
 const Cell& MemoryWorksheet::cell(int32_t row, int32_t col) const {
   assert(row >= 1 && col >= 1);
-  if (col > static_cast<int32_t>(columns_.size())) return kEmptyCell;
+  const Cell& blank = col <= static_cast<int32_t>(column_blanks_.size())
+                          ? column_blanks_[static_cast<size_t>(col - 1)]
+                          : kEmptyCell;
+  if (col > static_cast<int32_t>(columns_.size())) return blank;
   const auto& column = columns_[static_cast<size_t>(col - 1)];
-  if (row > static_cast<int32_t>(column.size())) return kEmptyCell;
+  if (row > static_cast<int32_t>(column.size())) return blank;
   return column[static_cast<size_t>(row - 1)];
 }
 
@@ -293,7 +296,10 @@ Cell& MemoryWorksheet::MutableCell(int32_t row, int32_t col) {
     if (static_cast<size_t>(row) > column.capacity()) {
       column.reserve(std::max(static_cast<size_t>(row), column.capacity() * 2));
     }
-    column.resize(static_cast<size_t>(row));
+    const Cell& blank = col <= static_cast<int32_t>(column_blanks_.size())
+                            ? column_blanks_[static_cast<size_t>(col - 1)]
+                            : kEmptyCell;
+    column.resize(static_cast<size_t>(row), blank);
   }
   return column[static_cast<size_t>(row - 1)];
 }
@@ -309,6 +315,14 @@ void MemoryWorksheet::SetNumberFormat(const Area& area, const std::u16string& fo
       cell.style = book_->StyleWithNumberFormat(format, cell.style);
     }
   }
+}
+
+void MemoryWorksheet::SetColumnStyle(int32_t col, uint32_t style) {
+  assert(col >= 1 && col <= kMaxCols);
+  if (col > static_cast<int32_t>(column_blanks_.size())) {
+    column_blanks_.resize(static_cast<size_t>(col));
+  }
+  column_blanks_[static_cast<size_t>(col - 1)].style = style;
 }
 
 std::u16string MemoryWorksheet::NumberFormat(int32_t row, int32_t col) const {

@@ -68,6 +68,9 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
   void PutValue(int32_t row, int32_t col, Value v);
   // Sets the number format of a block ("@" for Text, "General", "0.00", ...).
   void SetNumberFormat(const Area& area, const std::u16string& format);
+  // The style a column gives to cells that have no record of their own (a
+  // file's column format): new cells in the column take it.
+  void SetColumnStyle(int32_t col, uint32_t style);
   std::u16string NumberFormat(int32_t row, int32_t col) const;
 
   // Highest row / column holding any cell record (0 when none).
@@ -94,6 +97,7 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
   std::u16string code_name_;
   std::u16string name_;
   std::vector<std::vector<Cell>> columns_;  // columns_[col-1][row-1]
+  std::vector<Cell> column_blanks_;         // a column's cell without a record
   std::pair<int32_t, int32_t> selection_{1, 1};
 };
 

@@ -233,10 +233,6 @@ ColumnStyles ReadColumnStyles(pugi::xml_node worksheet, size_t style_count) {
   return styles;
 }
 
-// Rows down to which a Text column's cells are given its style in memory, so
-// that the engine's writes there keep texts as texts, as the host does.
-constexpr int32_t kTextColumnRows = 65536;
-constexpr int32_t kMaxTextColumns = 8;
 // Cell records the memory workbook may hold for one file (about 80 bytes
 // each): 8M, over five times a full store with its outputs.
 constexpr uint64_t kMaxCellSlots = uint64_t{8} << 20;
@@ -470,14 +466,10 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
       code = Utf8ToUtf16(pr.attribute("codeName").value());
     auto sheet = book_->AddSheet(code, Utf8ToUtf16(s.attribute("name").value()));
     ColumnStyles column_styles = ReadColumnStyles(root, formats.size());
-    int32_t text_columns = 0;
+    // New cells in a Text column keep texts as texts, as the host does.
     for (const auto& span : column_styles.spans) {
       if (formats[span.style] != u"@") continue;
-      for (int32_t c = span.first; c <= span.last && text_columns < kMaxTextColumns; ++c) {
-        ++text_columns;
-        for (int32_t r = kTextColumnRows; r >= 1; --r) sheet->MutableCell(r, c).style = span.style;
-        cell_slots += kTextColumnRows;
-      }
+      for (int32_t c = span.first; c <= span.last; ++c) sheet->SetColumnStyle(c, span.style);
     }
     sheets_.push_back({*path, sheet, std::move(column_styles)});
 
