@@ -3,12 +3,13 @@
 // Wine, so that the two can be compared line for line.
 //
 // A value is written as "<type>:<content>": "n:" number (shortest exact
-// decimal), "t:" text (UTF-8, with \\, \t and \n escaped), "b:0" / "b:1",
+// decimal), "t:" text (UTF-8, with \\, \t, \r and \n escaped), "b:0" / "b:1",
 // "d:" date serial, "e:" error code. Empty cells are not written.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,35 +28,16 @@ inline std::string NumberText(double d) {
   return buf;
 }
 
+// The escaped characters, each followed by its letter.
+inline constexpr char kEscapes[] = "\\\\\tt\rr\nn";
+
 inline std::string EscapeText(const std::u16string& s) {
   std::string out;
   for (char ch : Utf16ToUtf8(s)) {
-    if (ch == '\\') {
-      out += "\\\\";
-    } else if (ch == '\t') {
-      out += "\\t";
-    } else if (ch == '\n') {
-      out += "\\n";
-    } else if (ch == '\r') {
-      out += "\\r";
-    } else {
-      out += ch;
-    }
+    const char* e = ch ? strchr(kEscapes, ch) : nullptr;
+    out += e && (e - kEscapes) % 2 == 0 ? std::string{'\\', e[1]} : std::string(1, ch);
   }
   return out;
-}
-
-inline std::u16string UnescapeText(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 1 < s.size()) {
-      const char n = s[++i];
-      out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-    } else {
-      out += s[i];
-    }
-  }
-  return Utf8ToUtf16(out);
 }
 
 inline std::string EncodeValue(const host::Value& v) {
@@ -77,63 +59,59 @@ inline std::string EncodeValue(const host::Value& v) {
 }
 
 inline host::Value DecodeValue(const std::string& s) {
-  if (s.size() < 2 || s[1] != ':') return host::Value();
-  const std::string body = s.substr(2);
-  switch (s[0]) {
+  const std::string body = s.size() < 2 ? "" : s.substr(2);
+  const double number = strtod(body.c_str(), nullptr);
+  switch (s.empty() ? ' ' : s[0]) {
     case 'n':
-      return host::Value(strtod(body.c_str(), nullptr));
-    case 't':
-      return host::Value(UnescapeText(body));
+      return host::Value(number);
+    case 't': {
+      std::string text;
+      for (size_t i = 0; i < body.size(); ++i) {
+        const char* e =
+            body[i] == '\\' && i + 1 < body.size() ? strchr(kEscapes, body[++i]) : nullptr;
+        text += e && (e - kEscapes) % 2 == 1 ? e[-1] : body[i];
+      }
+      return host::Value(Utf8ToUtf16(text));
+    }
     case 'b':
       return host::Value::Boolean(body == "1");
     case 'd':
-      return host::Value::Date(strtod(body.c_str(), nullptr));
+      return host::Value::Date(number);
     case 'e':
-      return host::Value::Error(static_cast<int32_t>(strtol(body.c_str(), nullptr, 10)));
-    default:
-      return host::Value();
+      return host::Value::Error(static_cast<int32_t>(number));
   }
+  return host::Value();
 }
 
-// A pasted grid: "grid <rows> <cols>" then "<row>\t<col>\t<value>" per
+// A pasted grid: "grid <rows> <cols>" then "<row> <col>\t<value>" per
 // non-empty cell; "none" when there is nothing to paste.
 inline std::string EncodeGrid(const std::optional<host::Table>& grid) {
   if (!grid || grid->rows() == 0 || grid->cols() == 0) return "none\n";
-  std::string out =
-      "grid " + std::to_string(grid->rows()) + " " + std::to_string(grid->cols()) + "\n";
+  std::string out = "grid " + std::to_string(grid->rows()) + " " + std::to_string(grid->cols());
   for (int32_t r = 1; r <= grid->rows(); ++r) {
     for (int32_t c = 1; c <= grid->cols(); ++c) {
       const std::string v = EncodeValue((*grid)(r, c));
-      if (!v.empty()) out += std::to_string(r) + "\t" + std::to_string(c) + "\t" + v + "\n";
+      if (!v.empty()) out += "\n" + std::to_string(r) + " " + std::to_string(c) + "\t" + v;
     }
   }
-  return out;
+  return out + "\n";
 }
 
 inline std::optional<host::Table> DecodeGrid(const std::string& text) {
   std::istringstream in(text);
-  std::string word;
-  int32_t rows = 0, cols = 0;
-  if (!(in >> word) || word != "grid" || !(in >> rows >> cols) || rows <= 0 || cols <= 0) {
+  std::string word, value;
+  int32_t rows = 0, cols = 0, r = 0, c = 0;
+  if (!(in >> word >> rows >> cols) || word != "grid" || rows <= 0 || cols <= 0)
     return std::nullopt;
-  }
   host::Table t(rows, cols);
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    const size_t a = line.find('\t');
-    const size_t b = a == std::string::npos ? a : line.find('\t', a + 1);
-    if (b == std::string::npos) continue;
-    const int32_t r = static_cast<int32_t>(strtol(line.substr(0, a).c_str(), nullptr, 10));
-    const int32_t c =
-        static_cast<int32_t>(strtol(line.substr(a + 1, b - a - 1).c_str(), nullptr, 10));
-    if (r >= 1 && r <= rows && c >= 1 && c <= cols) t(r, c) = DecodeValue(line.substr(b + 1));
+  while (in >> r >> c && in.get() == '\t' && std::getline(in, value)) {
+    if (r >= 1 && r <= rows && c >= 1 && c <= cols) t(r, c) = DecodeValue(value);
   }
   return t;
 }
 
-// Every cell of every sheet that holds a value, a formula or a number format
-// other than General, in sheet order, column by column.
+// Every cell of every sheet that holds a value or a formula, with its number
+// format when not General, in sheet order, column by column.
 inline std::string DumpWorkbook(const host::memory::MemoryWorkbook& book) {
   std::string out;
   for (const auto& sheet : book.sheets()) {

@@ -22,10 +22,8 @@ inline CheckStats& Stats() {
 }
 
 inline bool Check(bool ok, const char* file, int line, const std::string& what) {
-  if (ok) {
-    ++Stats().passed;
-  } else {
-    ++Stats().failed;
+  ++(ok ? Stats().passed : Stats().failed);
+  if (!ok) {
     std::printf("FAILED [%s] %s:%d: %s\n", Stats().current_test.c_str(), file, line, what.c_str());
     std::fflush(stdout);
   }
@@ -70,15 +68,11 @@ struct Registrar {
 
 namespace kelvora::testing {
 inline std::string Show(const std::string& s) { return "\"" + s + "\""; }
-inline std::string Show(const char* s) { return "\"" + std::string(s) + "\""; }
 template <typename T>
 std::string Show(const T& v) {
-  if constexpr (std::is_arithmetic_v<T>) {
-    return std::to_string(v);
-  } else if constexpr (std::is_enum_v<T>) {
+  if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) {
     return std::to_string(static_cast<long long>(v));
-  } else {
-    return "?";
   }
+  return "?";
 }
 }  // namespace kelvora::testing

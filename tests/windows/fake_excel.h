@@ -1,14 +1,10 @@
-// A fake Excel for driving Kelvora.dll without Excel: automation objects
-// (IDispatch, late-bound by name only) over the in-memory workbook, with the
-// members, argument names and calling conventions of Excel's object model:
-// property puts need DISPID_PROPERTYPUT, named arguments are looked up by
-// GetIDsOfNames, a one-cell Value read is a scalar and a block read a 1-based
-// two-dimensional SAFEARRAY, refusals come back as DISP_E_EXCEPTION with
-// Excel's error code. Its VARIANT handling is written apart from the DLL's so
-// that a fault in one is not mirrored by the other.
-//
-// A paste takes a grid prepared beforehand (the HTML conversion of a paste is
-// Excel's own business and is not built for Windows here).
+// A fake Excel for driving Kelvora.dll without Excel: late-bound automation
+// objects over the in-memory workbook with the members, argument names and
+// conventions of Excel's object model (puts need DISPID_PROPERTYPUT, a
+// one-cell Value read is a scalar and a block a 1-based SAFEARRAY, refusals
+// are DISP_E_EXCEPTION with Excel's code). Its VARIANT handling is its own,
+// so that a fault in the DLL's is not mirrored. A paste takes a grid
+// prepared beforehand.
 #pragma once
 
 #include <windows.h>
@@ -46,7 +42,7 @@ long FakeObjectsAlive();
 IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state);
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state);
 
-// Independent VARIANT helpers of the fake (also used by the tests).
+// The fake's own VARIANT conversions (also used by the tests).
 host::Value FakeToValue(const VARIANT& v);
 void FakeFromValue(const host::Value& v, VARIANT* out);
 

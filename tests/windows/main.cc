@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -44,28 +45,21 @@ std::string ReadFile(const std::string& path, bool* ok) {
 
 int wmain(int argc, wchar_t** argv) {
   using namespace kelvora::testing;
-  if (argc < 2) {
+  if (argc < 2 || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     std::fprintf(stderr, "usage: kelvora_com_tests <Kelvora.dll> [<reference dir>] [tests...]\n");
     return 2;
   }
   Env().dll_path = argv[1];
-  if (argc > 2) {
-    std::wstring w = argv[2];
-    Env().reference_dir = std::string(w.begin(), w.end());
-  }
-  std::vector<std::wstring> only(argv + std::min(argc, 3), argv + argc);
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-    std::fprintf(stderr, "CoInitializeEx failed\n");
-    return 2;
-  }
+  const std::wstring reference = argc > 2 ? argv[2] : L"";
+  Env().reference_dir = std::string(reference.begin(), reference.end());
+  const std::vector<std::wstring> only(argv + std::min(argc, 3), argv + argc);
   for (const TestCase& t : Registry()) {
-    if (!only.empty()) {
-      const std::string name = t.name;
-      bool wanted = false;
-      for (const auto& o : only) wanted |= std::wstring(name.begin(), name.end()) == o;
-      if (!wanted) continue;
+    const std::string name = t.name;
+    if (!only.empty() &&
+        std::find(only.begin(), only.end(), std::wstring(name.begin(), name.end())) == only.end()) {
+      continue;
     }
-    Stats().current_test = t.name;
+    Stats().current_test = name;
     const int before = Stats().failed;
     t.body();
     std::printf("%s %s\n", Stats().failed == before ? "ok  " : "FAIL", t.name);

@@ -23,21 +23,10 @@ namespace {
 
 bool ReadFile(const std::string& path, std::string* out) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
   std::ostringstream s;
   s << in.rdbuf();
   *out = s.str();
-  return true;
-}
-
-std::string Run(Sub& sub, const char* name) {
-  std::string line = std::string(name) + ": ";
-  try {
-    sub.RunCommand(name);
-    return line + "ok\n";
-  } catch (const CommandError& e) {
-    return line + "error " + std::to_string(e.number()) + " " + e.description() + "\n";
-  }
+  return static_cast<bool>(in);
 }
 
 std::string Run(const testing::Scenario& scenario, const std::string& html,
@@ -48,16 +37,19 @@ std::string Run(const testing::Scenario& scenario, const std::string& html,
   auto book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
   FillTemplateWorkbook(*book);
   if (!html.empty()) app->set_clipboard_html(html);
-  std::string out;
+  std::string out = "Sup: ok\n";
   {
     Sub sub;
-    try {
-      sub.Sup(app, book);
-      out += "Sup: ok\n";
-    } catch (const CommandError&) {
-      out += "Sup: failed\n";
+    sub.Sup(app, book);
+    for (const char* c : scenario.commands) {
+      out += std::string(c) + ": ";
+      try {
+        sub.RunCommand(c);
+        out += "ok\n";
+      } catch (const CommandError& e) {
+        out += "error " + std::to_string(e.number()) + " " + e.description() + "\n";
+      }
     }
-    for (const char* c : scenario.commands) out += Run(sub, c);
   }
   out += "clipboard: " + testing::EscapeText(platform.clipboard.text()) + "\n";
   return out + testing::DumpWorkbook(*book);
