@@ -1,10 +1,8 @@
-// A minimal check harness for the cross-built test program (GoogleTest has
-// no MinGW build here): checks count, failures print where and why, and the
-// program ends with "<n> passed, <m> failed".
+// A minimal check harness for the cross-built test program (no MinGW build
+// of GoogleTest here); it ends with "<n> passed, <m> failed".
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,7 +30,7 @@ inline bool Check(bool ok, const char* file, int line, const std::string& what) 
 
 struct TestCase {
   const char* name;
-  std::function<void()> body;
+  void (*body)();
 };
 
 inline std::vector<TestCase>& Registry() {
@@ -40,19 +38,18 @@ inline std::vector<TestCase>& Registry() {
   return r;
 }
 
-struct Registrar {
-  Registrar(const char* name, std::function<void()> body) {
-    Registry().push_back({name, std::move(body)});
-  }
-};
+inline bool Register(const char* name, void (*body)()) {
+  Registry().push_back({name, body});
+  return true;
+}
 
 }  // namespace kelvora::testing
 
 #define KV_CAT2(a, b) a##b
 #define KV_CAT(a, b) KV_CAT2(a, b)
-#define TEST_CASE(name)                                                        \
-  static void name();                                                          \
-  static ::kelvora::testing::Registrar KV_CAT(registrar_, name)(#name, &name); \
+#define TEST_CASE(name)                                                                     \
+  static void name();                                                                       \
+  static const bool KV_CAT(registered_, name) = ::kelvora::testing::Register(#name, &name); \
   static void name()
 
 #define CHECK(cond) ::kelvora::testing::Check((cond), __FILE__, __LINE__, #cond)

@@ -1,7 +1,6 @@
-// The runs that the native reference and the Windows test program both make,
-// from the template workbook: each takes a sample page (pasted as HTML) or a
-// sample text (read from the clipboard), runs commands in order and ends with
-// the clipboard's text and every cell of the workbook.
+// The runs the native reference and the Windows test program both make from
+// the template workbook: a sample page pasted as HTML or a sample text on the
+// clipboard, then commands; they end with the clipboard and every cell.
 #pragma once
 
 #include <string>
@@ -11,11 +10,8 @@ namespace kelvora::testing {
 
 struct Scenario {
   const char* name;
-  // A page in tests/windows/data pasted by the table intakes, or nullptr.
-  const char* page;
-  // A text in tests/windows/data put on the clipboard (with CR LF line
-  // ends, as a browser leaves it), or nullptr.
-  const char* text;
+  const char* page;  // in tests/windows/data, or nullptr
+  const char* text;  // in tests/windows/data, put on the clipboard with CR LF ends, or nullptr
   std::vector<const char*> commands;
 };
 
