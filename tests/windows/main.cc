@@ -1,10 +1,9 @@
 // Drives Kelvora.dll and the Excel back end against the fake Excel. Usage:
-//   kelvora_com_tests <path of Kelvora.dll> [<reference dir>] [<test name>...]
+//   kelvora_com_tests <path of Kelvora.dll> [<reference dir>]
 #include <windows.h>
 
 #include <objbase.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -46,20 +45,14 @@ std::string ReadFile(const std::string& path, bool* ok) {
 int wmain(int argc, wchar_t** argv) {
   using namespace kelvora::testing;
   if (argc < 2 || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-    std::fprintf(stderr, "usage: kelvora_com_tests <Kelvora.dll> [<reference dir>] [tests...]\n");
+    std::fprintf(stderr, "usage: kelvora_com_tests <Kelvora.dll> [<reference dir>]\n");
     return 2;
   }
   Env().dll_path = argv[1];
   const std::wstring reference = argc > 2 ? argv[2] : L"";
   Env().reference_dir = std::string(reference.begin(), reference.end());
-  const std::vector<std::wstring> only(argv + std::min(argc, 3), argv + argc);
   for (const TestCase& t : Registry()) {
-    const std::string name = t.name;
-    if (!only.empty() &&
-        std::find(only.begin(), only.end(), std::wstring(name.begin(), name.end())) == only.end()) {
-      continue;
-    }
-    Stats().current_test = name;
+    Stats().current_test = t.name;
     const int before = Stats().failed;
     t.body();
     std::printf("%s %s\n", Stats().failed == before ? "ok  " : "FAIL", t.name);
