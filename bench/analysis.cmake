@@ -2,5 +2,4 @@
 # by the digest compressions it needs.
 add_executable(analysis_bench analysis_bench.cc)
 target_compile_options(analysis_bench PRIVATE ${KELVORA_WARNINGS})
-target_link_libraries(analysis_bench PRIVATE kelvora_core benchmark::benchmark)
-target_include_directories(analysis_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(analysis_bench PRIVATE kelvora_test_support benchmark::benchmark)

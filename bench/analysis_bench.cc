@@ -20,12 +20,11 @@
 #include "analysis/backtest.h"
 #include "analysis/main_analysis.h"
 #include "analysis/worker_pool.h"
-#include "entry/sub.h"
 #include "entry/workbook_template.h"
+#include "host/layout.h"
 #include "host/memory/memory_workbook.h"
-#include "host/scripted_platform.h"
 #include "numbersets/sha256.h"
-#include "test_support.h"
+#include "support/bound_workbook.h"
 #include "text/utf.h"
 
 namespace kelvora {
@@ -35,28 +34,30 @@ using host::Value;
 
 constexpr int kDraws = 65000;
 
-// The template workbook bound to a Sub, with a full store and both
-// parameter blocks set for the run.
+// The bound template workbook with a full store and both parameter blocks
+// set for the run.
 struct Workbook : testing::BoundWorkbook {
   Workbook() {
     auto& m = main();
+    auto put = [&](layout::Cell c, Value v) { m.PutValue(c.row, c.col, std::move(v)); };
     uint32_t x = 2024;
     for (int i = 0; i < kDraws; ++i) {
       x = x * 1664525u + 1013904223u;
       char buf[8];
       std::snprintf(buf, sizeof buf, "%05u", (x >> 7) % 100000u);
-      m.PutValue(17 + i, 1, Value(100000 - i));
-      m.PutValue(17 + i, 2, Value(Ascii(buf)));
+      m.PutValue(layout::kStoreFirstRow + i, layout::kStoreDrawCol, Value(100000 - i));
+      m.PutValue(layout::kStoreFirstRow + i, layout::kStoreResultCol, Value(Ascii(buf)));
     }
-    m.PutValue(15, 2, Value(kDraws));
-    m.PutValue(1, 2, Value(Utf8ToUtf16(kTemplateKindNames[4])));  // kind row 5
-    m.PutValue(2, 2, Value(520));
-    m.PutValue(4, 2, Value(kDraws));
-    m.PutValue(6, 2, Value(u"ON"));
-    m.PutValue(7, 2, Value(Utf8ToUtf16(kTemplateKindNames[2])));  // kind row 3
-    m.PutValue(8, 2, Value(520));
-    m.PutValue(10, 2, Value(kDraws));
+    put(layout::kStoreCount, Value(kDraws));
+    put(layout::kStage1.kind, Value(Utf8ToUtf16(kTemplateKindNames[4])));  // kind row 5
+    put(layout::kStage1.size, Value(520));
+    put(layout::kStage1.window, Value(kDraws));
+    put(layout::kSecondStageSwitch, Value(u"ON"));
+    put(layout::kStage2.kind, Value(Utf8ToUtf16(kTemplateKindNames[2])));  // kind row 3
+    put(layout::kStage2.size, Value(520));
+    put(layout::kStage2.window, Value(kDraws));
   }
+  host::Table Store() { return main().GetRange(layout::A1(layout::kStore))->GetValues(); }
 };
 
 Workbook& Shared() {
@@ -101,13 +102,12 @@ double CompressionSeconds() {
 int64_t RunCompressions() {
   static const int64_t total = [] {
     Workbook& w = Shared();
-    auto& m = *w.book->SheetByCodeName(u"Sheet1");
-    const host::Table block = m.GetRange(u"A17:B65016")->GetValues();
+    const host::Table block = w.Store();
     analysis::BacktestCost cost;
     analysis::AnalysisParameters p1{Utf8ToUtf16(kTemplateKindNames[4]), 520, u"", kDraws};
     analysis::AnalysisParameters p2{Utf8ToUtf16(kTemplateKindNames[2]), 520, u"", kDraws};
-    analysis::BacktestMethods(block, kDraws - 1, p1, 5, &cost);
-    analysis::BacktestMethods(block, kDraws - 1, p2, 3, &cost);
+    analysis::BacktestMethods(block, kDraws - 1, p1, 5, 0, &cost);
+    analysis::BacktestMethods(block, kDraws - 1, p2, 3, 0, &cost);
     return cost.compressions;
   }();
   return total;
@@ -133,16 +133,14 @@ BENCHMARK(BM_Sha256Compress);
 // reads and writes. Argument: worker threads (0: the default).
 void BM_BacktestBothStages(benchmark::State& state) {
   Workbook& w = Shared();
-  const host::Table block =
-      w.book->SheetByCodeName(u"Sheet1")->GetRange(u"A17:B65016")->GetValues();
+  const host::Table block = w.Store();
   const analysis::AnalysisParameters p1{Utf8ToUtf16(kTemplateKindNames[4]), 520, u"", kDraws};
   const analysis::AnalysisParameters p2{Utf8ToUtf16(kTemplateKindNames[2]), 520, u"", kDraws};
-  analysis::SetAnalysisThreads(static_cast<int>(state.range(0)));
+  const int threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p1, 5));
-    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p2, 3));
+    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p1, 5, threads));
+    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p2, 3, threads));
   }
-  analysis::SetAnalysisThreads(0);
 }
 BENCHMARK(BM_BacktestBothStages)
     ->Arg(0)
@@ -156,18 +154,18 @@ void BM_Main(benchmark::State& state) {
   const double compress = CompressionSeconds();
   const int64_t compressions = RunCompressions();
   Workbook& w = Shared();
-  analysis::SetAnalysisThreads(static_cast<int>(state.range(0)));
-  const int threads = analysis::AnalysisThreads();
+  w.workers = static_cast<int>(state.range(0));
+  const int threads = analysis::ResolveAnalysisThreads(w.workers);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   double total = 0;
   const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();
-    w.sub->Main();
+    w.Run(analysis::Main);
     total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   }
   const double cpu = (CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0) / state.iterations();
-  analysis::SetAnalysisThreads(0);
+  w.workers = 0;
   const double floor = static_cast<double>(compressions) * compress / cores;
   const double mean = total / static_cast<double>(state.iterations());
   state.counters["threads"] = threads;

@@ -8,27 +8,31 @@
 #include <memory>
 #include <string>
 
-#include "entry/sub.h"
 #include "entry/workbook_template.h"
+#include "host/layout.h"
 #include "host/memory/memory_workbook.h"
-#include "host/scripted_platform.h"
+#include "intake/intake_commands.h"
 #include "intake/result_store.h"
-#include "test_support.h"
+#include "support/bound_workbook.h"
 
 namespace kelvora {
 namespace {
 
 using host::Value;
 
-// The template workbook bound to a Sub.
+// The bound template workbook.
 struct Workbook : testing::BoundWorkbook {
-  // Draws newest, newest-1, ... in A17 down, results in B.
+  // Draws newest, newest-1, ... from the top of the store down.
   void FillStore(int count, int newest) {
     for (int i = 0; i < count; ++i) {
-      main().PutValue(17 + i, 1, Value(newest - i));
-      main().PutValue(17 + i, 2, Value(Result(newest - i)));
+      main().PutValue(layout::kStoreFirstRow + i, layout::kStoreDrawCol, Value(newest - i));
+      main().PutValue(layout::kStoreFirstRow + i, layout::kStoreResultCol,
+                      Value(Result(newest - i)));
     }
-    main().PutValue(15, 2, Value(count));
+    main().PutValue(layout::kStoreCount.row, layout::kStoreCount.col, Value(count));
+  }
+  const Value& Count() {
+    return main().cell(layout::kStoreCount.row, layout::kStoreCount.col).value;
   }
 
   static std::u16string Result(int draw) {
@@ -58,11 +62,11 @@ void BM_DanKQXSNgay(benchmark::State& state) {
     state.PauseTiming();
     auto w = std::make_unique<Workbook>();
     w->FillStore(30000, 30000);  // draws 30000..1
-    w->app->set_clipboard_html(page);
+    w->platform.clipboard.set_html(page);
     state.ResumeTiming();
-    w->sub->DanKQXSNgay();
+    w->Run(intake::DanKQXSNgay);
     state.PauseTiming();
-    if (w->main().cell(15, 2).value != Value(60000)) state.SkipWithError("wrong store count");
+    if (w->Count() != Value(60000)) state.SkipWithError("wrong store count");
     w.reset();
     state.ResumeTiming();
   }
@@ -80,10 +84,11 @@ void BM_MergeDraws(benchmark::State& state) {
     state.PauseTiming();
     auto w = std::make_unique<Workbook>();
     w->FillStore(n / 2, n / 2);
+    host::Session session = w->NewSession();
     state.ResumeTiming();
-    intake::MergeDraws(added);
+    intake::MergeDraws(session, added);
     state.PauseTiming();
-    if (w->main().cell(15, 2).value != Value(n)) state.SkipWithError("wrong store count");
+    if (w->Count() != Value(n)) state.SkipWithError("wrong store count");
     w.reset();
     state.ResumeTiming();
   }

@@ -6,14 +6,13 @@
 #include <memory>
 #include <string_view>
 
-#include "entry/sub.h"
-#include "entry/workbook_template.h"
 #include "host/error.h"
 #include "host/host.h"
+#include "host/layout.h"
 #include "host/memory/memory_workbook.h"
-#include "host/scripted_platform.h"
+#include "intake/intake_commands.h"
 #include "intake/special_prize_text.h"
-#include "test_support.h"
+#include "support/bound_workbook.h"
 #include "text/utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -33,24 +32,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // store is set back to its one draw before every input.
   static auto* bound = new testing::BoundWorkbook();
   auto& platform = bound->platform;
-  auto& sub = bound->sub;
   auto& main = bound->main();
-  const int32_t used = std::max(main.ColumnLength(1), 17);
-  main.GetRange(u"A17")->Resize(used - 16, 2)->ClearContents();
-  main.PutValue(17, 1, host::Value(24000));
-  main.PutValue(17, 2, host::Value(u"12345"));
-  main.PutValue(15, 2, host::Value(1));
+  constexpr int32_t first = layout::kStoreFirstRow;
+  const int32_t used = std::max(main.ColumnLength(1), first);
+  main.GetRange(layout::A1(layout::kStoreTop))->Resize(used - first + 1, 2)->ClearContents();
+  main.PutValue(first, layout::kStoreDrawCol, host::Value(24000));
+  main.PutValue(first, layout::kStoreResultCol, host::Value(u"12345"));
+  main.PutValue(layout::kStoreCount.row, layout::kStoreCount.col, host::Value(1));
   platform.messages.clear();
   platform.clipboard.set_text(text);
   try {
-    sub->DanKQXSDB();
+    bound->Run(intake::DanKQXSDB);
   } catch (const CommandError&) {
     // A refusal of the host or a capacity error: a clean command failure.
   }
   // The store stays whole: its count matches its rows.
-  int32_t last = 16;
+  int32_t last = first - 1;
   while (!main.cell(last + 1, 1).value.IsEmpty() || !main.cell(last + 1, 2).value.IsEmpty()) ++last;
-  const host::Value& count = main.cell(15, 2).value;
-  if (!count.IsNumber() || count.number() != last - 16) __builtin_trap();
+  const host::Value& count = main.cell(layout::kStoreCount.row, layout::kStoreCount.col).value;
+  if (!count.IsNumber() || count.number() != last - first + 1) __builtin_trap();
   return 0;
 }

@@ -43,10 +43,13 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("kelvora 1.00"));
   app.require_subcommand(1);
   app.footer(kFooter);
+  ToolOptions options;
+  app.add_option("-w,--workbook", options.workbook,
+                 "the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx");
   int exit_status = kExitOk;
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
-  AddWorkbookVerbs(app, exit_status);
+  AddWorkbookVerbs(app, options, exit_status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

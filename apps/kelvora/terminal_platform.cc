@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "text/message.h"
+#include "host/message.h"
 #include "text/utf.h"
 
 namespace kelvora::tool {
@@ -86,6 +86,11 @@ std::u16string TerminalClipboard::GetText() {
   return *text_;
 }
 
+std::optional<std::string> TerminalClipboard::GetHtml() {
+  if (!html_set_ && desktop_ != nullptr) set_html(desktop_->Read("text/html"));
+  return html_;
+}
+
 void TerminalClipboard::SetText(const std::u16string& text) {
   written_ = text;
   text_ = text;
@@ -101,7 +106,6 @@ int32_t TerminalMessageBox::Show(const std::u16string& text, const std::u16strin
   const int32_t buttons = (style - kMbSystemModal) & 0xF;
   if (buttons != kMbYesNo) {
     std::cerr << '\n';
-    ++notices_;
     return kIdOk;
   }
   Answer answer = answer_;
@@ -124,6 +128,14 @@ int32_t TerminalMessageBox::Show(const std::u16string& text, const std::u16strin
                                         : " -> No")
             << '\n';
   return yes ? kIdYes : kIdNo;
+}
+
+std::string ExecutableDir() {
+  char buf[4096];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  const std::string path(buf, static_cast<size_t>(n));
+  return path.substr(0, path.rfind('/'));
 }
 
 bool LooksLikeHtml(std::string_view bytes) {

@@ -1,7 +1,8 @@
-// The platform services of the command-line tool: a clipboard fed from a
-// file, standard input or the desktop clipboard, a message box that writes to
-// standard error and takes its one answer from the command line or the
-// terminal, and a locale that changes nothing.
+// The platform of the command-line tool, and the one file of the tool that
+// calls the system directly: a clipboard fed from a file, standard input or
+// the desktop clipboard, a message box that writes to standard error and
+// takes its one answer from the command line or the terminal, a locale that
+// changes nothing, and where the tool's own binary lies.
 #pragma once
 
 #include <cstdint>
@@ -34,12 +35,17 @@ class DesktopClipboard {
 
 class TerminalClipboard : public host::Clipboard {
  public:
-  // Reading gives `text` when set, else asks the desktop clipboard (when
-  // `desktop` is not null), else an empty text.
+  // Reading gives what was set, else asks the desktop clipboard (when
+  // `desktop` is not null), else nothing.
   explicit TerminalClipboard(const DesktopClipboard* desktop) : desktop_(desktop) {}
   void set_text(std::u16string text) { text_ = std::move(text); }
+  void set_html(std::optional<std::string> html) {
+    html_ = std::move(html);
+    html_set_ = true;
+  }
 
   std::u16string GetText() override;
+  std::optional<std::string> GetHtml() override;
   // Keeps the text for the tool to print and offers it to the desktop
   // clipboard when there is one; never fails, since standard output always
   // receives it.
@@ -50,6 +56,8 @@ class TerminalClipboard : public host::Clipboard {
  private:
   const DesktopClipboard* desktop_;
   std::optional<std::u16string> text_;
+  std::optional<std::string> html_;
+  bool html_set_ = false;
   std::optional<std::u16string> written_;
 };
 
@@ -64,12 +72,8 @@ class TerminalMessageBox : public host::MessageBox {
   // standard input is one, else answers No.
   int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override;
 
-  // Messages with an OK button only (notices) shown so far.
-  int notices() const { return notices_; }
-
  private:
   Answer answer_;
-  int notices_ = 0;
 };
 
 class QuietLocale : public host::Locale {
@@ -77,6 +81,9 @@ class QuietLocale : public host::Locale {
   // The terminal has no per-user short date format to set.
   void SetShortDateFormat(uint32_t, const std::string&) override {}
 };
+
+// The folder of the running tool's binary; "" when it cannot be found.
+std::string ExecutableDir();
 
 // Whether `bytes` reads as HTML (a saved page or a clipboard fragment)
 // rather than plain text.

@@ -4,17 +4,21 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
+#include "exit_status.h"
+
 namespace kelvora::tool {
 
-// Exit statuses of the tool.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitStopped = 3;
+// Options that every workbook verb shares; filled by the parser before any
+// verb runs.
+struct ToolOptions {
+  std::string workbook;  // -w/--workbook; empty: the default book
+};
 
 void AddTextVerbs(CLI::App& app, int& exit_status);    // telex
 void AddNumberVerbs(CLI::App& app, int& exit_status);  // digest, numbers
-// -w/--workbook, init, the component's commands, set, show, demo
-void AddWorkbookVerbs(CLI::App& app, int& exit_status);
+// init, the component's commands, set, show, demo
+void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_status);
 
 }  // namespace kelvora::tool

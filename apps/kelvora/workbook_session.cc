@@ -7,8 +7,9 @@
 #include <iostream>
 #include <iterator>
 
-#include "entry/sub.h"
+#include "entry/binding.h"
 #include "entry/workbook_template.h"
+#include "exit_status.h"
 #include "host/error.h"
 #include "text/utf.h"
 
@@ -27,15 +28,6 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
         std::tolower(static_cast<unsigned char>(suffix[i])))
       return false;
   }
-  return true;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
   return true;
 }
 
@@ -68,22 +60,6 @@ std::string StripBom(std::string s) {
   if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
   return s;
 }
-
-// Owns the platform services for one command and installs them while alive.
-class TerminalPlatform {
- public:
-  TerminalPlatform(const DesktopClipboard* desktop, Answer answer)
-      : clipboard(desktop), messages(answer), previous_(host::CurrentPlatform()) {
-    host::SetCurrentPlatform({&clipboard, &messages, &locale});
-  }
-  ~TerminalPlatform() { host::SetCurrentPlatform(previous_); }
-  TerminalClipboard clipboard;
-  TerminalMessageBox messages;
-  QuietLocale locale;
-
- private:
-  host::Platform previous_;
-};
 
 }  // namespace
 
@@ -161,59 +137,50 @@ bool SaveBook(const OpenBook& book) {
   }
 }
 
-int RunWorkbookCommand(OpenBook& book, const std::string& name, const ClipboardInput& clipboard,
+int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardInput& clipboard,
                        Answer answer) {
-  std::string method;
-  for (size_t i = 1; i < Sub::kMethodNames.size(); ++i)
-    if (EqualsNoCase(Sub::kMethodNames[i], name)) method = Sub::kMethodNames[i];
-  if (method.empty()) {
-    std::cerr << "kelvora: unknown command " << name << '\n';
-    return 2;
-  }
-  const bool is_copy = method.rfind("Copy", 0) == 0;
-  const bool pastes = method == "DanKQXS" || method == "DanKQXSNgay";
-
   DesktopClipboard desktop;
-  TerminalPlatform platform(clipboard.given || !desktop.Available() ? nullptr : &desktop, answer);
+  TerminalClipboard clip(clipboard.given || !desktop.Available() ? nullptr : &desktop);
+  TerminalMessageBox messages(answer);
+  QuietLocale locale;
   if (clipboard.given) {
     const std::string bytes = StripBom(clipboard.bytes);
     if (LooksLikeHtml(bytes)) {
-      book.app->set_clipboard_html(bytes);
-      platform.clipboard.set_text(ClipboardTextOfHtml(bytes));
+      clip.set_html(bytes);
+      clip.set_text(ClipboardTextOfHtml(bytes));
     } else {
-      book.app->set_clipboard_html(std::nullopt);
-      platform.clipboard.set_text(Utf8ToUtf16(bytes));
+      clip.set_html(std::nullopt);
+      clip.set_text(Utf8ToUtf16(bytes));
     }
-  } else if (pastes && desktop.Available()) {
-    book.app->set_clipboard_html(desktop.Read("text/html"));
-  } else {
-    book.app->set_clipboard_html(std::nullopt);
   }
+  // The workbook's pastes read the same clipboard as the commands.
+  book.app->set_clipboard(&clip);
+  struct Detach {
+    host::memory::MemoryApplication& app;
+    ~Detach() { app.set_clipboard(nullptr); }
+  } detach{*book.app};
 
-  int status = 0;
-  {
-    Sub sub;
-    try {
-      sub.Sup(book.app, book.file->book());
-      sub.RunCommand(method);
-    } catch (const CommandError& e) {
-      std::cerr << "kelvora: " << method << " failed: error " << e.number() << ": "
-                << e.description() << " (" << book.path << " left unchanged)\n";
-      return 1;
-    } catch (const std::exception& e) {
-      std::cerr << "kelvora: " << method << " failed: " << e.what() << " (" << book.path
-                << " left unchanged)\n";
-      return 1;
-    }
+  host::Outcome outcome = host::Outcome::kRanToEnd;
+  try {
+    host::BoundBook bound;
+    bound.ExcelApp = book.app;
+    bound.ThisWorkBook = book.file->book();
+    BindWorkbook(bound, &locale);
+    host::Session session(std::move(bound), {&clip, &messages, &locale});
+    command.run(session);
+    outcome = session.outcome();
+  } catch (const CommandError& e) {
+    std::cerr << "kelvora: " << command.name << " failed: error " << e.number() << ": "
+              << e.description() << " (" << book.path << " left unchanged)\n";
+    return kExitFailed;
+  } catch (const std::exception& e) {
+    std::cerr << "kelvora: " << command.name << " failed: " << e.what() << " (" << book.path
+              << " left unchanged)\n";
+    return kExitFailed;
   }
-  if (is_copy) {
-    if (platform.clipboard.written())
-      std::cout << Utf16ToUtf8(*platform.clipboard.written()) << '\n';
-  } else if (platform.messages.notices() > 0) {
-    status = 3;
-  }
-  if (!SaveBook(book)) return 1;
-  return status;
+  if (clip.written()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';
+  if (!SaveBook(book)) return kExitFailed;
+  return outcome == host::Outcome::kStoppedByCheck ? kExitStopped : kExitOk;
 }
 
 }  // namespace kelvora::tool

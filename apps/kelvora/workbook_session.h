@@ -1,12 +1,13 @@
-// Running the engine on a workbook file: open or create the book, install the
-// terminal's platform services, run one command, map its outcome to an exit
-// status and save what it changed.
+// Running the engine on a workbook file: open or create the book, open a
+// session on it with the terminal's platform services, run one command, map
+// its outcome to an exit status and save what it changed.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "entry/commands.h"
 #include "host/memory/memory_workbook.h"
 #include "host/xlsx/xlsx_workbook.h"
 #include "terminal_platform.h"
@@ -47,10 +48,10 @@ struct ClipboardInput {
 // returns nothing when it cannot be read.
 std::optional<ClipboardInput> ReadClipboardInput(const std::string& file);
 
-// Runs the command `name` (any letter case) and saves the book when the
+// Runs `command` on a session on the book and saves the book when the
 // command ran to its end or was stopped by one of its checks. Returns the
-// exit status (0, 1 or 3).
-int RunWorkbookCommand(OpenBook& book, const std::string& name, const ClipboardInput& clipboard,
+// exit status: kExitOk, kExitFailed, or kExitStopped for a stop by a check.
+int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardInput& clipboard,
                        Answer answer);
 
 // Saves the book when it changed; prints the reason and returns false when

@@ -1,19 +1,19 @@
 // The verbs that work on a workbook file: init, the component's commands,
 // set, show and demo.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <climits>
 #include <cmath>
+#include <filesystem>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 
 #include "demo_data.h"
-#include "entry/sub.h"
+#include "entry/commands.h"
 #include "host/convert.h"
 #include "host/error.h"
+#include "host/layout.h"
 #include "host/xlsx/xlsx_text.h"
 #include "text/utf.h"
 #include "verbs.h"
@@ -24,44 +24,43 @@ namespace {
 
 using host::Value;
 using host::memory::MemoryWorksheet;
+using layout::Cell;
 
-struct GlobalOptions {
-  std::string workbook;
-};
-
-GlobalOptions& Globals() {
-  static GlobalOptions g;
-  return g;
-}
+std::string A1Text(Cell cell) { return Utf16ToUtf8(layout::A1(cell)); }
+std::string A1Text(layout::Block block) { return Utf16ToUtf8(layout::A1(block)); }
 
 // ---------------------------------------------------------------------------
 // set
 
-constexpr const char* kParameterCells[] = {"B1", "B2", "B3", "B4", "B6", "B7", "B8", "B9", "B10"};
+// The parameter cells as the user names them: "B1 to B4, B6 to B10".
+std::string ParameterCellsText() {
+  return A1Text(layout::kStage1.kind) + " to " + A1Text(layout::kStage1.window) + ", " +
+         A1Text(layout::kSecondStageSwitch) + " to " + A1Text(layout::kStage2.window);
+}
 
 std::optional<std::string> ParameterCell(std::string cell) {
   for (char& c : cell) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const char* p : kParameterCells)
-    if (cell == p) return cell;
+  for (const Cell p : layout::kParameterCells)
+    if (cell == A1Text(p)) return cell;
   return std::nullopt;
 }
 
-int RunSet(const std::vector<std::string>& assignments) {
+int RunSet(const ToolOptions& options, const std::vector<std::string>& assignments) {
   std::vector<std::pair<std::string, std::string>> writes;
   for (const auto& a : assignments) {
     const size_t eq = a.find('=');
     const auto cell = eq == std::string::npos ? std::nullopt : ParameterCell(a.substr(0, eq));
     if (!cell) {
       std::cerr << "kelvora: set: " << a
-                << ": expected CELL=VALUE with CELL one of the parameter cells B1 to B4, B6 to "
-                   "B10\n";
+                << ": expected CELL=VALUE with CELL one of the parameter cells "
+                << ParameterCellsText() << "\n";
       return kExitUsage;
     }
     writes.emplace_back(*cell, a.substr(eq + 1));
   }
-  auto book = OpenWorkbook(Globals().workbook, true);
+  auto book = OpenWorkbook(options.workbook, true);
   if (!book) return kExitFailed;
-  auto main = book->file->book()->SheetByCodeName(u"Sheet1");
+  auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   try {
     for (const auto& [cell, value] : writes)
       main->GetRange(Ascii(cell))->SetValue(Value(Utf8ToUtf16(value)));
@@ -92,10 +91,14 @@ std::string Pad(const std::u16string& s, size_t width) {
   return out;
 }
 
-std::u16string CellText(const MemoryWorksheet& s, int32_t row, int32_t col) {
-  const Value& v = s.cell(row, col).value;
+std::u16string CellText(const MemoryWorksheet& s, Cell cell) {
+  const Value& v = s.cell(cell.row, cell.col).value;
   if (v.IsError()) return u"#ERROR";
   return host::ToText(v);
+}
+
+const Value& CellValue(const MemoryWorksheet& s, Cell cell) {
+  return s.cell(cell.row, cell.col).value;
 }
 
 std::string JsonString(const std::u16string& s) {
@@ -163,58 +166,76 @@ constexpr const char* kMethodKeys[] = {"method",           "longest_hit_run",  "
                                        "misses",           "hit_rate",         "next_set"};
 constexpr const char* kParameterKeys[] = {"kind", "set_size", "position_or_suffix", "window"};
 
+// The label left of a cell.
+constexpr Cell LabelOf(Cell cell) { return {cell.row, cell.col - 1}; }
+
+const layout::Stage* const kStages[] = {&layout::kStage1, &layout::kStage2};
+
 void PrintText(const std::string& path, const MemoryWorksheet& m) {
   std::ostringstream out;
   out << "Workbook: " << path << '\n';
-  const std::u16string heading = CellText(m, 1, 4);
+  const std::u16string heading = CellText(m, layout::kHeading);
   out << (heading.empty() ? "(no analysis yet)" : Utf16ToUtf8(heading)) << '\n';
-  out << "Stored draws: " << Utf16ToUtf8(CellText(m, 15, 2));
-  if (!m.cell(17, 1).value.IsEmpty()) {
-    out << "  (newest " << Utf16ToUtf8(CellText(m, 17, 1)) << ": "
-        << Utf16ToUtf8(CellText(m, 17, 2)) << ")";
+  out << "Stored draws: " << Utf16ToUtf8(CellText(m, layout::kStoreCount));
+  const Cell newest{layout::kStoreFirstRow, layout::kStoreDrawCol};
+  if (!CellValue(m, newest).IsEmpty()) {
+    out << "  (newest " << Utf16ToUtf8(CellText(m, newest)) << ": "
+        << Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol})) << ")";
   }
   out << "\n";
   size_t label_width = 0;
-  for (int32_t r = 1; r <= 10; ++r)
-    label_width = std::max(label_width, DisplayWidth(CellText(m, r, 1)));
-  auto block = [&](const char* title, std::initializer_list<int32_t> rows) {
+  for (const Cell c : layout::kParameterCells)
+    label_width = std::max(label_width, DisplayWidth(CellText(m, LabelOf(c))));
+  auto block = [&](const char* title, std::initializer_list<Cell> cells) {
     out << '\n' << title << '\n';
-    for (int32_t r : rows) {
-      out << "  B" << r << (r < 10 ? "  " : " ") << Pad(CellText(m, r, 1), label_width) << "  "
-          << Utf16ToUtf8(CellText(m, r, 2)) << '\n';
+    for (const Cell c : cells) {
+      std::string address = A1Text(c);
+      address.resize(std::max<size_t>(address.size(), 4), ' ');
+      out << "  " << address << Pad(CellText(m, LabelOf(c)), label_width) << "  "
+          << Utf16ToUtf8(CellText(m, c)) << '\n';
     }
   };
-  block("Parameters 1:", {1, 2, 3, 4, 6});
-  block("Parameters 2:", {7, 8, 9, 10});
-  auto table = [&](const char* title, int32_t first) {
-    out << '\n' << title << '\n';
-    std::vector<size_t> widths(8);
-    for (int32_t c = 0; c < 8; ++c) {
-      widths[c] = DisplayWidth(CellText(m, 2, 4 + c));
-      for (int32_t r = first; r < first + 3; ++r)
-        widths[c] = std::max(widths[c], DisplayWidth(ShortNumber(m.cell(r, 4 + c).value)));
+  const layout::Stage& one = layout::kStage1;
+  const layout::Stage& two = layout::kStage2;
+  block("Parameters 1:",
+        {one.kind, one.size, one.position, one.window, layout::kSecondStageSwitch});
+  block("Parameters 2:", {two.kind, two.size, two.position, two.window});
+  constexpr int32_t kFigures = layout::kMethodTableCols - 1;  // all but the set
+  for (int stage = 1; stage <= 2; ++stage) {
+    const layout::Stage& st = *kStages[stage - 1];
+    const int32_t first = st.table.row;
+    const int32_t col = st.table.col;
+    // The column headings above the first table name the columns of both.
+    const int32_t heading_row = layout::kStage1.table.row - 1;
+    out << "\nMethods " << stage << " (" << A1Text(layout::MethodTable(st)) << "):\n";
+    std::vector<size_t> widths(kFigures);
+    for (int32_t c = 0; c < kFigures; ++c) {
+      widths[c] = DisplayWidth(CellText(m, {heading_row, col + c}));
+      for (int32_t r = first; r < first + layout::kMethods; ++r)
+        widths[c] = std::max(widths[c], DisplayWidth(ShortNumber(CellValue(m, {r, col + c}))));
     }
-    if (m.cell(first, 4).value.IsEmpty()) {
+    if (CellValue(m, st.table).IsEmpty()) {
       out << "  (empty)\n";
-      return;
+      continue;
     }
     out << ' ';
-    for (int32_t c = 0; c < 8; ++c) out << ' ' << Pad(CellText(m, 2, 4 + c), widths[c]);
+    for (int32_t c = 0; c < kFigures; ++c)
+      out << ' ' << Pad(CellText(m, {heading_row, col + c}), widths[c]);
     out << '\n';
-    for (int32_t r = first; r < first + 3; ++r) {
+    for (int32_t r = first; r < first + layout::kMethods; ++r) {
       out << ' ';
-      for (int32_t c = 0; c < 8; ++c)
-        out << ' ' << Pad(ShortNumber(m.cell(r, 4 + c).value), widths[c]);
+      for (int32_t c = 0; c < kFigures; ++c)
+        out << ' ' << Pad(ShortNumber(CellValue(m, {r, col + c})), widths[c]);
       out << '\n';
     }
-    out << "  " << Utf16ToUtf8(CellText(m, 2, 12)) << ":\n";
-    for (int32_t r = first; r < first + 3; ++r) {
-      const int32_t copy = first == 3 ? r - 2 : r - 5;
-      out << "    PP" << copy << " (L" << r << "): " << Utf16ToUtf8(CellText(m, r, 12)) << '\n';
+    out << "  " << Utf16ToUtf8(CellText(m, {heading_row, layout::SetColumn(st)})) << ":\n";
+    for (int k = 1; k <= layout::kMethods; ++k) {
+      const int copy = (stage - 1) * layout::kMethods + k;
+      const Cell set = layout::OutputCell(copy);
+      out << "    PP" << copy << " (" << A1Text(set) << "): " << Utf16ToUtf8(CellText(m, set))
+          << '\n';
     }
-  };
-  table("Methods 1 (D3:L5):", 3);
-  table("Methods 2 (D9:L11):", 9);
+  }
   // Aligned columns leave blanks at line ends; the terminal needs none.
   std::istringstream lines(out.str());
   for (std::string line; std::getline(lines, line);) {
@@ -226,42 +247,46 @@ void PrintText(const std::string& path, const MemoryWorksheet& m) {
 void PrintJson(const std::string& path, const MemoryWorksheet& m) {
   std::ostringstream o;
   o << "{\n  \"workbook\": " << JsonString(Utf8ToUtf16(path)) << ",\n";
-  o << "  \"heading\": " << JsonValue(m.cell(1, 4).value) << ",\n";
-  o << "  \"stored_draws\": " << JsonValue(m.cell(15, 2).value) << ",\n";
-  o << "  \"newest_draw\": " << JsonValue(m.cell(17, 1).value) << ",\n";
-  o << "  \"newest_result\": " << JsonValue(m.cell(17, 2).value) << ",\n";
-  auto params = [&](int32_t first) {
+  o << "  \"heading\": " << JsonValue(CellValue(m, layout::kHeading)) << ",\n";
+  o << "  \"stored_draws\": " << JsonValue(CellValue(m, layout::kStoreCount)) << ",\n";
+  o << "  \"newest_draw\": "
+    << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreDrawCol})) << ",\n";
+  o << "  \"newest_result\": "
+    << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreResultCol})) << ",\n";
+  auto params = [&](const layout::Stage& st) {
+    const Cell cells[] = {st.kind, st.size, st.position, st.window};
     std::string s = "{";
     for (int i = 0; i < 4; ++i) {
       s += std::string(i ? ", " : "") + "\"" + kParameterKeys[i] +
-           "\": " + JsonValue(m.cell(first + i, 2).value);
+           "\": " + JsonValue(CellValue(m, cells[i]));
     }
     return s + "}";
   };
-  o << "  \"parameters\": " << params(1) << ",\n";
-  o << "  \"second_stage\": " << JsonValue(m.cell(6, 2).value) << ",\n";
-  o << "  \"parameters_2\": " << params(7) << ",\n";
-  auto methods = [&](int32_t first) {
+  o << "  \"parameters\": " << params(layout::kStage1) << ",\n";
+  o << "  \"second_stage\": " << JsonValue(CellValue(m, layout::kSecondStageSwitch)) << ",\n";
+  o << "  \"parameters_2\": " << params(layout::kStage2) << ",\n";
+  auto methods = [&](const layout::Stage& st) {
     std::string s = "[";
-    for (int32_t r = first; r < first + 3; ++r) {
-      s += r == first ? "\n    {" : ",\n    {";
-      for (int c = 0; c < 9; ++c) {
+    for (int k = 1; k <= layout::kMethods; ++k) {
+      const int32_t r = layout::MethodRow(st, k);
+      s += k == 1 ? "\n    {" : ",\n    {";
+      for (int c = 0; c < layout::kMethodTableCols; ++c) {
         s += std::string(c ? ", " : "") + "\"" + kMethodKeys[c] +
-             "\": " + JsonValue(m.cell(r, 4 + c).value);
+             "\": " + JsonValue(CellValue(m, {r, st.table.col + c}));
       }
       s += "}";
     }
     return s + "\n  ]";
   };
-  o << "  \"methods\": " << methods(3) << ",\n";
-  o << "  \"methods_2\": " << methods(9) << "\n}\n";
+  o << "  \"methods\": " << methods(layout::kStage1) << ",\n";
+  o << "  \"methods_2\": " << methods(layout::kStage2) << "\n}\n";
   std::cout << o.str();
 }
 
-int RunShow(bool json) {
-  auto book = OpenWorkbook(Globals().workbook, false);
+int RunShow(const std::string& workbook, bool json) {
+  auto book = OpenWorkbook(workbook, false);
   if (!book) return kExitFailed;
-  const auto main = book->file->book()->SheetByCodeName(u"Sheet1");
+  const auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   if (json) {
     PrintJson(book->path, *main);
   } else {
@@ -296,25 +321,17 @@ int RunInit(const std::string& path, bool force) {
 
 // build/<preset>/demo/kelvora-demo.xlsx: beside the tool's own binary.
 std::string DefaultDemoPath() {
-  char buf[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  std::string dir = "build";
-  if (n > 0) {
-    buf[n] = 0;
-    dir = buf;
-    dir = dir.substr(0, dir.rfind('/'));
-  }
+  std::string dir = ExecutableDir();
+  if (dir.empty()) dir = "build";
   return dir + "/demo/kelvora-demo.xlsx";
 }
 
-int RunDemo() {
-  const std::string path = Globals().workbook.empty() ? DefaultDemoPath() : Globals().workbook;
+int RunDemo(const ToolOptions& options) {
+  const std::string path = options.workbook.empty() ? DefaultDemoPath() : options.workbook;
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos) {
-    const std::string dir = path.substr(0, slash);
-    for (size_t i = 1; i <= dir.size(); ++i) {
-      if (i == dir.size() || dir[i] == '/') mkdir(dir.substr(0, i).c_str(), 0777);
-    }
+    std::error_code ignored;  // a folder that cannot be made fails at the save
+    std::filesystem::create_directories(path.substr(0, slash), ignored);
   }
   std::cerr << "== demo workbook " << path << " (from the built-in template)\n";
   {
@@ -347,94 +364,79 @@ int RunDemo() {
     ClipboardInput clip;
     clip.given = true;
     clip.bytes = std::string(s.clipboard);
-    const int rc = RunWorkbookCommand(*book, s.command, clip, Answer::kNo);
+    const int rc = RunWorkbookCommand(*book, *FindCommand(s.command), clip, Answer::kNo);
     if (rc == kExitFailed) return rc;
   }
   std::cerr << "== show\n";
-  std::string saved = Globals().workbook;
-  Globals().workbook = path;
-  const int rc = RunShow(false);
-  Globals().workbook = saved;
-  return rc;
+  return RunShow(path, false);
 }
 
 }  // namespace
 
-void AddWorkbookVerbs(CLI::App& app, int& exit_status) {
-  app.add_option("-w,--workbook", Globals().workbook,
-                 "the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx");
-
+void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_status) {
   auto* init = app.add_subcommand("init", "Create a workbook from the built-in template");
   auto init_path = std::make_shared<std::string>(kDefaultBook);
   auto force = std::make_shared<bool>(false);
   init->add_option("BOOK", *init_path, "the file to create (default kelvora.xlsx)");
   init->add_flag("--force", *force, "replace an existing file");
-  init->callback([&exit_status, init_path, force] {
+  init->callback([&exit_status, &options, init_path, force] {
     std::string path = *init_path;
-    if (path == kDefaultBook && !Globals().workbook.empty()) path = Globals().workbook;
+    if (path == kDefaultBook && !options.workbook.empty()) path = options.workbook;
     exit_status = RunInit(path, *force);
   });
 
-  for (size_t i = 1; i < Sub::kMethodNames.size(); ++i) {
-    const std::string name(Sub::kMethodNames[i]);
-    std::string help;
-    if (name == "DanKQXS") help = "Take in a copied table of the last 100 draws";
-    if (name == "DanKQXSNgay") help = "Take in a copied table of draws of any length";
-    if (name == "DanKQXSDB") help = "Take in the copied text of a special-prize page";
-    if (name == "Main") help = "Run the statistics with the parameters in B1:B10";
-    if (name == "XoaDuLieu") help = "Clear the stored draws (asks first)";
-    if (name.rfind("Copy", 0) == 0) {
-      const char* cells[] = {"L3", "L4", "L5", "L9", "L10", "L11"};
-      help = std::string("Print (and copy) the set of ") + cells[name[4] - '1'];
-    }
-    auto* cmd = app.add_subcommand(name, help);
+  for (const Command& command : kCommands) {
+    auto* cmd = app.add_subcommand(std::string(command.name), CommandSummary(command));
     cmd->ignore_case();
     cmd->fallthrough();
     auto clipboard = std::make_shared<std::string>();
     auto yes = std::make_shared<bool>(false);
     auto no = std::make_shared<bool>(false);
-    auto* clip_opt = cmd->add_option("--clipboard", *clipboard,
-                                     "what the clipboard holds: an HTML page or text file, - "
-                                     "for standard input");
-    (void)clip_opt;
+    cmd->add_option("--clipboard", *clipboard,
+                    "what the clipboard holds: an HTML page or text file, - for standard input");
     auto* yes_flag = cmd->add_flag("--yes", *yes, "answer Yes to the question");
     auto* no_flag = cmd->add_flag("--no", *no, "answer No to the question");
     yes_flag->excludes(no_flag);
-    cmd->callback([&exit_status, name, clipboard, yes, no] {
+    cmd->callback([&exit_status, &options, &command, clipboard, yes, no] {
       std::optional<ClipboardInput> clip = ClipboardInput{};
       if (!clipboard->empty()) clip = ReadClipboardInput(*clipboard);
       if (!clip) {
         exit_status = kExitFailed;
         return;
       }
-      auto book = OpenWorkbook(Globals().workbook, true);
+      auto book = OpenWorkbook(options.workbook, true);
       if (!book) {
         exit_status = kExitFailed;
         return;
       }
       const Answer answer = *yes ? Answer::kYes : (*no ? Answer::kNo : Answer::kAsk);
-      exit_status = RunWorkbookCommand(*book, name, *clip, answer);
+      exit_status = RunWorkbookCommand(*book, command, *clip, answer);
     });
   }
 
-  auto* set = app.add_subcommand("set", "Write parameter cells: set B1=\"Đề đuôi\" B2=40 ...");
+  auto* set =
+      app.add_subcommand("set", "Write parameter cells: set " + A1Text(layout::kStage1.kind) +
+                                    "=\"Đề đuôi\" " + A1Text(layout::kStage1.size) + "=40 ...");
   auto assignments = std::make_shared<std::vector<std::string>>();
-  set->add_option("CELL=VALUE", *assignments, "B1 to B4, B6 to B10 of the main sheet")->required();
+  set->add_option("CELL=VALUE", *assignments, ParameterCellsText() + " of the main sheet")
+      ->required();
   set->fallthrough();
-  set->callback([&exit_status, assignments] { exit_status = RunSet(*assignments); });
+  set->callback(
+      [&exit_status, &options, assignments] { exit_status = RunSet(options, *assignments); });
 
   auto* show = app.add_subcommand("show", "Print the heading, store, parameters and results");
   auto json = std::make_shared<bool>(false);
   show->add_flag("--json", *json, "print JSON");
   show->fallthrough();
-  show->callback([&exit_status, json] { exit_status = RunShow(*json); });
+  show->callback(
+      [&exit_status, &options, json] { exit_status = RunShow(options.workbook, *json); });
 
   auto* demo = app.add_subcommand(
       "demo",
       "Take the bundled sample pages into a fresh demo workbook (demo/kelvora-demo.xlsx beside "
       "the tool, or -w BOOK), run Main and show it");
   demo->fallthrough();
-  demo->callback([&exit_status] { exit_status = RunDemo(); });
+  demo->callback([&exit_status, &options] { exit_status = RunDemo(options); });
 }
 
 }  // namespace kelvora::tool

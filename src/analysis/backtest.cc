@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "analysis/bet_kinds.h"
 #include "analysis/worker_pool.h"
 #include "host/convert.h"
 #include "host/error.h"
@@ -13,27 +14,6 @@
 namespace kelvora::analysis {
 
 namespace {
-
-// How a kind row turns a draw into a seed and a tested draw into a pattern.
-struct KindRule {
-  int width;
-  const char16_t* suffix;  // nullptr: the parameter text positionOrSuffix
-  int start;               // pattern: characters from `start` on (1-based) ...
-  int length;              // ... `length` of them; 0: the row-6 rule
-};
-
-const KindRule& RuleOf(int kind_row) {
-  static const KindRule kRules[6] = {
-      {2, u"TienNhi", 1, 2},   // 1: first two digits
-      {2, u"", 4, 2},          // 2: last two digits
-      {3, u"TienTam", 1, 3},   // 3: first three digits
-      {3, u"TrungTam", 2, 3},  // 4: middle three digits
-      {3, u"", 3, 3},          // 5: last three digits
-      {1, nullptr, 0, 0},      // 6: one digit at a position, or any digit
-  };
-  if (kind_row < 1 || kind_row > 6) ThrowInvalidProcedureCall();
-  return kRules[kind_row - 1];
-}
 
 // The characters from position `start` (1-based) on, `length` of them;
 // fewer when the text ends earlier, none when it is shorter than `start`.
@@ -94,15 +74,15 @@ std::u16string ValueText(const host::Value& v) {
 namespace {
 
 // The seed text and the hit test of block row r (1..n+1) of `plan`.
-void PlanRow(const host::Table& block, const AnalysisParameters& params, const KindRule& rule,
+void PlanRow(const host::Table& block, const AnalysisParameters& params, const BetKind& rule,
              int64_t row, Plan& plan) {
   const int32_t r = static_cast<int32_t>(row);
   const std::u16string result = ValueText(block(r, 2));
   plan.middle[static_cast<size_t>(r)] = ValueText(block(r, 1)) + result;
   if (r > plan.n) return;
   std::u16string pattern;
-  if (rule.suffix != nullptr) {
-    pattern = Mid(result, rule.start, rule.length);
+  if (rule.seed_suffix != nullptr) {
+    pattern = Mid(result, rule.pattern_start, rule.pattern_length);
   } else if (!plan.any_character) {
     pattern = PickCharacter(result, params.positionOrSuffix);
   } else {
@@ -126,27 +106,28 @@ void PlanRow(const host::Table& block, const AnalysisParameters& params, const K
   if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
 }
 
-Plan MakePlan(const host::Table& block, int32_t n, const AnalysisParameters& params, int kind_row) {
-  const KindRule& rule = RuleOf(kind_row);
+Plan MakePlan(const host::Table& block, int32_t n, const AnalysisParameters& params, int kind_row,
+              int threads) {
+  const BetKind& rule = BetKindOfRow(kind_row);
   if (n < 1 || block.rows() < n + 1 || block.cols() < 2) ThrowSubscriptOutOfRange();
   Plan plan;
   plan.width = rule.width;
   plan.size = params.setSize;
   plan.n = n;
-  plan.suffix = rule.suffix != nullptr ? std::u16string(rule.suffix) : params.positionOrSuffix;
+  plan.suffix =
+      rule.seed_suffix != nullptr ? std::u16string(rule.seed_suffix) : params.positionOrSuffix;
   const bool numeric_position =
-      rule.suffix == nullptr && host::ParseNumericText(params.positionOrSuffix).has_value();
-  plan.any_character = rule.suffix == nullptr && !numeric_position;
+      rule.seed_suffix == nullptr && host::ParseNumericText(params.positionOrSuffix).has_value();
+  plan.any_character = rule.seed_suffix == nullptr && !numeric_position;
 
   plan.middle.resize(static_cast<size_t>(n) + 2);
   plan.test.resize(static_cast<size_t>(n));
   plan.pattern.resize(static_cast<size_t>(n));
   // The rows are independent; their texts are made on the workers too. A
   // value without a text form fails the same way on every thread count.
-  ParallelFor(static_cast<int64_t>(n) + 1, 1024, AnalysisThreads(),
-              [&](int64_t begin, int64_t end, int) {
-                for (int64_t r = begin + 1; r <= end; ++r) PlanRow(block, params, rule, r, plan);
-              });
+  ParallelFor(static_cast<int64_t>(n) + 1, 1024, threads, [&](int64_t begin, int64_t end, int) {
+    for (int64_t r = begin + 1; r <= end; ++r) PlanRow(block, params, rule, r, plan);
+  });
   return plan;
 }
 
@@ -157,7 +138,7 @@ struct MethodOutcome {
 
 // Builds the set of every row 1..n+1 once for each method of `methods`:
 // row 1's set is the next-draw set, row i + 1's set decides draw i.
-std::vector<MethodOutcome> RunPlan(const Plan& plan, const std::vector<int>& methods,
+std::vector<MethodOutcome> RunPlan(const Plan& plan, const std::vector<int>& methods, int threads,
                                    BacktestCost* cost) {
   const int64_t rows = static_cast<int64_t>(plan.n) + 1;
   const int64_t tasks = rows * static_cast<int64_t>(methods.size());
@@ -168,7 +149,6 @@ std::vector<MethodOutcome> RunPlan(const Plan& plan, const std::vector<int>& met
   // any worker can race for it.
   (void)numbersets::CurrentSha256Backend();
 
-  const int threads = AnalysisThreads();
   struct alignas(64) WorkerCost {
     int64_t sets = 0, digests = 0, compressions = 0;
   };
@@ -235,28 +215,6 @@ MethodResult MakeResult(int k, MethodOutcome&& outcome) {
 
 }  // namespace
 
-bool KindCellEquals(const host::Value& cell, const std::u16string& kind_name) {
-  switch (cell.type()) {
-    case host::ValueType::kText:
-      return cell.text() == kind_name;
-    case host::ValueType::kEmpty:
-      return kind_name.empty();
-    case host::ValueType::kError:
-      return false;
-    default:
-      return host::ToText(cell) == kind_name;
-  }
-}
-
-std::optional<int> FindKindRow(const host::Table& kind_texts, const std::u16string& kind_name) {
-  for (int row : {6, 2, 1, 5, 3, 4}) {
-    if (KindCellEquals(kind_texts.at(row, 1), kind_name)) return row;
-  }
-  return std::nullopt;
-}
-
-int KindWidth(int kind_row) { return RuleOf(kind_row).width; }
-
 bool KindParametersUsable(int kind_row, const AnalysisParameters& params) {
   if (kind_row != 6) return true;
   const auto position = RoundedPosition(params.positionOrSuffix);
@@ -316,18 +274,20 @@ RunStatistics ComputeRunStatistics(std::span<const uint8_t> hits) {
 }
 
 MethodResult BacktestMethod(const host::Table& block, int32_t n, const AnalysisParameters& params,
-                            int kind_row, int k, BacktestCost* cost) {
+                            int kind_row, int k, int threads, BacktestCost* cost) {
   if (k < 1 || k > 9) ThrowInvalidProcedureCall();
-  const Plan plan = MakePlan(block, n, params, kind_row);
-  auto outcomes = RunPlan(plan, {k}, cost);
+  threads = ResolveAnalysisThreads(threads);
+  const Plan plan = MakePlan(block, n, params, kind_row, threads);
+  auto outcomes = RunPlan(plan, {k}, threads, cost);
   return MakeResult(k, std::move(outcomes[0]));
 }
 
 std::array<MethodResult, 3> BacktestMethods(const host::Table& block, int32_t n,
                                             const AnalysisParameters& params, int kind_row,
-                                            BacktestCost* cost) {
-  const Plan plan = MakePlan(block, n, params, kind_row);
-  auto outcomes = RunPlan(plan, {1, 2, 3}, cost);
+                                            int threads, BacktestCost* cost) {
+  threads = ResolveAnalysisThreads(threads);
+  const Plan plan = MakePlan(block, n, params, kind_row, threads);
+  auto outcomes = RunPlan(plan, {1, 2, 3}, threads, cost);
   return {MakeResult(1, std::move(outcomes[0])), MakeResult(2, std::move(outcomes[1])),
           MakeResult(3, std::move(outcomes[2]))};
 }

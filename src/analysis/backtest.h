@@ -23,20 +23,6 @@ struct AnalysisParameters {
   int32_t window = 0;
 };
 
-// The kind row (1..6) of `kind_name` among the values (r, 1), r = 1..6, of
-// the KieuDanh table, tried in the order 6, 2, 1, 5, 3, 4; nothing when no
-// row equals it. A table of fewer than six rows fails (subscript, error 9).
-std::optional<int> FindKindRow(const host::Table& kind_texts, const std::u16string& kind_name);
-
-// Equality of a KieuDanh cell with a kind name: a text cell compares exactly
-// (case-sensitive), an empty cell equals the empty name, a number, truth
-// value or date by its text form; an error value equals nothing.
-bool KindCellEquals(const host::Value& cell, const std::u16string& kind_name);
-
-// The width of the numbers a kind row builds: 2 for rows 1-2, 3 for rows
-// 3-5, 1 for row 6.
-int KindWidth(int kind_row);
-
 // False when the parameters cannot run for `kind_row`: kind row 6 with a
 // positionOrSuffix that reads as a number below 1 after rounding.
 bool KindParametersUsable(int kind_row, const AnalysisParameters& params);
@@ -88,14 +74,15 @@ struct BacktestCost {
 // rows. `kind_row` is 1..6 and `params.setSize` must be allowed for it. A
 // value of rows 1..n+1 that has no text form fails (type mismatch); kind
 // row 6 with a numeric position below 1 fails (invalid procedure call).
+// The work is spread over `threads` threads (0: ResolveAnalysisThreads'
+// default); the results never depend on how many.
 MethodResult BacktestMethod(const host::Table& block, int32_t n, const AnalysisParameters& params,
-                            int kind_row, int k, BacktestCost* cost = nullptr);
+                            int kind_row, int k, int threads = 0, BacktestCost* cost = nullptr);
 
-// Methods 1, 2 and 3 at once, with each draw's set built once per method and
-// the work spread over the analysis threads. The same results as three calls
-// of BacktestMethod, whatever the number of threads.
+// Methods 1, 2 and 3 at once, with each draw's set built once per method.
+// The same results as three calls of BacktestMethod.
 std::array<MethodResult, 3> BacktestMethods(const host::Table& block, int32_t n,
                                             const AnalysisParameters& params, int kind_row,
-                                            BacktestCost* cost = nullptr);
+                                            int threads = 0, BacktestCost* cost = nullptr);
 
 }  // namespace kelvora::analysis

@@ -1,6 +1,8 @@
 // The statistics run of the Main command and its second stage.
 #pragma once
 
+#include "host/session.h"
+
 namespace kelvora::analysis {
 
 // Clears the outputs on MainSheet (D3:L5, D9:L11, O3:V10002), reads the store
@@ -10,11 +12,11 @@ namespace kelvora::analysis {
 // 50) or parameters the run cannot use show a message and end the run.
 // Screen updating and alerts are off while it runs and on again afterwards,
 // also when it fails; a failure is passed on to the caller.
-void Main();
+void Main(host::Session& session);
 
 // The second stage: the parameter block B7:B10, the method table D9:L11 and
 // the marks from T3. Expects Main to have cleared its outputs; parameters it
 // cannot use show the stage's own message and leave its outputs empty.
-void SecondAnalysis();
+void SecondAnalysis(host::Session& session);
 
 }  // namespace kelvora::analysis

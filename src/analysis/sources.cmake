@@ -1,5 +1,6 @@
 target_sources(kelvora_core PRIVATE
   src/analysis/backtest.cc
+  src/analysis/bet_kinds.cc
   src/analysis/main_analysis.cc
   src/analysis/worker_pool.cc
 )

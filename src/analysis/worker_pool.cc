@@ -13,8 +13,6 @@ namespace kelvora::analysis {
 
 namespace {
 
-std::atomic<int> g_threads{0};
-
 int DefaultThreads() {
   if (const char* env = std::getenv("KELVORA_THREADS"); env != nullptr && *env != '\0') {
     char* end = nullptr;
@@ -27,13 +25,8 @@ int DefaultThreads() {
 
 }  // namespace
 
-int AnalysisThreads() {
-  const int set = g_threads.load(std::memory_order_relaxed);
-  return set > 0 ? set : DefaultThreads();
-}
-
-void SetAnalysisThreads(int threads) {
-  g_threads.store(std::clamp(threads, 0, kMaxAnalysisThreads), std::memory_order_relaxed);
+int ResolveAnalysisThreads(int requested) {
+  return requested > 0 ? std::min(requested, kMaxAnalysisThreads) : DefaultThreads();
 }
 
 void ParallelFor(int64_t count, int64_t chunk, int threads,

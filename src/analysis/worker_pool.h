@@ -8,14 +8,12 @@
 
 namespace kelvora::analysis {
 
-// The number of threads the analysis uses: the value set by
-// SetAnalysisThreads when it is above 0, else the environment variable
+// The number of threads the analysis uses when asked for `requested`:
+// `requested` when it is above 0, else the environment variable
 // KELVORA_THREADS when it holds a positive whole number, else the machine's
 // hardware threads (at least 1). Never more than kMaxAnalysisThreads.
 inline constexpr int kMaxAnalysisThreads = 256;
-int AnalysisThreads();
-// 0 returns to the default. Results never depend on the count.
-void SetAnalysisThreads(int threads);
+int ResolveAnalysisThreads(int requested);
 
 // Splits [0, count) into chunks of `chunk` items (the last may be shorter)
 // and runs fn(begin, end, worker) for each chunk on up to `threads` threads,

@@ -3,6 +3,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "entry/host_state.h"
 #include "host/error.h"
 #include "host/excel/excel_host.h"
 #include "host/excel/windows_platform.h"
@@ -63,7 +64,7 @@ HRESULT SubObject::Create(REFIID riid, void** out) {
     lib->Release();
   }
   if (SUCCEEDED(hr)) {
-    host::SetCurrentPlatform(host::excel::WindowsPlatform());
+    SetThreadPlatform(host::excel::WindowsPlatform());
     hr = obj->QueryInterface(riid, out);
   }
   obj->Release();
@@ -157,7 +158,7 @@ template <typename Body>
 HRESULT SubObject::Guard(Body&& body) noexcept {
   last_failure_.reset();
   try {
-    host::SetCurrentPlatform(host::excel::WindowsPlatform());
+    SetThreadPlatform(host::excel::WindowsPlatform());
     body();
     SetErrorInfo(0, nullptr);
     return S_OK;

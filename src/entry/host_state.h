@@ -1,47 +1,43 @@
-// The module-wide host state: six counted references to host objects, one
-// copy per thread, shared by every Sub instance created on that thread. Empty
-// until Sup has run; emptied again by the shut-down.
+// The module-wide host state of the component: the six host references Sup
+// binds, the platform services and the paste flag, one copy per thread and
+// shared by every Sub instance created on that thread. This file is the only
+// place where state is shared that way; a command sees it only through the
+// session built from it.
 #pragma once
 
-#include <memory>
-
-#include "host/host.h"
+#include "host/platform.h"
+#include "host/session.h"
 
 namespace kelvora {
 
 struct HostState {
-  std::shared_ptr<host::Application> ExcelApp;
-  std::shared_ptr<host::Workbook> ThisWorkBook;
-  std::shared_ptr<host::WorksheetFunction> WorksheetFunc;
-  std::shared_ptr<host::Worksheet> MainSheet;
-  std::shared_ptr<host::Worksheet> PasteSheet;
-  std::shared_ptr<host::Worksheet> SettingsSheet;
+  host::BoundBook book;
+  host::Platform platform;
+  bool paste_failed = false;
 };
 
 // The calling thread's state.
 HostState& CurrentHostState();
 
-// Checked access for command bodies: an empty reference fails with error 91
-// (object variable not set), as using an unset object does in the host.
-host::Application& ExcelApp();
-host::WorksheetFunction& WorksheetFunc();
-host::Worksheet& MainSheet();
-host::Worksheet& PasteSheet();
-host::Worksheet& SettingsSheet();
+// Installs the platform services of the calling thread (the Windows server
+// installs the system's). Not owned: they must outlive the commands.
+void SetThreadPlatform(const host::Platform& platform);
 
-// Start-up: binds WorksheetFunc and the three sheets by code name ("Sheet1",
-// "Sheet2", "Sheet3", compared exactly, all three comparisons for every
-// sheet), then sets the user's short date format to dd/MM/yyyy for the
-// Vietnamese locale. A code name that no sheet carries leaves its reference
-// as it was. Fails when ExcelApp or ThisWorkBook is not usable; what was
-// bound before the failure stays.
-void BindWorkbook();
-
-// Shut-down: when ExcelApp is held, switches cell drag-and-drop on and
-// releases the six references in the order ExcelApp, ThisWorkBook,
-// WorksheetFunc, MainSheet, PasteSheet, SettingsSheet. Otherwise nothing.
-// Never throws: a refused setting is ignored and the references are still
-// released.
-void ReleaseWorkbook() noexcept;
+// Runs `command` on a session built from the calling thread's state; the
+// paste flag the command leaves is kept for the thread. Returns how the
+// command ended; a failure is passed on.
+template <typename Command>
+host::Outcome RunOnThreadState(Command&& command) {
+  HostState& state = CurrentHostState();
+  host::Session session(state.book, state.platform);
+  session.paste_failed = state.paste_failed;
+  struct KeepFlag {
+    HostState& state;
+    host::Session& session;
+    ~KeepFlag() { state.paste_failed = session.paste_failed; }
+  } keep{state, session};
+  command(session);
+  return session.outcome();
+}
 
 }  // namespace kelvora

@@ -2,29 +2,32 @@
 
 #include <string>
 
-#include "entry/host_state.h"
+#include "host/clipboard_text.h"
 #include "host/convert.h"
 #include "host/error.h"
-#include "text/clipboard.h"
-#include "text/message.h"
+#include "host/layout.h"
+#include "host/message.h"
 #include "text/utf.h"
 
 namespace kelvora::entry {
 
-void XoaDuLieu() {
-  const int32_t answer =
-      ShowStoredMessage(u"Bajn cos chawsc muoosn xosa taast car duwx lieeju cux", kMbYesNo);
+void XoaDuLieu(host::Session& session) {
+  const int32_t answer = ShowStoredMessage(
+      session, u"Bajn cos chawsc muoosn xosa taast car duwx lieeju cux", kMbYesNo);
   if (answer != kIdYes) return;
-  MainSheet().GetRange(u"A17")->Resize(65000, 2)->ClearContents();
-  MainSheet().GetRange(u"B15")->ClearContents();
+  host::Worksheet& main = session.MainSheet();
+  main.GetRange(layout::A1(layout::kStoreTop))
+      ->Resize(layout::kStore.rows(), layout::kStore.cols())
+      ->ClearContents();
+  main.GetRange(layout::A1(layout::kStoreCount))->ClearContents();
 }
 
-void CopyOutput(int32_t index) {
-  static constexpr const char16_t* kCells[] = {u"L3", u"L4", u"L5", u"L9", u"L10", u"L11"};
+void CopyOutput(host::Session& session, int32_t index) {
   if (index < 1 || index > 6) ThrowSubscriptOutOfRange();
-  const host::Value v = MainSheet().GetRange(kCells[index - 1])->GetValue();
-  SetClipboardText(host::ToText(v));
-  ShowStoredMessage(u"Ddax Copy PP" + Ascii(std::to_string(index)), kMbIconInformation);
+  const host::Value v =
+      session.MainSheet().GetRange(layout::A1(layout::OutputCell(index)))->GetValue();
+  SetClipboardText(session, host::ToText(v));
+  ShowStoredMessage(session, u"Ddax Copy PP" + Ascii(std::to_string(index)), kMbIconInformation);
 }
 
 }  // namespace kelvora::entry

@@ -1,4 +1,6 @@
 target_sources(kelvora_core PRIVATE
+  src/entry/binding.cc
+  src/entry/commands.cc
   src/entry/host_state.cc
   src/entry/output_commands.cc
   src/entry/sub.cc

@@ -1,57 +1,39 @@
 #include "entry/sub.h"
 
-#include <cctype>
-
-#include "analysis/main_analysis.h"
+#include "entry/binding.h"
+#include "entry/commands.h"
 #include "entry/host_state.h"
-#include "entry/output_commands.h"
-#include "intake/intake_commands.h"
 
 namespace kelvora {
 
-Sub::~Sub() { ReleaseWorkbook(); }
+namespace {
+
+// The command at `index` of the interface (Sup is 0); kCommands follows the
+// interface's order.
+void Run(size_t index) { RunOnThreadState(kCommands[index - 1].run); }
+
+}  // namespace
+
+Sub::~Sub() { ReleaseWorkbook(CurrentHostState().book); }
 
 void Sub::Sup(std::shared_ptr<host::Application> excel_app,
               std::shared_ptr<host::Workbook> this_workbook) {
   HostState& s = CurrentHostState();
-  s.ExcelApp = std::move(excel_app);
-  s.ThisWorkBook = std::move(this_workbook);
-  BindWorkbook();
+  s.book.ExcelApp = std::move(excel_app);
+  s.book.ThisWorkBook = std::move(this_workbook);
+  BindWorkbook(s.book, s.platform.locale);
 }
 
-void Sub::DanKQXS() { intake::DanKQXS(); }
-void Sub::DanKQXSNgay() { intake::DanKQXSNgay(); }
-void Sub::DanKQXSDB() { intake::DanKQXSDB(); }
-void Sub::Main() { analysis::Main(); }
-void Sub::XoaDuLieu() { entry::XoaDuLieu(); }
-void Sub::Copy1() { entry::CopyOutput(1); }
-void Sub::Copy2() { entry::CopyOutput(2); }
-void Sub::Copy3() { entry::CopyOutput(3); }
-void Sub::Copy4() { entry::CopyOutput(4); }
-void Sub::Copy5() { entry::CopyOutput(5); }
-void Sub::Copy6() { entry::CopyOutput(6); }
-
-bool Sub::RunCommand(std::string_view name) {
-  auto equals = [&](std::string_view method) {
-    if (method.size() != name.size()) return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(name[i])) !=
-          std::tolower(static_cast<unsigned char>(method[i])))
-        return false;
-    }
-    return true;
-  };
-  using Method = void (Sub::*)();
-  static constexpr std::array<Method, 11> kMethods = {
-      &Sub::DanKQXS, &Sub::DanKQXSNgay, &Sub::DanKQXSDB, &Sub::Main,  &Sub::XoaDuLieu, &Sub::Copy1,
-      &Sub::Copy2,   &Sub::Copy3,       &Sub::Copy4,     &Sub::Copy5, &Sub::Copy6};
-  for (size_t i = 0; i < kMethods.size(); ++i) {
-    if (equals(kMethodNames[i + 1])) {
-      (this->*kMethods[i])();
-      return true;
-    }
-  }
-  return false;
-}
+void Sub::DanKQXS() { Run(1); }
+void Sub::DanKQXSNgay() { Run(2); }
+void Sub::DanKQXSDB() { Run(3); }
+void Sub::Main() { Run(4); }
+void Sub::XoaDuLieu() { Run(5); }
+void Sub::Copy1() { Run(6); }
+void Sub::Copy2() { Run(7); }
+void Sub::Copy3() { Run(8); }
+void Sub::Copy4() { Run(9); }
+void Sub::Copy5() { Run(10); }
+void Sub::Copy6() { Run(11); }
 
 }  // namespace kelvora

@@ -1,7 +1,8 @@
 // The component's public class. It has no state of its own: every command
-// works on the module-wide host state of the calling thread (host_state.h).
-// A command that fails throws kelvora::CommandError with an error number and
-// description; what it wrote before the failure stays.
+// runs on a session built from the module-wide host state of the calling
+// thread (host_state.h). A command that fails throws kelvora::CommandError
+// with an error number and description; what it wrote before the failure
+// stays.
 #pragma once
 
 #include <array>
@@ -41,10 +42,6 @@ class Sub {
   static constexpr std::array<std::string_view, 12> kMethodNames = {
       "Sup",   "DanKQXS", "DanKQXSNgay", "DanKQXSDB", "Main",  "XoaDuLieu",
       "Copy1", "Copy2",   "Copy3",       "Copy4",     "Copy5", "Copy6"};
-
-  // Runs the command method (any but Sup) whose name equals `name` without
-  // regard to letter case. Returns false when there is no such command.
-  bool RunCommand(std::string_view name);
 };
 
 }  // namespace kelvora

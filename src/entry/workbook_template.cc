@@ -1,5 +1,6 @@
 #include "entry/workbook_template.h"
 
+#include "host/layout.h"
 #include "text/utf.h"
 
 namespace kelvora {
@@ -13,13 +14,25 @@ namespace {
 using host::Value;
 using host::memory::Area;
 using host::memory::MemoryWorksheet;
+using layout::Cell;
 
-void Put(MemoryWorksheet& s, int32_t row, int32_t col, const char* utf8) {
-  s.PutValue(row, col, Value(Utf8ToUtf16(utf8)));
+void Put(MemoryWorksheet& s, Cell cell, const char* utf8) {
+  s.PutValue(cell.row, cell.col, Value(Utf8ToUtf16(utf8)));
 }
 
-void PutMethodHeadings(MemoryWorksheet& s, int32_t row, const char* title) {
-  Put(s, row - 1, 4, title);
+// The label left of a cell.
+constexpr Cell LabelOf(Cell cell) { return {cell.row, cell.col - 1}; }
+constexpr Area AreaOf(layout::Block b) {
+  return Area{b.first.row, b.first.col, b.last.row, b.last.col};
+}
+constexpr Area AreaOf(Cell c) { return Area{c.row, c.col, c.row, c.col}; }
+
+// Two rows above a stage's method table: its title, then the column
+// headings.
+void PutMethodHeadings(MemoryWorksheet& s, const layout::Stage& stage, const char* title) {
+  const int32_t row = stage.table.row - 1;
+  const int32_t col = stage.table.col;
+  Put(s, {row - 1, col}, title);
   const char* headings[] = {"PP",
                             "Chuỗi trúng dài nhất",
                             "Chuỗi trúng hiện tại",
@@ -29,62 +42,76 @@ void PutMethodHeadings(MemoryWorksheet& s, int32_t row, const char* title) {
                             "Số lần trượt",
                             "Tỉ lệ trúng (%)",
                             "Dàn số kỳ tới"};
-  for (int i = 0; i < 9; ++i) Put(s, row, 4 + i, headings[i]);
+  for (int i = 0; i < layout::kMethodTableCols; ++i) Put(s, {row, col + i}, headings[i]);
 }
 
 }  // namespace
 
 void FillTemplateWorkbook(host::memory::MemoryWorkbook& book) {
-  auto main = book.AddSheet(u"Sheet1", Utf8ToUtf16("Thống kê"));
-  auto paste = book.AddSheet(u"Sheet2", Utf8ToUtf16("Dán kết quả"));
-  auto settings = book.AddSheet(u"Sheet3", Utf8ToUtf16("Cài đặt"));
+  auto main = book.AddSheet(layout::kMainSheetCode, Utf8ToUtf16("Thống kê"));
+  auto paste = book.AddSheet(layout::kPasteSheetCode, Utf8ToUtf16("Dán kết quả"));
+  auto settings = book.AddSheet(layout::kSettingsSheetCode, Utf8ToUtf16("Cài đặt"));
   (void)paste;
 
-  for (int i = 0; i < 6; ++i) Put(*settings, i + 1, 1, kTemplateKindNames[static_cast<size_t>(i)]);
-  book.DefineName(u"KieuDanh", settings, Area{1, 1, 6, 1});
+  const layout::Block& kinds = layout::kKindList;
+  for (int i = 0; i < kinds.rows(); ++i)
+    Put(*settings, {kinds.first.row + i, kinds.first.col},
+        kTemplateKindNames[static_cast<size_t>(i)]);
+  book.DefineName(layout::kKindListName, settings, AreaOf(kinds));
 
   MemoryWorksheet& m = *main;
-  // Parameter block of the first stage (B1:B4) and the switch (B6).
-  Put(m, 1, 1, "Kiểu đánh");
-  Put(m, 2, 1, "Số lượng số");
-  Put(m, 3, 1, "Vị trí / hậu tố");
-  Put(m, 4, 1, "Số kỳ xét");
-  Put(m, 5, 1, "Xử lý 2");
-  Put(m, 6, 1, "Bật xử lý 2 (ON)");
-  // Second parameter block (B7:B10).
-  Put(m, 7, 1, "Kiểu đánh 2");
-  Put(m, 8, 1, "Số lượng số 2");
-  Put(m, 9, 1, "Vị trí / hậu tố 2");
-  Put(m, 10, 1, "Số kỳ xét 2");
-  Put(m, 1, 2, kTemplateKindNames[1]);
-  m.PutValue(2, 2, Value(40));
-  m.PutValue(4, 2, Value(200));
-  m.PutValue(6, 2, Value(u"OFF"));
-  Put(m, 7, 2, kTemplateKindNames[4]);
-  m.PutValue(8, 2, Value(300));
-  m.PutValue(10, 2, Value(200));
-  // The store: count in B15 (label beside it), draws from row 17.
-  Put(m, 15, 3, "← Số kỳ đã lưu");
-  Put(m, 16, 2, "Giải đặc biệt");
-  Put(m, 16, 3, "← Kỳ quay ở cột A, mới nhất ở trên");
-  PutMethodHeadings(m, 2, "Kết quả xử lý 1");
-  PutMethodHeadings(m, 8, "Kết quả xử lý 2");
-  Put(m, 1, 15, "Đánh dấu trúng");
-  const char* marks[] = {"Kỳ", "PP1", "PP2", "PP3", nullptr, "PP1 (2)", "PP2 (2)", "PP3 (2)"};
-  for (int i = 0; i < 8; ++i)
-    if (marks[i] != nullptr) Put(m, 2, 15 + i, marks[i]);
+  const layout::Stage& one = layout::kStage1;
+  const layout::Stage& two = layout::kStage2;
+  // Parameter block of the first stage, the switch and its title.
+  Put(m, LabelOf(one.kind), "Kiểu đánh");
+  Put(m, LabelOf(one.size), "Số lượng số");
+  Put(m, LabelOf(one.position), "Vị trí / hậu tố");
+  Put(m, LabelOf(one.window), "Số kỳ xét");
+  Put(m, {layout::kSecondStageSwitch.row - 1, layout::kSecondStageSwitch.col - 1}, "Xử lý 2");
+  Put(m, LabelOf(layout::kSecondStageSwitch), "Bật xử lý 2 (ON)");
+  // Second parameter block.
+  Put(m, LabelOf(two.kind), "Kiểu đánh 2");
+  Put(m, LabelOf(two.size), "Số lượng số 2");
+  Put(m, LabelOf(two.position), "Vị trí / hậu tố 2");
+  Put(m, LabelOf(two.window), "Số kỳ xét 2");
+  Put(m, one.kind, kTemplateKindNames[1]);
+  m.PutValue(one.size.row, one.size.col, Value(40));
+  m.PutValue(one.window.row, one.window.col, Value(200));
+  m.PutValue(layout::kSecondStageSwitch.row, layout::kSecondStageSwitch.col, Value(u"OFF"));
+  Put(m, two.kind, kTemplateKindNames[4]);
+  m.PutValue(two.size.row, two.size.col, Value(300));
+  m.PutValue(two.window.row, two.window.col, Value(200));
+  // The store: its count (label beside it), draws below its headings.
+  const Cell count = layout::kStoreCount;
+  Put(m, {count.row, count.col + 1}, "← Số kỳ đã lưu");
+  Put(m, {layout::kStoreFirstRow - 1, layout::kStoreResultCol}, "Giải đặc biệt");
+  Put(m, {layout::kStoreFirstRow - 1, layout::kStoreResultCol + 1},
+      "← Kỳ quay ở cột A, mới nhất ở trên");
+  PutMethodHeadings(m, one, "Kết quả xử lý 1");
+  PutMethodHeadings(m, two, "Kết quả xử lý 2");
+  // The marks: a title above, then a heading per column of the two blocks.
+  const Cell marks = layout::kMarksCleared.first;
+  Put(m, {marks.row - 2, marks.col}, "Đánh dấu trúng");
+  const char* headings[] = {"Kỳ", "PP1", "PP2", "PP3", nullptr, "PP1 (2)", "PP2 (2)", "PP3 (2)"};
+  for (int i = 0; i < layout::kMarksCleared.cols(); ++i)
+    if (headings[i] != nullptr) Put(m, {marks.row - 1, marks.col + i}, headings[i]);
   // Texts that must stay text: set texts and results with leading zeros.
-  m.SetNumberFormat(Area{3, 12, 5, 12}, u"@");
-  m.SetNumberFormat(Area{9, 12, 11, 12}, u"@");
-  m.SetNumberFormat(Area{17, 2, 65016, 2}, u"@");
-  m.SetNumberFormat(Area{3, 2, 3, 2}, u"@");
-  m.SetNumberFormat(Area{9, 2, 9, 2}, u"@");
+  for (const layout::Stage* stage : {&one, &two}) {
+    const int32_t col = layout::SetColumn(*stage);
+    m.SetNumberFormat(Area{stage->table.row, col, layout::MethodRow(*stage, layout::kMethods), col},
+                      u"@");
+  }
+  m.SetNumberFormat(Area{layout::kStoreFirstRow, layout::kStoreResultCol, layout::kStore.last.row,
+                         layout::kStoreResultCol},
+                    u"@");
+  m.SetNumberFormat(AreaOf(one.position), u"@");
+  m.SetNumberFormat(AreaOf(two.position), u"@");
   book.set_active_sheet(main.get());
 }
 
 std::vector<host::xlsx::SheetLayout> TemplateSheetLayouts() {
   using host::xlsx::ColumnWidth;
-  host::xlsx::SheetLayout main{u"Sheet1", {}, {}};
+  host::xlsx::SheetLayout main{layout::kMainSheetCode, {}, {}};
   main.column_widths = {
       ColumnWidth{1, 1, 20},    // labels, draw numbers
       ColumnWidth{2, 2, 16},    // parameters, results
@@ -95,9 +122,11 @@ std::vector<host::xlsx::SheetLayout> TemplateSheetLayouts() {
       ColumnWidth{15, 15, 10},  // marked draws
       ColumnWidth{16, 22, 8},   // marks
   };
-  main.list_validations = {{"B1 B7", "KieuDanh"}};
-  host::xlsx::SheetLayout paste{u"Sheet2", {}, {}};
-  host::xlsx::SheetLayout settings{u"Sheet3", {ColumnWidth{1, 1, 18}}, {}};
+  const std::u16string kind_cells =
+      layout::A1(layout::kStage1.kind) + u" " + layout::A1(layout::kStage2.kind);
+  main.list_validations = {{Utf16ToUtf8(kind_cells), Utf16ToUtf8(layout::kKindListName)}};
+  host::xlsx::SheetLayout paste{layout::kPasteSheetCode, {}, {}};
+  host::xlsx::SheetLayout settings{layout::kSettingsSheetCode, {ColumnWidth{1, 1, 18}}, {}};
   return {main, paste, settings};
 }
 

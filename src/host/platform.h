@@ -1,10 +1,12 @@
-// Platform services the engine needs beside the spreadsheet: the clipboard's
-// text, the message box and the user's short date format. Windows has system
-// implementations (src/host/excel/); the command-line tool has terminal and
-// file-backed ones; tests use the scripted ones of scripted_platform.h.
+// Platform services the engine needs beside the spreadsheet: the clipboard
+// (its text, and the HTML a paste takes), the message box and the user's
+// short date format. Windows has system implementations (src/host/excel/);
+// the command-line tool has terminal and file-backed ones; tests use scripted
+// ones. A session (host/session.h) carries them to the commands.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kelvora::host {
@@ -15,6 +17,11 @@ class Clipboard {
   // The clipboard's Unicode text exactly as it stands, line breaks included;
   // an empty text when it holds none or cannot be read. Never fails.
   virtual std::u16string GetText() = 0;
+  // The clipboard's HTML (a whole page, or the Windows clipboard format with
+  // its StartFragment/EndFragment offsets), UTF-8; nothing when it holds
+  // none. Only a host that pastes by itself from memory asks for it. Never
+  // fails.
+  virtual std::optional<std::string> GetHtml() = 0;
   // Replaces everything on the clipboard by `text` as plain text. Fails with
   // a CommandError when the clipboard cannot be opened or written.
   virtual void SetText(const std::u16string& text) = 0;
@@ -39,15 +46,12 @@ class Locale {
   virtual void SetShortDateFormat(uint32_t lcid, const std::string& format) = 0;
 };
 
+// The services of one platform; a missing one is null, and a command that
+// needs it fails (error 91).
 struct Platform {
   Clipboard* clipboard = nullptr;
   MessageBox* message_box = nullptr;
   Locale* locale = nullptr;
 };
-
-// The platform of the calling thread. Host programs install theirs at start;
-// until then every service is missing, and using one fails (error 91).
-Platform& CurrentPlatform();
-void SetCurrentPlatform(const Platform& platform);
 
 }  // namespace kelvora::host

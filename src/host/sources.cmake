@@ -1,11 +1,12 @@
 target_sources(kelvora_core PRIVATE
+  src/host/clipboard_text.cc
   src/host/convert.cc
   src/host/error.cc
-  src/host/fault_injection.cc
   src/host/host.cc
   src/host/keyed_set.cc
-  src/host/platform.cc
-  src/host/scripted_platform.cc
+  src/host/layout.cc
+  src/host/message.cc
+  src/host/session.cc
   src/host/value.cc
   src/host/memory/memory_workbook.cc
 )

@@ -3,23 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "entry/host_state.h"
+#include "host/clipboard_text.h"
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/keyed_set.h"
+#include "host/layout.h"
+#include "host/message.h"
 #include "intake/result_store.h"
 #include "intake/special_prize_text.h"
-#include "text/clipboard.h"
-#include "text/message.h"
-#include "text/utf.h"
 
 namespace kelvora::intake {
 namespace {
-
-std::u16string RowText(int32_t row) { return Ascii(std::to_string(row)); }
-
-// The sheet's last row.
-constexpr int32_t kSheetRows = 1048576;
 
 // The hundred-draw check failed.
 constexpr char16_t kNotHundredDraws[] =
@@ -48,96 +42,100 @@ std::u16string JoinedResult(const host::Table& t, int32_t row, int32_t first_col
 // from A100000; a table that reaches that row is searched from the sheet's
 // last row instead, so that a longer table is read whole.
 int32_t PastedTableLastRow(host::Worksheet& sheet) {
-  constexpr int32_t kSearchStart = 100000;
-  if (!sheet.GetRange(u"A" + RowText(kSearchStart))->GetValue().IsEmpty()) {
-    auto bottom = sheet.GetRange(u"A" + RowText(kSheetRows));
-    if (!bottom->GetValue().IsEmpty()) return kSheetRows;
+  if (!sheet.GetRange(layout::A1(layout::Cell{layout::kByDateSearchRow, 1}))
+           ->GetValue()
+           .IsEmpty()) {
+    auto bottom = sheet.GetRange(layout::A1(layout::Cell{layout::kSheetRows, 1}));
+    if (!bottom->GetValue().IsEmpty()) return layout::kSheetRows;
     return bottom->End(host::kXlUp)->Row();
   }
-  return StoreLastRow(sheet, kSearchStart);
+  return StoreLastRow(sheet, layout::kByDateSearchRow);
 }
 
 // The common start of the table intakes: screen updating and the host's
 // copy mode off, then the paste. False when the paste failed (its message
 // has been shown).
-bool PasteForIntake() {
-  ExcelApp().SetScreenUpdating(false);
-  ExcelApp().SetCutCopyMode(false);
-  PasteFailed = false;
-  PasteResultTable();
-  return !PasteFailed;
+bool PasteForIntake(host::Session& session) {
+  session.ExcelApp().SetScreenUpdating(false);
+  session.ExcelApp().SetCutCopyMode(false);
+  session.paste_failed = false;
+  PasteResultTable(session);
+  return !session.paste_failed;
 }
 
 }  // namespace
 
-void DanKQXS() {
-  if (!PasteForIntake()) return;
+void DanKQXS(host::Session& session) {
+  if (!PasteForIntake(session)) return;
 
-  host::Worksheet& paste = PasteSheet();
-  paste.GetRange(u"A14:F113")->Sort(*paste.GetRange(u"A14"), host::kXlDescending);
-  const host::Value top = paste.GetRange(u"A14")->GetValue();
+  host::Worksheet& paste = session.PasteSheet();
+  const std::u16string table = layout::A1(layout::kHundredDraws);
+  const std::u16string top_cell = layout::A1(layout::kHundredDraws.first);
+  paste.GetRange(table)->Sort(*paste.GetRange(top_cell), host::kXlDescending);
+  const host::Value top = paste.GetRange(top_cell)->GetValue();
   if (!intake::IsNumericValue(top) || !(host::ToDouble(top) > 0)) {
-    ShowStoredMessage(kNotHundredDraws, kMbIconInformation);
+    StopByCheck(session, kNotHundredDraws, kMbIconInformation);
     return;
   }
 
-  host::Table t = paste.GetRange(u"A14:F113")->GetValues();
+  host::Table t = paste.GetRange(table)->GetValues();
   int16_t numbered = 0;
   for (int32_t i = 1; i <= t.rows(); ++i) {
     if (intake::IsNumericValue(t(i, 1)) && IsNotEmpty(t(i, 1))) ++numbered;
     const std::u16string draw = host::ToText(t(i, 1));
     if (draw.size() == 10) t(i, 1) = host::Value(draw.substr(0, 6) + draw.substr(7, 3));
     t(i, 1) = host::Value(LeadingNumber(t(i, 1)));
-    t(i, 2) = host::Value(JoinedResult(t, i, 2, 6));
+    t(i, 2) = host::Value(JoinedResult(t, i, 2, layout::kHundredDraws.cols()));
   }
   if (numbered == t.rows()) {
-    MergeDraws(std::move(t));
+    MergeDraws(session, std::move(t));
   } else {
-    ShowStoredMessage(kNotHundredDraws, kMbIconInformation);
+    StopByCheck(session, kNotHundredDraws, kMbIconInformation);
   }
 }
 
-void DanKQXSNgay() {
-  if (!PasteForIntake()) return;
+void DanKQXSNgay(host::Session& session) {
+  if (!PasteForIntake(session)) return;
 
-  host::Worksheet& paste = PasteSheet();
+  host::Worksheet& paste = session.PasteSheet();
   const int32_t last = PastedTableLastRow(paste);
-  auto table = paste.GetRange(u"A1:K" + RowText(last));
-  table->Sort(*paste.GetRange(u"A1"), host::kXlAscending);
+  auto table = paste.GetRange(layout::A1(layout::ByDateRows(last)));
+  table->Sort(*paste.GetRange(layout::A1(layout::kPasteTop)), host::kXlAscending);
   host::Table t = table->GetValues();
   for (int32_t i = 1; i <= t.rows(); ++i) {
     if (!intake::IsNumericValue(t(i, 1)) || !IsNotEmpty(t(i, 1))) continue;
     t(i, 1) = host::Value(LeadingNumber(t(i, 1)));
-    t(i, 2) = host::Value(JoinedResult(t, i, 3, 7));
+    t(i, 2) = host::Value(
+        JoinedResult(t, i, layout::kByDateFirstResultCol, layout::kByDateLastResultCol));
   }
-  MergeDraws(std::move(t));
+  MergeDraws(session, std::move(t));
 }
 
-void DanKQXSDB() {
-  host::Worksheet& main = MainSheet();
+void DanKQXSDB(host::Session& session) {
+  host::Worksheet& main = session.MainSheet();
   host::KeyedSet stored;
   const int32_t last = StoreLastRow(main);
-  if (last == kEmptyStoreLastRow) {
+  if (last == layout::kEmptyStoreLastRow) {
     stored.Insert(host::Value());
   } else {
-    const host::Table keys = main.GetRange(u"A17:A" + RowText(last))->GetValues();
+    const host::Table keys = main.GetRange(layout::A1(layout::StoreDrawColumn(last)))->GetValues();
     for (int32_t i = 1; i <= keys.rows(); ++i) stored.Insert(DrawLookupValue(keys(i, 1)));
   }
 
-  const std::u16string text = GetClipboardText();
+  const std::u16string text = GetClipboardText(session);
   if (text.empty()) {
-    ShowStoredMessage(kWrongCopy, kMbIconInformation);
+    StopByCheck(session, kWrongCopy, kMbIconInformation);
     return;
   }
-  host::WorksheetFunction& functions = WorksheetFunc();
+  host::WorksheetFunction& functions = session.WorksheetFunc();
   const SpecialPrizeText page =
       ReadSpecialPrizeText(text, [&](const std::u16string& s) { return functions.Trim(s); });
   if (static_cast<int64_t>(page.blocks.size()) < kMinSpecialPrizeBlocks) {
-    ShowStoredMessage(kWrongCopy, kMbIconInformation);
+    StopByCheck(session, kWrongCopy, kMbIconInformation);
     return;
   }
   if (!IsTwentySevenPrizeHeader(page.heading)) {
-    ShowStoredMessage(kNotTwentySevenPrizes, kMbIconError);
+    StopByCheck(session, kNotTwentySevenPrizes, kMbIconError);
     return;
   }
 
@@ -147,7 +145,7 @@ void DanKQXSDB() {
     if (stored.Exists(DrawLookupValue(host::Value(block.key)))) continue;
     if (!block.result.has_value()) {
       // A block without its result line: the page was not copied whole.
-      ShowStoredMessage(kWrongCopy, kMbIconInformation);
+      StopByCheck(session, kWrongCopy, kMbIconInformation);
       return;
     }
     if (static_cast<int32_t>(fresh.size()) >= kMaxNewDraws) ThrowSubscriptOutOfRange();
@@ -155,15 +153,16 @@ void DanKQXSDB() {
   }
   const auto n = static_cast<int32_t>(fresh.size());
   if (n == 0) {
-    ShowStoredMessage(kNothingNew, kMbIconInformation);
+    StopByCheck(session, kNothingNew, kMbIconInformation);
     return;
   }
 
   const int32_t last_now = StoreLastRow(main);
-  const int32_t first_row = last_now == kEmptyStoreLastRow ? kStoreFirstRow : last_now + 1;
-  const int64_t count = int64_t{first_row} + n - kStoreFirstRow;
-  if (count > kStoreCapacity) {
-    ShowStoredMessage(kStoreFull, kMbIconInformation);
+  const int32_t first_row =
+      last_now == layout::kEmptyStoreLastRow ? layout::kStoreFirstRow : last_now + 1;
+  const int64_t count = int64_t{first_row} + n - layout::kStoreFirstRow;
+  if (count > layout::kStoreCapacity) {
+    StopByCheck(session, kStoreFull, kMbIconInformation);
     return;
   }
   host::Table rows(n, 2);
@@ -171,10 +170,12 @@ void DanKQXSDB() {
     rows(i, 1) = host::Value(fresh[static_cast<size_t>(i - 1)]->key);
     rows(i, 2) = host::Value(*fresh[static_cast<size_t>(i - 1)]->result);
   }
-  main.GetRange(u"A" + RowText(first_row))->Resize(n, 2)->SetValues(rows);
-  main.GetRange(u"A17:B" + RowText(first_row + n - 1))
-      ->Sort(*main.GetRange(u"A17"), host::kXlDescending);
-  main.GetRange(u"B15")->SetValue(host::Value(static_cast<double>(count)));
+  main.GetRange(layout::A1(layout::Cell{first_row, layout::kStoreDrawCol}))
+      ->Resize(n, layout::kStore.cols())
+      ->SetValues(rows);
+  main.GetRange(layout::A1(layout::StoreRows(first_row + n - 1)))
+      ->Sort(*main.GetRange(layout::A1(layout::kStoreTop)), host::kXlDescending);
+  main.GetRange(layout::A1(layout::kStoreCount))->SetValue(host::Value(static_cast<double>(count)));
 }
 
 }  // namespace kelvora::intake

@@ -4,19 +4,17 @@
 #include <utility>
 #include <vector>
 
-#include "entry/host_state.h"
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/keyed_set.h"
-#include "text/message.h"
-#include "text/utf.h"
+#include "host/message.h"
 
 namespace kelvora::intake {
 
-thread_local bool PasteFailed = false;
-
-int32_t StoreLastRow(host::Worksheet& main_sheet, int32_t start_row) {
-  return main_sheet.GetRange(u"A" + Ascii(std::to_string(start_row)))->End(host::kXlUp)->Row();
+int32_t StoreLastRow(host::Worksheet& sheet, int32_t start_row) {
+  return sheet.GetRange(layout::A1(layout::Cell{start_row, layout::kStoreDrawCol}))
+      ->End(host::kXlUp)
+      ->Row();
 }
 
 bool IsNumericValue(const host::Value& v) { return host::IsNumericValue(v); }
@@ -29,35 +27,36 @@ bool IsNotEmpty(const host::Value& v) {
   return true;
 }
 
-void PasteResultTable() {
-  ExcelApp().SetScreenUpdating(false);
+void PasteResultTable(host::Session& session) {
+  session.ExcelApp().SetScreenUpdating(false);
   try {
-    host::Worksheet& paste = PasteSheet();
+    host::Worksheet& paste = session.PasteSheet();
+    const std::u16string top = layout::A1(layout::kPasteTop);
     paste.Activate();
-    paste.GetRange(u"A1")->Resize(300, 70)->ClearContents();
-    paste.GetRange(u"A1")->Select();
+    paste.GetRange(top)->Resize(layout::kPasteClearRows, layout::kPasteClearCols)->ClearContents();
+    paste.GetRange(top)->Select();
     paste.PasteSpecial(u"HTML", false, false, true);
   } catch (const CommandError&) {
-    ShowStoredMessage(u"Vui Lofng Copy Ddusng Barng Keest Quar", kMbIconInformation);
-    PasteFailed = true;
+    StopByCheck(session, u"Vui Lofng Copy Ddusng Barng Keest Quar", kMbIconInformation);
+    session.paste_failed = true;
   }
-  MainSheet().Activate();
-  ExcelApp().SetScreenUpdating(true);
+  session.MainSheet().Activate();
+  session.ExcelApp().SetScreenUpdating(true);
 }
 
-void MergeDraws(host::Table new_rows) {
+void MergeDraws(host::Session& session, host::Table new_rows) {
   host::KeyedSet taken;
   std::vector<std::pair<host::Value, host::Value>> rows;
   auto take = [&](const host::Value& draw, const host::Value& result) {
-    if (static_cast<int32_t>(rows.size()) >= kStoreCapacity) ThrowSubscriptOutOfRange();
+    if (static_cast<int32_t>(rows.size()) >= layout::kStoreCapacity) ThrowSubscriptOutOfRange();
     taken.Add(draw);
     rows.emplace_back(draw, result);
   };
 
-  host::Worksheet& main = MainSheet();
+  host::Worksheet& main = session.MainSheet();
   const int32_t last = StoreLastRow(main);
-  if (last != kEmptyStoreLastRow) {
-    const host::Table stored = main.GetRange(u"A17:B" + Ascii(std::to_string(last)))->GetValues();
+  if (last != layout::kEmptyStoreLastRow) {
+    const host::Table stored = main.GetRange(layout::A1(layout::StoreRows(last)))->GetValues();
     for (int32_t i = 1; i <= stored.rows(); ++i) {
       const host::Value& draw = stored(i, 1);
       if (intake::IsNumericValue(draw) && IsNotEmpty(stored(i, 2)) && !taken.Exists(draw))
@@ -71,18 +70,19 @@ void MergeDraws(host::Table new_rows) {
   }
 
   const auto n = static_cast<int32_t>(rows.size());
-  main.GetRange(u"A17")->Resize(kStoreCapacity, 2)->ClearContents();
+  const std::u16string top = layout::A1(layout::kStoreTop);
+  main.GetRange(top)->Resize(layout::kStore.rows(), layout::kStore.cols())->ClearContents();
   if (n > 0) {
     host::Table w(n, 2);
     for (int32_t i = 1; i <= n; ++i) {
       w(i, 1) = std::move(rows[static_cast<size_t>(i - 1)].first);
       w(i, 2) = std::move(rows[static_cast<size_t>(i - 1)].second);
     }
-    auto block = main.GetRange(u"A17")->Resize(n, 2);
+    auto block = main.GetRange(top)->Resize(n, layout::kStore.cols());
     block->SetValues(w);
-    block->Sort(*main.GetRange(u"A11"), host::kXlDescending);
+    block->Sort(*main.GetRange(layout::A1(layout::kMergeSortKey)), host::kXlDescending);
   }
-  main.GetRange(u"B15")->SetValue(host::Value(static_cast<double>(n)));
+  main.GetRange(layout::A1(layout::kStoreCount))->SetValue(host::Value(static_cast<double>(n)));
 }
 
 }  // namespace kelvora::intake

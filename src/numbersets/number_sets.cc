@@ -6,8 +6,6 @@
 #include <memory>
 #include <type_traits>
 
-#include "entry/host_state.h"
-#include "host/convert.h"
 #include "host/error.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
@@ -500,15 +498,6 @@ std::u16string SortList(int width, std::u16string_view list) {
   return SetText(width, bits, count, UseVectorSteps(CurrentSha256Backend()));
 }
 
-// Whether a cell of the bet-kind list holds `name`: a text cell by exact,
-// case-sensitive comparison, any other value by its text form. An error value
-// names nothing.
-bool CellNames(const host::Value& cell, const std::u16string& name) {
-  if (cell.IsText()) return cell.text() == name;
-  if (cell.IsError()) return false;
-  return host::ToText(cell) == name;
-}
-
 using FlagBits = decltype(FlagSet::flags);
 
 // Whether the flags' storage is exactly SetBits::words (bit n in bit n % 64
@@ -555,18 +544,6 @@ std::u16string ExtractDigits(std::u16string_view text) {
 std::u16string SortDigitList(std::u16string_view list) { return SortList(1, list); }
 std::u16string SortPairList(std::u16string_view list) { return SortList(2, list); }
 std::u16string SortTripleList(std::u16string_view list) { return SortList(3, list); }
-
-bool IsSetSizeAllowed(const std::u16string& kind_name, int32_t size) {
-  std::unique_ptr<host::Range> range = SettingsSheet().GetRange(u"KieuDanh");
-  if (!range) ThrowObjectRequired("KieuDanh");
-  const host::Table kinds = range->GetValues();
-  if (kinds.rows() < 6 || kinds.cols() < 1) ThrowSubscriptOutOfRange();
-  const auto names_row = [&](int32_t row) { return CellNames(kinds(row, 1), kind_name); };
-  if (names_row(1) || names_row(2)) return size > 0 && size < 66;
-  if (names_row(3) || names_row(4) || names_row(5)) return size > 0 && size < 521;
-  if (names_row(6)) return size > 0 && size < 10;
-  return false;
-}
 
 std::u16string FlagSet::Text() const {
   if (width < 1 || width > 3) return {};

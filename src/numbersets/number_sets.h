@@ -1,6 +1,6 @@
 // Seeded number sets: a chain of SHA-256 digests turned into a set of
-// distinct one-, two- or three-digit numbers, and the check of a set size
-// against the bet kinds of the workbook.
+// distinct one-, two- or three-digit numbers. Pure computation: nothing here
+// reads the workbook.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,6 @@ std::u16string ExtractDigits(std::u16string_view text);
 std::u16string SortDigitList(std::u16string_view list);
 std::u16string SortPairList(std::u16string_view list);
 std::u16string SortTripleList(std::u16string_view list);
-
-// True when `kind_name` equals the value of a row of KieuDanh on the
-// settings sheet and `size` is within that row's limits (rows 1-2: 1..65,
-// rows 3-5: 1..520, row 6: 1..9). Reads the workbook on every call; a
-// missing name or a range of fewer than six rows fails (CommandError).
-bool IsSetSizeAllowed(const std::u16string& kind_name, int32_t size);
 
 }  // namespace kelvora::numbersets
 

@@ -69,27 +69,6 @@ TEST(PickCharacterTest, PositionsAndNonNumericTexts) {
   }
 }
 
-Table Kinds(std::initializer_list<Value> names) {
-  Table t(static_cast<int32_t>(names.size()), 1);
-  int32_t r = 1;
-  for (const auto& v : names) t(r++, 1) = v;
-  return t;
-}
-
-TEST(FindKindRowTest, TriesRowsSixTwoOneFiveThreeFour) {
-  const Table distinct = Kinds({u"a", u"b", u"c", u"d", u"e", u"f"});
-  EXPECT_EQ(FindKindRow(distinct, u"d"), 4);
-  EXPECT_EQ(FindKindRow(distinct, u"A"), std::nullopt);  // case-sensitive
-  const Table repeated = Kinds({u"x", u"y", u"x", u"z", u"x", u"y"});
-  EXPECT_EQ(FindKindRow(repeated, u"y"), 6);  // rows 2 and 6: 6 first
-  EXPECT_EQ(FindKindRow(repeated, u"x"), 1);  // rows 1, 3, 5: 1 before 5 and 3
-  const Table numbers = Kinds({Value(12), Value(), u"c", u"d", u"e", Value::Error(2042)});
-  EXPECT_EQ(FindKindRow(numbers, u"12"), 1);
-  EXPECT_EQ(FindKindRow(numbers, u""), 2);
-  const Table short_list = Kinds({u"a", u"b"});
-  EXPECT_EQ(ErrorNumberOf([&] { FindKindRow(short_list, u"z"); }), err::kSubscriptOutOfRange);
-}
-
 TEST(RunStatisticsTest, RunsCountsAndRate) {
   const std::optional<int> none;
   // Outcomes newest first. The current miss run is left out of the longest
@@ -195,10 +174,7 @@ std::vector<uint8_t> ReferenceOutcomes(const Table& block, int n, const Analysis
   return out;
 }
 
-class BacktestTest : public ::testing::Test {
- protected:
-  void TearDown() override { SetAnalysisThreads(0); }
-};
+class BacktestTest : public ::testing::Test {};
 
 TEST_F(BacktestTest, OutcomesAndNextSetFollowThePlainRecipe) {
   const Table block = MakeBlock(40);
@@ -215,14 +191,13 @@ TEST_F(BacktestTest, OutcomesAndNextSetFollowThePlainRecipe) {
     SCOPED_TRACE(::testing::Message() << "kind " << c.kind_row << " size " << c.size);
     const AnalysisParameters p{u"", static_cast<int16_t>(c.size), c.position, 100};
     for (int threads : {1, 2, 7}) {
-      SetAnalysisThreads(threads);
-      const auto all = BacktestMethods(block, n, p, c.kind_row);
+      const auto all = BacktestMethods(block, n, p, c.kind_row, threads);
       for (int k = 1; k <= 3; ++k) {
         const MethodResult& r = all[static_cast<size_t>(k - 1)];
         EXPECT_EQ(r.hits, ReferenceOutcomes(block, n, p, c.kind_row, k)) << "threads " << threads;
         EXPECT_EQ(r.values[8], Value(ReferenceSet(block, 1, p, c.kind_row, k)));
         EXPECT_EQ(r.values[0], Value(k));
-        const MethodResult single = BacktestMethod(block, n, p, c.kind_row, k);
+        const MethodResult single = BacktestMethod(block, n, p, c.kind_row, k, threads);
         EXPECT_EQ(std::tie(single.values, single.hits), std::tie(r.values, r.hits));
       }
     }
@@ -265,8 +240,7 @@ TEST_F(BacktestTest, FailuresOfTheEngine) {
   block(4, 2) = Value::Error(2042);
   const AnalysisParameters q{u"", 5, u"", 5};
   for (int threads : {1, 2}) {
-    SetAnalysisThreads(threads);
-    EXPECT_EQ(ErrorNumberOf([&] { BacktestMethods(block, 4, q, 2); }), err::kTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { BacktestMethods(block, 4, q, 2, threads); }), err::kTypeMismatch);
   }
   EXPECT_EQ(ErrorNumberOf([&] { BacktestMethod(block, 5, q, 2, 1); }), err::kSubscriptOutOfRange);
 }

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/worker_pool.h"
+#include "entry/commands.h"
 #include "host/error.h"
-#include "host/fault_injection.h"
+#include "host/message.h"
 #include "numbersets/number_sets.h"
-#include "test_support.h"
-#include "text/message.h"
+#include "support/bound_workbook.h"
+#include "support/fault_injection.h"
 
 namespace kelvora {
 namespace {
@@ -97,10 +97,7 @@ void ExpectScreenBackOn(BoundWorkbook& w) {
   EXPECT_EQ(log[log.size() - 1], "ScreenUpdating=true");
 }
 
-class MainAnalysisTest : public ::testing::Test {
- protected:
-  void TearDown() override { analysis::SetAnalysisThreads(0); }
-};
+class MainAnalysisTest : public ::testing::Test {};
 
 TEST_F(MainAnalysisTest, StoreSizeAtTheMinimum) {
   for (int draws : {33, 34}) {  // last row 49 and 50
@@ -109,7 +106,7 @@ TEST_F(MainAnalysisTest, StoreSizeAtTheMinimum) {
     FillStore(w, draws);
     SetParameters(w, 1, 2, Value(40), Value(), Value(100));
     FillOldOutputs(w);
-    w.sub->Main();
+    w.Run(analysis::Main);
     ExpectScreenBackOn(w);
     EXPECT_EQ(BlockEmpty(w, 3, 4, 5, 12), draws == 33);
     EXPECT_TRUE(BlockEmpty(w, 9, 4, 11, 12));
@@ -138,7 +135,7 @@ TEST_F(MainAnalysisTest, WindowOfTwoTestsOneDraw) {
   BoundWorkbook w;
   FillStore(w, 40, 5000);
   SetParameters(w, 1, 5, Value(300), Value(), Value(2));
-  w.sub->Main();
+  w.Run(analysis::Main);
   EXPECT_EQ(At(w, 3, 15), Value(5000));
   EXPECT_TRUE(At(w, 4, 15).IsEmpty());
   for (int row = 3; row <= 5; ++row) {
@@ -158,7 +155,7 @@ TEST_F(MainAnalysisTest, SecondStageOnlyForExactlyOn) {
     FillStore(w, 60);
     SetParameters(w, 2, 3, Value(100), Value(), Value(30));
     w.main().PutValue(6, 2, on);
-    w.sub->Main();
+    w.Run(analysis::Main);
     EXPECT_EQ(BlockEmpty(w, 9, 4, 11, 12), on != Value(u"ON"));
     EXPECT_FALSE(BlockEmpty(w, 3, 4, 5, 12));
     ExpectScreenBackOn(w);
@@ -173,13 +170,13 @@ TEST_F(MainAnalysisTest, SetTextsStayText) {
   SetParameters(w, 1, 2, Value(1), Value(), Value(10));
   SetParameters(w, 2, 5, Value(2), Value(), Value(10));
   w.main().PutValue(6, 2, Value(u"ON"));
-  w.sub->Main();
+  w.Run(analysis::Main);
   for (int k = 1; k <= 3; ++k) {
     const std::u16string seed = u"pp" + Ascii(std::to_string(k)) + u"24123" + At(w, 17, 2).text();
     EXPECT_EQ(At(w, 2 + k, 12), Value(numbersets::BuildPairSet(seed, 1)));
     EXPECT_EQ(At(w, 8 + k, 12), Value(numbersets::BuildTripleSet(seed, 2)));
   }
-  w.sub->Copy6();  // the copy commands hand them on unchanged
+  w.Run(FindCommand("Copy6")->run);  // the copy commands hand them on unchanged
   EXPECT_EQ(w.platform.clipboard.text(), At(w, 11, 12).text());
 }
 
@@ -216,7 +213,7 @@ TEST_F(MainAnalysisTest, PinnedOutputsOfASmallStore) {
   SetParameters(w, 2, 2, Value(50), Value(), Value(5));
   w.main().PutValue(6, 2, Value(u"ON"));
   FillOldOutputs(w);
-  w.sub->Main();
+  w.Run(analysis::Main);
   EXPECT_TRUE(Shown(w).empty());
   // The second stage tests the 4 newest draws: MMMH, HHHH, HHMM.
   const Value e;
@@ -254,7 +251,7 @@ TEST_F(MainAnalysisTest, SecondStageAgainstTheFirst) {
     SetParameters(w, 1, 2, Value(40), Value(), Value(20));
     SetParameters(w, 2, 2, Value(size2), Value(), Value(window2));
     w.main().PutValue(6, 2, Value(u"ON"));
-    w.sub->Main();
+    w.Run(analysis::Main);
     ExpectScreenBackOn(w);
     EXPECT_FALSE(BlockEmpty(w, 3, 4, 5, 12));  // stage 1 is written in every case
     EXPECT_EQ(Shown(w).size(), rows2 == 0 ? 1u : 0u);
@@ -295,7 +292,7 @@ TEST_F(MainAnalysisTest, UnusableParametersShowTheStageMessage) {
     SetParameters(w, c.stage, c.kind_row, c.size, c.position, c.window);
     w.main().PutValue(6, 2, Value(u"ON"));
     w.main().PutValue(1, 4, Value(u"old heading"));
-    EXPECT_NO_THROW(w.sub->Main());
+    EXPECT_NO_THROW(w.Run(analysis::Main));
     ExpectScreenBackOn(w);
     EXPECT_EQ(Shown(w),
               std::vector<std::string>{c.stage == 1 ? kCheckParameters : kCheckParameters2});
@@ -319,7 +316,7 @@ TEST_F(MainAnalysisTest, KindRowSixPositions) {
     BoundWorkbook w;
     FillStore(w, 40, 100);
     SetParameters(w, 1, 6, Value(5), position, Value(30));
-    w.sub->Main();
+    w.Run(analysis::Main);
     ASSERT_TRUE(Shown(w).empty());
     if (suffix == u"7") {
       EXPECT_EQ(Block(w, 3, 9, 3, 10), (std::vector<Value>{29, Value()}));
@@ -341,7 +338,7 @@ TEST_F(MainAnalysisTest, RepeatedKindNamesOfDifferentWidthsAreRefused) {
     FillStore(w, 40);
     w.settings().PutValue(to, 1, Value(KindName(from)));
     SetParameters(w, 1, from, Value(size), Value(), Value(10));
-    w.sub->Main();
+    w.Run(analysis::Main);
     EXPECT_EQ(Shown(w).size(), refused ? 1u : 0u);
     EXPECT_EQ(BlockEmpty(w, 3, 4, 5, 12), refused);
   }
@@ -353,7 +350,7 @@ TEST_F(MainAnalysisTest, StoreFilledToRow65000) {
   SetParameters(w, 1, 2, Value(40), Value(), Value(6));
   SetParameters(w, 2, 5, Value(300), Value(), Value(5));
   w.main().PutValue(6, 2, Value(u"ON"));
-  EXPECT_NO_THROW(w.sub->Main());
+  EXPECT_NO_THROW(w.Run(analysis::Main));
   EXPECT_TRUE(Shown(w).empty());
   EXPECT_FALSE(BlockEmpty(w, 9, 4, 11, 12));
   EXPECT_EQ(Block(w, 7, 15, 8, 15), (std::vector<Value>{24123 - 4, Value()}));
@@ -375,11 +372,11 @@ TEST_F(MainAnalysisTest, FailureStillRestoresTheScreen) {
     } else {
       auto plan = std::make_shared<host::FaultPlan>();
       plan->Fail(fail, 0, 1004, "refused");
-      w.sub->Sup(host::WrapApplication(w.app, plan), host::WrapWorkbook(w.book, plan));
+      w.Bind(host::WrapApplication(w.app, plan), host::WrapWorkbook(w.book, plan));
       w.app->clear_property_log();
     }
     try {
-      w.sub->Main();
+      w.Run(analysis::Main);
       ADD_FAILURE() << "no failure";
     } catch (const CommandError& e) {
       EXPECT_EQ(e.number(), number);
@@ -397,17 +394,17 @@ TEST_F(MainAnalysisTest, FailureStillRestoresTheScreen) {
 
 TEST_F(MainAnalysisTest, SameOutputsWhateverTheThreadCount) {
   auto run = [](int threads, int kind2, const char16_t* position2) {
-    analysis::SetAnalysisThreads(threads);
     BoundWorkbook w;
+    w.workers = threads;
     FillStore(w, 300, 24123, {});
     const char16_t* odd[] = {u"1234", u"", u"12a45", u"7", u"00000"};
     for (int i = 0; i < 5; ++i) w.main().PutValue(20 + i * 7, 2, Value(odd[i]));
     SetParameters(w, 1, 4, Value(520), Value(), Value(300));
     SetParameters(w, 2, kind2, Value(9), Value(position2), Value(250));
     w.main().PutValue(6, 2, Value(u"ON"));
-    w.sub->Main();
+    w.Run(analysis::Main);
     auto first = Block(w, 1, 4, 302, 22);
-    w.sub->Main();  // a second run on the same workbook gives the same again
+    w.Run(analysis::Main);  // a second run on the same workbook gives the same again
     EXPECT_EQ(Block(w, 1, 4, 302, 22), first);
     return first;
   };

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "entry/commands.h"
 #include "host/error.h"
-#include "test_support.h"
-#include "text/message.h"
+#include "host/message.h"
+#include "support/bound_workbook.h"
 
 namespace kelvora {
 namespace {
@@ -23,7 +24,7 @@ TEST(XoaDuLieuTest, NoKeepsEverythingYesClearsOnlyTheStore) {
     m.PutValue(65017, 1, Value(2));  // below the store's area
     m.PutValue(15, 2, Value(1));
     w.platform.messages.QueueAnswer(answer);
-    w.sub->XoaDuLieu();
+    w.Run(entry::XoaDuLieu);
     ASSERT_EQ(w.platform.messages.shown().size(), 1u);
     EXPECT_EQ(Utf16ToUtf8(w.platform.messages.shown()[0].text),
               "Bạn có chắc muốn xóa tất cả dữ liệu cũ");
@@ -59,7 +60,7 @@ TEST(CopyTest, CopiesTheCellAndConfirms) {
     w.main().PutValue(6, 12, Value(u"row six"));  // Copy4 must not read L6
     w.main().PutValue(c.row, 12, c.cell);
     w.platform.clipboard.set_text(u"old");
-    w.sub->RunCommand("Copy" + std::to_string(c.index));
+    EXPECT_EQ(w.Run(FindCommand("Copy" + std::to_string(c.index))->run), host::Outcome::kRanToEnd);
     EXPECT_EQ(w.platform.clipboard.text(), c.copied) << c.index;
     ASSERT_EQ(w.platform.messages.shown().size(), 1u);
     EXPECT_EQ(Utf16ToUtf8(w.platform.messages.shown()[0].text),
@@ -72,11 +73,11 @@ TEST(CopyTest, ErrorValueOrBusyClipboardFailsWithoutConfirmation) {
   BoundWorkbook w;
   w.main().PutValue(3, 12, Value::Error(2042));
   w.platform.clipboard.set_text(u"old");
-  EXPECT_THROW(w.sub->Copy1(), CommandError);
+  EXPECT_THROW(w.Run(FindCommand("Copy1")->run), CommandError);
   EXPECT_EQ(w.platform.clipboard.text(), u"old");
   w.main().PutValue(3, 12, Value(u"1,2"));
   w.platform.clipboard.set_fail_writes(true);
-  EXPECT_THROW(w.sub->Copy1(), CommandError);
+  EXPECT_THROW(w.Run(FindCommand("Copy1")->run), CommandError);
   EXPECT_TRUE(w.platform.messages.shown().empty());
 }
 

@@ -4,10 +4,11 @@
 
 #include <thread>
 
+#include "entry/commands.h"
 #include "entry/host_state.h"
 #include "host/error.h"
 #include "host/memory/memory_workbook.h"
-#include "host/scripted_platform.h"
+#include "support/scripted_platform.h"
 
 namespace kelvora {
 namespace {
@@ -23,6 +24,12 @@ struct Host {
   }
   std::shared_ptr<MemoryApplication> app;
   std::shared_ptr<MemoryWorkbook> book;
+};
+
+// Scripted services installed as the thread's platform while alive.
+struct ThreadPlatform : host::ScriptedPlatform {
+  ThreadPlatform() { SetThreadPlatform(services()); }
+  ~ThreadPlatform() { SetThreadPlatform({}); }
 };
 
 int DragAndDropWrites(const MemoryApplication& app) {
@@ -42,11 +49,11 @@ TEST(SubTest, BindsSheetsByExactCodeName) {
       {{}, false, false, false},
   };
   for (const auto& c : cases) {
-    host::ScopedScriptedPlatform p;
+    ThreadPlatform p;
     Host h(c.sheets);
     Sub sub;
     sub.Sup(h.app, h.book);
-    const HostState& s = CurrentHostState();
+    const host::BoundBook& s = CurrentHostState().book;
     EXPECT_EQ(s.MainSheet != nullptr, c.main);
     EXPECT_EQ(s.PasteSheet != nullptr, c.paste);
     EXPECT_EQ(s.SettingsSheet != nullptr, c.settings);
@@ -58,36 +65,36 @@ TEST(SubTest, BindsSheetsByExactCodeName) {
 }
 
 TEST(SubTest, LastSheetWithACodeNameWinsAndRenamingChangesNothing) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Host h({u"Sheet1", u"Sheet1"});
   h.book->sheets()[0]->set_name(u"Renamed");
   Sub sub;
   sub.Sup(h.app, h.book);
-  EXPECT_EQ(CurrentHostState().MainSheet.get(), h.book->sheets()[1].get());
+  EXPECT_EQ(CurrentHostState().book.MainSheet.get(), h.book->sheets()[1].get());
 }
 
 TEST(SubTest, RepeatedSupKeepsSheetsTheNewBookLacks) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Host first({u"Sheet1", u"Sheet2", u"Sheet3"});
   Host second({u"Sheet1"});
   Sub sub;
   sub.Sup(first.app, first.book);
   sub.Sup(second.app, second.book);
-  EXPECT_EQ(CurrentHostState().MainSheet.get(), second.book->sheets()[0].get());
-  EXPECT_EQ(CurrentHostState().PasteSheet.get(), first.book->sheets()[1].get());
-  EXPECT_EQ(CurrentHostState().ExcelApp.get(), second.app.get());
+  EXPECT_EQ(CurrentHostState().book.MainSheet.get(), second.book->sheets()[0].get());
+  EXPECT_EQ(CurrentHostState().book.PasteSheet.get(), first.book->sheets()[1].get());
+  EXPECT_EQ(CurrentHostState().book.ExcelApp.get(), second.app.get());
 }
 
 TEST(SubTest, InstancesShareTheStateAndShutDownActsOnce) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Host h({u"Sheet1", u"Sheet2", u"Sheet3"});
   auto a = std::make_unique<Sub>();
   auto b = std::make_unique<Sub>();
   a->Sup(h.app, h.book);
-  EXPECT_EQ(CurrentHostState().MainSheet.get(), h.book->sheets()[0].get());
+  EXPECT_EQ(CurrentHostState().book.MainSheet.get(), h.book->sheets()[0].get());
   b.reset();  // destroying either instance releases the state for both
-  EXPECT_EQ(CurrentHostState().ExcelApp, nullptr);
-  EXPECT_EQ(CurrentHostState().SettingsSheet, nullptr);
+  EXPECT_EQ(CurrentHostState().book.ExcelApp, nullptr);
+  EXPECT_EQ(CurrentHostState().book.SettingsSheet, nullptr);
   EXPECT_EQ(DragAndDropWrites(*h.app), 1);
   a.reset();  // already unbound: nothing more
   EXPECT_EQ(DragAndDropWrites(*h.app), 1);
@@ -96,40 +103,63 @@ TEST(SubTest, InstancesShareTheStateAndShutDownActsOnce) {
 }
 
 TEST(SubTest, DestroyingWithoutSupTouchesNothing) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Host h({u"Sheet1"});
   { Sub sub; }
   EXPECT_TRUE(h.app->property_log().empty());
 }
 
 TEST(SubTest, StateIsPerThread) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Host h({u"Sheet1"});
   Sub sub;
   sub.Sup(h.app, h.book);
   bool other_thread_bound = true;
-  std::thread([&] { other_thread_bound = CurrentHostState().ExcelApp != nullptr; }).join();
+  std::thread([&] { other_thread_bound = CurrentHostState().book.ExcelApp != nullptr; }).join();
   EXPECT_FALSE(other_thread_bound);
 }
 
 TEST(SubTest, CommandBeforeSupFailsWithObjectRequired) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Sub sub;
   p.messages.QueueAnswer(6);
-  for (const char* name : {"XoaDuLieu", "Copy1"}) {
+  for (void (Sub::*method)() : {&Sub::XoaDuLieu, &Sub::Copy1, &Sub::Main}) {
     try {
-      ASSERT_TRUE(sub.RunCommand(name));
-      FAIL() << name;
+      (sub.*method)();
+      FAIL();
     } catch (const CommandError& e) {
-      EXPECT_EQ(e.number(), err::kObjectRequired) << name;
+      EXPECT_EQ(e.number(), err::kObjectRequired);
     }
   }
-  EXPECT_FALSE(sub.RunCommand("NoSuchCommand"));
-  EXPECT_FALSE(sub.RunCommand("Sup"));
+}
+
+TEST(SubTest, CommandTableFollowsTheInterfaceAndIgnoresCase) {
+  ASSERT_EQ(kCommands.size() + 1, Sub::kMethodNames.size());
+  for (size_t i = 0; i < kCommands.size(); ++i) {
+    EXPECT_EQ(kCommands[i].name, Sub::kMethodNames[i + 1]);
+    EXPECT_EQ(FindCommand(kCommands[i].name), &kCommands[i]);
+  }
+  EXPECT_EQ(FindCommand("dankqxsdb"), &kCommands[2]);
+  EXPECT_EQ(FindCommand("COPY6"), &kCommands[10]);
+  EXPECT_EQ(FindCommand("Sup"), nullptr);
+  EXPECT_EQ(FindCommand("Copy"), nullptr);
+  EXPECT_EQ(CommandSummary(*FindCommand("Copy5")), "Print (and copy) the set of L10");
+  EXPECT_EQ(CommandSummary(*FindCommand("Main")),
+            "Run the statistics with the parameters in B1:B10");
+}
+
+TEST(SubTest, PasteFlagStaysWithTheThread) {
+  ThreadPlatform p;
+  CurrentHostState().paste_failed = true;
+  RunOnThreadState([](host::Session& s) {
+    EXPECT_TRUE(s.paste_failed);
+    s.paste_failed = false;
+  });
+  EXPECT_FALSE(CurrentHostState().paste_failed);
 }
 
 TEST(SubTest, SupWithUnusableObjectsFails) {
-  host::ScopedScriptedPlatform p;
+  ThreadPlatform p;
   Sub sub;
   try {
     sub.Sup(nullptr, nullptr);

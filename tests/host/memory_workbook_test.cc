@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/error.h"
+#include "support/scripted_platform.h"
 #include "text/utf.h"
 
 namespace kelvora::host::memory {
@@ -158,10 +159,16 @@ TEST(MemoryWorkbookTest, RangeByNameAndSelection) {
 
 TEST(MemoryWorkbookTest, PasteFailsWhenNothingCanBePasted) {
   Book b;
-  b.app.set_clipboard_html(std::nullopt);
+  EXPECT_THROW(b.sheet->PasteSpecial(u"HTML", false, false, true), CommandError);  // no clipboard
+  ScriptedClipboard clipboard;
+  b.app.set_clipboard(&clipboard);
+  EXPECT_THROW(b.sheet->PasteSpecial(u"HTML", false, false, true), CommandError);  // no HTML
+  clipboard.set_html(std::string());
   EXPECT_THROW(b.sheet->PasteSpecial(u"HTML", false, false, true), CommandError);
-  b.app.set_clipboard_html(std::string());
-  EXPECT_THROW(b.sheet->PasteSpecial(u"HTML", false, false, true), CommandError);
+  clipboard.set_html("<table><tr><td>7</td></tr></table>");
+  EXPECT_THROW(b.sheet->PasteSpecial(u"Text", false, false, true), CommandError);
+  b.sheet->PasteSpecial(u"HTML", false, false, true);
+  EXPECT_EQ(b.sheet->cell(1, 1).value, Value(7));
 }
 
 TEST(MemoryWorkbookTest, ApplicationRecordsSettingsAndFunctions) {

@@ -81,13 +81,13 @@ std::string ByDatePage(const std::vector<std::string>& rows) {
 TEST(DanKQXSTest, TakesAHundredDraws) {
   BoundWorkbook w;
   const auto draws = Draws(100, 24400);
-  w.app->set_clipboard_html(HundredPage(DrawRows(draws, 0)));
-  w.sub->DanKQXS();
+  w.platform.clipboard.set_html(HundredPage(DrawRows(draws, 0)));
+  w.Run(intake::DanKQXS);
   EXPECT_TRUE(Shown(w).empty());
   EXPECT_EQ(StoreRows(w), draws);  // results keep their leading zeros
   EXPECT_EQ(w.main().cell(15, 2).value, Value(100));
   const auto once = Snapshot(w);
-  w.sub->DanKQXS();
+  w.Run(intake::DanKQXS);
   EXPECT_EQ(Snapshot(w), once);
 }
 
@@ -104,8 +104,8 @@ TEST(DanKQXSTest, RefusesAnythingButAHundredNumberedRows) {
     BoundWorkbook w;
     SetStore(w, Draws(3, 10));
     const auto before = Snapshot(w);
-    w.app->set_clipboard_html(HundredPage(rows));
-    w.sub->DanKQXS();
+    w.platform.clipboard.set_html(HundredPage(rows));
+    w.Run(intake::DanKQXS);
     EXPECT_EQ(Shown(w), (std::vector{kNotHundred}));
     EXPECT_EQ(Snapshot(w), before);
   }
@@ -122,8 +122,8 @@ TEST(DanKQXSTest, ReadsDrawNumberCells) {
   auto rows = DrawRows(Draws(100, 24400), 0);
   for (size_t i = 0; i < std::size(cases); ++i)
     rows[i] = DrawRow(TextTd(cases[i].first), u"00007", 0);
-  w.app->set_clipboard_html(HundredPage(rows));
-  w.sub->DanKQXS();
+  w.platform.clipboard.set_html(HundredPage(rows));
+  w.Run(intake::DanKQXS);
   ASSERT_TRUE(Shown(w).empty());
   const auto store = StoreRows(w);
   ASSERT_EQ(store.size(), 100u);
@@ -133,15 +133,15 @@ TEST(DanKQXSTest, ReadsDrawNumberCells) {
 }
 
 TEST(TableIntakeTest, FailedPasteLeavesTheStore) {
-  for (auto command : {&Sub::DanKQXS, &Sub::DanKQXSNgay}) {
+  for (auto command : {intake::DanKQXS, intake::DanKQXSNgay}) {
     for (std::optional<std::string> clipboard :
          {std::optional<std::string>(), {""}, {"<p> </p>"}}) {
       BoundWorkbook w;
       SetStore(w, Draws(3, 10));
       const auto before = Snapshot(w);
-      w.app->set_clipboard_html(clipboard);
+      w.platform.clipboard.set_html(clipboard);
       w.paste().PutValue(5, 5, Value(u"old"));
-      ((*w.sub).*command)();
+      EXPECT_EQ(w.Run(command), host::Outcome::kStoppedByCheck);
       EXPECT_EQ(Shown(w), (std::vector{kPasteFailed}));
       EXPECT_EQ(Snapshot(w), before);
       EXPECT_TRUE(w.app->screen_updating());
@@ -157,8 +157,8 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   rows[3] = DrawRow(TextTd("00497"), u"49749", 1);                     // numeric text
   rows.push_back("<tr><td></td><td>x</td><td>9</td><td>9</td></tr>");  // no draw number
   rows.push_back("<tr><td>Tổng</td><td>30 kỳ</td></tr>");
-  w.app->set_clipboard_html(ByDatePage(rows));
-  w.sub->DanKQXSNgay();
+  w.platform.clipboard.set_html(ByDatePage(rows));
+  w.Run(intake::DanKQXSNgay);
   EXPECT_TRUE(Shown(w).empty());
   auto expected = Draws(30, 500);
   expected[3].second = Value(u"49749");
@@ -170,14 +170,14 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   EXPECT_EQ(w.paste().cell(30, 1).value, Value(u"00497"));  // texts after the numbers
 
   const auto once = Snapshot(w);
-  w.sub->DanKQXSNgay();
+  w.Run(intake::DanKQXSNgay);
   EXPECT_EQ(Snapshot(w), once);
 }
 
 TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
   BoundWorkbook w;  // beyond the 16-bit row counter
-  w.app->set_clipboard_html(ByDatePage(DrawRows(Draws(40000, 140000), 0)));
-  w.sub->DanKQXSNgay();
+  w.platform.clipboard.set_html(ByDatePage(DrawRows(Draws(40000, 140000), 0)));
+  w.Run(intake::DanKQXSNgay);
   EXPECT_EQ(w.main().cell(15, 2).value, Value(40000));
   EXPECT_EQ(w.main().cell(17, 1).value, Value(140000));
   EXPECT_EQ(w.main().cell(40016, 1).value, Value(100001));
@@ -201,7 +201,7 @@ TEST(DanKQXSDBTest, AppendsNewDrawsAndSorts) {
   SetStore(w, Draws(3, 100));
   const auto added = Draws(60, 24400);
   w.platform.clipboard.set_text(SpecialText(kHeading, added));
-  w.sub->DanKQXSDB();
+  w.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(w).empty());
   auto expected = added;  // the prize alone, without what follows "-"
   for (const auto& r : Draws(3, 100)) expected.push_back(r);
@@ -210,7 +210,7 @@ TEST(DanKQXSDBTest, AppendsNewDrawsAndSorts) {
 
   // The same page again: every key compares equal to a stored number.
   const auto once = Snapshot(w);
-  w.sub->DanKQXSDB();
+  w.Run(intake::DanKQXSDB);
   EXPECT_EQ(Shown(w), (std::vector{kM3}));
   EXPECT_EQ(Snapshot(w), once);
 }
@@ -219,7 +219,7 @@ TEST(DanKQXSDBTest, AppendsNewDrawsAndSorts) {
 testing::StoreSnapshot AfterSpecialPrizeText(const std::u16string& text) {
   BoundWorkbook w;
   w.platform.clipboard.set_text(text);
-  w.sub->DanKQXSDB();
+  w.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(w).empty());
   return Snapshot(w);
 }
@@ -255,7 +255,7 @@ TEST(DanKQXSDBTest, RefusalsWriteNothing) {
     SetStore(w, Draws(3, 100));
     const auto before = Snapshot(w);
     w.platform.clipboard.set_text(c.text);
-    w.sub->DanKQXSDB();
+    w.Run(intake::DanKQXSDB);
     EXPECT_EQ(Shown(w), (std::vector{c.message})) << c.name;
     EXPECT_EQ(Snapshot(w), before) << c.name;
   }
@@ -269,7 +269,7 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   text += std::u16string(kDrawWord) + u"   24350123456 \r\n\u0110B\t  01234 - 5\r\n";
   text += std::u16string(kDrawWord) + u" 900\r\n\u0110B\t11111\r\n";
   w.platform.clipboard.set_text(text);
-  w.sub->DanKQXSDB();
+  w.Run(intake::DanKQXSDB);
   ASSERT_TRUE(Shown(w).empty());
   const auto store = StoreRows(w);
   ASSERT_EQ(store.size(), 52u);
@@ -285,7 +285,7 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   std::u16string again = SpecialText(kHeading, Draws(50, 900));
   again += std::u16string(kDrawWord) + u" 2\n";
   t.platform.clipboard.set_text(again);
-  t.sub->DanKQXSDB();
+  t.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(t).empty());
   EXPECT_EQ(t.main().cell(15, 2).value, Value(51));
 }
@@ -302,7 +302,7 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
         SpecialText(kHeading, stored == 3 ? Draws(50001, 100000) : Draws(50, 1000)));
     int error = 0;
     try {
-      w.sub->DanKQXSDB();
+      w.Run(intake::DanKQXSDB);
     } catch (const CommandError& e) {
       error = e.number();
     }
@@ -320,8 +320,8 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
 
 TEST(SamplePagesTest, TheSamplesAgree) {
   BoundWorkbook hundred;
-  hundred.app->set_clipboard_html(TestData("sample_100_draws.html"));
-  hundred.sub->DanKQXS();
+  hundred.platform.clipboard.set_html(TestData("sample_100_draws.html"));
+  hundred.Run(intake::DanKQXS);
   EXPECT_TRUE(Shown(hundred).empty());
   const auto store = StoreRows(hundred);
   ASSERT_EQ(store.size(), 100u);
@@ -338,8 +338,8 @@ TEST(SamplePagesTest, TheSamplesAgree) {
                 host::memory::HtmlToClipboardText(TestData("sample_special_prize.html"))),
             text);
   BoundWorkbook by_date;
-  by_date.app->set_clipboard_html(TestData("sample_by_date.html"));
-  by_date.sub->DanKQXSNgay();
+  by_date.platform.clipboard.set_html(TestData("sample_by_date.html"));
+  by_date.Run(intake::DanKQXSNgay);
   EXPECT_TRUE(Shown(by_date).empty());
   EXPECT_EQ(Snapshot(by_date), text);
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/value.h"
-#include "test_support.h"
+#include "support/bound_workbook.h"
 
 namespace kelvora::host {
 // Readable values in the intake tests' failure messages.

@@ -28,6 +28,11 @@ Table ToTable(const std::vector<StoreRow>& rows, int32_t cols = 2) {
 
 StoreRow R(Value draw, Value result) { return {std::move(draw), std::move(result)}; }
 
+void Merge(BoundWorkbook& w, host::Table rows) {
+  host::Session session = w.NewSession();
+  MergeDraws(session, std::move(rows));
+}
+
 TEST(MergeDrawsTest, MergesWithoutDuplicates) {
   const Value e;
   struct Case {
@@ -63,39 +68,39 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
   for (const auto& c : cases) {
     BoundWorkbook w;
     SetStore(w, c.stored);
-    MergeDraws(ToTable(c.added, 6));
+    Merge(w, ToTable(c.added, 6));
     EXPECT_EQ(StoreRows(w), c.expected) << c.name;
     EXPECT_EQ(w.main().cell(15, 2).value, Value(static_cast<double>(c.expected.size()))) << c.name;
   }
   // Nothing at all: an empty store counted 0.
   BoundWorkbook w;
   w.main().PutValue(15, 2, Value(u"stale"));
-  MergeDraws(ToTable({R(u"x", u"1")}));
+  Merge(w, ToTable({R(u"x", u"1")}));
   EXPECT_TRUE(StoreRows(w).empty());
   EXPECT_EQ(w.main().cell(15, 2).value, Value(0));
-  EXPECT_EQ(StoreLastRow(w.main()), kEmptyStoreLastRow);
+  EXPECT_EQ(StoreLastRow(w.main()), layout::kEmptyStoreLastRow);
 }
 
 TEST(MergeDrawsTest, MergingTwiceChangesNothingAndTheNextMergeDropsTheBlankKey) {
   BoundWorkbook w;
-  MergeDraws(ToTable(Draws(100, 24400)));
+  Merge(w, ToTable(Draws(100, 24400)));
   const auto once = Snapshot(w);
   ASSERT_EQ(once.rows.size(), 100u);
   EXPECT_EQ(once.rows.front().first, Value(24400));
   EXPECT_EQ(once.count, Value(100));
-  MergeDraws(ToTable(Draws(100, 24400)));
+  Merge(w, ToTable(Draws(100, 24400)));
   EXPECT_EQ(Snapshot(w), once);
 
   // A stored row whose draw number was cleared is kept under the blank key
   // and sorts below the numbered rows, outside the rows the next merge reads.
   const Value orphan = w.main().cell(50, 2).value;
   w.main().PutValue(50, 1, Value());
-  MergeDraws(ToTable({}));
+  Merge(w, ToTable({}));
   auto rows = StoreRows(w);
   ASSERT_EQ(rows.size(), 100u);
   EXPECT_EQ(rows.back(), StoreRow(Value(), orphan));
   EXPECT_EQ(w.main().cell(15, 2).value, Value(100));
-  MergeDraws(ToTable({}));
+  Merge(w, ToTable({}));
   EXPECT_EQ(StoreRows(w).size(), 99u);
   EXPECT_EQ(w.main().cell(15, 2).value, Value(99));
 }
@@ -106,7 +111,7 @@ TEST(MergeDrawsTest, CapacityIsSixtyFiveThousandDraws) {
     SetStore(w, Draws(64000, 200000));
     const auto before = Snapshot(w);
     try {
-      MergeDraws(ToTable(Draws(1000 + extra, 100000)));
+      Merge(w, ToTable(Draws(1000 + extra, 100000)));
       EXPECT_EQ(extra, 0);
       EXPECT_EQ(w.main().cell(15, 2).value, Value(65000));
       EXPECT_EQ(w.main().cell(65016, 1).value, Value(100000 - 999));
@@ -124,10 +129,12 @@ TEST(PasteResultTableTest, PastesAtA1AfterClearingTheScratchArea) {
   p.PutValue(300, 70, Value(u"in the area"));
   p.PutValue(301, 1, Value(u"below"));
   p.PutValue(1, 71, Value(u"right"));
-  w.app->set_clipboard_html("<table><tr><td>1</td><td>a</td></tr></table>");
-  PasteFailed = true;  // never cleared by the paste itself
-  PasteResultTable();
-  EXPECT_TRUE(PasteFailed);
+  w.platform.clipboard.set_html("<table><tr><td>1</td><td>a</td></tr></table>");
+  host::Session session = w.NewSession();
+  session.paste_failed = true;  // never cleared by the paste itself
+  PasteResultTable(session);
+  EXPECT_TRUE(session.paste_failed);
+  EXPECT_EQ(session.outcome(), host::Outcome::kRanToEnd);
   EXPECT_TRUE(w.platform.messages.shown().empty());
   EXPECT_EQ(p.cell(1, 1).value, Value(1));
   EXPECT_EQ(p.cell(1, 2).value, Value(u"a"));

@@ -12,7 +12,7 @@
 #include "host/error.h"
 #include "numbersets/backends.h"
 #include "numbersets/sha256.h"
-#include "test_support.h"
+#include "support/bound_workbook.h"
 
 namespace kelvora::numbersets {
 namespace {
@@ -182,57 +182,6 @@ TEST(NumberSetsTest, ExtractDigitsAndSortLists) {
               c.sorted)
         << c.width;
   }
-}
-
-TEST(NumberSetsTest, SetSizeLimitsByKindRow) {
-  BoundWorkbook wb;
-  const std::tuple<int, int32_t, bool> cases[] = {
-      {1, 1, true},   {1, 65, true},  {1, 66, false},        {1, 0, false},         {2, 65, true},
-      {2, 66, false}, {3, 520, true}, {3, 521, false},       {4, 520, true},        {4, 521, false},
-      {5, 520, true}, {5, 0, false},  {6, 1, true},          {6, 9, true},          {6, 10, false},
-      {6, 0, false},  {6, -5, false}, {3, INT32_MIN, false}, {6, INT32_MAX, false},
-  };
-  for (const auto& [row, size, allowed] : cases) {
-    EXPECT_EQ(IsSetSizeAllowed(U(kTemplateKindNames[static_cast<size_t>(row - 1)]), size), allowed)
-        << "row " << row << " size " << size;
-  }
-  for (const char* unknown : {"", "Đề Đầu", "đề đầu", "Đề đầu ", "x"})
-    EXPECT_FALSE(IsSetSizeAllowed(U(unknown), 1));
-  // Cells of other types name their text form; the earlier group decides.
-  auto& s = wb.settings();
-  s.PutValue(1, 1, host::Value(7));
-  s.PutValue(2, 1, host::Value::Error(2042));
-  s.PutValue(3, 1, host::Value::Boolean(true));
-  s.PutValue(4, 1, host::Value());
-  s.PutValue(5, 1, host::Value(u"Chung"));
-  s.PutValue(6, 1, host::Value(u"Chung"));
-  const std::tuple<const char16_t*, int32_t, bool> named[] = {
-      {u"7", 65, true},     {u"7", 66, false}, {u"7.0", 1, false},    {u"#N/A", 1, false},
-      {u"True", 520, true}, {u"", 520, true},  {u"Chung", 520, true}, {u"Chung", 521, false},
-  };
-  for (const auto& [name, size, allowed] : named)
-    EXPECT_EQ(IsSetSizeAllowed(name, size), allowed) << Utf16ToUtf8(name) << " " << size;
-}
-
-TEST(NumberSetsTest, KindListOfFewerThanSixRowsFails) {
-  BoundWorkbook wb;
-  auto settings = wb.book->SheetByCodeName(u"Sheet3");
-  const std::u16string first = U(kTemplateKindNames[0]);
-  for (int32_t bottom : {1, 5}) {
-    wb.book->DefineName(u"KieuDanh", settings, host::memory::Area{1, 1, bottom, 1});
-    try {
-      IsSetSizeAllowed(first, 1);
-      ADD_FAILURE() << "accepted a list of " << bottom << " rows";
-    } catch (const CommandError& e) {
-      EXPECT_EQ(e.number(), err::kSubscriptOutOfRange);
-    }
-  }
-  wb.book->DefineName(u"KieuDanh", settings, host::memory::Area{1, 1, 7, 2});
-  EXPECT_TRUE(IsSetSizeAllowed(first, 65));
-  // A list that is not on the settings sheet is not found there.
-  wb.book->DefineName(u"KieuDanh", wb.book->SheetByCodeName(u"Sheet1"),
-                      host::memory::Area{1, 1, 6, 1});
-  EXPECT_THROW(IsSetSizeAllowed(first, 1), CommandError);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 target_sources(kelvora_tests PRIVATE
   text/telex_test.cc
-  text/message_test.cc
   text/utf_test.cc
 )

@@ -12,6 +12,8 @@ class WindowsClipboard : public Clipboard {
   // an empty text when it cannot be opened, holds no text or cannot be
   // locked. The clipboard is closed again on every path.
   std::u16string GetText() override;
+  // Excel pastes the clipboard itself; the engine never reads its HTML here.
+  std::optional<std::string> GetHtml() override { return std::nullopt; }
   // Empties the clipboard and places `text` as CF_TEXT in the ANSI code page;
   // Windows offers the Unicode form to readers that ask for it. Fails (1004)
   // when the clipboard cannot be opened or written.

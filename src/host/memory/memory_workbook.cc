@@ -257,8 +257,9 @@ void MemoryWorksheet::PasteSpecial(const std::u16string& format, bool /*link*/,
                                    bool /*display_as_icon*/, bool /*no_html_formatting*/) {
   MemoryApplication* app = book_->app();
   std::optional<Table> grid;
-  if (format == u"HTML" && app != nullptr && app->clipboard_html().has_value()) {
-    grid = ConvertClipboardHtml(*app->clipboard_html());
+  if (format == u"HTML" && app != nullptr && app->clipboard() != nullptr) {
+    if (const std::optional<std::string> html = app->clipboard()->GetHtml())
+      grid = ConvertClipboardHtml(*html);
   }
   if (!grid.has_value() || grid->rows() == 0 || grid->cols() == 0) {
     ThrowHostRefused("PasteSpecial method of Worksheet class failed");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/platform.h"
 
 namespace kelvora::host::memory {
 
@@ -160,7 +161,7 @@ class MemoryWorksheetFunction : public WorksheetFunction {
 };
 
 // The application: its settings are recorded so that tests can see them, and
-// it holds the HTML that a paste takes (the host's clipboard for pastes).
+// its pastes read the clipboard it is given.
 class MemoryApplication : public Application {
  public:
   MemoryApplication();
@@ -178,17 +179,18 @@ class MemoryApplication : public Application {
   const std::vector<std::string>& property_log() const { return property_log_; }
   void clear_property_log() { property_log_.clear(); }
 
-  // What a paste finds on the clipboard: HTML (a page or a clipboard fragment
-  // with StartFragment/EndFragment markers), or nothing.
-  void set_clipboard_html(std::optional<std::string> html) { clipboard_html_ = std::move(html); }
-  const std::optional<std::string>& clipboard_html() const { return clipboard_html_; }
+  // The clipboard a paste reads its HTML from, as the host reads the
+  // system's; null, or one without HTML, leaves nothing to paste. Not owned:
+  // it must outlive the pastes.
+  void set_clipboard(Clipboard* clipboard) { clipboard_ = clipboard; }
+  Clipboard* clipboard() const { return clipboard_; }
 
  private:
   bool screen_updating_ = true;
   bool display_alerts_ = true;
   bool cell_drag_and_drop_ = true;
   std::vector<std::string> property_log_;
-  std::optional<std::string> clipboard_html_;
+  Clipboard* clipboard_ = nullptr;
   std::shared_ptr<MemoryWorksheetFunction> function_;
 };
 

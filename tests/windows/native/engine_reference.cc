@@ -11,11 +11,13 @@
 #include <sstream>
 
 #include "cell_text.h"
+#include "entry/commands.h"
+#include "entry/host_state.h"
 #include "entry/sub.h"
 #include "entry/workbook_template.h"
 #include "host/error.h"
-#include "host/scripted_platform.h"
 #include "scenarios.h"
+#include "support/scripted_platform.h"
 
 using namespace kelvora;
 
@@ -31,12 +33,14 @@ bool ReadFile(const std::string& path, std::string* out) {
 
 std::string Run(const testing::Scenario& scenario, const std::string& html,
                 const std::string& clip) {
-  host::ScopedScriptedPlatform platform;
+  host::ScriptedPlatform platform;
+  SetThreadPlatform(platform.services());
   platform.clipboard.set_text(Utf8ToUtf16(clip));
+  if (!html.empty()) platform.clipboard.set_html(html);
   auto app = std::make_shared<host::memory::MemoryApplication>();
+  app->set_clipboard(&platform.clipboard);
   auto book = std::make_shared<host::memory::MemoryWorkbook>(app.get());
   FillTemplateWorkbook(*book);
-  if (!html.empty()) app->set_clipboard_html(html);
   std::string out = "Sup: ok\n";
   {
     Sub sub;
@@ -44,13 +48,14 @@ std::string Run(const testing::Scenario& scenario, const std::string& html,
     for (const char* c : scenario.commands) {
       out += std::string(c) + ": ";
       try {
-        sub.RunCommand(c);
+        RunOnThreadState(FindCommand(c)->run);
         out += "ok\n";
       } catch (const CommandError& e) {
         out += "error " + std::to_string(e.number()) + " " + e.description() + "\n";
       }
     }
   }
+  SetThreadPlatform({});
   out += "clipboard: " + testing::EscapeText(platform.clipboard.text()) + "\n";
   return out + testing::DumpWorkbook(*book);
 }

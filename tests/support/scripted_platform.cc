@@ -1,4 +1,4 @@
-#include "host/scripted_platform.h"
+#include "support/scripted_platform.h"
 
 #include "host/error.h"
 
@@ -21,11 +21,5 @@ int32_t ScriptedMessageBox::Show(const std::u16string& text, const std::u16strin
   const int32_t buttons = style & 0xF;
   return buttons == 4 || buttons == 3 ? default_answer_ : 1;
 }
-
-ScopedScriptedPlatform::ScopedScriptedPlatform() : previous_(CurrentPlatform()) {
-  SetCurrentPlatform({&clipboard, &messages, &locale});
-}
-
-ScopedScriptedPlatform::~ScopedScriptedPlatform() { SetCurrentPlatform(previous_); }
 
 }  // namespace kelvora::host

@@ -1,6 +1,6 @@
-// Scripted platform services for tests and for the command-line tool's
-// non-interactive runs: a clipboard held in memory, a message box that records
-// every message and answers from a script, and a locale that records calls.
+// Scripted platform services for tests: a clipboard held in memory (text and
+// HTML), a message box that records every message and answers from a
+// script, and a locale that records calls.
 #pragma once
 
 #include <deque>
@@ -15,9 +15,11 @@ namespace kelvora::host {
 class ScriptedClipboard : public Clipboard {
  public:
   std::u16string GetText() override { return text_; }
+  std::optional<std::string> GetHtml() override { return html_; }
   void SetText(const std::u16string& text) override;
 
   void set_text(std::u16string t) { text_ = std::move(t); }
+  void set_html(std::optional<std::string> html) { html_ = std::move(html); }
   const std::u16string& text() const { return text_; }
   // When set, SetText fails as a busy clipboard does.
   void set_fail_writes(bool fail) { fail_writes_ = fail; }
@@ -25,6 +27,7 @@ class ScriptedClipboard : public Clipboard {
 
  private:
   std::u16string text_;
+  std::optional<std::string> html_;
   bool fail_writes_ = false;
   int writes_ = 0;
 };
@@ -67,21 +70,12 @@ class RecordingLocale : public Locale {
   std::vector<Call> calls_;
 };
 
-// All three, installed as the current thread's platform while alive; the
-// previous platform comes back on destruction.
-class ScopedScriptedPlatform {
- public:
-  ScopedScriptedPlatform();
-  ~ScopedScriptedPlatform();
-  ScopedScriptedPlatform(const ScopedScriptedPlatform&) = delete;
-  ScopedScriptedPlatform& operator=(const ScopedScriptedPlatform&) = delete;
-
+// All three, and the platform that hands them to a session.
+struct ScriptedPlatform {
   ScriptedClipboard clipboard;
   ScriptedMessageBox messages;
   RecordingLocale locale;
-
- private:
-  Platform previous_;
+  Platform services() { return {&clipboard, &messages, &locale}; }
 };
 
 }  // namespace kelvora::host

@@ -1,0 +1,11 @@
+// The tool's exit statuses, used by every verb.
+#pragma once
+
+namespace kelvora::tool {
+
+inline constexpr int kExitOk = 0;       // ran to its end; what it changed is saved
+inline constexpr int kExitFailed = 1;   // failed; the workbook is left as it was
+inline constexpr int kExitUsage = 2;    // the command line is wrong
+inline constexpr int kExitStopped = 3;  // a check stopped it with a notice; changes saved
+
+}  // namespace kelvora::tool

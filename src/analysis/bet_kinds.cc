@@ -1,0 +1,63 @@
+#include "analysis/bet_kinds.h"
+
+#include "host/convert.h"
+#include "host/error.h"
+#include "host/layout.h"
+
+namespace kelvora::analysis {
+
+namespace {
+
+void RequireSixRows(const host::Table& kinds) {
+  if (kinds.rows() < 6 || kinds.cols() < 1) ThrowSubscriptOutOfRange();
+}
+
+}  // namespace
+
+const BetKind& BetKindOfRow(int kind_row) {
+  if (kind_row < 1 || kind_row > 6) ThrowInvalidProcedureCall();
+  return kBetKinds[static_cast<size_t>(kind_row - 1)];
+}
+
+bool KindCellEquals(const host::Value& cell, const std::u16string& kind_name) {
+  switch (cell.type()) {
+    case host::ValueType::kText:
+      return cell.text() == kind_name;
+    case host::ValueType::kEmpty:
+      return kind_name.empty();
+    case host::ValueType::kError:
+      return false;
+    default:
+      return host::ToText(cell) == kind_name;
+  }
+}
+
+std::optional<int> FindKindRow(const host::Table& kind_texts, const std::u16string& kind_name) {
+  for (int row : kKindLookupOrder) {
+    if (KindCellEquals(kind_texts.at(row, 1), kind_name)) return row;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> FirstNamingRow(const host::Table& kind_texts, const std::u16string& kind_name) {
+  RequireSixRows(kind_texts);
+  for (int row = 1; row <= 6; ++row) {
+    if (KindCellEquals(kind_texts(row, 1), kind_name)) return row;
+  }
+  return std::nullopt;
+}
+
+host::Table ReadKindList(host::Session& session) {
+  std::unique_ptr<host::Range> range = session.SettingsSheet().GetRange(layout::kKindListName);
+  if (!range) ThrowObjectRequired("KieuDanh");
+  return range->GetValues();
+}
+
+bool IsSetSizeAllowed(host::Session& session, const std::u16string& kind_name, int32_t size) {
+  const auto row = FirstNamingRow(ReadKindList(session), kind_name);
+  if (!row) return false;
+  const BetKind& kind = BetKindOfRow(*row);
+  return size >= kind.min_size && size <= kind.max_size;
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,81 @@
+#include "host/message.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "host/clipboard_text.h"
+#include "host/error.h"
+#include "support/scripted_platform.h"
+#include "text/utf.h"
+
+namespace kelvora {
+namespace {
+
+// A session with the scripted services and no workbook.
+struct Scripted {
+  host::ScriptedPlatform p;
+  host::Session session{{}, p.services()};
+};
+
+TEST(MessageTest, DecodesTitleAddsSystemModalAndReturnsTheButton) {
+  Scripted s;
+  auto& p = s.p;
+  p.messages.QueueAnswer(kIdYes);
+  p.messages.QueueAnswer(kIdNo);
+  EXPECT_EQ(ShowMessage(s.session, u"q", kMbYesNo, kMessageTitle), kIdYes);
+  EXPECT_EQ(ShowMessage(s.session, u"", kMbYesNo, u"Thông Báo"), kIdNo);
+  EXPECT_EQ(ShowMessage(s.session, u"x", 4096, u"T"), kIdOk);
+  ASSERT_EQ(p.messages.shown().size(), 3u);
+  EXPECT_EQ(Utf16ToUtf8(p.messages.shown()[0].caption), "Thông Báo");
+  EXPECT_EQ(p.messages.shown()[0].style, 4 + 4096);
+  EXPECT_EQ(Utf16ToUtf8(p.messages.shown()[1].caption), "Thông Báo");  // unchanged
+  EXPECT_EQ(p.messages.shown()[1].text, u"");
+  EXPECT_EQ(p.messages.shown()[2].style, 8192);  // an addition, not a union
+  EXPECT_EQ(s.session.outcome(), host::Outcome::kRanToEnd);
+}
+
+TEST(MessageTest, StopByCheckShowsTheMessageAndKeepsTheFirstStop) {
+  Scripted s;
+  StopByCheck(s.session, u"Ddax", kMbIconError);
+  StopByCheck(s.session, u"second", kMbIconInformation);
+  ASSERT_EQ(s.p.messages.shown().size(), 2u);
+  EXPECT_EQ(Utf16ToUtf8(s.p.messages.shown()[0].text), "Đã");
+  EXPECT_EQ(s.p.messages.shown()[0].style, kMbIconError + kMbSystemModal);
+  EXPECT_EQ(s.session.outcome(), host::Outcome::kStoppedByCheck);
+  EXPECT_EQ(s.session.stop_message(), u"Ddax");
+}
+
+TEST(MessageTest, OverflowingFlagsFailBeforeShowing) {
+  Scripted s;
+  auto& p = s.p;
+  try {
+    ShowMessage(s.session, u"x", INT32_MAX - 100, kMessageTitle);
+    FAIL();
+  } catch (const CommandError& e) {
+    EXPECT_EQ(e.number(), err::kOverflow);
+  }
+  EXPECT_TRUE(p.messages.shown().empty());
+}
+
+TEST(ClipboardTest, ReadsExactlyAndWritesReplace) {
+  Scripted s;
+  auto& p = s.p;
+  p.clipboard.set_text(u"Kỳ 1\r\nline 2\r\n");
+  EXPECT_EQ(GetClipboardText(s.session), u"Kỳ 1\r\nline 2\r\n");
+  SetClipboardText(s.session, u"01,02");
+  EXPECT_EQ(p.clipboard.text(), u"01,02");
+  p.clipboard.set_fail_writes(true);
+  EXPECT_THROW(SetClipboardText(s.session, u"x"), CommandError);
+}
+
+TEST(ClipboardTest, MissingServicesBehaveAsDocumented) {
+  host::Session session({}, {});
+  EXPECT_EQ(GetClipboardText(session), u"");
+  EXPECT_THROW(SetClipboardText(session, u"x"), CommandError);
+  EXPECT_THROW(ShowMessage(session, u"x", 64, kMessageTitle), CommandError);
+  EXPECT_THROW(session.MainSheet(), CommandError);
+}
+
+}  // namespace
+}  // namespace kelvora

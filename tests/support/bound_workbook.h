@@ -1,0 +1,63 @@
+// Shared set-up for engine tests: an in-memory application and workbook made
+// from the built-in template, bound as a session would bind it, with scripted
+// clipboard, message box and locale.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "entry/binding.h"
+#include "entry/workbook_template.h"
+#include "host/memory/memory_workbook.h"
+#include "host/session.h"
+#include "support/scripted_platform.h"
+#include "text/utf.h"
+
+namespace kelvora::testing {
+
+struct BoundWorkbook {
+  BoundWorkbook()
+      : app(std::make_shared<host::memory::MemoryApplication>()),
+        book(std::make_shared<host::memory::MemoryWorkbook>(app.get())) {
+    FillTemplateWorkbook(*book);
+    app->set_clipboard(&platform.clipboard);
+    Bind(app, book);
+    app->clear_property_log();
+  }
+
+  // Binds the sessions to `application` and `workbook` from now on (for
+  // example wrappers that inject faults around the memory workbook).
+  void Bind(std::shared_ptr<host::Application> application, std::shared_ptr<host::Workbook> wb) {
+    bound = {};
+    bound.ExcelApp = std::move(application);
+    bound.ThisWorkBook = std::move(wb);
+    BindWorkbook(bound, &platform.locale);
+  }
+
+  host::memory::MemoryWorksheet& main() { return *book->SheetByCodeName(u"Sheet1"); }
+  host::memory::MemoryWorksheet& paste() { return *book->SheetByCodeName(u"Sheet2"); }
+  host::memory::MemoryWorksheet& settings() { return *book->SheetByCodeName(u"Sheet3"); }
+
+  // A fresh session on the workbook, as each call of the component gets.
+  host::Session NewSession() {
+    host::Session s(bound, platform.services());
+    s.workers = workers;
+    return s;
+  }
+  // Runs a command on a fresh session; returns how it ended.
+  host::Outcome Run(void (*command)(host::Session&)) {
+    host::Session s = NewSession();
+    command(s);
+    return s.outcome();
+  }
+
+  host::ScriptedPlatform platform;  // first: outlives the workbook's use of it
+  std::shared_ptr<host::memory::MemoryApplication> app;
+  std::shared_ptr<host::memory::MemoryWorkbook> book;
+  host::BoundBook bound;
+  int workers = 0;  // analysis threads of the sessions; 0: the default
+};
+
+inline std::u16string U(const char* utf8) { return Utf8ToUtf16(utf8); }
+
+}  // namespace kelvora::testing
