@@ -18,6 +18,8 @@
 #include <time.h>
 
 #include "analysis/backtest.h"
+#include "analysis/chance.h"
+#include "analysis/chance_report.h"
 #include "analysis/main_analysis.h"
 #include "analysis/worker_pool.h"
 #include "entry/workbook_template.h"
@@ -179,6 +181,54 @@ void BM_Main(benchmark::State& state) {
   state.counters["cpu_ratio"] = cpu / (static_cast<double>(compressions) * compress);
 }
 BENCHMARK(BM_Main)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The workbook analysed once by Main, for the benchmarks that read its
+// outputs.
+Workbook& Analysed() {
+  static Workbook& w = []() -> Workbook& {
+    Workbook& s = Shared();
+    if (s.main().cell(layout::kStage1.table.row, layout::kStage1.table.col).value.IsEmpty())
+      s.Run(analysis::Main);
+    return s;
+  }();
+  return w;
+}
+
+// The chance statistics of six methods at n = 64999 alone: the binomial
+// test, the interval, both run tails and the Holm adjustment.
+void BM_ChanceStatistics(benchmark::State& state) {
+  const analysis::ChanceReport report = [] {
+    host::Session s = Analysed().NewSession();
+    return analysis::AssessAgainstChance(s);
+  }();
+  if (report.methods_tested != 6) state.SkipWithError("the stages are not current");
+  for (auto _ : state) {
+    std::vector<double> p;
+    for (const auto& stage : report.stages) {
+      for (const auto& m : stage.methods) {
+        const int64_t longest = 40;  // the tail costs the same for every run length
+        p.push_back(analysis::BinomialTwoSidedP(m.hits, m.tested, m.chance_rate));
+        benchmark::DoNotOptimize(analysis::WilsonInterval95(m.hits, m.tested));
+        benchmark::DoNotOptimize(
+            analysis::LongestMissRunTail(m.tested, m.chance_rate, longest, true));
+        benchmark::DoNotOptimize(analysis::MissRunTail(3, m.chance_rate));
+      }
+    }
+    benchmark::DoNotOptimize(analysis::HolmAdjust(p));
+  }
+}
+BENCHMARK(BM_ChanceStatistics)->Unit(benchmark::kMillisecond);
+
+// The whole assessment as show runs it: the store, parameters and tables
+// read from the workbook, the stages matched to them, the statistics.
+void BM_AssessAgainstChance(benchmark::State& state) {
+  Workbook& w = Analysed();
+  for (auto _ : state) {
+    host::Session s = w.NewSession();
+    benchmark::DoNotOptimize(analysis::AssessAgainstChance(s));
+  }
+}
+BENCHMARK(BM_AssessAgainstChance)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kelvora

@@ -137,6 +137,14 @@ bool SaveBook(const OpenBook& book) {
   }
 }
 
+host::BoundBook BindBook(const OpenBook& book, host::Locale* locale) {
+  host::BoundBook bound;
+  bound.ExcelApp = book.app;
+  bound.ThisWorkBook = book.file->book();
+  BindWorkbook(bound, locale);
+  return bound;
+}
+
 int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardInput& clipboard,
                        Answer answer) {
   DesktopClipboard desktop;
@@ -162,11 +170,7 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
 
   host::Outcome outcome = host::Outcome::kRanToEnd;
   try {
-    host::BoundBook bound;
-    bound.ExcelApp = book.app;
-    bound.ThisWorkBook = book.file->book();
-    BindWorkbook(bound, &locale);
-    host::Session session(std::move(bound), {&clip, &messages, &locale});
+    host::Session session(BindBook(book, &locale), {&clip, &messages, &locale});
     command.run(session);
     outcome = session.outcome();
   } catch (const CommandError& e) {

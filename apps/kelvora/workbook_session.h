@@ -9,6 +9,7 @@
 
 #include "entry/commands.h"
 #include "host/memory/memory_workbook.h"
+#include "host/session.h"
 #include "host/xlsx/xlsx_workbook.h"
 #include "terminal_platform.h"
 
@@ -37,6 +38,9 @@ OpenBook NewBookFromTemplate(const std::string& path);
 // and saved, with a notice on standard error. Prints the reason and returns
 // nothing when the book cannot be used.
 std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_default);
+
+// The book's application and workbook, bound as the component binds them.
+host::BoundBook BindBook(const OpenBook& book, host::Locale* locale);
 
 // What the clipboard holds for a command.
 struct ClipboardInput {

@@ -23,14 +23,6 @@ std::u16string Mid(const std::u16string& text, int start, int length) {
   return text.substr(from, static_cast<size_t>(length));
 }
 
-// The rounded position of a numeric position text, or nothing when the
-// text does not read as a number.
-std::optional<double> RoundedPosition(const std::u16string& position_text) {
-  const auto d = host::ParseNumericText(position_text);
-  if (!d) return std::nullopt;
-  return std::nearbyint(*d);  // the default rounding mode: halves to even
-}
-
 // How the hit of one tested draw is decided once its set is built.
 enum : int16_t { kAlwaysHit = -1, kCompareText = -2 };
 
@@ -271,6 +263,18 @@ RunStatistics ComputeRunStatistics(std::span<const uint8_t> hits) {
     s.hit_rate = static_cast<double>(s.hits) / static_cast<double>(s.hits + s.misses) * 100.0;
   }
   return s;
+}
+
+std::u16string ComingSet(const host::Table& block, const AnalysisParameters& params, int kind_row,
+                         int k) {
+  const BetKind& kind = BetKindOfRow(kind_row);
+  std::u16string seed = u"pp";
+  seed.push_back(static_cast<char16_t>(u'0' + k));
+  seed += ValueText(block(1, 1)) + ValueText(block(1, 2));
+  seed += kind.seed_suffix != nullptr ? std::u16string(kind.seed_suffix) : params.positionOrSuffix;
+  numbersets::FlagSet set;
+  numbersets::BuildSetFlags(kind.width, seed, params.setSize, set);
+  return set.Text();
 }
 
 MethodResult BacktestMethod(const host::Table& block, int32_t n, const AnalysisParameters& params,

@@ -79,6 +79,12 @@ struct BacktestCost {
 MethodResult BacktestMethod(const host::Table& block, int32_t n, const AnalysisParameters& params,
                             int kind_row, int k, int threads = 0, BacktestCost* cost = nullptr);
 
+// The set method k (1..3) builds for the coming draw from the newest row of
+// `block`: what BacktestMethod gives as the ninth value. Fails as the
+// builders fail for a size the kind does not allow.
+std::u16string ComingSet(const host::Table& block, const AnalysisParameters& params, int kind_row,
+                         int k);
+
 // Methods 1, 2 and 3 at once, with each draw's set built once per method.
 // The same results as three calls of BacktestMethod.
 std::array<MethodResult, 3> BacktestMethods(const host::Table& block, int32_t n,

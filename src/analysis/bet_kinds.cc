@@ -1,5 +1,7 @@
 #include "analysis/bet_kinds.h"
 
+#include <cmath>
+
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
@@ -13,6 +15,29 @@ void RequireSixRows(const host::Table& kinds) {
 }
 
 }  // namespace
+
+std::optional<double> RoundedPosition(const std::u16string& position_text) {
+  const auto d = host::ParseNumericText(position_text);
+  if (!d) return std::nullopt;
+  return std::nearbyint(*d);  // the default rounding mode: halves to even
+}
+
+std::optional<double> ShareOfNumbers(int width, int32_t size, const std::u16string& /*position*/) {
+  return size / std::pow(10.0, width);
+}
+
+std::optional<double> OneDigitChance(int /*width*/, int32_t size, const std::u16string& position) {
+  const double share = size / 10.0;
+  const auto at = RoundedPosition(position);
+  if (!at) return 1 - std::pow(1 - share, 5);
+  if (*at < 1) return std::nullopt;
+  return *at <= 5 ? share : 1.0;
+}
+
+std::optional<double> ChanceRate(int kind_row, int32_t size, const std::u16string& position) {
+  const BetKind& kind = BetKindOfRow(kind_row);
+  return kind.chance_rate(kind.width, size, position);
+}
 
 const BetKind& BetKindOfRow(int kind_row) {
   if (kind_row < 1 || kind_row > 6) ThrowInvalidProcedureCall();

@@ -26,15 +26,30 @@ struct BetKind {
   // not a number.
   int pattern_start;
   int pattern_length;
+  // The chance rate p0: the chance that a random set of `size` numbers of
+  // `width` digits hits one tested draw of five random digits, given the
+  // stage's position-or-suffix text. Nothing when the parameters cannot run.
+  std::optional<double> (*chance_rate)(int width, int32_t size, const std::u16string& position);
 };
 
+// The tested digits are one of 10^width equally likely numbers, of which a
+// set holds `size`: size / 10^width.
+std::optional<double> ShareOfNumbers(int width, int32_t size, const std::u16string& position);
+// One digit: the digit at a numeric position, size / 10; always a hit past
+// the fifth digit (the pattern is empty); without a numeric position a hit
+// when any of the five digits is in the set, 1 - (1 - size / 10)^5.
+std::optional<double> OneDigitChance(int width, int32_t size, const std::u16string& position);
+
+// p0 of a stage's parameters on kind row `kind_row`.
+std::optional<double> ChanceRate(int kind_row, int32_t size, const std::u16string& position);
+
 inline constexpr std::array<BetKind, 6> kBetKinds = {{
-    {2, 1, 65, u"TienNhi", 1, 2},    // 1: first two digits
-    {2, 1, 65, u"", 4, 2},           // 2: last two digits
-    {3, 1, 520, u"TienTam", 1, 3},   // 3: first three digits
-    {3, 1, 520, u"TrungTam", 2, 3},  // 4: middle three digits
-    {3, 1, 520, u"", 3, 3},          // 5: last three digits
-    {1, 1, 9, nullptr, 0, 0},        // 6: one digit at a position, or any digit
+    {2, 1, 65, u"TienNhi", 1, 2, ShareOfNumbers},    // 1: first two digits
+    {2, 1, 65, u"", 4, 2, ShareOfNumbers},           // 2: last two digits
+    {3, 1, 520, u"TienTam", 1, 3, ShareOfNumbers},   // 3: first three digits
+    {3, 1, 520, u"TrungTam", 2, 3, ShareOfNumbers},  // 4: middle three digits
+    {3, 1, 520, u"", 3, 3, ShareOfNumbers},          // 5: last three digits
+    {1, 1, 9, nullptr, 0, 0, OneDigitChance},        // 6: one digit at a position, or any digit
 }};
 
 // The order in which a stage looks a kind name up among the rows.
@@ -42,6 +57,10 @@ inline constexpr std::array<int, 6> kKindLookupOrder = {6, 2, 1, 5, 3, 4};
 
 // The kind of row 1..6; any other row fails (invalid procedure call, 5).
 const BetKind& BetKindOfRow(int kind_row);
+
+// The rounded position of a numeric position text (halves to even), or
+// nothing when the text does not read as a number.
+std::optional<double> RoundedPosition(const std::u16string& position_text);
 
 // Equality of a KieuDanh cell with a kind name: a text cell compares exactly
 // (case-sensitive), an empty cell equals the empty name, a number, truth

@@ -79,48 +79,6 @@ auto TryConvert(const host::Value& v, Convert convert) -> std::optional<decltype
   }
 }
 
-struct StageRun {
-  AnalysisParameters params;
-  int kind_row = 0;
-  int32_t n = 0;
-};
-
-// Reads and checks a stage's parameters; nothing when the run cannot use
-// them (the caller then shows the stage's message and writes nothing).
-std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
-                                     const layout::Stage& cells) {
-  host::Worksheet& sheet = session.MainSheet();
-  auto read = [&](layout::Cell cell) { return sheet.GetRange(layout::A1(cell))->GetValue(); };
-  const auto kind = TryConvert(read(cells.kind), host::ToText);
-  const auto size = TryConvert(read(cells.size), host::ToInt16);
-  const auto position = TryConvert(read(cells.position), host::ToText);
-  const auto window = TryConvert(read(cells.window), host::ToInt32);
-  if (!kind || !size || !position || !window) return std::nullopt;
-
-  StageRun run;
-  run.params = AnalysisParameters{*kind, *size, *position, *window};
-  if (!IsSetSizeAllowed(session, run.params.kindName, run.params.setSize)) return std::nullopt;
-  if (run.params.window < 2) return std::nullopt;
-
-  const double smaller = session.ExcelApp().GetWorksheetFunction()->Min(
-      static_cast<double>(block_rows), static_cast<double>(run.params.window));
-  run.n = host::DoubleToInt32(smaller) - 1;
-  if (run.n < 1) return std::nullopt;
-
-  const host::Table kinds = ReadKindList(session);
-  const auto kind_row = FindKindRow(kinds, run.params.kindName);
-  if (!kind_row) return std::nullopt;
-  run.kind_row = *kind_row;
-  // A name that stands in rows of different widths would have its size
-  // checked against one builder and be built by another.
-  const auto size_row = FirstNamingRow(kinds, run.params.kindName);
-  if (!size_row || BetKindOfRow(*size_row).width != BetKindOfRow(run.kind_row).width) {
-    return std::nullopt;
-  }
-  if (!KindParametersUsable(run.kind_row, run.params)) return std::nullopt;
-  return run;
-}
-
 // Runs one stage on the draw block and writes its method table and marks.
 // False when its parameters cannot be used (message shown, nothing written).
 bool RunStage(host::Session& session, const host::Table& block, const StageCells& stage) {
@@ -166,11 +124,45 @@ bool RunStage(host::Session& session, const host::Table& block, const StageCells
   return true;
 }
 
+}  // namespace
+
+std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
+                                     const layout::Stage& cells) {
+  host::Worksheet& sheet = session.MainSheet();
+  auto read = [&](layout::Cell cell) { return sheet.GetRange(layout::A1(cell))->GetValue(); };
+  const auto kind = TryConvert(read(cells.kind), host::ToText);
+  const auto size = TryConvert(read(cells.size), host::ToInt16);
+  const auto position = TryConvert(read(cells.position), host::ToText);
+  const auto window = TryConvert(read(cells.window), host::ToInt32);
+  if (!kind || !size || !position || !window) return std::nullopt;
+
+  StageRun run;
+  run.params = AnalysisParameters{*kind, *size, *position, *window};
+  if (!IsSetSizeAllowed(session, run.params.kindName, run.params.setSize)) return std::nullopt;
+  if (run.params.window < 2) return std::nullopt;
+
+  const double smaller = session.ExcelApp().GetWorksheetFunction()->Min(
+      static_cast<double>(block_rows), static_cast<double>(run.params.window));
+  run.n = host::DoubleToInt32(smaller) - 1;
+  if (run.n < 1) return std::nullopt;
+
+  const host::Table kinds = ReadKindList(session);
+  const auto kind_row = FindKindRow(kinds, run.params.kindName);
+  if (!kind_row) return std::nullopt;
+  run.kind_row = *kind_row;
+  // A name that stands in rows of different widths would have its size
+  // checked against one builder and be built by another.
+  const auto size_row = FirstNamingRow(kinds, run.params.kindName);
+  if (!size_row || BetKindOfRow(*size_row).width != BetKindOfRow(run.kind_row).width) {
+    return std::nullopt;
+  }
+  if (!KindParametersUsable(run.kind_row, run.params)) return std::nullopt;
+  return run;
+}
+
 host::Table ReadDrawBlock(host::Worksheet& sheet, int32_t last_row) {
   return sheet.GetRange(layout::A1(layout::StoreRows(last_row)))->GetValues();
 }
-
-}  // namespace
 
 void Main(host::Session& session) {
   ScreenGuard screen(session.ExcelApp());

@@ -1,6 +1,11 @@
 // The statistics run of the Main command and its second stage.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
+#include "analysis/backtest.h"
+#include "host/layout.h"
 #include "host/session.h"
 
 namespace kelvora::analysis {
@@ -18,5 +23,22 @@ void Main(host::Session& session);
 // the marks from T3. Expects Main to have cleared its outputs; parameters it
 // cannot use show the stage's own message and leave its outputs empty.
 void SecondAnalysis(host::Session& session);
+
+// A stage's parameters as a run reads and checks them, and what the run
+// makes of them.
+struct StageRun {
+  AnalysisParameters params;
+  int kind_row = 0;
+  int32_t n = 0;  // tested draws: the smaller of the store's rows and the window, less 1
+};
+
+// Reads the stage's parameter cells and checks them against the kind list,
+// for a store of `block_rows` draws; nothing when a run could not use them.
+// Host failures are passed on.
+std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
+                                     const layout::Stage& cells);
+
+// The store's rows down to `last_row` as one block (row 1 the newest).
+host::Table ReadDrawBlock(host::Worksheet& sheet, int32_t last_row);
 
 }  // namespace kelvora::analysis

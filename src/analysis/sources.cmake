@@ -1,6 +1,8 @@
 target_sources(kelvora_core PRIVATE
   src/analysis/backtest.cc
   src/analysis/bet_kinds.cc
+  src/analysis/chance.cc
+  src/analysis/chance_report.cc
   src/analysis/main_analysis.cc
   src/analysis/worker_pool.cc
 )

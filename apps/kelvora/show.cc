@@ -1,0 +1,346 @@
+#include "show.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "analysis/chance_report.h"
+#include "exit_status.h"
+#include "host/convert.h"
+#include "host/error.h"
+#include "host/layout.h"
+#include "host/xlsx/xlsx_text.h"
+#include "text/utf.h"
+#include "workbook_session.h"
+
+namespace kelvora::tool {
+namespace {
+
+using analysis::ChanceReport;
+using analysis::MethodChance;
+using analysis::StageChance;
+using analysis::StageState;
+using host::Value;
+using host::memory::MemoryWorksheet;
+using layout::Cell;
+
+std::string A1Text(Cell cell) { return Utf16ToUtf8(layout::A1(cell)); }
+std::string A1Text(layout::Block block) { return Utf16ToUtf8(layout::A1(block)); }
+
+// Columns a text takes on a terminal: one per character, none for
+// combining marks.
+size_t DisplayWidth(const std::u16string& s) {
+  size_t w = 0;
+  for (char16_t c : s) {
+    if ((c >= 0x300 && c <= 0x36F) || (c >= 0xDC00 && c <= 0xDFFF)) continue;
+    ++w;
+  }
+  return w;
+}
+
+std::string Pad(const std::u16string& s, size_t width) {
+  std::string out = Utf16ToUtf8(s);
+  for (size_t w = DisplayWidth(s); w < width; ++w) out.push_back(' ');
+  return out;
+}
+
+std::u16string CellText(const MemoryWorksheet& s, Cell cell) {
+  const Value& v = s.cell(cell.row, cell.col).value;
+  if (v.IsError()) return u"#ERROR";
+  return host::ToText(v);
+}
+
+const Value& CellValue(const MemoryWorksheet& s, Cell cell) {
+  return s.cell(cell.row, cell.col).value;
+}
+
+std::string JsonString(const std::u16string& s) {
+  std::string out = "\"";
+  for (char c : Utf16ToUtf8(s)) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonValue(const Value& v) {
+  switch (v.type()) {
+    case host::ValueType::kEmpty:
+      return "null";
+    case host::ValueType::kNumber:
+      if (!std::isfinite(v.number())) return "null";
+      return host::xlsx::NumberText(v.number());
+    case host::ValueType::kBoolean:
+      return v.boolean() ? "true" : "false";
+    case host::ValueType::kDate:
+    case host::ValueType::kText:
+      return JsonString(host::ToText(v));
+    case host::ValueType::kError:
+      return "\"#ERROR\"";
+  }
+  return "null";
+}
+
+// Rate cells show two decimals in the text view.
+std::u16string ShortNumber(const Value& v) {
+  if (v.IsNumber() && v.number() != std::floor(v.number())) {
+    std::ostringstream o;
+    o << std::fixed << std::setprecision(2) << v.number();
+    return Utf8ToUtf16(o.str());
+  }
+  return v.IsError() ? u"#ERROR" : host::ToText(v);
+}
+
+constexpr const char* kMethodKeys[] = {"method",           "longest_hit_run",  "current_hit_run",
+                                       "longest_miss_run", "current_miss_run", "hits",
+                                       "misses",           "hit_rate",         "next_set"};
+constexpr const char* kParameterKeys[] = {"kind", "set_size", "position_or_suffix", "window"};
+
+// A probability as the tool prints it: two significant digits.
+std::string ProbabilityText(double p) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2g", p);
+  return buf;
+}
+
+std::string PercentText(double rate) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f%%", rate * 100);
+  return buf;
+}
+
+// The lines under a method table that set each method beside chance.
+void PrintChance(std::ostream& out, int stage, const StageChance& chance,
+                 const analysis::StoreQuality& quality) {
+  if (chance.state == StageState::kNotRun) return;
+  if (chance.state == StageState::kStale) {
+    out << "  " << Utf16ToUtf8(analysis::StaleStageNotice()) << '\n';
+    return;
+  }
+  const std::vector<std::u16string> headings = {
+      u"PP",     Utf8ToUtf16("Tỷ lệ"),      Utf8ToUtf16("Ngẫu nhiên"), u"p",
+      u"p Holm", Utf8ToUtf16("Khoảng 95%"), Utf8ToUtf16("Nhận định")};
+  std::vector<std::vector<std::u16string>> rows = {headings};
+  for (const MethodChance& m : chance.methods) {
+    rows.push_back(
+        {Ascii(std::to_string((stage - 1) * layout::kMethods + m.method)),
+         Ascii(PercentText(*m.rate)), Ascii(PercentText(m.chance_rate)),
+         Ascii(ProbabilityText(m.p_value)), Ascii(ProbabilityText(m.p_value_holm)),
+         Ascii("[" + PercentText(m.interval95.low) + ", " + PercentText(m.interval95.high) + "]"),
+         analysis::ChanceVerdict(m, quality)});
+  }
+  std::vector<size_t> widths(headings.size(), 0);
+  for (const auto& row : rows)
+    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+  out << "  "
+      << "So với ngẫu nhiên:\n";
+  for (const auto& row : rows) {
+    out << "   ";
+    for (size_t c = 0; c < row.size(); ++c) out << ' ' << Pad(row[c], widths[c]);
+    out << '\n';
+  }
+}
+
+// The label left of a cell.
+constexpr Cell LabelOf(Cell cell) { return {cell.row, cell.col - 1}; }
+
+const layout::Stage* const kStages[] = {&layout::kStage1, &layout::kStage2};
+
+void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance) {
+  std::ostringstream out;
+  out << "Workbook: " << path << '\n';
+  const std::u16string heading = CellText(m, layout::kHeading);
+  out << (heading.empty() ? "(no analysis yet)" : Utf16ToUtf8(heading)) << '\n';
+  out << "Stored draws: " << Utf16ToUtf8(CellText(m, layout::kStoreCount));
+  const Cell newest{layout::kStoreFirstRow, layout::kStoreDrawCol};
+  if (!CellValue(m, newest).IsEmpty()) {
+    out << "  (newest " << Utf16ToUtf8(CellText(m, newest)) << ": "
+        << Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol})) << ")";
+  }
+  out << "\n";
+  if (chance.quality.results_not_five_digits > 0) {
+    out << Utf16ToUtf8(analysis::StoreQualityWarning()) << " ("
+        << chance.quality.results_not_five_digits << "/" << chance.quality.draws << ":";
+    for (const Value& v : chance.quality.examples)
+      out << " \"" << Utf16ToUtf8(v.IsError() ? u"#ERROR" : host::ToText(v)) << "\"";
+    out << ")\n";
+  }
+  size_t label_width = 0;
+  for (const Cell c : layout::kParameterCells)
+    label_width = std::max(label_width, DisplayWidth(CellText(m, LabelOf(c))));
+  auto block = [&](const char* title, std::initializer_list<Cell> cells) {
+    out << '\n' << title << '\n';
+    for (const Cell c : cells) {
+      std::string address = A1Text(c);
+      address.resize(std::max<size_t>(address.size(), 4), ' ');
+      out << "  " << address << Pad(CellText(m, LabelOf(c)), label_width) << "  "
+          << Utf16ToUtf8(CellText(m, c)) << '\n';
+    }
+  };
+  const layout::Stage& one = layout::kStage1;
+  const layout::Stage& two = layout::kStage2;
+  block("Parameters 1:",
+        {one.kind, one.size, one.position, one.window, layout::kSecondStageSwitch});
+  block("Parameters 2:", {two.kind, two.size, two.position, two.window});
+  constexpr int32_t kFigures = layout::kMethodTableCols - 1;  // all but the set
+  for (int stage = 1; stage <= 2; ++stage) {
+    const layout::Stage& st = *kStages[stage - 1];
+    const int32_t first = st.table.row;
+    const int32_t col = st.table.col;
+    // The column headings above the first table name the columns of both.
+    const int32_t heading_row = layout::kStage1.table.row - 1;
+    out << "\nMethods " << stage << " (" << A1Text(layout::MethodTable(st)) << "):\n";
+    std::vector<size_t> widths(kFigures);
+    for (int32_t c = 0; c < kFigures; ++c) {
+      widths[c] = DisplayWidth(CellText(m, {heading_row, col + c}));
+      for (int32_t r = first; r < first + layout::kMethods; ++r)
+        widths[c] = std::max(widths[c], DisplayWidth(ShortNumber(CellValue(m, {r, col + c}))));
+    }
+    if (CellValue(m, st.table).IsEmpty()) {
+      out << "  (empty)\n";
+      continue;
+    }
+    const StageChance& stage_chance = chance.stages[static_cast<size_t>(stage - 1)];
+    out << ' ';
+    for (int32_t c = 0; c < kFigures; ++c)
+      out << ' ' << Pad(CellText(m, {heading_row, col + c}), widths[c]);
+    out << '\n';
+    for (int32_t r = first; r < first + layout::kMethods; ++r) {
+      out << ' ';
+      for (int32_t c = 0; c < kFigures; ++c)
+        out << ' ' << Pad(ShortNumber(CellValue(m, {r, col + c})), widths[c]);
+      out << '\n';
+    }
+    out << "  " << Utf16ToUtf8(CellText(m, {heading_row, layout::SetColumn(st)})) << ":\n";
+    for (int k = 1; k <= layout::kMethods; ++k) {
+      const int copy = (stage - 1) * layout::kMethods + k;
+      const Cell set = layout::OutputCell(copy);
+      out << "    PP" << copy << " (" << A1Text(set) << "): " << Utf16ToUtf8(CellText(m, set))
+          << '\n';
+    }
+    PrintChance(out, stage, stage_chance, chance.quality);
+  }
+  // Aligned columns leave blanks at line ends; the terminal needs none.
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    std::cout << line << '\n';
+  }
+}
+
+// A number for JSON; null when it is not finite.
+std::string JsonNumber(double d) {
+  return std::isfinite(d) ? host::xlsx::NumberText(d) : std::string("null");
+}
+std::string JsonNumber(const std::optional<double>& d) {
+  return d ? JsonNumber(*d) : std::string("null");
+}
+
+std::string ChanceJson(const StageChance& stage, int k) {
+  if (stage.state != StageState::kCurrent) return "null";
+  const MethodChance& m = stage.methods[static_cast<size_t>(k - 1)];
+  return "{\"rate\": " + JsonNumber(m.chance_rate) +
+         ", \"expected_hits\": " + JsonNumber(m.expected_hits) +
+         ", \"p_value\": " + JsonNumber(m.p_value) +
+         ", \"p_value_holm\": " + JsonNumber(m.p_value_holm) + ", \"interval95\": [" +
+         JsonNumber(m.interval95.low) + ", " + JsonNumber(m.interval95.high) +
+         "], \"longest_miss_run_p\": " + JsonNumber(m.longest_miss_run_p) +
+         ", \"current_miss_run_p\": " + JsonNumber(m.current_miss_run_p) + "}";
+}
+
+void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance) {
+  std::ostringstream o;
+  o << "{\n  \"workbook\": " << JsonString(Utf8ToUtf16(path)) << ",\n";
+  o << "  \"heading\": " << JsonValue(CellValue(m, layout::kHeading)) << ",\n";
+  o << "  \"stored_draws\": " << JsonValue(CellValue(m, layout::kStoreCount)) << ",\n";
+  o << "  \"newest_draw\": "
+    << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreDrawCol})) << ",\n";
+  o << "  \"newest_result\": "
+    << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreResultCol})) << ",\n";
+  auto params = [&](const layout::Stage& st) {
+    const Cell cells[] = {st.kind, st.size, st.position, st.window};
+    std::string s = "{";
+    for (int i = 0; i < 4; ++i) {
+      s += std::string(i ? ", " : "") + "\"" + kParameterKeys[i] +
+           "\": " + JsonValue(CellValue(m, cells[i]));
+    }
+    return s + "}";
+  };
+  o << "  \"parameters\": " << params(layout::kStage1) << ",\n";
+  o << "  \"second_stage\": " << JsonValue(CellValue(m, layout::kSecondStageSwitch)) << ",\n";
+  o << "  \"parameters_2\": " << params(layout::kStage2) << ",\n";
+  auto methods = [&](const layout::Stage& st, const StageChance& stage) {
+    std::string s = "[";
+    for (int k = 1; k <= layout::kMethods; ++k) {
+      const int32_t r = layout::MethodRow(st, k);
+      s += k == 1 ? "\n    {" : ",\n    {";
+      for (int c = 0; c < layout::kMethodTableCols; ++c) {
+        s += std::string(c ? ", " : "") + "\"" + kMethodKeys[c] +
+             "\": " + JsonValue(CellValue(m, {r, st.table.col + c}));
+      }
+      s += ", \"chance\": " + ChanceJson(stage, k) + "}";
+    }
+    return s + "\n  ]";
+  };
+  o << "  \"methods\": " << methods(layout::kStage1, chance.stages[0]) << ",\n";
+  o << "  \"methods_2\": " << methods(layout::kStage2, chance.stages[1]) << ",\n";
+  bool stale = false;
+  for (const StageChance& st : chance.stages) stale = stale || st.state == StageState::kStale;
+  o << "  \"rerun_main\": " << (stale ? "true" : "false") << ",\n";
+  std::string examples;
+  for (const Value& v : chance.quality.examples)
+    examples += (examples.empty() ? "" : ", ") + JsonValue(v);
+  o << "  \"store_quality\": {\"results_not_five_digits\": "
+    << chance.quality.results_not_five_digits << ", \"examples\": [" << examples << "]}\n}\n";
+  std::cout << o.str();
+}
+
+}  // namespace
+
+int RunShow(const std::string& workbook, bool json) {
+  auto book = OpenWorkbook(workbook, false);
+  if (!book) return kExitFailed;
+  const auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
+  ChanceReport chance;
+  try {
+    host::Session session(BindBook(*book, nullptr), {});
+    chance = analysis::AssessAgainstChance(session);
+  } catch (const CommandError& e) {
+    std::cerr << "kelvora: show: error " << e.number() << ": " << e.description() << '\n';
+    return kExitFailed;
+  }
+  if (json) {
+    PrintJson(book->path, *main, chance);
+  } else {
+    PrintText(book->path, *main, chance);
+  }
+  return kExitOk;
+}
+
+}  // namespace kelvora::tool

@@ -1,0 +1,141 @@
+#include "analysis/chance.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/math/distributions/binomial.hpp>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "analysis/backtest.h"
+#include "analysis/bet_kinds.h"
+#include "text/utf.h"
+
+namespace kelvora::analysis {
+namespace {
+
+using host::Table;
+using host::Value;
+
+// Published values (SciPy 1.10: binomtest, proportion_ci(method="wilson")).
+TEST(ChanceTest, ReproducesReferenceValues) {
+  EXPECT_NEAR(BinomialTwoSidedP(42, 364, 0.1), 0.335795, 0.5e-6);
+  EXPECT_NEAR(BinomialTwoSidedP(61, 364, 0.1), 0.000072, 0.5e-6);
+  const Interval w = WilsonInterval95(42, 364);
+  EXPECT_NEAR(w.low, 0.086506, 0.5e-6);
+  EXPECT_NEAR(w.high, 0.152296, 0.5e-6);
+  EXPECT_NEAR(LongestMissRunTail(364, 0.1, 60, false), 0.0554, 0.5e-4);
+}
+
+// The two-sided test summed term by term with Boost.Math's binomial
+// probabilities, the same rule written plainly.
+double BoostTwoSided(int64_t k, int64_t n, double p) {
+  const boost::math::binomial_distribution<double> b(static_cast<double>(n), p);
+  const double limit = boost::math::pdf(b, static_cast<double>(k)) * (1 + 1e-7);
+  double sum = 0;
+  for (int64_t i = 0; i <= n; ++i) {
+    const double d = boost::math::pdf(b, static_cast<double>(i));
+    if (d <= limit) sum += d;
+  }
+  return std::min(1.0, sum);
+}
+
+TEST(ChanceTest, BinomialTestAgreesWithBoost) {
+  const struct {
+    int64_t k, n;
+    double p;
+  } cases[] = {
+      {0, 10, 0.1},       {10, 10, 0.1},      {3, 10, 0.5},        {38, 99, 0.4},
+      {28, 99, 0.4},      {1, 199, 0.001},    {0, 64999, 0.001},   {200, 64999, 0.001},
+      {6400, 64999, 0.1}, {6600, 64999, 0.1}, {26000, 64999, 0.4}, {64000, 64999, 0.9854},
+      {31, 364, 0.40951}, {5, 20, 0.52},
+  };
+  for (const auto& c : cases) {
+    const double ours = BinomialTwoSidedP(c.k, c.n, c.p);
+    const double boost = BoostTwoSided(c.k, c.n, c.p);
+    EXPECT_NEAR(ours, boost, 1e-9 + 1e-9 * boost) << c.k << "/" << c.n << " p " << c.p;
+  }
+  // Tails far below the smallest double stay finite (0), never NaN.
+  EXPECT_EQ(BinomialTwoSidedP(0, 64999, 0.5), 0.0);
+  EXPECT_EQ(BinomialTwoSidedP(5, 10, 1.0), 0.0);
+  EXPECT_EQ(BinomialTwoSidedP(10, 10, 1.0), 1.0);
+  EXPECT_EQ(BinomialTwoSidedP(0, 0, 0.3), 1.0);
+}
+
+TEST(ChanceTest, HolmAdjustsInStepsAndKeepsTheOrder) {
+  const std::vector<double> p = {0.04, 0.001, 0.03, 0.5, 0.03, 0.9};
+  const std::vector<double> expected = {0.15, 0.006, 0.15, 1.0, 0.15, 1.0};
+  const std::vector<double> adjusted = HolmAdjust(p);
+  ASSERT_EQ(adjusted.size(), expected.size());
+  for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(adjusted[i], expected[i], 1e-12) << i;
+  EXPECT_TRUE(HolmAdjust({}).empty());
+}
+
+// Every record of n draws, weighed by its chance, against the record's own
+// rule for the longest miss run.
+TEST(ChanceTest, LongestMissRunTailMatchesEveryRecordUnderTheRecordsRule) {
+  for (int n : {1, 4, 11}) {
+    for (double p : {0.1, 0.55}) {
+      std::vector<double> tail(static_cast<size_t>(n) + 2, 0.0);
+      std::vector<uint8_t> hits(static_cast<size_t>(n));
+      for (int mask = 0; mask < (1 << n); ++mask) {
+        double chance = 1;
+        for (int i = 0; i < n; ++i) {
+          hits[static_cast<size_t>(i)] = (mask >> i) & 1;
+          chance *= hits[static_cast<size_t>(i)] ? p : 1 - p;
+        }
+        const int longest = ComputeRunStatistics(hits).longest_miss_run;
+        for (int run = 0; run <= longest; ++run) tail[static_cast<size_t>(run)] += chance;
+      }
+      for (int run = 0; run <= n + 1; ++run) {
+        EXPECT_NEAR(LongestMissRunTail(n, p, run, true), tail[static_cast<size_t>(run)], 1e-12)
+            << "n " << n << " p " << p << " run " << run;
+      }
+    }
+  }
+  EXPECT_NEAR(MissRunTail(3, 0.1), 0.729, 1e-15);
+  // A long record stays a probability.
+  const double big = LongestMissRunTail(64999, 0.001, 9000, true);
+  EXPECT_GT(big, 0.0);
+  EXPECT_LT(big, 0.01);
+}
+
+// The chance rates, checked against the hit rule itself: random stores run
+// through the backtest hit about p0 of the time.
+TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
+  constexpr int kDraws = 3000;
+  std::mt19937 rng(2024);
+  Table block(kDraws + 1, 2);
+  for (int r = 1; r <= kDraws + 1; ++r) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%05u", static_cast<unsigned>(rng() % 100000));
+    block(r, 1) = Value(100000 - r);
+    block(r, 2) = Value(Ascii(digits));
+  }
+  const struct {
+    int kind_row;
+    int16_t size;
+    const char16_t* position;
+    double p0;
+  } cases[] = {
+      {1, 30, u"", 0.30},   {2, 7, u"", 0.07},   {3, 250, u"", 0.25},
+      {4, 400, u"", 0.40},  {5, 100, u"", 0.10}, {6, 3, u"2", 0.30},
+      {6, 4, u"4.5", 0.40}, {6, 2, u"7", 1.0},   {6, 2, u"any", 1 - std::pow(0.8, 5)},
+  };
+  for (const auto& c : cases) {
+    const AnalysisParameters params{u"", c.size, c.position, kDraws + 1};
+    ASSERT_NEAR(*ChanceRate(c.kind_row, c.size, c.position), c.p0, 1e-12) << c.kind_row;
+    const auto methods = BacktestMethods(block, kDraws, params, c.kind_row);
+    for (const MethodResult& m : methods) {
+      int hits = 0;
+      for (uint8_t h : m.hits) hits += h;
+      const double sd = std::sqrt(c.p0 * (1 - c.p0) / kDraws);
+      EXPECT_NEAR(static_cast<double>(hits) / kDraws, c.p0, 4.5 * sd + 1e-12)
+          << "kind " << c.kind_row << " size " << c.size;
+    }
+  }
+  EXPECT_EQ(ChanceRate(6, 3, u"0.4"), std::nullopt);  // a position the run refuses
+}
+
+}  // namespace
+}  // namespace kelvora::analysis
