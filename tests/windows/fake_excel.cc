@@ -228,9 +228,12 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
   host::Range& r = *range;
   const auto sized = [s, &r](bool rows) {
     return [s, &r, rows](Args, VARIANT* out) {
-      // A one-member stand-in for the Rows / Columns collections.
+      // A stand-in for the Rows / Columns collections: their Count only.
       const host::Table t = r.GetValues();
-      SetDispatch(out, NewRange(s, r.Resize(rows ? t.rows() : 1, rows ? t.cols() : 1)));
+      auto* c = new FakeObject(s);
+      const double n = rows ? t.rows() : t.cols();
+      c->members = {{L"Count", {}, [n](Args, VARIANT* o) { SetResult(o, Value(n)); }}};
+      SetDispatch(out, c);
     };
   };
   o->members = {
@@ -259,12 +262,6 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
       {L"Row", {}, [&r](Args, VARIANT* out) { SetResult(out, Value(1.0 * r.Row())); }},
       {L"Rows", {}, sized(true)},
       {L"Columns", {}, sized(false)},
-      {L"Count",
-       {},
-       [&r](Args, VARIANT* out) {
-         const host::Table t = r.GetValues();
-         SetResult(out, Value(static_cast<double>(t.rows()) * t.cols()));
-       }},
       {L"Sort",
        {L"Key1", L"Order1"},
        [&r](Args a, VARIANT*) {
