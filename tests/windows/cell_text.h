@@ -41,46 +41,28 @@ inline std::string EscapeText(const std::u16string& s) {
 }
 
 inline std::string EncodeValue(const host::Value& v) {
-  switch (v.type()) {
-    case host::ValueType::kEmpty:
-      return "";
-    case host::ValueType::kNumber:
-      return "n:" + NumberText(v.number());
-    case host::ValueType::kText:
-      return "t:" + EscapeText(v.text());
-    case host::ValueType::kBoolean:
-      return v.boolean() ? "b:1" : "b:0";
-    case host::ValueType::kDate:
-      return "d:" + NumberText(v.date_serial());
-    case host::ValueType::kError:
-      return "e:" + std::to_string(v.error_code());
-  }
-  return "";
+  const std::string type = {" ntbde"[static_cast<int>(v.type())], ':'};
+  if (v.IsNumber() || v.IsDate())
+    return type + NumberText(v.IsDate() ? v.date_serial() : v.number());
+  if (v.IsText()) return type + EscapeText(v.text());
+  if (v.IsBoolean()) return type + (v.boolean() ? "1" : "0");
+  return v.IsError() ? type + std::to_string(v.error_code()) : "";
 }
 
 inline host::Value DecodeValue(const std::string& s) {
   const std::string body = s.size() < 2 ? "" : s.substr(2);
   const double number = strtod(body.c_str(), nullptr);
-  switch (s.empty() ? ' ' : s[0]) {
-    case 'n':
-      return host::Value(number);
-    case 't': {
-      std::string text;
-      for (size_t i = 0; i < body.size(); ++i) {
-        const char* e =
-            body[i] == '\\' && i + 1 < body.size() ? strchr(kEscapes, body[++i]) : nullptr;
-        text += e && (e - kEscapes) % 2 == 1 ? e[-1] : body[i];
-      }
-      return host::Value(Utf8ToUtf16(text));
-    }
-    case 'b':
-      return host::Value::Boolean(body == "1");
-    case 'd':
-      return host::Value::Date(number);
-    case 'e':
-      return host::Value::Error(static_cast<int32_t>(number));
+  const char type = s.empty() ? ' ' : s[0];
+  std::string text;
+  for (size_t i = 0; type == 't' && i < body.size(); ++i) {
+    const char* e = body[i] == '\\' && i + 1 < body.size() ? strchr(kEscapes, body[++i]) : nullptr;
+    text += e && (e - kEscapes) % 2 == 1 ? e[-1] : body[i];
   }
-  return host::Value();
+  if (type == 't') return host::Value(Utf8ToUtf16(text));
+  if (type == 'n') return host::Value(number);
+  if (type == 'd') return host::Value::Date(number);
+  if (type == 'b') return host::Value::Boolean(body == "1");
+  return type == 'e' ? host::Value::Error(static_cast<int32_t>(number)) : host::Value();
 }
 
 // A pasted grid: "grid <rows> <cols>" then "<row> <col>\t<value>" per

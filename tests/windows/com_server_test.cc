@@ -1,5 +1,6 @@
 // Kelvora.dll as Excel meets it: registered, created by its class name,
 // every method called by name through IDispatch, against the fake Excel.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <objbase.h>
@@ -13,7 +14,6 @@
 
 #include "Kelvora_h.h"
 #include "cell_text.h"
-#include "check.h"
 #include "entry/sub.h"
 #include "scenarios.h"
 #include "test_env.h"
@@ -23,22 +23,20 @@ namespace {
 
 using host::Value;
 
-HMODULE Dll() {
-  static HMODULE module = LoadLibraryW(Env().dll_path.c_str());
-  return module;
+FARPROC Export(const char* name) {
+  static HMODULE dll = LoadLibraryW(Env().dll_path.c_str());
+  return GetProcAddress(dll, name);
 }
 
-FARPROC Export(const char* name) { return GetProcAddress(Dll(), name); }
-
-HRESULT CallExport(const char* name) {
-  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(Export(name)));
-  return f == nullptr ? E_NOTIMPL : f();
+// Calls an export of the DLL; E_NOTIMPL when there is none.
+template <typename... Args>
+HRESULT CallExport(const char* name, Args... args) {
+  auto f =
+      reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(reinterpret_cast<void*>(Export(name)));
+  return f == nullptr ? E_NOTIMPL : f(args...);
 }
-
-HRESULT Install(BOOL install, const wchar_t* command_line) {
-  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>(
-      reinterpret_cast<void*>(Export("DllInstall")));
-  return f == nullptr ? E_NOTIMPL : f(install, command_line);
+HRESULT Install(BOOL on, const wchar_t* command_line) {
+  return CallExport("DllInstall", on, command_line);
 }
 
 std::wstring GuidText(REFGUID g) {
@@ -50,10 +48,8 @@ std::wstring GuidText(REFGUID g) {
 std::wstring KeyValue(HKEY root, const std::wstring& key, const wchar_t* name) {
   wchar_t buf[1024] = {};
   DWORD size = sizeof buf;
-  if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) {
-    return L"<missing>";
-  }
-  return buf;
+  const LSTATUS status = RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  return status == ERROR_SUCCESS ? buf : L"<missing>";
 }
 
 // How many of the keys a registration writes under one root exist.
@@ -83,12 +79,6 @@ struct Outcome {
   int32_t number() const { return hr == DISP_E_EXCEPTION ? HRESULT_CODE(scode) : 0; }
 };
 
-void FreeExcepInfo(EXCEPINFO& e) {
-  SysFreeString(e.bstrDescription);
-  SysFreeString(e.bstrSource);
-  SysFreeString(e.bstrHelpFile);
-}
-
 // `excep` starts as given: a caller need not clear it.
 Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args = {},
                    EXCEPINFO excep = {}) {
@@ -107,25 +97,19 @@ Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args 
   if (out.hr != DISP_E_EXCEPTION) return out;
   out.scode = excep.scode;
   if (excep.bstrDescription) out.description = excep.bstrDescription;
-  FreeExcepInfo(excep);
+  for (BSTR b : {excep.bstrDescription, excep.bstrSource, excep.bstrHelpFile}) SysFreeString(b);
   return out;
 }
 
+// A new instance by the class name, or null.
 IDispatch* CreateSub() {
   CLSID clsid{};
   IDispatch* d = nullptr;
-  if (FAILED(CLSIDFromProgID(L"Kelvora.Sub", &clsid)) ||
-      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              reinterpret_cast<void**>(&d)))) {
-    return nullptr;
+  if (SUCCEEDED(CLSIDFromProgID(L"Kelvora.Sub", &clsid))) {
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                     reinterpret_cast<void**>(&d));
   }
   return d;
-}
-
-// Registers machine-wide once for the tests that need a registered server.
-IDispatch* RegisteredSub() {
-  static bool registered = SUCCEEDED(CallExport("DllRegisterServer"));
-  return registered ? CreateSub() : nullptr;
 }
 
 VARIANT Object(IDispatch** d, bool by_ref) {
@@ -162,10 +146,7 @@ std::u16string ClipboardText() {
   return out;
 }
 
-UINT TestFormat() {
-  static UINT f = RegisterClipboardFormatW(L"KelvoraTestFormat");
-  return f;
-}
+const UINT kTestFormat = RegisterClipboardFormatW(L"KelvoraTestFormat");
 
 // Puts `text` and a private format on the clipboard.
 void FillClipboard(const std::u16string& text) {
@@ -173,7 +154,7 @@ void FillClipboard(const std::u16string& text) {
   EmptyClipboard();
   for (const auto& [format, bytes] :
        {std::pair<UINT, size_t>{CF_UNICODETEXT, (text.size() + 1) * 2},
-        std::pair{TestFormat(), size_t{4}}}) {
+        std::pair{kTestFormat, size_t{4}}}) {
     HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, bytes);
     memcpy(GlobalLock(g), text.c_str(), std::min(bytes, (text.size() + 1) * 2));
     GlobalUnlock(g);
@@ -182,93 +163,91 @@ void FillClipboard(const std::u16string& text) {
   CloseClipboard();
 }
 
-TEST_CASE(RegistrationMachineWideAndPerUser) {
-  CallExport("DllUnregisterServer");
-  Install(FALSE, L"user");
-  CHECK_EQ(KeysPresent(HKEY_LOCAL_MACHINE) + KeysPresent(HKEY_CURRENT_USER), 0);
+TEST(ComServerTest, RegistersAndUnregistersWithoutTrace) {
   const std::wstring clsid_key =
       L"Software\\Classes\\CLSID\\" + GuidText(CLSID_Sub) + L"\\InprocServer32";
   const std::wstring typelib_key = L"Software\\Classes\\TypeLib\\" + GuidText(LIBID_Kelvora) +
                                    (sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32");
-  const std::vector<std::tuple<HKEY, HKEY, std::function<HRESULT(BOOL)>>> cases = {
+  // (where it writes, where it must not, registering (TRUE) or unregistering)
+  const std::tuple<HKEY, HKEY, std::function<HRESULT(BOOL)>> cases[] = {
       {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
        [](BOOL on) { return CallExport(on ? "DllRegisterServer" : "DllUnregisterServer"); }},
-      {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, [](BOOL on) { return Install(on, L"user"); }},
-  };
+      {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, [](BOOL on) { return Install(on, L"user"); }}};
   for (const auto& [root, other, reg] : cases) {
-    Stats().current_test = root == HKEY_CURRENT_USER ? "Registration/user" : "Registration/machine";
+    SCOPED_TRACE(root == HKEY_CURRENT_USER ? "per user" : "machine-wide");
+    CallExport("DllUnregisterServer");
+    Install(FALSE, L"user");
+    ASSERT_EQ(KeysPresent(HKEY_LOCAL_MACHINE) + KeysPresent(HKEY_CURRENT_USER), 0);
     // Registering twice changes nothing.
     for (int i = 0; i < 2; ++i) {
-      CHECK_EQ(reg(TRUE), S_OK);
-      CHECK_EQ(KeysPresent(root), 4);
+      EXPECT_EQ(reg(TRUE), S_OK);
+      EXPECT_EQ(KeysPresent(root), 4);
     }
-    CHECK_EQ(KeysPresent(other), 0);
-    CHECK(KeyValue(root, clsid_key, nullptr) == Env().dll_path);
-    CHECK(KeyValue(root, clsid_key, L"ThreadingModel") == L"Apartment");
-    CHECK(KeyValue(root, L"Software\\Classes\\Kelvora.Sub\\CLSID", nullptr) == GuidText(CLSID_Sub));
-    CHECK(KeyValue(root, typelib_key, nullptr) == Env().dll_path);
+    EXPECT_EQ(KeysPresent(other), 0);
+    EXPECT_EQ(KeyValue(root, clsid_key, nullptr), Env().dll_path);
+    EXPECT_EQ(KeyValue(root, clsid_key, L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(KeyValue(root, L"Software\\Classes\\Kelvora.Sub\\CLSID", nullptr),
+              GuidText(CLSID_Sub));
+    EXPECT_EQ(KeyValue(root, typelib_key, nullptr), Env().dll_path);
     // Wine's class lookup reads the machine-wide classes only, so creation
     // after a per-user registration can be checked on Windows alone.
     if (root == HKEY_LOCAL_MACHINE) {
       IDispatch* d = CreateSub();
-      CHECK(d != nullptr);
+      EXPECT_NE(d, nullptr);
       if (d) d->Release();
     }
     // Unregistering what is not registered is no error.
-    for (int i = 0; i < 2; ++i) CHECK_EQ(reg(FALSE), S_OK);
-    CHECK_EQ(KeysPresent(root), 0);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(reg(FALSE), S_OK);
+    EXPECT_EQ(KeysPresent(HKEY_LOCAL_MACHINE) + KeysPresent(HKEY_CURRENT_USER), 0);
+    CLSID found{};
+    EXPECT_TRUE(FAILED(CLSIDFromProgID(L"Kelvora.Sub", &found)));
   }
-  CHECK_EQ(Install(TRUE, L"everyone"), E_INVALIDARG);
-  CHECK_EQ(KeysPresent(HKEY_LOCAL_MACHINE) + KeysPresent(HKEY_CURRENT_USER), 0);
+  EXPECT_EQ(Install(TRUE, L"everyone"), E_INVALIDARG);
+  EXPECT_EQ(KeysPresent(HKEY_LOCAL_MACHINE) + KeysPresent(HKEY_CURRENT_USER), 0);
 }
 
-TEST_CASE(TypeLibraryVersionAndExports) {
+TEST(ComServerTest, ExportsTypeLibraryAndVersion) {
   for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
                            "DllUnregisterServer", "DllInstall"}) {
-    CHECK_MSG(Export(name) != nullptr, std::string("export ") + name);
+    EXPECT_NE(Export(name), nullptr) << name;
   }
   ITypeLib* lib = nullptr;
-  CHECK_EQ(LoadTypeLibEx(Env().dll_path.c_str(), REGKIND_NONE, &lib), S_OK);
-  if (lib == nullptr) return;
+  ITypeInfo *coclass = nullptr, *disp = nullptr, *vtbl = nullptr;
+  HREFTYPE ref = 0;
   BSTR name = nullptr;
+  ASSERT_EQ(LoadTypeLibEx(Env().dll_path.c_str(), REGKIND_NONE, &lib), S_OK);
   lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  CHECK(name != nullptr && std::wstring(name) == L"Kelvora");
+  EXPECT_EQ(std::wstring(name ? name : L""), L"Kelvora");
   SysFreeString(name);
-  ITypeInfo* coclass = nullptr;
-  CHECK_EQ(lib->GetTypeInfoOfGuid(CLSID_Sub, &coclass), S_OK);
-  if (coclass) coclass->Release();
+  EXPECT_EQ(lib->GetTypeInfoOfGuid(CLSID_Sub, &coclass), S_OK);
   // The vtable side of the dual interface: the twelve methods in order,
   // right after IDispatch's seven.
-  ITypeInfo* disp = nullptr;
-  ITypeInfo* vtbl = nullptr;
-  HREFTYPE ref = 0;
-  CHECK_EQ(lib->GetTypeInfoOfGuid(IID__Sub, &disp), S_OK);
-  if (disp && SUCCEEDED(disp->GetRefTypeOfImplType(-1, &ref))) disp->GetRefTypeInfo(ref, &vtbl);
-  if (CHECK(vtbl != nullptr)) {
-    TYPEATTR* attr = nullptr;
-    vtbl->GetTypeAttr(&attr);
-    CHECK(attr->typekind == TKIND_INTERFACE && (attr->wTypeFlags & TYPEFLAG_FDUAL));
-    CHECK_EQ(attr->cFuncs, 12);
-    for (UINT i = 0; i < attr->cFuncs && i < 12; ++i) {
-      FUNCDESC* f = nullptr;
-      vtbl->GetFuncDesc(i, &f);
-      BSTR fname = nullptr;
-      UINT got = 0;
-      vtbl->GetNames(f->memid, &fname, 1, &got);
-      CHECK_EQ(Narrow(fname ? fname : L""), std::string(Sub::kMethodNames[i]));
-      CHECK_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
-      SysFreeString(fname);
-      vtbl->ReleaseFuncDesc(f);
-    }
-    vtbl->ReleaseTypeAttr(attr);
-    vtbl->Release();
+  ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__Sub, &disp), S_OK);
+  ASSERT_EQ(disp->GetRefTypeOfImplType(-1, &ref), S_OK);
+  ASSERT_EQ(disp->GetRefTypeInfo(ref, &vtbl), S_OK);
+  TYPEATTR* attr = nullptr;
+  vtbl->GetTypeAttr(&attr);
+  EXPECT_TRUE(attr->typekind == TKIND_INTERFACE && (attr->wTypeFlags & TYPEFLAG_FDUAL));
+  ASSERT_EQ(attr->cFuncs, 12);
+  for (UINT i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* f = nullptr;
+    vtbl->GetFuncDesc(i, &f);
+    BSTR fname = nullptr;
+    UINT got = 0;
+    vtbl->GetNames(f->memid, &fname, 1, &got);
+    EXPECT_EQ(Narrow(fname ? fname : L""), Sub::kMethodNames[i]);
+    EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
+    SysFreeString(fname);
+    vtbl->ReleaseFuncDesc(f);
   }
-  if (disp) disp->Release();
-  lib->Release();
+  vtbl->ReleaseTypeAttr(attr);
+  for (IUnknown* p : std::initializer_list<IUnknown*>{vtbl, disp, coclass, lib}) {
+    if (p) p->Release();
+  }
 
   const DWORD size = GetFileVersionInfoSizeW(Env().dll_path.c_str(), nullptr);
   std::vector<char> data(size);
-  CHECK(size > 0 && GetFileVersionInfoW(Env().dll_path.c_str(), 0, size, data.data()));
+  ASSERT_TRUE(size > 0 && GetFileVersionInfoW(Env().dll_path.c_str(), 0, size, data.data()));
   const std::pair<const wchar_t*, const wchar_t*> strings[] = {{L"ProductName", L"Kelvora"},
                                                                {L"InternalName", L"Kelvora"},
                                                                {L"FileVersion", L"1.00"},
@@ -277,136 +256,123 @@ TEST_CASE(TypeLibraryVersionAndExports) {
   for (const auto& [key, expected] : strings) {
     void* value = nullptr;
     UINT len = 0;
-    const bool found =
-        size > 0 &&
-        VerQueryValueW(data.data(), (L"\\StringFileInfo\\000004b0\\" + std::wstring(key)).c_str(),
-                       &value, &len);
-    CHECK_MSG(found && std::wstring(static_cast<const wchar_t*>(value)) == expected,
-              "version string " + Narrow(key));
+    ASSERT_TRUE(VerQueryValueW(
+        data.data(), (L"\\StringFileInfo\\000004b0\\" + std::wstring(key)).c_str(), &value, &len))
+        << Narrow(key);
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(value)), expected);
   }
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT len = 0;
-  CHECK(size > 0 && VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) &&
-        fixed->dwFileVersionMS == 0x00010000ul && fixed->dwProductVersionMS == 0x00010000ul);
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000ul);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000ul);
 }
 
-TEST_CASE(EveryMethodIsCallableByName) {
-  IDispatch* sub = RegisteredSub();
-  if (!CHECK(sub != nullptr)) return;
-  std::vector<DISPID> ids;
-  for (std::string_view n : Sub::kMethodNames) {
-    // Names bind without regard to case, as macro code calls them.
-    std::wstring w(n.begin(), n.end());
-    for (auto& ch : w) ch = static_cast<wchar_t>(towlower(ch));
-    LPOLESTR p = w.data();
-    DISPID id = DISPID_UNKNOWN;
-    CHECK_EQ(sub->GetIDsOfNames(IID_NULL, &p, 1, LOCALE_USER_DEFAULT, &id), S_OK);
-    ids.push_back(id);
+// Tests of a registered server, with a new instance in `sub_`. They register
+// machine-wide, the registration Wine's class lookup reads.
+class SubTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
+  static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
+  void SetUp() override { ASSERT_NE(sub_ = CreateSub(), nullptr); }
+  void TearDown() override {
+    if (sub_) sub_->Release();
   }
-  std::sort(ids.begin(), ids.end());
-  CHECK(std::adjacent_find(ids.begin(), ids.end()) == ids.end());
-  CHECK_EQ(CallByName(sub, L"Copy7").hr, DISP_E_UNKNOWNNAME);
-  // Sup wants its two objects.
-  CHECK(FAILED(CallByName(sub, L"Sup").hr));
-  sub->Release();
-}
+  IDispatch* sub_ = nullptr;
+};
 
-TEST_CASE(CommandsBeforeSupFailWithADescription) {
-  IDispatch* sub = RegisteredSub();
-  if (!CHECK(sub != nullptr)) return;
+TEST_F(SubTest, EveryMethodIsCallableByNameAndFailsBeforeSup) {
   // (command, expected error number; 0 = any failure, -1 = success). The
   // question of XoaDuLieu comes first; with no desktop it cannot be answered
-  // Yes, so nothing is cleared and the call succeeds.
+  // Yes, so nothing is cleared and the call succeeds. Names bind without
+  // regard to case, as macro code calls them.
   const std::pair<const wchar_t*, int32_t> cases[] = {
       {L"Copy1", 91},    {L"Copy2", 91}, {L"Copy3", 91},    {L"Copy4", 91},
       {L"Copy5", 91},    {L"Copy6", 91}, {L"DanKQXS", 0},   {L"DanKQXSNgay", 0},
       {L"DanKQXSDB", 0}, {L"Main", 0},   {L"XoaDuLieu", -1}};
   for (const auto& [name, number] : cases) {
-    const Outcome o = CallByName(sub, name);
-    const std::string label = Narrow(name);
+    SCOPED_TRACE(Narrow(name));
+    std::wstring lower = name;
+    for (auto& ch : lower) ch = static_cast<wchar_t>(towlower(ch));
+    const Outcome o = CallByName(sub_, lower.c_str());
     if (number < 0) {
-      CHECK_MSG(o.hr == S_OK, label + " succeeds");
+      EXPECT_EQ(o.hr, S_OK);
       continue;
     }
-    CHECK_MSG(o.hr == DISP_E_EXCEPTION && HRESULT_FACILITY(o.scode) == FACILITY_CONTROL,
-              label + " fails as an automation error with its number");
-    CHECK_MSG(number == 0 || o.number() == number, label + " number " + std::to_string(o.number()));
-    CHECK_MSG(!o.description.empty(), label + " has a description");
+    // An automation error with its number and a description.
+    EXPECT_EQ(o.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(HRESULT_FACILITY(o.scode), FACILITY_CONTROL);
+    EXPECT_TRUE(number == 0 || o.number() == number) << o.number();
+    EXPECT_FALSE(o.description.empty());
   }
   // An EXCEPINFO that the caller did not clear is filled, not freed.
   EXCEPINFO garbage;
   memset(&garbage, 0xCD, sizeof garbage);
-  const Outcome o = CallByName(sub, L"Copy1", {}, garbage);
-  CHECK(o.number() == 91 && !o.description.empty());
-  sub->Release();
+  const Outcome o = CallByName(sub_, L"Copy1", {}, garbage);
+  EXPECT_EQ(o.number(), 91);
+  EXPECT_FALSE(o.description.empty());
+  EXPECT_EQ(CallByName(sub_, L"Copy7").hr, DISP_E_UNKNOWNNAME);
+  // Sup wants its two objects.
+  EXPECT_TRUE(FAILED(CallByName(sub_, L"Sup").hr));
 }
 
-TEST_CASE(SupBindsSheetsByCodeName) {
+TEST_F(SubTest, SupBindsSheetsByCodeName) {
   // Tabs named and ordered differently from the code names.
-  auto state = NewEmptyState();
+  auto state = std::make_shared<FakeExcelState>();
   state->book->AddSheet(u"Sheet3", u"Sheet1")->PutValue(3, 12, Value(u"settings sheet"));
   auto main = state->book->AddSheet(u"Sheet1", u"Renamed");
   state->book->AddSheet(u"Sheet2", u"Other");
-  main->PutValue(3, 12, Value(u"01,02,03"));
-  main->PutValue(6, 12, Value(u"wrong row"));
-  main->PutValue(9, 12, Value(u"09,10"));
-  main->PutValue(5, 12, Value(12.0));
-  main->PutValue(11, 12, Value::Error(2042));
+  const Value no = Value::Boolean(false), na = Value::Error(2042);
+  const std::pair<int32_t, Value> cells[] = {{3, u"01,02,03"}, {6, u"wrong row"}, {9, u"09,10"},
+                                             {10, no},         {5, 12},           {11, na}};
+  for (const auto& [row, value] : cells) main->PutValue(row, 12, value);
   // (command, clipboard text afterwards, error number); an error value
   // cannot be copied, so the clipboard stays.
-  const std::tuple<const wchar_t*, std::u16string, int32_t> cases[] = {{L"Copy1", u"01,02,03", 0},
-                                                                       {L"Copy4", u"09,10", 0},
-                                                                       {L"Copy3", u"12", 0},
-                                                                       {L"Copy2", u"", 0},
-                                                                       {L"Copy6", u"earlier", 13}};
+  const std::tuple<const wchar_t*, std::u16string, int32_t> cases[] = {
+      {L"Copy1", u"01,02,03", 0}, {L"Copy4", u"09,10", 0}, {L"Copy3", u"12", 0},
+      {L"Copy2", u"", 0},         {L"Copy5", u"False", 0}, {L"Copy6", u"earlier", 13}};
   for (bool by_ref : {false, true}) {
-    IDispatch* sub = RegisteredSub();
-    if (!CHECK(sub != nullptr)) return;
-    CHECK_EQ(Sup(sub, state, by_ref).hr, S_OK);
+    IDispatch* sub = CreateSub();
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(Sup(sub, state, by_ref).hr, S_OK);
     for (const auto& [command, expected, number] : cases) {
+      SCOPED_TRACE(Narrow(command) + (by_ref ? " by reference" : " by value"));
       FillClipboard(u"earlier");
       const Outcome o = CallByName(sub, command);
-      CHECK_MSG(o.hr == (number ? DISP_E_EXCEPTION : S_OK) && o.number() == number,
-                Narrow(command) + " outcome");
-      CHECK_MSG(ClipboardText() == expected, Narrow(command) + " clipboard");
-      CHECK_MSG(number != 0 || !IsClipboardFormatAvailable(TestFormat()),
-                "nothing earlier stays on the clipboard");
+      EXPECT_EQ(o.hr, number ? DISP_E_EXCEPTION : S_OK);
+      EXPECT_EQ(o.number(), number);
+      EXPECT_TRUE(ClipboardText() == expected);
+      // Nothing earlier stays on the clipboard.
+      EXPECT_TRUE(number != 0 || !IsClipboardFormatAvailable(kTestFormat));
     }
     sub->Release();
   }
 }
 
-TEST_CASE(UnboundSheetsAndHostRefusalsReachTheCaller) {
-  IDispatch* sub = RegisteredSub();
-  if (!CHECK(sub != nullptr)) return;
+TEST_F(SubTest, UnboundSheetsDateFormatAndHostRefusals) {
   // A sheet without the exact code name stays unbound.
-  auto state = NewEmptyState();
+  auto state = std::make_shared<FakeExcelState>();
   state->book->AddSheet(u"sheet1", u"Sheet1")->PutValue(3, 12, Value(u"1"));
-  CHECK_EQ(Sup(sub, state).hr, S_OK);
-  CHECK_EQ(CallByName(sub, L"Copy1").number(), 91);
-  // Sup with Nothing fails as an empty object reference.
+  EXPECT_EQ(Sup(sub_, state).hr, S_OK);
+  EXPECT_EQ(CallByName(sub_, L"Copy1").number(), 91);
+  // Sup with Nothing fails as an empty object reference (the name binds in
+  // lower case too).
   IDispatch* nothing = nullptr;
-  CHECK_EQ(CallByName(sub, L"Sup", {Object(&nothing, false), Object(&nothing, false)}).number(),
-           91);
-  state = NewTemplateState();
-  CHECK_EQ(Sup(sub, state).hr, S_OK);
-  state->refuse_value_reads = true;
-  const Outcome o = CallByName(sub, L"Copy1");
-  CHECK(o.number() == 1004 && o.description == L"Unable to get the Value property");
-  sub->Release();
-}
-
-TEST_CASE(SupSetsTheShortDateFormat) {
+  EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing, false), Object(&nothing, false)}).number(),
+            91);
+  // Sup sets the short date format.
   const wchar_t* key = L"Control Panel\\International";
   RegSetKeyValueW(HKEY_CURRENT_USER, key, L"sShortDate", REG_SZ, L"M/d/yyyy", 18);
-  IDispatch* sub = RegisteredSub();
-  if (!CHECK(sub != nullptr)) return;
-  CHECK_EQ(Sup(sub, NewTemplateState()).hr, S_OK);
-  CHECK(KeyValue(HKEY_CURRENT_USER, key, L"sShortDate") == L"dd/MM/yyyy");
-  sub->Release();
+  state = NewTemplateState();
+  EXPECT_EQ(Sup(sub_, state).hr, S_OK);
+  EXPECT_EQ(KeyValue(HKEY_CURRENT_USER, key, L"sShortDate"), L"dd/MM/yyyy");
+  state->refuse_value_reads = true;
+  const Outcome o = CallByName(sub_, L"Copy1");
+  EXPECT_EQ(o.number(), 1004);
+  EXPECT_EQ(o.description, L"Unable to get the Value property");
 }
 
-TEST_CASE(DestroyingAnInstanceReleasesTheWorkbookOnce) {
+TEST_F(SubTest, DestroyingAnInstanceReleasesTheWorkbookOnce) {
   const long fakes_before = FakeObjectsAlive();
   auto state = NewTemplateState();
   state->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, Value(u"5"));
@@ -415,79 +381,62 @@ TEST_CASE(DestroyingAnInstanceReleasesTheWorkbookOnce) {
     return std::count(log.begin(), log.end(), "CellDragAndDrop=true");
   };
   // Created and destroyed without Sup: the host is not touched.
-  IDispatch* idle = RegisteredSub();
-  if (!CHECK(idle != nullptr)) return;
-  idle->Release();
-  CHECK_EQ(drag_puts(), 0);
+  sub_->Release();
+  sub_ = nullptr;
+  EXPECT_EQ(drag_puts(), 0);
 
-  IDispatch* first = RegisteredSub();
-  IDispatch* second = RegisteredSub();
-  if (!CHECK(first != nullptr && second != nullptr)) return;
-  CHECK_EQ(Sup(first, state).hr, S_OK);
+  IDispatch* first = CreateSub();
+  IDispatch* second = CreateSub();
+  ASSERT_TRUE(first != nullptr && second != nullptr);
+  EXPECT_EQ(Sup(first, state).hr, S_OK);
   // The binding is shared by every instance of the thread.
-  CHECK_EQ(CallByName(second, L"Copy1").hr, S_OK);
-  CHECK_EQ(CallExport("DllCanUnloadNow"), S_FALSE);
+  EXPECT_EQ(CallByName(second, L"Copy1").hr, S_OK);
+  EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE);
   second->Release();
-  CHECK_EQ(drag_puts(), 1);
-  CHECK_EQ(CallByName(first, L"Copy1").number(), 91);
+  EXPECT_EQ(drag_puts(), 1);
+  EXPECT_EQ(CallByName(first, L"Copy1").number(), 91);
   first->Release();
-  CHECK_EQ(drag_puts(), 1);
+  EXPECT_EQ(drag_puts(), 1);
   // Every Excel reference the component took has been given back.
   state.reset();
-  CHECK_EQ(FakeObjectsAlive(), fakes_before);
+  EXPECT_EQ(FakeObjectsAlive(), fakes_before);
   CoFreeUnusedLibraries();
-  CHECK_EQ(CallExport("DllCanUnloadNow"), S_OK);
+  EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
 }
 
 // Each scenario of the native reference run, repeated through Kelvora.dll:
 // the same outcomes, the same clipboard text and the same cells.
-TEST_CASE(CommandsMatchTheNativeEngine) {
-  const std::string dir = Env().reference_dir;
-  for (const Scenario& scenario : Scenarios()) {
-    Stats().current_test = std::string("CommandsMatchTheNativeEngine/") + scenario.name;
-    bool ok_expected = false, ok_grid = false, ok_clip = false;
-    const std::string base = dir + "/" + scenario.name;
-    const std::string expected =
-        ReadFile(dir + "/expected-" + scenario.name + ".txt", &ok_expected);
-    const std::string grid = ReadFile(base + ".grid", &ok_grid);
-    const std::string clip = ReadFile(base + ".clip", &ok_clip);
-    if (!CHECK_MSG(ok_expected && ok_grid && ok_clip, "reference files in " + dir)) continue;
-    auto state = NewTemplateState();
-    state->paste_grid = DecodeGrid(grid);
-    IDispatch* sub = RegisteredSub();
-    if (!CHECK(sub != nullptr)) return;
-    std::string actual = Sup(sub, state).hr == S_OK ? "Sup: ok\n" : "Sup: failed\n";
-    FillClipboard(Utf8ToUtf16(clip));
-    for (const char* c : scenario.commands) {
-      const Outcome o = CallByName(sub, std::wstring(c, c + strlen(c)).c_str());
-      actual += std::string(c) + ": ";
-      if (o.hr == S_OK) {
-        actual += "ok\n";
-      } else {
-        actual += "error " + std::to_string(o.number()) + " " + Narrow(o.description) + "\n";
-      }
-    }
-    sub->Release();
-    actual += "clipboard: " + EscapeText(ClipboardText()) + "\n" + DumpWorkbook(*state->book);
-    std::printf("  %s, native run: %s", scenario.name,
-                expected.substr(0, expected.find("clipboard: ")).c_str());
-    if (!CHECK_MSG(actual == expected, std::string(scenario.name) + ": same as the native run")) {
-      const std::string file =
-          dir + "/actual-" + scenario.name + "-" + std::to_string(sizeof(void*) * 8) + ".txt";
-      std::ofstream(file, std::ios::binary) << actual;
-      std::printf("  compare %s with its expected file\n", file.c_str());
-    }
+class NativeRunTest : public SubTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
+  const Scenario& scenario = GetParam();
+  const std::string dir = Env().reference_dir, base = dir + "/" + scenario.name;
+  const auto expected = ReadFile(dir + "/expected-" + scenario.name + ".txt"),
+             grid = ReadFile(base + ".grid"), clip = ReadFile(base + ".clip");
+  ASSERT_TRUE(expected && grid && clip) << "reference files in " << dir;
+  auto state = NewTemplateState();
+  state->paste_grid = DecodeGrid(*grid);
+  std::string actual = Sup(sub_, state).hr == S_OK ? "Sup: ok\n" : "Sup: failed\n";
+  FillClipboard(Utf8ToUtf16(*clip));
+  for (const char* c : scenario.commands) {
+    const Outcome o = CallByName(sub_, std::wstring(c, c + strlen(c)).c_str());
+    actual += std::string(c) + (o.hr == S_OK ? ": ok\n"
+                                             : ": error " + std::to_string(o.number()) + " " +
+                                                   Narrow(o.description) + "\n");
+  }
+  sub_->Release();
+  sub_ = nullptr;
+  actual += "clipboard: " + EscapeText(ClipboardText()) + "\n" + DumpWorkbook(*state->book);
+  if (actual != *expected) {
+    const std::string file =
+        dir + "/actual-" + scenario.name + "-" + std::to_string(sizeof(void*) * 8) + ".txt";
+    std::ofstream(file, std::ios::binary) << actual;
+    ADD_FAILURE() << "not the native run's result: compare " << file << " with its expected file";
   }
 }
 
-// Last: nothing of the registration stays behind.
-TEST_CASE(UnregistrationLeavesNoKey) {
-  CHECK_EQ(CallExport("DllUnregisterServer"), S_OK);
-  CHECK_EQ(Install(FALSE, L"user"), S_OK);
-  CHECK_EQ(KeysPresent(HKEY_LOCAL_MACHINE) + KeysPresent(HKEY_CURRENT_USER), 0);
-  CLSID found{};
-  CHECK(FAILED(CLSIDFromProgID(L"Kelvora.Sub", &found)));
-}
+INSTANTIATE_TEST_SUITE_P(Samples, NativeRunTest, ::testing::ValuesIn(Scenarios()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kelvora::testing

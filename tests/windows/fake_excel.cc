@@ -27,17 +27,10 @@ bool SameName(std::wstring a, std::wstring b) {
   return a == b;
 }
 
-std::string Narrow(const std::wstring& w) {
-  return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
-}
-
-struct Refusal {
-  int32_t code = 0;
-  std::wstring description;
-};
-
-[[noreturn]] void Refuse(int32_t code, const std::wstring& description) {
-  throw Refusal{code, description};
+// A refusal, reported as Excel reports it; the in-memory workbook's own
+// refusals take the same way.
+[[noreturn]] void Refuse(int32_t code, const char* description) {
+  throw CommandError(code, description);
 }
 
 // The arguments of one call, arranged by parameter position (null where not
@@ -56,26 +49,19 @@ const VARIANT* Deref(const VARIANT* v) {
 // An argument of the type `vt` (numbers are converted as Excel does).
 VARIANT Arg(const VARIANT* v, VARTYPE vt) {
   v = Deref(v);
-  if (v == nullptr) Refuse(449, L"Argument not optional");
+  if (v == nullptr) Refuse(449, "Argument not optional");
   VARIANT r;
   VariantInit(&r);
   if ((vt == VT_R8 && FAILED(VariantChangeType(&r, const_cast<VARIANT*>(v), 0, VT_R8))) ||
       (vt != VT_R8 && V_VT(v) != vt)) {
-    Refuse(13, L"Type mismatch");
+    Refuse(13, "Type mismatch");
   }
   return vt == VT_R8 ? r : *v;
 }
-double NumberArg(const VARIANT* v) {
-  const VARIANT r = Arg(v, VT_R8);
-  return V_R8(&r);
-}
-bool BoolArg(const VARIANT* v) {
-  const VARIANT r = Arg(v, VT_BOOL);
-  return V_BOOL(&r) != VARIANT_FALSE;
-}
+double NumberArg(const VARIANT* v) { return Arg(v, VT_R8).dblVal; }
+bool BoolArg(const VARIANT* v) { return Arg(v, VT_BOOL).boolVal != VARIANT_FALSE; }
 std::u16string TextArg(const VARIANT* v) {
-  const VARIANT r = Arg(v, VT_BSTR);
-  const BSTR b = V_BSTR(&r);
+  const BSTR b = Arg(v, VT_BSTR).bstrVal;
   return std::u16string(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
 }
 
@@ -83,10 +69,7 @@ void SetResult(VARIANT* result, const Value& v) {
   if (result != nullptr) FakeFromValue(v, result);
 }
 void SetDispatch(VARIANT* result, IDispatch* d) {
-  if (result == nullptr) {
-    d->Release();
-    return;
-  }
+  if (result == nullptr) return static_cast<void>(d->Release());
   V_VT(result) = VT_DISPATCH;
   V_DISPATCH(result) = d;
 }
@@ -103,8 +86,8 @@ struct Member {
 // arrangement and refusal reporting over a table of members.
 class FakeObject : public IDispatch {
  public:
-  FakeObject(State state, std::wstring type, std::shared_ptr<host::Range> range = nullptr)
-      : state_(std::move(state)), type_(std::move(type)), range_(std::move(range)) {
+  explicit FakeObject(State state, std::shared_ptr<host::Range> range = nullptr)
+      : state_(std::move(state)), range_(std::move(range)) {
     ++g_alive;
   }
   virtual ~FakeObject() { --g_alive; }
@@ -138,14 +121,10 @@ class FakeObject : public IDispatch {
                                           DISPID* ids) override {
     if (count == 0) return E_INVALIDARG;
     std::fill(ids, ids + count, DISPID_UNKNOWN);
-    const Member* member = nullptr;
-    for (size_t i = 0; i < members.size(); ++i) {
-      if (SameName(members[i].name, names[0])) {
-        member = &members[i];
-        ids[0] = static_cast<DISPID>(i + 1);
-      }
-    }
-    if (member == nullptr) return DISP_E_UNKNOWNNAME;
+    const auto member = std::find_if(members.begin(), members.end(),
+                                     [&](const Member& m) { return SameName(m.name, names[0]); });
+    if (member == members.end()) return DISP_E_UNKNOWNNAME;
+    ids[0] = static_cast<DISPID>(member - members.begin() + 1);
     HRESULT hr = S_OK;
     for (UINT i = 1; i < count; ++i) {
       for (size_t p = 0; p < member->params.size(); ++p) {
@@ -161,7 +140,6 @@ class FakeObject : public IDispatch {
     if (id < 1 || static_cast<size_t>(id) > members.size()) return DISP_E_MEMBERNOTFOUND;
     const Member& member = members[static_cast<size_t>(id - 1)];
     CallArgs args;
-    std::string entry = Narrow(type_ + L"." + member.name);
     const UINT named = params->cNamedArgs;
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
       // Excel takes a put only with the value as the DISPID_PROPERTYPUT argument.
@@ -169,45 +147,36 @@ class FakeObject : public IDispatch {
         return DISP_E_PARAMNOTOPTIONAL;
       }
       args.put = Deref(&params->rgvarg[0]);
-      entry += "=put";
     } else {
       args.at.assign(std::max<size_t>(member.params.size(), params->cArgs), nullptr);
       for (UINT i = 0; i < params->cArgs - named; ++i) {
         args.at[i] = &params->rgvarg[params->cArgs - 1 - i];
       }
-      std::string names;
       for (UINT i = 0; i < named; ++i) {
         const DISPID p = params->rgdispidNamedArgs[i];
         if (p < 0 || static_cast<size_t>(p) >= member.params.size()) return DISP_E_PARAMNOTFOUND;
         args.at[static_cast<size_t>(p)] = &params->rgvarg[i];
-        names += (names.empty() ? "" : ",") + Narrow(member.params[static_cast<size_t>(p)]);
       }
-      if (!names.empty()) entry += "(" + names + ")";
     }
-    state_->log.push_back(entry);
     if (result != nullptr) VariantInit(result);
-    Refusal refusal;
     try {
       member.call(args, result);
       return S_OK;
-    } catch (const Refusal& r) {
-      refusal = r;
-    } catch (const CommandError& e) {  // the in-memory workbook's own refusals
-      const std::u16string d = Utf8ToUtf16(e.description());
-      refusal = {e.number(), std::wstring(d.begin(), d.end())};
-    }
-    if (excep != nullptr) {
-      *excep = EXCEPINFO{};
-      excep->bstrSource = SysAllocString(L"Microsoft Excel");
-      excep->bstrDescription = SysAllocString(refusal.description.c_str());
-      excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, refusal.code);
+    } catch (const CommandError& e) {
+      if (excep != nullptr) {
+        const std::u16string d = Utf8ToUtf16(e.description());
+        *excep = EXCEPINFO{};
+        excep->bstrSource = SysAllocString(L"Microsoft Excel");
+        excep->bstrDescription = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(d.data()),
+                                                   static_cast<UINT>(d.size()));
+        excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, e.number());
+      }
     }
     return DISP_E_EXCEPTION;
   }
 
  private:
   State state_;
-  std::wstring type_;
   std::shared_ptr<host::Range> range_;
   std::atomic<ULONG> refs_{1};
 };
@@ -234,20 +203,20 @@ void GetValues(const host::Table& t, VARIANT* result) {
 void PutValues(const VARIANT& v, host::Range& range) {
   if ((V_VT(&v) & VT_ARRAY) == 0) return range.SetValue(FakeToValue(v));
   SAFEARRAY* arr = V_ARRAY(&v);
-  if (SafeArrayGetDim(arr) != 2) Refuse(13, L"Type mismatch: expected a two-dimensional array");
-  LONG lo1, hi1, lo2, hi2;
-  SafeArrayGetLBound(arr, 1, &lo1);
-  SafeArrayGetUBound(arr, 1, &hi1);
-  SafeArrayGetLBound(arr, 2, &lo2);
-  SafeArrayGetUBound(arr, 2, &hi2);
-  host::Table t(hi1 - lo1 + 1, hi2 - lo2 + 1);
-  for (LONG r = lo1; r <= hi1; ++r) {
-    for (LONG c = lo2; c <= hi2; ++c) {
+  if (SafeArrayGetDim(arr) != 2) Refuse(13, "Type mismatch: expected a two-dimensional array");
+  LONG lo[2], hi[2];
+  for (UINT d = 0; d < 2; ++d) {
+    SafeArrayGetLBound(arr, d + 1, &lo[d]);
+    SafeArrayGetUBound(arr, d + 1, &hi[d]);
+  }
+  host::Table t(hi[0] - lo[0] + 1, hi[1] - lo[1] + 1);
+  for (LONG r = lo[0]; r <= hi[0]; ++r) {
+    for (LONG c = lo[1]; c <= hi[1]; ++c) {
       VARIANT e;
       VariantInit(&e);
       LONG idx[2] = {r, c};
       SafeArrayGetElement(arr, idx, &e);
-      t(r - lo1 + 1, c - lo2 + 1) = FakeToValue(e);
+      t(r - lo[0] + 1, c - lo[1] + 1) = FakeToValue(e);
       VariantClear(&e);
     }
   }
@@ -255,13 +224,16 @@ void PutValues(const VARIANT& v, host::Range& range) {
 }
 
 IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
-  auto* o = new FakeObject(s, L"Range", range);
+  auto* o = new FakeObject(s, range);
   host::Range& r = *range;
   const auto sized = [s, &r](bool rows) {
     return [s, &r, rows](Args, VARIANT* out) {
-      // A one-member stand-in for the Rows / Columns collections.
+      // A stand-in for the Rows / Columns collections: their Count only.
       const host::Table t = r.GetValues();
-      SetDispatch(out, NewRange(s, r.Resize(rows ? t.rows() : 1, rows ? t.cols() : 1)));
+      auto* c = new FakeObject(s);
+      const double n = rows ? t.rows() : t.cols();
+      c->members = {{L"Count", {}, [n](Args, VARIANT* o) { SetResult(o, Value(n)); }}};
+      SetDispatch(out, c);
     };
   };
   o->members = {
@@ -269,7 +241,7 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
        {L"RangeValueDataType"},
        [s, &r](Args a, VARIANT* out) {
          if (a.put) return PutValues(*a.put, r);
-         if (s->refuse_value_reads) Refuse(1004, L"Unable to get the Value property");
+         if (s->refuse_value_reads) Refuse(1004, "Unable to get the Value property");
          GetValues(r.GetValues(), out);
        }},
       {L"Resize",
@@ -277,25 +249,19 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
        [s, &r](Args a, VARIANT* out) {
          const auto rows = static_cast<int32_t>(NumberArg(a.at[0]));
          const auto cols = static_cast<int32_t>(NumberArg(a.at[1]));
-         if (rows < 1 || cols < 1) Refuse(1004, L"Application-defined or object-defined error");
+         if (rows < 1 || cols < 1) Refuse(1004, "Application-defined or object-defined error");
          SetDispatch(out, NewRange(s, r.Resize(rows, cols)));
        }},
       {L"ClearContents", {}, [&r](Args, VARIANT*) { r.ClearContents(); }},
       {L"End",
        {L"Direction"},
        [s, &r](Args a, VARIANT* out) {
-         if (NumberArg(a.at[0]) != host::kXlUp) Refuse(1004, L"Only xlUp is modelled");
+         if (NumberArg(a.at[0]) != host::kXlUp) Refuse(1004, "Only xlUp is modelled");
          SetDispatch(out, NewRange(s, r.End(host::kXlUp)));
        }},
       {L"Row", {}, [&r](Args, VARIANT* out) { SetResult(out, Value(1.0 * r.Row())); }},
       {L"Rows", {}, sized(true)},
       {L"Columns", {}, sized(false)},
-      {L"Count",
-       {},
-       [&r](Args, VARIANT* out) {
-         const host::Table t = r.GetValues();
-         SetResult(out, Value(static_cast<double>(t.rows()) * t.cols()));
-       }},
       {L"Sort",
        {L"Key1", L"Order1"},
        [&r](Args a, VARIANT*) {
@@ -304,7 +270,7 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
          FakeObject* k = nullptr;
          if (d == nullptr ||
              FAILED(d->QueryInterface(kFakeRangeIid, reinterpret_cast<void**>(&k)))) {
-           Refuse(1004, L"The sort reference is not valid.");
+           Refuse(1004, "The sort reference is not valid.");
          }
          k->Release();  // the caller's reference keeps it alive
          r.Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
@@ -321,7 +287,7 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
     if (a.at[i]) BoolArg(a.at[i]);
   const std::optional<host::Table>& grid = s->paste_grid;
   if (format != u"HTML" || !grid || grid->rows() == 0 || grid->cols() == 0) {
-    Refuse(1004, L"PasteSpecial method of Worksheet class failed");
+    Refuse(1004, "PasteSpecial method of Worksheet class failed");
   }
   const auto [top, left] = sheet.selection();
   for (int32_t c = 1; c <= grid->cols(); ++c) {
@@ -335,7 +301,7 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
 }
 
 IDispatch* NewWorksheet(const State& s, std::shared_ptr<host::memory::MemoryWorksheet> sheet) {
-  auto* o = new FakeObject(s, L"Worksheet");
+  auto* o = new FakeObject(s);
   o->members = {
       {L"CodeName", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->CodeName())); }},
       {L"Name", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->Name())); }},
@@ -353,7 +319,7 @@ IDispatch* NewWorksheet(const State& s, std::shared_ptr<host::memory::MemoryWork
 }
 
 IDispatch* NewFunctions(const State& s) {
-  auto* o = new FakeObject(s, L"WorksheetFunction");
+  auto* o = new FakeObject(s);
   o->members = {
       {L"Min",
        {L"Arg1", L"Arg2"},
@@ -372,12 +338,12 @@ IDispatch* NewFunctions(const State& s) {
 long FakeObjectsAlive() { return g_alive; }
 
 IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state, L"Application");
+  auto* o = new FakeObject(state);
   host::memory::MemoryApplication* app = state->app.get();
   // The settings the engine only ever puts.
   const auto setting = [app](void (host::memory::MemoryApplication::*set)(bool)) {
     return [app, set](Args a, VARIANT*) {
-      if (!a.put) Refuse(438, L"Only puts are modelled");
+      if (!a.put) Refuse(438, "Only puts are modelled");
       (app->*set)(BoolArg(a.put));
     };
   };
@@ -396,7 +362,7 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
 
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
   const auto sheets = [state] {
-    auto* o = new FakeObject(state, L"Sheets");
+    auto* o = new FakeObject(state);
     const auto& all = state->book->sheets();
     o->members = {
         {L"Count", {}, [&all](Args, VARIANT* out) { SetResult(out, Value(1.0 * all.size())); }},
@@ -404,13 +370,13 @@ IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
          {L"Index"},
          [state, &all](Args a, VARIANT* out) {
            const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
-           if (i < 1 || i > static_cast<int64_t>(all.size())) Refuse(9, L"Subscript out of range");
+           if (i < 1 || i > static_cast<int64_t>(all.size())) Refuse(9, "Subscript out of range");
            SetDispatch(out, NewWorksheet(state, all[static_cast<size_t>(i - 1)]));
          }},
     };
     return o;
   };
-  auto* o = new FakeObject(state, L"Workbook");
+  auto* o = new FakeObject(state);
   o->members = {{L"Worksheets", {}, [sheets](Args, VARIANT* out) { SetDispatch(out, sheets()); }}};
   return o;
 }
@@ -438,7 +404,7 @@ host::Value FakeToValue(const VARIANT& in) {
       VariantChangeType(&n, const_cast<VARIANT*>(v), 0, VT_R8);
       return Value(V_R8(&n));
   }
-  Refuse(13, L"Type mismatch: value of an unexpected type");
+  Refuse(13, "Type mismatch: value of an unexpected type");
 }
 
 void FakeFromValue(const host::Value& v, VARIANT* out) {

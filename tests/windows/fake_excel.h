@@ -14,22 +14,20 @@
 
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "host/memory/memory_workbook.h"
 
 namespace kelvora::testing {
 
-// Everything the fake objects share: the workbook, the grid a paste takes,
-// the log of calls and refusals to inject.
+// Everything the fake objects share: the workbook, the grid a paste takes
+// and the refusals to inject.
+// A new state holds a workbook without sheets.
 struct FakeExcelState {
-  std::shared_ptr<host::memory::MemoryApplication> app;
-  std::shared_ptr<host::memory::MemoryWorkbook> book;
+  std::shared_ptr<host::memory::MemoryApplication> app =
+      std::make_shared<host::memory::MemoryApplication>();
+  std::shared_ptr<host::memory::MemoryWorkbook> book =
+      std::make_shared<host::memory::MemoryWorkbook>(app.get());
   std::optional<host::Table> paste_grid;
-  // Each call as "Object.Member" followed by "(name=...,...)" for named
-  // arguments, or "=put" for a property put.
-  std::vector<std::string> log;
   // When set, Value reads of ranges fail as a protected or broken sheet does.
   bool refuse_value_reads = false;
 };
@@ -42,7 +40,7 @@ long FakeObjectsAlive();
 IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state);
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state);
 
-// The fake's own VARIANT conversions (also used by the tests).
+// The fake's own VARIANT conversions.
 host::Value FakeToValue(const VARIANT& v);
 void FakeFromValue(const host::Value& v, VARIANT* out);
 

@@ -3,6 +3,7 @@
 // clipboard, then commands; they end with the clipboard and every cell.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct Scenario {
   const char* text;  // in tests/windows/data, put on the clipboard with CR LF ends, or nullptr
   std::vector<const char*> commands;
 };
+inline void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 
 inline const std::vector<Scenario>& Scenarios() {
   static const std::vector<Scenario> all = {

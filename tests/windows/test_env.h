@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "fake_excel.h"
@@ -11,15 +12,15 @@ namespace kelvora::testing {
 
 struct TestEnv {
   std::wstring dll_path;      // Kelvora.dll, as a Windows path
-  std::string reference_dir;  // the native reference run's files (may be empty)
+  std::string reference_dir;  // the native reference run's files
 };
 
 TestEnv& Env();
 
-// A fake Excel over a workbook without sheets, or over the built-in template.
-std::shared_ptr<FakeExcelState> NewEmptyState();
+// A fake Excel over the built-in template.
 std::shared_ptr<FakeExcelState> NewTemplateState();
 
-std::string ReadFile(const std::string& path, bool* ok);
+// A whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadFile(const std::string& path);
 
 }  // namespace kelvora::testing
