@@ -21,6 +21,7 @@
 #include "analysis/chance.h"
 #include "analysis/chance_report.h"
 #include "analysis/main_analysis.h"
+#include "analysis/size_sweep.h"
 #include "analysis/worker_pool.h"
 #include "entry/workbook_template.h"
 #include "host/layout.h"
@@ -181,6 +182,27 @@ void BM_Main(benchmark::State& state) {
   state.counters["cpu_ratio"] = cpu / (static_cast<double>(compressions) * compress);
 }
 BENCHMARK(BM_Main)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The peers of the size sweep on the same store: one stage's backtest at
+// size 520 (kind row 5, window 65000), and the sweep of every size 1..520 of
+// that kind. Argument: worker threads (0: the default).
+void BM_OneStageAt520(benchmark::State& state) {
+  const host::Table block = Shared().Store();
+  const analysis::AnalysisParameters p{Utf8ToUtf16(kTemplateKindNames[4]), 520, u"", kDraws};
+  const int threads = static_cast<int>(state.range(0));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(analysis::BacktestMethods(block, kDraws - 1, p, 5, threads));
+}
+BENCHMARK(BM_OneStageAt520)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_SweepEverySize(benchmark::State& state) {
+  const host::Table block = Shared().Store();
+  const analysis::AnalysisParameters p{Utf8ToUtf16(kTemplateKindNames[4]), 520, u"", kDraws};
+  const int threads = static_cast<int>(state.range(0));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(analysis::HitsAtEverySize(block, kDraws - 1, p, 5, 520, threads));
+}
+BENCHMARK(BM_SweepEverySize)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // The workbook analysed once by Main, for the benchmarks that read its
 // outputs.

@@ -12,7 +12,8 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
-#include "host/xlsx/xlsx_text.h"
+#include "json.h"
+#include "terminal_table.h"
 #include "text/utf.h"
 #include "workbook_session.h"
 
@@ -30,23 +31,6 @@ using layout::Cell;
 std::string A1Text(Cell cell) { return Utf16ToUtf8(layout::A1(cell)); }
 std::string A1Text(layout::Block block) { return Utf16ToUtf8(layout::A1(block)); }
 
-// Columns a text takes on a terminal: one per character, none for
-// combining marks.
-size_t DisplayWidth(const std::u16string& s) {
-  size_t w = 0;
-  for (char16_t c : s) {
-    if ((c >= 0x300 && c <= 0x36F) || (c >= 0xDC00 && c <= 0xDFFF)) continue;
-    ++w;
-  }
-  return w;
-}
-
-std::string Pad(const std::u16string& s, size_t width) {
-  std::string out = Utf16ToUtf8(s);
-  for (size_t w = DisplayWidth(s); w < width; ++w) out.push_back(' ');
-  return out;
-}
-
 std::u16string CellText(const MemoryWorksheet& s, Cell cell) {
   const Value& v = s.cell(cell.row, cell.col).value;
   if (v.IsError()) return u"#ERROR";
@@ -55,56 +39,6 @@ std::u16string CellText(const MemoryWorksheet& s, Cell cell) {
 
 const Value& CellValue(const MemoryWorksheet& s, Cell cell) {
   return s.cell(cell.row, cell.col).value;
-}
-
-std::string JsonString(const std::u16string& s) {
-  std::string out = "\"";
-  for (char c : Utf16ToUtf8(s)) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string JsonValue(const Value& v) {
-  switch (v.type()) {
-    case host::ValueType::kEmpty:
-      return "null";
-    case host::ValueType::kNumber:
-      if (!std::isfinite(v.number())) return "null";
-      return host::xlsx::NumberText(v.number());
-    case host::ValueType::kBoolean:
-      return v.boolean() ? "true" : "false";
-    case host::ValueType::kDate:
-    case host::ValueType::kText:
-      return JsonString(host::ToText(v));
-    case host::ValueType::kError:
-      return "\"#ERROR\"";
-  }
-  return "null";
 }
 
 // Rate cells show two decimals in the text view.
@@ -155,16 +89,8 @@ void PrintChance(std::ostream& out, int stage, const StageChance& chance,
          Ascii("[" + PercentText(m.interval95.low) + ", " + PercentText(m.interval95.high) + "]"),
          analysis::ChanceVerdict(m, quality)});
   }
-  std::vector<size_t> widths(headings.size(), 0);
-  for (const auto& row : rows)
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-  out << "  "
-      << "So với ngẫu nhiên:\n";
-  for (const auto& row : rows) {
-    out << "   ";
-    for (size_t c = 0; c < row.size(); ++c) out << ' ' << Pad(row[c], widths[c]);
-    out << '\n';
-  }
+  out << "  So với ngẫu nhiên:\n";
+  PrintTable(out, rows, 4);
 }
 
 // The label left of a cell.
@@ -252,14 +178,6 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
     while (!line.empty() && line.back() == ' ') line.pop_back();
     std::cout << line << '\n';
   }
-}
-
-// A number for JSON; null when it is not finite.
-std::string JsonNumber(double d) {
-  return std::isfinite(d) ? host::xlsx::NumberText(d) : std::string("null");
-}
-std::string JsonNumber(const std::optional<double>& d) {
-  return d ? JsonNumber(*d) : std::string("null");
 }
 
 std::string ChanceJson(const StageChance& stage, int k) {

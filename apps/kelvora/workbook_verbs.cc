@@ -13,6 +13,7 @@
 #include "host/error.h"
 #include "host/layout.h"
 #include "show.h"
+#include "sweep.h"
 #include "text/utf.h"
 #include "verbs.h"
 #include "workbook_session.h"
@@ -202,6 +203,29 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
   show->fallthrough();
   show->callback(
       [&exit_status, &options, json] { exit_status = RunShow(options.workbook, *json); });
+
+  auto* sweep = app.add_subcommand(
+      "sweep",
+      "Every set size of a stage's kind at once, beside chance (the workbook is only read)");
+  struct SweepArgs {
+    int stage = 1;
+    std::string sizes;
+    bool json = false, csv = false;
+  };
+  auto sweep_args = std::make_shared<SweepArgs>();
+  sweep->add_option("--stage", sweep_args->stage, "1 or 2 (default 1)");
+  sweep->add_option("--sizes", sweep_args->sizes,
+                    "N or A..B (default: every size the kind allows)");
+  auto* sweep_json = sweep->add_flag("--json", sweep_args->json, "print JSON");
+  auto* sweep_csv = sweep->add_flag("--csv", sweep_args->csv, "print CSV");
+  sweep_json->excludes(sweep_csv);
+  sweep->fallthrough();
+  sweep->callback([&exit_status, &options, sweep_args] {
+    const SweepFormat format = sweep_args->json  ? SweepFormat::kJson
+                               : sweep_args->csv ? SweepFormat::kCsv
+                                                 : SweepFormat::kText;
+    exit_status = RunSweep(options.workbook, sweep_args->stage, sweep_args->sizes, format);
+  });
 
   auto* demo = app.add_subcommand(
       "demo",

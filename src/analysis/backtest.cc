@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "analysis/backtest_plan.h"
 #include "analysis/bet_kinds.h"
 #include "analysis/worker_pool.h"
 #include "host/convert.h"
@@ -12,33 +13,6 @@
 #include "numbersets/sha256.h"
 
 namespace kelvora::analysis {
-
-namespace {
-
-// The characters from position `start` (1-based) on, `length` of them;
-// fewer when the text ends earlier, none when it is shorter than `start`.
-std::u16string Mid(const std::u16string& text, int start, int length) {
-  const size_t from = static_cast<size_t>(start - 1);
-  if (from >= text.size()) return {};
-  return text.substr(from, static_cast<size_t>(length));
-}
-
-// How the hit of one tested draw is decided once its set is built.
-enum : int16_t { kAlwaysHit = -1, kCompareText = -2 };
-
-// Everything the workers need, prepared on the calling thread.
-struct Plan {
-  int width = 0;
-  int32_t size = 0;
-  int32_t n = 0;
-  std::u16string suffix;
-  bool any_character = false;
-  std::vector<std::u16string> middle;   // [r]: draw text + result text of row r (1..n+1)
-  std::vector<int16_t> test;            // [i - 1]: flag index, kAlwaysHit or kCompareText
-  std::vector<std::u16string> pattern;  // [i - 1]: the pattern where test is kCompareText
-};
-
-}  // namespace
 
 std::u16string ValueText(const host::Value& v) {
   if (v.IsNumber()) {
@@ -65,64 +39,6 @@ std::u16string ValueText(const host::Value& v) {
 
 namespace {
 
-// The seed text and the hit test of block row r (1..n+1) of `plan`.
-void PlanRow(const host::Table& block, const AnalysisParameters& params, const BetKind& rule,
-             int64_t row, Plan& plan) {
-  const int32_t r = static_cast<int32_t>(row);
-  const std::u16string result = ValueText(block(r, 2));
-  plan.middle[static_cast<size_t>(r)] = ValueText(block(r, 1)) + result;
-  if (r > plan.n) return;
-  std::u16string pattern;
-  if (rule.seed_suffix != nullptr) {
-    pattern = Mid(result, rule.pattern_start, rule.pattern_length);
-  } else if (!plan.any_character) {
-    pattern = PickCharacter(result, params.positionOrSuffix);
-  } else {
-    pattern = result;
-  }
-  int16_t test = kCompareText;
-  if (!plan.any_character) {
-    if (pattern.empty()) {
-      test = kAlwaysHit;
-    } else if (pattern.size() == static_cast<size_t>(plan.width) &&
-               std::all_of(pattern.begin(), pattern.end(),
-                           [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
-      // A set text is W-digit numbers joined by commas, so a run of W digits
-      // occurs in it exactly when it is one of its numbers.
-      int16_t value = 0;
-      for (char16_t c : pattern) value = static_cast<int16_t>(value * 10 + (c - u'0'));
-      test = value;
-    }
-  }
-  plan.test[static_cast<size_t>(r - 1)] = test;
-  if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
-}
-
-Plan MakePlan(const host::Table& block, int32_t n, const AnalysisParameters& params, int kind_row,
-              int threads) {
-  const BetKind& rule = BetKindOfRow(kind_row);
-  if (n < 1 || block.rows() < n + 1 || block.cols() < 2) ThrowSubscriptOutOfRange();
-  Plan plan;
-  plan.width = rule.width;
-  plan.size = params.setSize;
-  plan.n = n;
-  plan.suffix =
-      rule.seed_suffix != nullptr ? std::u16string(rule.seed_suffix) : params.positionOrSuffix;
-  const bool numeric_position =
-      rule.seed_suffix == nullptr && host::ParseNumericText(params.positionOrSuffix).has_value();
-  plan.any_character = rule.seed_suffix == nullptr && !numeric_position;
-
-  plan.middle.resize(static_cast<size_t>(n) + 2);
-  plan.test.resize(static_cast<size_t>(n));
-  plan.pattern.resize(static_cast<size_t>(n));
-  // The rows are independent; their texts are made on the workers too. A
-  // value without a text form fails the same way on every thread count.
-  ParallelFor(static_cast<int64_t>(n) + 1, 1024, threads, [&](int64_t begin, int64_t end, int) {
-    for (int64_t r = begin + 1; r <= end; ++r) PlanRow(block, params, rule, r, plan);
-  });
-  return plan;
-}
-
 struct MethodOutcome {
   std::vector<uint8_t> hits;
   std::u16string next_set;
@@ -130,8 +46,8 @@ struct MethodOutcome {
 
 // Builds the set of every row 1..n+1 once for each method of `methods`:
 // row 1's set is the next-draw set, row i + 1's set decides draw i.
-std::vector<MethodOutcome> RunPlan(const Plan& plan, const std::vector<int>& methods, int threads,
-                                   BacktestCost* cost) {
+std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<int>& methods,
+                                   int threads, BacktestCost* cost) {
   const int64_t rows = static_cast<int64_t>(plan.n) + 1;
   const int64_t tasks = rows * static_cast<int64_t>(methods.size());
   std::vector<MethodOutcome> out(methods.size());
@@ -153,10 +69,7 @@ std::vector<MethodOutcome> RunPlan(const Plan& plan, const std::vector<int>& met
     for (int64_t t = begin; t < end; ++t) {
       const size_t m = static_cast<size_t>(t / rows);
       const int64_t r = t % rows + 1;
-      seed.assign(u"pp");
-      seed.push_back(static_cast<char16_t>(u'0' + methods[m]));
-      seed.append(plan.middle[static_cast<size_t>(r)]);
-      seed.append(plan.suffix);
+      plan.Seed(methods[m], r, seed);
       numbersets::BuildSetFlags(plan.width, seed, plan.size, set);
       ++wc.sets;
       wc.digests += set.digests;
@@ -281,7 +194,7 @@ MethodResult BacktestMethod(const host::Table& block, int32_t n, const AnalysisP
                             int kind_row, int k, int threads, BacktestCost* cost) {
   if (k < 1 || k > 9) ThrowInvalidProcedureCall();
   threads = ResolveAnalysisThreads(threads);
-  const Plan plan = MakePlan(block, n, params, kind_row, threads);
+  const BacktestPlan plan = MakeBacktestPlan(block, n, params, kind_row, threads);
   auto outcomes = RunPlan(plan, {k}, threads, cost);
   return MakeResult(k, std::move(outcomes[0]));
 }
@@ -290,7 +203,7 @@ std::array<MethodResult, 3> BacktestMethods(const host::Table& block, int32_t n,
                                             const AnalysisParameters& params, int kind_row,
                                             int threads, BacktestCost* cost) {
   threads = ResolveAnalysisThreads(threads);
-  const Plan plan = MakePlan(block, n, params, kind_row, threads);
+  const BacktestPlan plan = MakeBacktestPlan(block, n, params, kind_row, threads);
   auto outcomes = RunPlan(plan, {1, 2, 3}, threads, cost);
   return {MakeResult(1, std::move(outcomes[0])), MakeResult(2, std::move(outcomes[1])),
           MakeResult(3, std::move(outcomes[2]))};

@@ -113,6 +113,22 @@ std::vector<double> HolmAdjust(std::span<const double> p_values) {
   return adjusted;
 }
 
+std::vector<double> BenjaminiHochbergAdjust(std::span<const double> p_values) {
+  const size_t m = p_values.size();
+  std::vector<size_t> order(m);
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return p_values[a] < p_values[b]; });
+  std::vector<double> adjusted(m);
+  double running = 1;
+  for (size_t j = m; j-- > 0;) {
+    const double scaled = static_cast<double>(m) / static_cast<double>(j + 1) * p_values[order[j]];
+    running = std::min(running, scaled);
+    adjusted[order[j]] = running;
+  }
+  return adjusted;
+}
+
 double LongestMissRunTail(int64_t n, double p0, int64_t run, bool leave_out_current) {
   if (run <= 0) return 1;
   if (n < run) return 0;

@@ -29,6 +29,10 @@ Interval WilsonInterval95(int64_t hits, int64_t n);
 // Holm's step-down adjustment of a family of p-values, in their order.
 std::vector<double> HolmAdjust(std::span<const double> p_values);
 
+// Benjamini and Hochberg's q-values (false discovery rate) of a family of
+// p-values, in their order.
+std::vector<double> BenjaminiHochbergAdjust(std::span<const double> p_values);
+
 // Under chance, the probability that the longest miss run of n draws is at
 // least `run`. With `leave_out_current`, the record's own rule applies:
 // when any draw is a hit, the miss run at the newest end (not yet closed by

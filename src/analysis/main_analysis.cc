@@ -127,11 +127,12 @@ bool RunStage(host::Session& session, const host::Table& block, const StageCells
 }  // namespace
 
 std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
-                                     const layout::Stage& cells) {
+                                     const layout::Stage& cells,
+                                     std::optional<int16_t> size_given) {
   host::Worksheet& sheet = session.MainSheet();
   auto read = [&](layout::Cell cell) { return sheet.GetRange(layout::A1(cell))->GetValue(); };
   const auto kind = TryConvert(read(cells.kind), host::ToText);
-  const auto size = TryConvert(read(cells.size), host::ToInt16);
+  const auto size = size_given ? size_given : TryConvert(read(cells.size), host::ToInt16);
   const auto position = TryConvert(read(cells.position), host::ToText);
   const auto window = TryConvert(read(cells.window), host::ToInt32);
   if (!kind || !size || !position || !window) return std::nullopt;

@@ -34,9 +34,11 @@ struct StageRun {
 
 // Reads the stage's parameter cells and checks them against the kind list,
 // for a store of `block_rows` draws; nothing when a run could not use them.
-// Host failures are passed on.
+// With `size`, that size stands in for the size cell, which is then not
+// read. Host failures are passed on.
 std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
-                                     const layout::Stage& cells);
+                                     const layout::Stage& cells,
+                                     std::optional<int16_t> size = std::nullopt);
 
 // The store's rows down to `last_row` as one block (row 1 the newest).
 host::Table ReadDrawBlock(host::Worksheet& sheet, int32_t last_row);

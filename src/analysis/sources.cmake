@@ -1,8 +1,10 @@
 target_sources(kelvora_core PRIVATE
   src/analysis/backtest.cc
+  src/analysis/backtest_plan.cc
   src/analysis/bet_kinds.cc
   src/analysis/chance.cc
   src/analysis/chance_report.cc
   src/analysis/main_analysis.cc
+  src/analysis/size_sweep.cc
   src/analysis/worker_pool.cc
 )

@@ -467,6 +467,67 @@ void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {
   }
 }
 
+// The walk of FirstRankIn; `is_goal(piece)` tells the numbers looked for.
+// Whether a window brings a new number is not predictable, so it is counted
+// without a branch; the goal and the limit are met once per walk.
+template <int W, bool kSimd, typename IsGoal>
+int32_t FirstRankCore(Sha256Backend backend, std::u16string_view seed, int32_t limit,
+                      const IsGoal& is_goal, int32_t& digests) {
+  SeenTable table;
+  std::memset(table.seen, 0, sizeof table.seen);
+  alignas(16) uint8_t hex[64];
+  alignas(16) uint8_t digits[72] = {};
+  {
+    uint32_t h[8];
+    detail::DigestWords(backend, seed, h);
+    detail::WordsToHex(h, hex);
+    digests = 1;
+  }
+  int32_t count = 0;
+  for (;;) {
+    int n;
+#if KELVORA_SHA_X86
+    if constexpr (kSimd)
+      n = ExtractDigitValuesSsse3(hex, digits);
+    else
+#endif
+      n = ExtractDigitValues(hex, digits);
+    for (int i = 0; i + W <= n; ++i) {
+      const unsigned piece = PieceAt<W>(digits + i);
+      const uint32_t is_new = table.seen[piece] ^ 1u;
+      table.seen[piece] = 1;
+      count += static_cast<int32_t>(is_new);
+      if ((is_new & static_cast<uint32_t>(is_goal(piece))) != 0) return count;
+      if (count == limit) return 0;
+    }
+    detail::DigestHexOf64(backend, hex, hex);
+    ++digests;
+  }
+}
+
+template <typename IsGoal>
+int32_t FirstRank(int width, std::u16string_view seed, int32_t limit, const IsGoal& is_goal,
+                  int32_t* digests) {
+  CheckWidthAndSize(width, limit);
+  const Sha256Backend backend = CurrentSha256Backend();
+  int32_t used = 0;
+  int32_t rank;
+#if KELVORA_SHA_X86
+  if (backend == Sha256Backend::kShaNi) {
+    rank = width == 1   ? FirstRankCore<1, true>(backend, seed, limit, is_goal, used)
+           : width == 2 ? FirstRankCore<2, true>(backend, seed, limit, is_goal, used)
+                        : FirstRankCore<3, true>(backend, seed, limit, is_goal, used);
+    if (digests != nullptr) *digests = used;
+    return rank;
+  }
+#endif
+  rank = width == 1   ? FirstRankCore<1, false>(backend, seed, limit, is_goal, used)
+         : width == 2 ? FirstRankCore<2, false>(backend, seed, limit, is_goal, used)
+                      : FirstRankCore<3, false>(backend, seed, limit, is_goal, used);
+  if (digests != nullptr) *digests = used;
+  return rank;
+}
+
 std::u16string BuildSetText(int width, std::u16string_view seed, int32_t size) {
   CoreResult r;
   Build(width, seed, size, r);
@@ -556,6 +617,19 @@ std::u16string FlagSet::Text() const {
     count += static_cast<int32_t>(bit);
   }
   return SetText(width, bits, count, UseVectorSteps(CurrentSha256Backend()));
+}
+
+int32_t FirstRankIn(int width, std::u16string_view seed, int32_t limit,
+                    const std::bitset<1000>& goal, int32_t* digests) {
+  return FirstRank(
+      width, seed, limit, [&](unsigned piece) { return goal[piece]; }, digests);
+}
+
+int32_t RankOf(int width, std::u16string_view seed, int32_t limit, int32_t number,
+               int32_t* digests) {
+  const unsigned target = static_cast<unsigned>(number);
+  return FirstRank(
+      width, seed, limit, [target](unsigned piece) { return piece == target; }, digests);
 }
 
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out) {

@@ -46,4 +46,20 @@ struct FlagSet {
 // outside 1..10^W fails like the builders.
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out);
 
+// The sets of one seed are nested: the set of size N is the first N distinct
+// numbers of the seed's chain, in the order the builders meet them. The rank
+// of a number is its place in that order (1 for the first).
+//
+// Walks the chain of `seed` as the builders of width 1, 2 or 3 do and returns
+// the rank of the first number that is in `goal`; 0 when none is among the
+// first `limit` distinct numbers. So the set of size N holds a number of
+// `goal` exactly when the rank is between 1 and N (N <= limit). The walk
+// stops at that number. `digests`, when given, receives the digests
+// computed. A limit outside 1..10^W fails like the builders.
+int32_t FirstRankIn(int width, std::u16string_view seed, int32_t limit,
+                    const std::bitset<1000>& goal, int32_t* digests = nullptr);
+// The same for the one number `number` (0..10^W - 1).
+int32_t RankOf(int width, std::u16string_view seed, int32_t limit, int32_t number,
+               int32_t* digests = nullptr);
+
 }  // namespace kelvora::numbersets

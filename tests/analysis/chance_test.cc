@@ -69,6 +69,11 @@ TEST(ChanceTest, HolmAdjustsInStepsAndKeepsTheOrder) {
   ASSERT_EQ(adjusted.size(), expected.size());
   for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(adjusted[i], expected[i], 1e-12) << i;
   EXPECT_TRUE(HolmAdjust({}).empty());
+  // Benjamini-Hochberg on the same family: m / rank * p, made monotone from
+  // the largest down.
+  const std::vector<double> q = BenjaminiHochbergAdjust(p);
+  const std::vector<double> expected_q = {0.06, 0.006, 0.06, 0.6, 0.06, 0.9};
+  for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(q[i], expected_q[i], 1e-12) << i;
 }
 
 // Every record of n draws, weighed by its chance, against the record's own

@@ -4,6 +4,7 @@ target_sources(kelvora_tests PRIVATE
   analysis/chance_report_test.cc
   analysis/chance_test.cc
   analysis/main_analysis_test.cc
+  analysis/size_sweep_test.cc
 )
 # Boost.Math (Debian's libboost-math-dev) is an independent oracle for the
 # chance statistics in the tests only; the engine carries its own.

@@ -1,0 +1,165 @@
+#include "sweep.h"
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "analysis/size_sweep.h"
+#include "exit_status.h"
+#include "host/error.h"
+#include "json.h"
+#include "terminal_table.h"
+#include "text/utf.h"
+#include "workbook_session.h"
+
+namespace kelvora::tool {
+namespace {
+
+using analysis::SizeSweep;
+using analysis::SweepRow;
+
+std::optional<int32_t> WholeNumber(std::string_view s) {
+  int32_t v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
+  return v;
+}
+
+// "N" or "A..B".
+std::optional<std::pair<int32_t, int32_t>> ParseSizes(const std::string& text) {
+  const size_t dots = text.find("..");
+  if (dots == std::string::npos) {
+    const auto n = WholeNumber(text);
+    if (!n) return std::nullopt;
+    return std::pair{*n, *n};
+  }
+  const auto a = WholeNumber(std::string_view(text).substr(0, dots));
+  const auto b = WholeNumber(std::string_view(text).substr(dots + 2));
+  if (!a || !b || *a > *b) return std::nullopt;
+  return std::pair{*a, *b};
+}
+
+std::string Format(const char* format, double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+
+std::string Percent(double rate) { return Format("%.2f%%", rate * 100); }
+std::string Probability(double p) { return Format("%.2g", p); }
+
+// The row with the highest raw rate (the smallest size first on a tie).
+const SweepRow& Best(const SizeSweep& sweep) {
+  const SweepRow* best = &sweep.rows.front();
+  for (const SweepRow& r : sweep.rows)
+    if (r.rate > best->rate) best = &r;
+  return *best;
+}
+
+void PrintText(const SizeSweep& sweep, int stage) {
+  std::cout << "Xử lý " << stage << ": " << Utf16ToUtf8(sweep.kind) << ", " << sweep.tested
+            << " kỳ xét, cỡ dàn " << sweep.min_size << ".." << sweep.max_size << '\n';
+  std::vector<std::vector<std::u16string>> rows = {
+      {Utf8ToUtf16("Cỡ"), u"PP", Utf8ToUtf16("Trúng"), Utf8ToUtf16("Trượt"), Utf8ToUtf16("Tỷ lệ"),
+       Utf8ToUtf16("Ngẫu nhiên"), u"p", u"p Holm", u"q"}};
+  for (const SweepRow& r : sweep.rows) {
+    rows.push_back({Ascii(std::to_string(r.size)), Ascii(std::to_string(r.method)),
+                    Ascii(std::to_string(r.hits)), Ascii(std::to_string(r.misses)),
+                    Ascii(Percent(r.rate)), Ascii(Percent(r.chance)), Ascii(Probability(r.p_value)),
+                    Ascii(Probability(r.p_value_holm)), Ascii(Probability(r.q_value))});
+  }
+  PrintTable(std::cout, rows, 0);
+  const SweepRow& best = Best(sweep);
+  std::cout << "Tỷ lệ cao nhất: cỡ " << best.size << ", PP" << best.method << ", "
+            << Percent(best.rate) << " (ngẫu nhiên " << Percent(best.chance)
+            << "); p Holm = " << Probability(best.p_value_holm)
+            << (best.p_value_holm >= 0.05 ? ": không khác ngẫu nhiên" : ": khác ngẫu nhiên")
+            << '\n';
+}
+
+std::string RowJson(const SweepRow& r) {
+  return "{\"size\": " + std::to_string(r.size) + ", \"method\": " + std::to_string(r.method) +
+         ", \"hits\": " + std::to_string(r.hits) + ", \"misses\": " + std::to_string(r.misses) +
+         ", \"rate\": " + JsonNumber(r.rate) + ", \"chance\": " + JsonNumber(r.chance) +
+         ", \"p_value\": " + JsonNumber(r.p_value) +
+         ", \"p_value_holm\": " + JsonNumber(r.p_value_holm) +
+         ", \"q_value\": " + JsonNumber(r.q_value) + "}";
+}
+
+void PrintJson(const SizeSweep& sweep, int stage) {
+  std::cout << "{\"stage\": " << stage << ", \"kind\": " << JsonString(sweep.kind)
+            << ", \"window\": " << sweep.window << ", \"tested\": " << sweep.tested
+            << ", \"rows\": [";
+  for (size_t i = 0; i < sweep.rows.size(); ++i)
+    std::cout << (i ? ",\n  " : "\n  ") << RowJson(sweep.rows[i]);
+  std::cout << "\n]}\n";
+}
+
+void PrintCsv(const SizeSweep& sweep) {
+  std::cout << "size,method,hits,misses,rate,chance,p_value,p_value_holm,q_value\n";
+  for (const SweepRow& r : sweep.rows) {
+    std::cout << r.size << ',' << r.method << ',' << r.hits << ',' << r.misses << ','
+              << JsonNumber(r.rate) << ',' << JsonNumber(r.chance) << ',' << JsonNumber(r.p_value)
+              << ',' << JsonNumber(r.p_value_holm) << ',' << JsonNumber(r.q_value) << '\n';
+  }
+}
+
+}  // namespace
+
+int RunSweep(const std::string& workbook, int stage, const std::string& sizes_text,
+             SweepFormat format) {
+  if (stage != 1 && stage != 2) {
+    std::cerr << "kelvora: sweep: --stage must be 1 or 2\n";
+    return kExitUsage;
+  }
+  std::optional<std::pair<int32_t, int32_t>> sizes;
+  if (!sizes_text.empty()) {
+    sizes = ParseSizes(sizes_text);
+    if (!sizes) {
+      std::cerr << "kelvora: sweep: --sizes " << sizes_text << ": expected N or A..B with A <= B\n";
+      return kExitUsage;
+    }
+  }
+  auto book = OpenWorkbook(workbook, false);
+  if (!book) return kExitFailed;
+  const layout::Stage& cells = stage == 1 ? layout::kStage1 : layout::kStage2;
+  analysis::SweepOutcome outcome;
+  try {
+    host::Session session(BindBook(*book, nullptr), {});
+    outcome = analysis::SweepStageSizes(session, cells, sizes);
+  } catch (const CommandError& e) {
+    std::cerr << "kelvora: sweep: error " << e.number() << ": " << e.description() << '\n';
+    return kExitFailed;
+  }
+  if (!outcome.sweep) {
+    switch (*outcome.refusal) {
+      case analysis::SweepRefusal::kNoDraws:
+        std::cerr << "kelvora: sweep: the store holds no draws to test (take some in first)\n";
+        return kExitStopped;
+      case analysis::SweepRefusal::kParameters:
+        std::cerr << "kelvora: sweep: the parameters of stage " << stage
+                  << " cannot run (kind, position or window); check them with show\n";
+        return kExitStopped;
+      case analysis::SweepRefusal::kSizesOutside:
+        std::cerr << "kelvora: sweep: --sizes " << sizes_text << ": the stage's kind allows sizes "
+                  << outcome.kind_min_size << " to " << outcome.kind_max_size << '\n';
+        return kExitUsage;
+    }
+  }
+  switch (format) {
+    case SweepFormat::kText:
+      PrintText(*outcome.sweep, stage);
+      break;
+    case SweepFormat::kJson:
+      PrintJson(*outcome.sweep, stage);
+      break;
+    case SweepFormat::kCsv:
+      PrintCsv(*outcome.sweep);
+      break;
+  }
+  return kExitOk;
+}
+
+}  // namespace kelvora::tool

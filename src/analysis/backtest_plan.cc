@@ -1,0 +1,82 @@
+#include "analysis/backtest_plan.h"
+
+#include <algorithm>
+
+#include "analysis/bet_kinds.h"
+#include "analysis/worker_pool.h"
+#include "host/convert.h"
+#include "host/error.h"
+
+namespace kelvora::analysis {
+
+namespace {
+
+// The characters from position `start` (1-based) on, `length` of them;
+// fewer when the text ends earlier, none when it is shorter than `start`.
+std::u16string Mid(const std::u16string& text, int start, int length) {
+  const size_t from = static_cast<size_t>(start - 1);
+  if (from >= text.size()) return {};
+  return text.substr(from, static_cast<size_t>(length));
+}
+
+// The seed text and the hit test of block row r (1..n+1) of `plan`.
+void PlanRow(const host::Table& block, const AnalysisParameters& params, const BetKind& rule,
+             int64_t row, BacktestPlan& plan) {
+  const int32_t r = static_cast<int32_t>(row);
+  const std::u16string result = ValueText(block(r, 2));
+  plan.middle[static_cast<size_t>(r)] = ValueText(block(r, 1)) + result;
+  if (r > plan.n) return;
+  std::u16string pattern;
+  if (rule.seed_suffix != nullptr) {
+    pattern = Mid(result, rule.pattern_start, rule.pattern_length);
+  } else if (!plan.any_character) {
+    pattern = PickCharacter(result, params.positionOrSuffix);
+  } else {
+    pattern = result;
+  }
+  int16_t test = kCompareText;
+  if (!plan.any_character) {
+    if (pattern.empty()) {
+      test = kAlwaysHit;
+    } else if (pattern.size() == static_cast<size_t>(plan.width) &&
+               std::all_of(pattern.begin(), pattern.end(),
+                           [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+      // A set text is W-digit numbers joined by commas, so a run of W digits
+      // occurs in it exactly when it is one of its numbers.
+      int16_t value = 0;
+      for (char16_t c : pattern) value = static_cast<int16_t>(value * 10 + (c - u'0'));
+      test = value;
+    }
+  }
+  plan.test[static_cast<size_t>(r - 1)] = test;
+  if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
+}
+
+}  // namespace
+
+BacktestPlan MakeBacktestPlan(const host::Table& block, int32_t n, const AnalysisParameters& params,
+                              int kind_row, int threads) {
+  const BetKind& rule = BetKindOfRow(kind_row);
+  if (n < 1 || block.rows() < n + 1 || block.cols() < 2) ThrowSubscriptOutOfRange();
+  BacktestPlan plan;
+  plan.width = rule.width;
+  plan.size = params.setSize;
+  plan.n = n;
+  plan.suffix =
+      rule.seed_suffix != nullptr ? std::u16string(rule.seed_suffix) : params.positionOrSuffix;
+  const bool numeric_position =
+      rule.seed_suffix == nullptr && host::ParseNumericText(params.positionOrSuffix).has_value();
+  plan.any_character = rule.seed_suffix == nullptr && !numeric_position;
+
+  plan.middle.resize(static_cast<size_t>(n) + 2);
+  plan.test.resize(static_cast<size_t>(n));
+  plan.pattern.resize(static_cast<size_t>(n));
+  // The rows are independent; their texts are made on the workers too. A
+  // value without a text form fails the same way on every thread count.
+  ParallelFor(static_cast<int64_t>(n) + 1, 1024, threads, [&](int64_t begin, int64_t end, int) {
+    for (int64_t r = begin + 1; r <= end; ++r) PlanRow(block, params, rule, r, plan);
+  });
+  return plan;
+}
+
+}  // namespace kelvora::analysis
