@@ -12,13 +12,17 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
-#include "json.h"
+#include "report/json.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "workbook_session.h"
 
 namespace kelvora::tool {
 namespace {
+
+using report::JsonNumber;
+using report::JsonString;
+using report::JsonValue;
 
 using analysis::ChanceReport;
 using analysis::MethodChance;
@@ -51,9 +55,6 @@ std::u16string ShortNumber(const Value& v) {
   return v.IsError() ? u"#ERROR" : host::ToText(v);
 }
 
-constexpr const char* kMethodKeys[] = {"method",           "longest_hit_run",  "current_hit_run",
-                                       "longest_miss_run", "current_miss_run", "hits",
-                                       "misses",           "hit_rate",         "next_set"};
 constexpr const char* kParameterKeys[] = {"kind", "set_size", "position_or_suffix", "window"};
 
 // A probability as the tool prints it: two significant digits.
@@ -180,18 +181,6 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   }
 }
 
-std::string ChanceJson(const StageChance& stage, int k) {
-  if (stage.state != StageState::kCurrent) return "null";
-  const MethodChance& m = stage.methods[static_cast<size_t>(k - 1)];
-  return "{\"rate\": " + JsonNumber(m.chance_rate) +
-         ", \"expected_hits\": " + JsonNumber(m.expected_hits) +
-         ", \"p_value\": " + JsonNumber(m.p_value) +
-         ", \"p_value_holm\": " + JsonNumber(m.p_value_holm) + ", \"interval95\": [" +
-         JsonNumber(m.interval95.low) + ", " + JsonNumber(m.interval95.high) +
-         "], \"longest_miss_run_p\": " + JsonNumber(m.longest_miss_run_p) +
-         ", \"current_miss_run_p\": " + JsonNumber(m.current_miss_run_p) + "}";
-}
-
 void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance) {
   std::ostringstream o;
   o << "{\n  \"workbook\": " << JsonString(Utf8ToUtf16(path)) << ",\n";
@@ -214,17 +203,12 @@ void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   o << "  \"second_stage\": " << JsonValue(CellValue(m, layout::kSecondStageSwitch)) << ",\n";
   o << "  \"parameters_2\": " << params(layout::kStage2) << ",\n";
   auto methods = [&](const layout::Stage& st, const StageChance& stage) {
-    std::string s = "[";
-    for (int k = 1; k <= layout::kMethods; ++k) {
-      const int32_t r = layout::MethodRow(st, k);
-      s += k == 1 ? "\n    {" : ",\n    {";
-      for (int c = 0; c < layout::kMethodTableCols; ++c) {
-        s += std::string(c ? ", " : "") + "\"" + kMethodKeys[c] +
-             "\": " + JsonValue(CellValue(m, {r, st.table.col + c}));
-      }
-      s += ", \"chance\": " + ChanceJson(stage, k) + "}";
-    }
-    return s + "\n  ]";
+    const layout::Block block = layout::MethodTable(st);
+    host::Table table(block.rows(), block.cols());
+    for (int32_t r = 1; r <= block.rows(); ++r)
+      for (int32_t c = 1; c <= block.cols(); ++c)
+        table(r, c) = CellValue(m, {block.first.row + r - 1, block.first.col + c - 1});
+    return report::MethodsJson(table, stage);
   };
   o << "  \"methods\": " << methods(layout::kStage1, chance.stages[0]) << ",\n";
   o << "  \"methods_2\": " << methods(layout::kStage2, chance.stages[1]) << ",\n";

@@ -9,7 +9,7 @@
 #include "analysis/size_sweep.h"
 #include "exit_status.h"
 #include "host/error.h"
-#include "json.h"
+#include "report/json.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "workbook_session.h"
@@ -19,6 +19,8 @@ namespace {
 
 using analysis::SizeSweep;
 using analysis::SweepRow;
+using report::JsonNumber;
+using report::JsonString;
 
 std::optional<int32_t> WholeNumber(std::string_view s) {
   int32_t v = 0;

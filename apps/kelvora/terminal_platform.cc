@@ -1,5 +1,6 @@
 #include "terminal_platform.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -128,6 +129,21 @@ int32_t TerminalMessageBox::Show(const std::u16string& text, const std::u16strin
                                         : " -> No")
             << '\n';
   return yes ? kIdYes : kIdNo;
+}
+
+bool OpenInBrowser(const std::string& path) {
+  if (!(HasEnv("DISPLAY") || HasEnv("WAYLAND_DISPLAY")) || !OnPath("xdg-open")) return false;
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    // The browser outlives the tool; its output is not the tool's.
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    execlp("xdg-open", "xdg-open", path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string ExecutableDir() {

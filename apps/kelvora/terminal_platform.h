@@ -82,6 +82,10 @@ class QuietLocale : public host::Locale {
   void SetShortDateFormat(uint32_t, const std::string&) override {}
 };
 
+// Opens `path` with the desktop's default program (xdg-open) when a display
+// and xdg-open are there; false otherwise or when it cannot be started.
+bool OpenInBrowser(const std::string& path);
+
 // The folder of the running tool's binary; "" when it cannot be found.
 std::string ExecutableDir();
 

@@ -12,6 +12,7 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
+#include "report_verb.h"
 #include "show.h"
 #include "sweep.h"
 #include "text/utf.h"
@@ -141,7 +142,9 @@ int RunDemo(const ToolOptions& options) {
     if (rc == kExitFailed) return rc;
   }
   std::cerr << "== show\n";
-  return RunShow(path, false);
+  if (const int rc = RunShow(path, false); rc != kExitOk) return rc;
+  std::cerr << "== report\n";
+  return RunReport(path, "", false);
 }
 
 }  // namespace
@@ -225,6 +228,17 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
                                : sweep_args->csv ? SweepFormat::kCsv
                                                  : SweepFormat::kText;
     exit_status = RunSweep(options.workbook, sweep_args->stage, sweep_args->sizes, format);
+  });
+
+  auto* report = app.add_subcommand(
+      "report", "Write the workbook's report: one self-contained HTML page with charts");
+  auto report_out = std::make_shared<std::string>();
+  auto report_open = std::make_shared<bool>(false);
+  report->add_option("-o,--output", *report_out, "the page to write (default BOOK-report.html)");
+  report->add_flag("--open", *report_open, "open the page in the desktop's browser");
+  report->fallthrough();
+  report->callback([&exit_status, &options, report_out, report_open] {
+    exit_status = RunReport(options.workbook, *report_out, *report_open);
   });
 
   auto* demo = app.add_subcommand(

@@ -166,6 +166,39 @@ double LongestMissRunTail(int64_t n, double p0, int64_t run, bool leave_out_curr
   return std::min(1.0, tail);
 }
 
+double ChiSquareTail(double x, int dof) {
+  if (x <= 0 || dof <= 0) return 1;
+  // The regularized upper incomplete gamma Q(a, z), a = dof / 2, z = x / 2:
+  // its series below a + 1, its continued fraction (modified Lentz) above,
+  // both scaled by exp(-z) z^a / Gamma(a) in log space.
+  const double a = dof / 2.0, z = x / 2.0;
+  const double log_scale = a * std::log(z) - z - std::lgamma(a);
+  if (z < a + 1) {
+    double term = 1 / a, sum = term;
+    for (int n = 1; n < 100000; ++n) {
+      term *= z / (a + n);
+      sum += term;
+      if (term < sum * 1e-17) break;
+    }
+    return std::max(0.0, 1 - std::exp(log_scale + std::log(sum)));
+  }
+  constexpr double kTiny = 1e-300;
+  double b = z + 1 - a, c = 1 / kTiny, d = 1 / b, h = d;
+  for (int n = 1; n < 100000; ++n) {
+    const double an = -n * (n - a);
+    b += 2;
+    d = an * d + b;
+    if (std::fabs(d) < kTiny) d = kTiny;
+    c = b + an / c;
+    if (std::fabs(c) < kTiny) c = kTiny;
+    d = 1 / d;
+    const double step = d * c;
+    h *= step;
+    if (std::fabs(step - 1) < 1e-16) break;
+  }
+  return std::min(1.0, std::exp(log_scale + std::log(h)));
+}
+
 double MissRunTail(int64_t run, double p0) {
   if (run <= 0) return 1;
   if (p0 >= 1) return 0;

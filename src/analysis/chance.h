@@ -40,6 +40,10 @@ std::vector<double> BenjaminiHochbergAdjust(std::span<const double> p_values);
 // Without it every run counts. 1 when run <= 0.
 double LongestMissRunTail(int64_t n, double p0, int64_t run, bool leave_out_current);
 
+// The chance that a chi-square variable with `dof` degrees of freedom is at
+// least `x` (the p-value of a chi-square test); 1 when x <= 0.
+double ChiSquareTail(double x, int dof);
+
 // Under chance, the probability that the newest `run` draws all miss:
 // (1 - p0)^run.
 double MissRunTail(int64_t run, double p0);

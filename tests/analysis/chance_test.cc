@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/math/distributions/binomial.hpp>
+#include <boost/math/distributions/chi_squared.hpp>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -60,6 +61,17 @@ TEST(ChanceTest, BinomialTestAgreesWithBoost) {
   EXPECT_EQ(BinomialTwoSidedP(5, 10, 1.0), 0.0);
   EXPECT_EQ(BinomialTwoSidedP(10, 10, 1.0), 1.0);
   EXPECT_EQ(BinomialTwoSidedP(0, 0, 0.3), 1.0);
+}
+
+TEST(ChanceTest, ChiSquareTailAgreesWithBoost) {
+  for (int dof : {1, 9, 99}) {
+    for (double x : {0.5, 8.0, 99.0, 130.0, 400.0}) {
+      const double boost = boost::math::cdf(
+          boost::math::complement(boost::math::chi_squared_distribution<double>(dof), x));
+      EXPECT_NEAR(ChiSquareTail(x, dof), boost, 1e-12 + 1e-9 * boost) << dof << " " << x;
+    }
+  }
+  EXPECT_EQ(ChiSquareTail(0, 99), 1.0);
 }
 
 TEST(ChanceTest, HolmAdjustsInStepsAndKeepsTheOrder) {

@@ -1,0 +1,179 @@
+#include "report/report_page.h"
+
+#include <cstdio>
+
+#include "host/convert.h"
+#include "report/report_assets.h"
+#include "text/utf.h"
+
+namespace kelvora::report {
+
+namespace {
+
+using analysis::MethodChance;
+using analysis::StageChance;
+using analysis::StageState;
+
+std::string Escape(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char c : utf8) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+std::string Escape(const std::u16string& text) { return Escape(Utf16ToUtf8(text)); }
+std::string Escape(const host::Value& v) {
+  return v.IsError() ? std::string("#ERROR") : Escape(host::ToText(v));
+}
+
+std::string Format(const char* format, double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+std::string Percent(double rate) { return Format("%.2f%%", rate * 100); }
+std::string Probability(double p) { return Format("%.2g", p); }
+
+// Inline script text: "</" would end the element early.
+std::string Inline(std::string_view text) {
+  std::string out(text);
+  for (size_t at = 0; (at = out.find("</", at)) != std::string::npos; at += 3)
+    out.replace(at, 2, "<\\/");
+  return out;
+}
+
+void Header(const ReportData& d, std::string& o) {
+  o += "<header><h1>Báo cáo thống kê: " + Escape(d.title) + "</h1>\n";
+  if (!d.heading.IsEmpty()) o += "<p class=\"meta\">" + Escape(d.heading) + "</p>\n";
+  o += "<p class=\"meta\">Kho dữ liệu: " + std::to_string(d.draws) + " kỳ";
+  if (d.draws > 0) {
+    o += ", mới nhất " + Escape(d.newest_draw) + ", cũ nhất " + Escape(d.oldest_draw);
+  }
+  o += "</p>\n";
+  const analysis::StoreQuality& q = d.chance.quality;
+  if (q.results_not_five_digits > 0) {
+    o += "<p class=\"warning\">" + Escape(analysis::StoreQualityWarning()) + " (" +
+         std::to_string(q.results_not_five_digits) + "/" + std::to_string(q.draws) + ":";
+    for (const host::Value& v : q.examples) o += " “" + Escape(v) + "”";
+    o += ")</p>\n";
+  }
+  o += "</header>\n";
+}
+
+void Method(int stage, const MethodChance& m, const analysis::StoreQuality& quality,
+            std::string& o) {
+  const std::string id = std::to_string(stage) + "-" + std::to_string(m.method);
+  const int copy = (stage - 1) * 3 + m.method;
+  o += "<section class=\"method\"><h3>PP" + std::to_string(copy) + "</h3>\n<p class=\"stats\">";
+  o += "<span>Tỷ lệ trúng " + Percent(*m.rate) + " (" + std::to_string(m.hits) + "/" +
+       std::to_string(m.tested) + ")</span>";
+  o += "<span>Ngẫu nhiên " + Percent(m.chance_rate) + "</span>";
+  o += "<span>p = " + Probability(m.p_value) + "</span>";
+  o += "<span>p Holm = " + Probability(m.p_value_holm) + "</span>";
+  o += "<span>Khoảng 95% [" + Percent(m.interval95.low) + ", " + Percent(m.interval95.high) +
+       "]</span>";
+  o += "<span class=\"verdict\">" + Escape(analysis::ChanceVerdict(m, quality)) + "</span></p>\n";
+  o += "<p class=\"caption\">Tỷ lệ trúng cộng dồn so với tỷ lệ ngẫu nhiên và dải 95%</p>\n";
+  o += "<div class=\"chart\"><canvas id=\"rate-" + id + "\"></canvas></div>\n";
+  o += "<p class=\"caption\">Trúng (đậm) và trượt (nhạt) từng kỳ, cũ → mới</p>\n";
+  o += "<div class=\"chart strip\"><canvas id=\"strip-" + id + "\"></canvas></div>\n";
+  o += "<p class=\"caption\">Độ dài các chuỗi trượt so với phân bố khi ngẫu nhiên</p>\n";
+  o += "<div class=\"chart\"><canvas id=\"runs-" + id + "\"></canvas></div>\n</section>\n";
+}
+
+void Stage(const ReportData& d, int stage, std::string& o) {
+  const StageChance& chance = d.chance.stages[static_cast<size_t>(stage - 1)];
+  if (chance.state == StageState::kNotRun) return;
+  const StageReport& st = d.stages[static_cast<size_t>(stage - 1)];
+  o += "<h2>Xử lý " + std::to_string(stage) + ": " + Escape(st.kind) + ", " + Escape(st.size) +
+       " số";
+  if (chance.state == StageState::kCurrent)
+    o += ", " + std::to_string(chance.methods[0].tested) + " kỳ xét";
+  o += "</h2>\n";
+  if (chance.state == StageState::kStale) {
+    o += "<p class=\"notice\">" + Escape(analysis::StaleStageNotice()) + "</p>\n";
+    return;
+  }
+  for (const MethodChance& m : chance.methods) Method(stage, m, d.chance.quality, o);
+}
+
+void Endings(const EndingGrid& g, std::string& o) {
+  o += "<h2>Hai số cuối của giải đặc biệt</h2>\n";
+  o += "<p class=\"meta\">" + std::to_string(g.total) + " kết quả; kỳ vọng mỗi ô " +
+       Format("%.2f", g.expected) +
+       "; kiểm định χ² (99 bậc tự do): χ² = " + Format("%.1f", g.chi2) +
+       ", p = " + Probability(g.chi2_p) + "</p>\n";
+  int64_t most = 1;
+  for (int64_t c : g.counts) most = std::max(most, c);
+  o += "<table class=\"grid\"><tr><th>đầu \\ đuôi</th>";
+  for (int b = 0; b < 10; ++b) o += "<th>" + std::to_string(b) + "</th>";
+  o += "</tr>\n";
+  for (int a = 0; a < 10; ++a) {
+    o += "<tr><th>" + std::to_string(a) + "</th>";
+    for (int b = 0; b < 10; ++b) {
+      const int64_t c = g.counts[static_cast<size_t>(a * 10 + b)];
+      const int shade = 255 - static_cast<int>(150 * c / most);
+      const char* ink = shade < 150 ? "#fff" : "#000";
+      o += "<td style=\"background:rgb(" + std::to_string(shade) + "," + std::to_string(shade) +
+           "," + std::to_string(std::min(255, shade + 20)) + ");color:" + ink + "\">" +
+           std::to_string(c) + "</td>";
+    }
+    o += "</tr>\n";
+  }
+  o += "</table>\n";
+}
+
+void Sets(const ReportData& d, std::string& o) {
+  o += "<h2>Dàn số kỳ tới</h2>\n<ul class=\"sets\">\n";
+  for (size_t i = 0; i < d.sets.size(); ++i) {
+    const host::Value& v = d.sets[i];
+    if (v.IsEmpty() || v.IsError()) continue;
+    const std::string text = Escape(v);
+    o += "<li>PP" + std::to_string(i + 1) + ": <code>" + text +
+         "</code><button type=\"button\" data-copy=\"" + text + "\">Sao chép</button></li>\n";
+  }
+  o += "</ul>\n";
+}
+
+}  // namespace
+
+std::string RenderReportPage(const ReportData& d) {
+  std::string o;
+  o.reserve(kChartJs.size() + 64 * 1024);
+  o += "<!DOCTYPE html>\n<html lang=\"vi\">\n<head>\n<meta charset=\"utf-8\">\n";
+  o += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  o += "<title>Báo cáo thống kê: " + Escape(d.title) + "</title>\n";
+  o += "<style>\n" + std::string(kReportStyle) + "</style>\n</head>\n<body>\n";
+  Header(d, o);
+  Stage(d, 1, o);
+  Stage(d, 2, o);
+  Endings(d.endings, o);
+  Sets(d, o);
+  // The data block: JSON, with "<" written as an escape so that no text of
+  // the workbook can end the element.
+  std::string json = ReportDataJson(d);
+  for (size_t at = 0; (at = json.find('<', at)) != std::string::npos;)
+    json.replace(at, 1, "\\u003c");
+  o += "<script type=\"application/json\" id=\"kelvora-data\">\n" + json + "\n</script>\n";
+  o += "<script>\n" + Inline(kChartJs) + "\n</script>\n";
+  o += "<script>\n" + Inline(kReportScript) + "\n</script>\n</body>\n</html>\n";
+  return o;
+}
+
+}  // namespace kelvora::report
