@@ -104,8 +104,32 @@
     });
   }
 
+  // Rate minus chance at every size of the kind, per method, within the
+  // 95 % band of chance at that size.
+  function sweep(canvas, sw) {
+    var low = sw.band.map(function (b) { return -b; });
+    var dashes = [[], [6, 3], [2, 2]], shades = [DARK, '#000', '#666'];
+    var sets = [
+      { label: 'Dải ngẫu nhiên 95%', data: sw.band, borderWidth: 0, pointRadius: 0,
+        backgroundColor: 'rgba(0,0,0,0.13)', fill: '+1' },
+      { label: '', data: low, borderWidth: 0, pointRadius: 0, fill: false } ];
+    sw.rate_minus_chance.forEach(function (values, k) {
+      sets.push({ label: 'PP' + (k + 1), data: values, borderColor: shades[k],
+                  borderDash: dashes[k], borderWidth: 1.5, pointRadius: 0, fill: false });
+    });
+    new Chart(canvas, {
+      type: 'line',
+      data: { labels: sw.sizes, datasets: sets },
+      options: { responsive: true, maintainAspectRatio: false,
+        scales: { x: { title: { display: true, text: 'Cỡ dàn' }, ticks: { maxTicksLimit: 10 } },
+                  y: { ticks: { callback: percent } } },
+        plugins: { legend: { labels: { filter: function (item) { return item.text !== ''; } } } } }
+    });
+  }
+
   data.stages.forEach(function (stage, s) {
     if (stage.state !== 'current') return;
+    if (stage.sweep) sweep(document.getElementById('sweep-' + (s + 1)), stage.sweep);
     var methods = s === 0 ? data.methods : data.methods_2;
     stage.hits.forEach(function (hits, k) {
       var p0 = methods[k].chance.rate, id = (s + 1) + '-' + (k + 1);

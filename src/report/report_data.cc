@@ -1,5 +1,8 @@
 #include "report/report_data.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "analysis/chance.h"
 #include "analysis/main_analysis.h"
 #include "host/convert.h"
@@ -44,6 +47,26 @@ std::array<std::string, 3> ReadHits(host::Worksheet& sheet, const layout::Stage&
 }
 
 std::string Quoted(const std::string& ascii) { return "\"" + ascii + "\""; }
+
+// Every size's rate minus its chance rate per method, and the half width
+// of the 95 % band of chance at that size.
+std::string SweepJson(const std::optional<analysis::SizeSweep>& sweep) {
+  if (!sweep) return "null";
+  std::string sizes, band, methods[3];
+  for (const analysis::SweepRow& r : sweep->rows) {
+    std::string& m = methods[r.method - 1];
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4g", r.rate - r.chance);
+    m += (m.empty() ? "" : ",") + std::string(buf);
+    if (r.method != 1) continue;
+    sizes += (sizes.empty() ? "" : ",") + std::to_string(r.size);
+    std::snprintf(buf, sizeof buf, "%.4g",
+                  1.96 * std::sqrt(r.chance * (1 - r.chance) / sweep->tested));
+    band += (band.empty() ? "" : ",") + std::string(buf);
+  }
+  return "{\"sizes\": [" + sizes + "], \"band\": [" + band + "], \"rate_minus_chance\": [[" +
+         methods[0] + "], [" + methods[1] + "], [" + methods[2] + "]]}";
+}
 
 const char* StateName(StageState s) {
   switch (s) {
@@ -108,8 +131,10 @@ std::optional<ReportData> GatherReport(host::Session& session, const std::u16str
     st.size = read(cells.size);
     st.position = read(cells.position);
     const analysis::StageChance& chance = d.chance.stages[static_cast<size_t>(s)];
-    if (chance.state == StageState::kCurrent)
+    if (chance.state == StageState::kCurrent) {
       st.hits = ReadHits(sheet, cells, chance.methods[0].tested);
+      st.sweep = analysis::SweepStageSizes(session, cells, std::nullopt).sweep;
+    }
   }
   for (int i = 1; i <= 6; ++i) d.sets[static_cast<size_t>(i - 1)] = read(layout::OutputCell(i));
   return d;
@@ -142,7 +167,7 @@ std::string ReportDataJson(const ReportData& d) {
          ", \"tested\": " +
          std::to_string(chance.state == StageState::kCurrent ? chance.methods[0].tested : 0) +
          ", \"hits\": [" + Quoted(st.hits[0]) + ", " + Quoted(st.hits[1]) + ", " +
-         Quoted(st.hits[2]) + "]}";
+         Quoted(st.hits[2]) + "], \"sweep\": " + SweepJson(st.sweep) + "}";
   }
   o += "\n  ],\n";
   o += "  \"endings\": {\"counts\": [";

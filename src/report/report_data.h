@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analysis/chance_report.h"
+#include "analysis/size_sweep.h"
 #include "host/session.h"
 #include "host/value.h"
 
@@ -33,6 +34,8 @@ struct StageReport {
   std::u16string kind;
   host::Value size;
   host::Value position;
+  // Every size of the stage's kind at once, when the stage is current.
+  std::optional<analysis::SizeSweep> sweep;
 };
 
 struct ReportData {

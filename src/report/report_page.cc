@@ -111,6 +111,13 @@ void Stage(const ReportData& d, int stage, std::string& o) {
     return;
   }
   for (const MethodChance& m : chance.methods) Method(stage, m, d.chance.quality, o);
+  if (st.sweep) {
+    o += "<section class=\"method\"><h3>Mọi cỡ dàn</h3>\n<p class=\"caption\">Tỷ lệ trúng trừ "
+         "tỷ lệ ngẫu nhiên ở mỗi cỡ dàn " +
+         std::to_string(st.sweep->min_size) + ".." + std::to_string(st.sweep->max_size) +
+         ", với dải ngẫu nhiên 95%</p>\n<div class=\"chart\"><canvas id=\"sweep-" +
+         std::to_string(stage) + "\"></canvas></div>\n</section>\n";
+  }
 }
 
 void Endings(const EndingGrid& g, std::string& o) {
