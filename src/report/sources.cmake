@@ -2,6 +2,7 @@
 # its style sheet into the library, so that every page it writes is
 # self-contained.
 find_file(KELVORA_CHART_JS chart.min.js PATHS /usr/share/javascript/chart.js NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH
           DOC "Chart.js 3 (UMD build), from Debian's libjs-chart.js")
 if(NOT KELVORA_CHART_JS)
   message(FATAL_ERROR "Chart.js not found: install libjs-chart.js (scripts/install-deps)")
