@@ -78,19 +78,6 @@ std::string ByDatePage(const std::vector<std::string>& rows) {
   return html + "</table>";
 }
 
-TEST(DanKQXSTest, TakesAHundredDraws) {
-  BoundWorkbook w;
-  const auto draws = Draws(100, 24400);
-  w.platform.clipboard.set_html(HundredPage(DrawRows(draws, 0)));
-  w.Run(intake::DanKQXS);
-  EXPECT_TRUE(Shown(w).empty());
-  EXPECT_EQ(StoreRows(w), draws);  // results keep their leading zeros
-  EXPECT_EQ(w.main().cell(15, 2).value, Value(100));
-  const auto once = Snapshot(w);
-  w.Run(intake::DanKQXS);
-  EXPECT_EQ(Snapshot(w), once);
-}
-
 TEST(DanKQXSTest, RefusesAnythingButAHundredNumberedRows) {
   // 99 rows; a heading text in column A; empty or negative draw numbers; one
   // draw-number text that is not a number.
@@ -222,13 +209,6 @@ testing::StoreSnapshot AfterSpecialPrizeText(const std::u16string& text) {
   w.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(w).empty());
   return Snapshot(w);
-}
-
-TEST(DanKQXSDBTest, WindowsAndUnixLineBreaksGiveTheSameStore) {
-  const auto crlf = AfterSpecialPrizeText(SpecialText(kHeading, Draws(50, 900), u"\r\n"));
-  EXPECT_EQ(crlf.rows, Draws(50, 900));
-  EXPECT_EQ(crlf.count, Value(50));
-  EXPECT_EQ(AfterSpecialPrizeText(SpecialText(kHeading, Draws(50, 900), u"\n")), crlf);
 }
 
 TEST(DanKQXSDBTest, RefusalsWriteNothing) {

@@ -1,6 +1,6 @@
 // SHA-256 digest tests. The message/digest vectors are NIST's Secure Hash
-// Algorithm Validation System (SHAVS) response files SHA256ShortMsg.rsp,
-// SHA256LongMsg.rsp and SHA256Monte.rsp, as shipped by the Debian package
+// Algorithm Validation System (SHAVS) response files SHA256ShortMsg.rsp and
+// SHA256LongMsg.rsp, as shipped by the Debian package
 // python3-cryptography-vectors (installed by scripts/install-deps). Every
 // vector runs on each compression back end that this processor offers.
 #include <gtest/gtest.h>
@@ -67,29 +67,6 @@ TEST_P(NistMessageTest, EveryMessageOnEveryBackend) {
 
 INSTANTIATE_TEST_SUITE_P(Nist, NistMessageTest,
                          ::testing::Values("SHA256ShortMsg.rsp", "SHA256LongMsg.rsp"));
-
-// The SHAVS Monte Carlo procedure: from a seed, 100 checkpoints, each the end
-// of 1000 digests of the three preceding digests joined.
-TEST(Sha256Test, NistMonteCarlo) {
-  const auto seeds = ResponseValues("SHA256Monte.rsp", "Seed");
-  const auto checkpoints = ResponseValues("SHA256Monte.rsp", "MD");
-  ASSERT_EQ(seeds.size(), 1u);
-  ASSERT_EQ(checkpoints.size(), 100u);
-  ForEachBackend([&](Sha256Backend) {
-    std::u16string md = FromHex(seeds[0]);
-    for (const std::string& expected : checkpoints) {
-      std::u16string m0 = md, m1 = md, m2 = md;
-      for (int i = 0; i < 1000; ++i) {
-        const std::u16string hex = CSHA256().DigestHex(m0 + m1 + m2);
-        m0 = std::move(m1);
-        m1 = std::move(m2);
-        m2 = FromHex(std::string(hex.begin(), hex.end()));
-      }
-      md = m2;
-      ASSERT_EQ(md, FromHex(expected));
-    }
-  });
-}
 
 // Each code unit gives its low byte. 55 bytes fit one padded block, 56 need
 // two; eight blocks are one batch (the NIST vectors check the digests).
