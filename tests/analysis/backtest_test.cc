@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "numbersets/number_sets.h"
+#include "support/error_number.h"
 #include "text/utf.h"
 
 namespace kelvora::analysis {
@@ -20,15 +20,7 @@ namespace {
 
 using host::Table;
 using host::Value;
-
-int ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CommandError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using kelvora::testing::ErrorNumberOf;
 
 TEST(TextContainsTest, ContainedAndAnyCharacter) {
   const std::u16string long_miss(300, u'a');

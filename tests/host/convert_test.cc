@@ -2,22 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "host/error.h"
+#include "support/error_number.h"
 #include "text/utf.h"
 
 namespace kelvora::host {
 namespace {
 
-int ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CommandError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(ConvertTest, NumericTextAndLeadingNumber) {
   const std::pair<const char*, std::optional<double>> numeric[] = {

@@ -6,6 +6,7 @@
 
 #include "host/clipboard_text.h"
 #include "host/error.h"
+#include "support/error_number.h"
 #include "support/scripted_platform.h"
 #include "text/utf.h"
 
@@ -49,12 +50,9 @@ TEST(MessageTest, StopByCheckShowsTheMessageAndKeepsTheFirstStop) {
 TEST(MessageTest, OverflowingFlagsFailBeforeShowing) {
   Scripted s;
   auto& p = s.p;
-  try {
-    ShowMessage(s.session, u"x", INT32_MAX - 100, kMessageTitle);
-    FAIL();
-  } catch (const CommandError& e) {
-    EXPECT_EQ(e.number(), err::kOverflow);
-  }
+  EXPECT_EQ(
+      testing::ErrorNumberOf([&] { ShowMessage(s.session, u"x", INT32_MAX - 100, kMessageTitle); }),
+      err::kOverflow);
   EXPECT_TRUE(p.messages.shown().empty());
 }
 

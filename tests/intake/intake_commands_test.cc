@@ -12,6 +12,7 @@
 #include "intake/intake_test_support.h"
 #include "intake/result_store.h"
 #include "intake/special_prize_text.h"
+#include "support/error_number.h"
 
 namespace kelvora::intake {
 namespace {
@@ -280,13 +281,8 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
     const auto before = Snapshot(w);
     w.platform.clipboard.set_text(
         SpecialText(kHeading, stored == 3 ? Draws(50001, 100000) : Draws(50, 1000)));
-    int error = 0;
-    try {
-      w.Run(intake::DanKQXSDB);
-    } catch (const CommandError& e) {
-      error = e.number();
-    }
-    EXPECT_EQ(error, stored == 3 ? err::kSubscriptOutOfRange : 0);
+    EXPECT_EQ(testing::ErrorNumberOf([&] { w.Run(intake::DanKQXSDB); }),
+              stored == 3 ? err::kSubscriptOutOfRange : 0);
     if (stored == 64990) {
       EXPECT_TRUE(Shown(w).empty());
       EXPECT_EQ(w.main().cell(15, 2).value, Value(65000));
