@@ -56,17 +56,6 @@ TEST(MessageTest, OverflowingFlagsFailBeforeShowing) {
   EXPECT_TRUE(p.messages.shown().empty());
 }
 
-TEST(ClipboardTest, ReadsExactlyAndWritesReplace) {
-  Scripted s;
-  auto& p = s.p;
-  p.clipboard.set_text(u"Kỳ 1\r\nline 2\r\n");
-  EXPECT_EQ(GetClipboardText(s.session), u"Kỳ 1\r\nline 2\r\n");
-  SetClipboardText(s.session, u"01,02");
-  EXPECT_EQ(p.clipboard.text(), u"01,02");
-  p.clipboard.set_fail_writes(true);
-  EXPECT_THROW(SetClipboardText(s.session, u"x"), CommandError);
-}
-
 TEST(ClipboardTest, MissingServicesBehaveAsDocumented) {
   host::Session session({}, {});
   EXPECT_EQ(GetClipboardText(session), u"");
