@@ -143,6 +143,21 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(rc, 0)
         self.assertIn("Exit status", out)
 
+    def test_digest_and_numbers(self):
+        # UTF-8 input: U+0141 is one code unit, hashed as its low byte 0x41.
+        cases = [
+            ("digest abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n"),
+            ("digest Ł", "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd\n"),
+            ("digest -- -abc", "649d85fcc5d7e13d1217fc85fc746817f31c16fcf850002545dda492fd8caffc\n"),
+            ("numbers --width 2 --size 3 abc", "16,78,81\n"),
+            ("numbers --width 1 --size 9 -- abc", "0,1,2,3,4,5,6,7,8\n"),
+        ]
+        for args, out in cases:
+            self.assertEqual(self.run_tool(*args.split())[:2], (0, out), args)
+        for args in ("--width 2 --size 0", "--width 1 --size 11", "--width 4 --size 1",
+                     "--width 2 --size x", "--width 2"):
+            self.assertEqual(self.run_tool("numbers", *args.split(), "abc")[:2], (2, ""), args)
+
     def test_main_copy_and_show_on_a_store_openpyxl_wrote(self):
         path = self.stored_book()
         rc, out, err = self.run_tool("-w", "store.xlsx", "MAIN")
