@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "numbersets/number_sets.h"
+#include "support/error_number.h"
 #include "text/utf.h"
 
 namespace kelvora::analysis {
@@ -20,15 +20,7 @@ namespace {
 
 using host::Table;
 using host::Value;
-
-int ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CommandError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using kelvora::testing::ErrorNumberOf;
 
 TEST(TextContainsTest, ContainedAndAnyCharacter) {
   const std::u16string long_miss(300, u'a');
@@ -102,134 +94,111 @@ TEST(RunStatisticsTest, RunsCountsAndRate) {
   }
 }
 
-// A draw block with ordinary and unusual result texts.
+// Draws 24123 (row 1) down to 24111, with unusual result texts: four
+// characters, an empty text, an empty cell, a letter among the digits, a
+// number cell, one character (shorter than the start of the middle three)
+// and no digit at all.
+Table PinnedBlock() {
+  const Value results[] = {Value(u"12345"), Value(u"1234"),  Value(u""),      Value(),
+                           Value(u"12a45"), Value(4567),     Value(u"7"),     Value(u"abc"),
+                           Value(u"50412"), Value(u"09876"), Value(u"31415"), Value(u"27182"),
+                           Value(u"00000")};
+  Table t(13, 2);
+  for (int r = 1; r <= 13; ++r) {
+    t(r, 1) = Value(24124 - r);
+    t(r, 2) = results[r - 1];
+  }
+  return t;
+}
+
+// The outcomes of draws 1..12 (X a hit) and the next-draw sets (small sizes
+// only) of methods 1, 2 and 3, pinned from a run that matched an independent
+// model of the recipe. An empty pattern is a hit (empty results, position 7
+// past the end); any character of nothing or of "abc" is a miss.
+TEST(BacktestTest, PinnedOutcomesAndNextSets) {
+  const Table block = PinnedBlock();
+  struct Case {
+    int kind_row, size;
+    const char16_t* position;
+    const char* hits;
+    const char16_t* next;
+  } cases[] = {
+      {1, 30, u"", "XXXXX.X..XXX XXXXXXX...XX ..XX..X....X", u""},
+      {1, 3, u"", "..XX..X..... ..XX........ ..XX........", u"04,06,60 14,40,71 03,35,60"},
+      {2, 65, u"9", ".XXXXXXXX.XX XXXXXXXX.XXX .XXXXXXXXXXX", u""},
+      {2, 1, u"", "..XX.XXX.... ..XX.XXX.... ..XX..XX....", u"56 07 60"},
+      {3, 200, u"", "..XX..X..X.. ..XX.XX..... ..XX..X...X.", u""},
+      {3, 4, u"", "..XX..X..... ..XX........ ..XX........",
+       u"078,307,788,881 084,308,530,653 667,672,726,866"},
+      {4, 520, u"", "XXXX..X.XX.. ..XX.XX...X. .XXX.XX.X.X.", u""},
+      {4, 2, u"", "..XX..X..... ..XX..X..... ..XX..X.....", u"099,998 185,856 683,768"},
+      {5, 7, u"", "..XX..X..... ..XX..X..... ..XX..X.....",
+       u"217,354,421,435,542,564,643 071,109,157,579,715,791,910 010,019,050,101,199,501,605"},
+      {6, 4, u"3", "X.XX..X..... XXXX..X..... .XXX..X..XX.", u"3,4,8,9 0,3,4,5 0,5,7,8"},
+      {6, 9, u"1.5", "XXXXXXX.XXXX XXXXXXX.XXXX XXXXXXX.XXXX",
+       u"0,2,3,4,5,6,7,8,9 0,1,2,4,5,6,7,8,9 0,1,2,4,5,6,7,8,9"},
+      {6, 3, u"", "X...XX..XXX. XX...XX.XXXX XX..XXX.XXXX", u"4,5,6 0,1,7 0,5,6"},
+      {6, 2, u"x", "XX........XX X...XX..XX.X XX..XX..X.X.", u"2,6 2,5 4,9"},
+      {6, 5, u"7", "XXXXXXXXXXXX XXXXXXXXXXXX XXXXXXXXXXXX", u"0,2,3,6,9 0,1,3,6,9 0,1,2,7,9"},
+  };
+  for (const auto& c : cases) {
+    const AnalysisParameters p{u"", static_cast<int16_t>(c.size), c.position, 100};
+    std::string hits;
+    std::u16string next;
+    for (const MethodResult& r : BacktestMethods(block, 12, p, c.kind_row, 1)) {
+      for (uint8_t h : r.hits) hits += h ? 'X' : '.';
+      hits += ' ';
+      next += r.values[8].text() + u" ";
+    }
+    hits.pop_back();
+    next.pop_back();
+    EXPECT_EQ(hits, c.hits) << "kind " << c.kind_row << " size " << c.size;
+    EXPECT_EQ(Utf16ToUtf8(*c.next ? next : u""), Utf16ToUtf8(c.next))
+        << c.kind_row << " " << c.size;
+  }
+  // The seed: "pp", the method (2), the draw, the result and the suffix.
+  EXPECT_EQ(BacktestMethod(block, 12, {u"", 3, u"", 100}, 1, 2).values[8],
+            Value(numbersets::BuildPairSet(u"pp22412312345TienNhi", 3)));
+  EXPECT_EQ(BacktestMethod(block, 12, {u"", 3, u"x", 100}, 6, 2).values[8],
+            Value(numbersets::BuildDigitSet(u"pp22412312345x", 3)));
+}
+
+// A longer block with the same unusual texts spread over it.
 Table MakeBlock(int rows) {
   Table t(rows, 2);
   uint32_t x = 12345;
+  const Table pinned = PinnedBlock();
   for (int r = 1; r <= rows; ++r) {
     x = x * 1103515245u + 12345u;
     char buf[8];
     std::snprintf(buf, sizeof buf, "%05u", (x >> 8) % 100000u);
     t(r, 1) = Value(30000 - r);
-    t(r, 2) = Value(Ascii(buf));
-  }
-  if (rows >= 12) {
-    t(3, 2) = Value(u"1234");   // four characters
-    t(5, 2) = Value(u"");       // empty result
-    t(7, 2) = Value();          // empty cell
-    t(8, 2) = Value(u"12a45");  // a letter among the digits
-    t(9, 2) = Value(4567);      // a number, not a text
-    t(11, 2) = Value(u"7");
+    t(r, 2) = r % 23 == 0 ? pinned(r / 23 % 13 + 1, 2) : Value(Ascii(buf));
   }
   return t;
 }
 
-std::u16string TextOf(const Value& v) {
-  return v.IsText()    ? v.text()
-         : v.IsEmpty() ? u""
-                       : Ascii(std::to_string(static_cast<long long>(v.number())));
-}
-
-// The set of method `k` built from draw row `row` as text from scratch.
-std::u16string ReferenceSet(const Table& block, int row, const AnalysisParameters& p, int kind_row,
-                            int k) {
-  static const char16_t* suffixes[] = {u"TienNhi", u"", u"TienTam", u"TrungTam", u""};
-  const std::u16string seed = u"pp" + Ascii(std::to_string(k)) + TextOf(block(row, 1)) +
-                              TextOf(block(row, 2)) +
-                              (kind_row == 6 ? p.positionOrSuffix : suffixes[kind_row - 1]);
-  if (kind_row == 6) return numbersets::BuildDigitSet(seed, p.setSize);
-  return kind_row <= 2 ? numbersets::BuildPairSet(seed, p.setSize)
-                       : numbersets::BuildTripleSet(seed, p.setSize);
-}
-
-// The outcomes by the plain recipe: every set built as text from scratch.
-std::vector<uint8_t> ReferenceOutcomes(const Table& block, int n, const AnalysisParameters& p,
-                                       int kind_row, int k) {
-  static const int starts[] = {1, 4, 1, 2, 3}, lengths[] = {2, 2, 3, 3, 3};
-  std::vector<uint8_t> out;
-  for (int i = 1; i <= n; ++i) {
-    const std::u16string set = ReferenceSet(block, i + 1, p, kind_row, k);
-    const std::u16string result = TextOf(block(i, 2));
-    bool hit;
-    if (kind_row == 6) {
-      const std::string pos = Utf16ToUtf8(p.positionOrSuffix);
-      char* end = nullptr;
-      const double d = std::strtod(pos.c_str(), &end);
-      if (!pos.empty() && *end == '\0') {
-        const size_t at = static_cast<size_t>(std::nearbyint(d));
-        const std::u16string one = at <= result.size() ? result.substr(at - 1, 1) : u"";
-        hit = set.find(one) != std::u16string::npos;
-      } else {
-        hit = result.find_first_of(set) != std::u16string::npos;
-      }
-    } else {
-      const size_t from = static_cast<size_t>(starts[kind_row - 1] - 1);
-      const std::u16string pattern =
-          from < result.size() ? result.substr(from, static_cast<size_t>(lengths[kind_row - 1]))
-                               : u"";
-      hit = set.find(pattern) != std::u16string::npos;
-    }
-    out.push_back(hit);
-  }
-  return out;
-}
-
-class BacktestTest : public ::testing::Test {};
-
-TEST_F(BacktestTest, OutcomesAndNextSetFollowThePlainRecipe) {
-  const Table block = MakeBlock(40);
-  const int n = 38;
-  struct Case {
-    int kind_row;
-    int size;
-    const char16_t* position;
-  } cases[] = {
-      {1, 30, u""}, {2, 65, u"9"}, {2, 1, u""},    {3, 200, u""}, {4, 520, u""},
-      {5, 7, u""},  {6, 4, u"3"},  {6, 9, u"1.5"}, {6, 3, u""},   {6, 2, u"x"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "kind " << c.kind_row << " size " << c.size);
-    const AnalysisParameters p{u"", static_cast<int16_t>(c.size), c.position, 100};
-    for (int threads : {1, 2, 7}) {
-      const auto all = BacktestMethods(block, n, p, c.kind_row, threads);
+TEST(BacktestTest, SameResultsWhateverTheThreadCount) {
+  const Table block = MakeBlock(300);
+  const std::tuple<int, int, const char16_t*> cases[] = {
+      {1, 30, u""}, {4, 520, u""}, {6, 4, u"3"}, {6, 3, u"xyz"}};
+  for (const auto& [kind_row, size, position] : cases) {
+    SCOPED_TRACE(::testing::Message() << "kind " << kind_row);
+    const AnalysisParameters p{u"", static_cast<int16_t>(size), position, 100};
+    const auto one = BacktestMethods(block, 299, p, kind_row, 1);
+    for (int threads : {2, 7}) {
+      const auto many = BacktestMethods(block, 299, p, kind_row, threads);
       for (int k = 1; k <= 3; ++k) {
-        const MethodResult& r = all[static_cast<size_t>(k - 1)];
-        EXPECT_EQ(r.hits, ReferenceOutcomes(block, n, p, c.kind_row, k)) << "threads " << threads;
-        EXPECT_EQ(r.values[8], Value(ReferenceSet(block, 1, p, c.kind_row, k)));
-        EXPECT_EQ(r.values[0], Value(k));
-        const MethodResult single = BacktestMethod(block, n, p, c.kind_row, k, threads);
+        const MethodResult& r = one[static_cast<size_t>(k - 1)];
+        const MethodResult single = BacktestMethod(block, 299, p, kind_row, k, threads);
+        EXPECT_EQ(std::tie(many[k - 1].values, many[k - 1].hits), std::tie(r.values, r.hits));
         EXPECT_EQ(std::tie(single.values, single.hits), std::tie(r.values, r.hits));
       }
     }
   }
 }
 
-TEST_F(BacktestTest, PatternEdgeCases) {
-  Table block(3, 2);
-  block(1, 1) = Value(102);
-  block(2, 1) = Value(101);
-  block(3, 1) = Value(100);
-  block(3, 2) = Value(u"50412");
-  // The result of the tested draws 1 and 2. An empty pattern counts as
-  // contained (empty text, empty cell, shorter than the start, position past
-  // the end); any character of nothing or of no digit is a miss.
-  struct Case {
-    int kind_row;
-    const char16_t* position;
-    Value result;
-    bool hit;
-  } cases[] = {{2, u"", Value(u""), 1},       {5, u"", Value(), 1},    {4, u"", Value(u"9"), 1},
-               {6, u"7", Value(u"50412"), 1}, {6, u"", Value(u""), 0}, {6, u"", Value(u"abc"), 0}};
-  for (const auto& c : cases) {
-    block(1, 2) = c.result;
-    block(2, 2) = c.result;
-    const AnalysisParameters p{u"", 5, c.position, 3};
-    const auto r = BacktestMethod(block, 2, p, c.kind_row, 1);
-    EXPECT_EQ(r.hits, std::vector<uint8_t>(2, c.hit)) << c.kind_row;
-  }
-}
-
-TEST_F(BacktestTest, FailuresOfTheEngine) {
+TEST(BacktestTest, FailuresOfTheEngine) {
   Table block = MakeBlock(5);
   const AnalysisParameters p{u"", 5, u"0", 5};
   EXPECT_EQ(ErrorNumberOf([&] { BacktestMethod(block, 4, p, 6, 1); }), err::kInvalidProcedureCall);

@@ -11,24 +11,14 @@ namespace {
 using host::Value;
 
 TEST(SpecialPrizeTextTest, TwentySevenPrizeHeading) {
-  struct Case {
-    const char16_t* heading;
-    bool passes;
-  } cases[] = {
-      {u"Lo\u1EA1i v\u00E9: 27 gi\u1EA3i", true},
-      {u"27", true},
-      {u"27\r\n", true},
-      {u"b\u1EA3ng 127", true},    // the pair 27 inside a longer number
-      {u"b\u1EA3ng 2710", false},  // the pair 71 is met first
-      {u"27 gi\u1EA3i, 06/12/2024", false},
-      {u"x 27 10", true},  // 10 is not above 10
-      {u"mi\u1EC1n b\u1EAFc 28", false},
-      {u"7", false},
-      {u"", false},
-      {u"no digits", false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(IsTwentySevenPrizeHeader(c.heading), c.passes) << Utf16ToUtf8(c.heading);
+  // "b\u1EA3ng 127" has the pair 27 inside a longer number; in "x 27 10" 10 is
+  // not above 10; in "b\u1EA3ng 2710" the pair 71 is met first.
+  for (const char16_t* passes :
+       {u"Lo\u1EA1i v\u00E9: 27 gi\u1EA3i", u"27", u"27\r\n", u"b\u1EA3ng 127", u"x 27 10"})
+    EXPECT_TRUE(IsTwentySevenPrizeHeader(passes)) << Utf16ToUtf8(passes);
+  for (const char16_t* fails : {u"b\u1EA3ng 2710", u"27 gi\u1EA3i, 06/12/2024",
+                                u"mi\u1EC1n b\u1EAFc 28", u"7", u"", u"no digits"})
+    EXPECT_FALSE(IsTwentySevenPrizeHeader(fails)) << Utf16ToUtf8(fails);
 }
 
 TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
@@ -62,13 +52,14 @@ TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
 }
 
 TEST(SpecialPrizeTextTest, DrawLookupValueReadsDecimalTextsAsNumbers) {
-  EXPECT_EQ(DrawLookupValue(Value(u"24350")), Value(24350));
-  EXPECT_EQ(DrawLookupValue(Value(u" 0024350 ")), Value(24350));
-  EXPECT_EQ(DrawLookupValue(Value(24350)), Value(24350));
-  EXPECT_EQ(DrawLookupValue(Value(u"&H10")), Value(u"&H10"));
-  EXPECT_EQ(DrawLookupValue(Value(u"1D2")), Value(u"1D2"));
-  EXPECT_EQ(DrawLookupValue(Value(u"12 ng\u00E0y")), Value(u"12 ng\u00E0y"));
-  EXPECT_EQ(DrawLookupValue(Value()), Value());
+  const std::pair<Value, Value> cases[] = {{Value(u"24350"), Value(24350)},
+                                           {Value(u" 0024350 "), Value(24350)},
+                                           {Value(24350), Value(24350)},
+                                           {Value(u"&H10"), Value(u"&H10")},
+                                           {Value(u"1D2"), Value(u"1D2")},
+                                           {Value(u"12 ng\u00E0y"), Value(u"12 ng\u00E0y")},
+                                           {Value(), Value()}};
+  for (const auto& [cell, key] : cases) EXPECT_EQ(DrawLookupValue(cell), key);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "numbersets/backends.h"
 #include "numbersets/sha256.h"
 #include "support/bound_workbook.h"
+#include "support/error_number.h"
 
 namespace kelvora::numbersets {
 namespace {
@@ -79,16 +80,13 @@ void ExpectSet(int width, const std::u16string& seed, int32_t size,
 TEST(NumberSetsTest, WorkedSetsForAbc) {
   // The first digest gives 30 distinct pairs; the 31st, "72", comes from the
   // digest of the first digest's text.
-  const std::tuple<int, int32_t, const char16_t*> cases[] = {
-      {1, 1, u"7"},
-      {2, 1, u"78"},
-      {3, 1, u"781"},
-      {1, 3, u"1,7,8"},
-      {2, 3, u"16,78,81"},
-      {3, 3, u"168,781,816"},
-      {1, 9, u"0,1,2,3,4,5,6,7,8"},
-  };
-
+  const std::tuple<int, int32_t, const char16_t*> cases[] = {{1, 1, u"7"},
+                                                             {2, 1, u"78"},
+                                                             {3, 1, u"781"},
+                                                             {1, 3, u"1,7,8"},
+                                                             {2, 3, u"16,78,81"},
+                                                             {3, 3, u"168,781,816"},
+                                                             {1, 9, u"0,1,2,3,4,5,6,7,8"}};
   ForEachBackend([&](Sha256Backend) {
     for (const auto& [width, size, expected] : cases) ExpectSet(width, u"abc", size, expected);
     ExpectSet(
@@ -101,13 +99,7 @@ TEST(NumberSetsTest, WorkedSetsForAbc) {
   EXPECT_EQ(flags.digests, 1);
   BuildSetFlags(2, u"abc", 31, flags);
   EXPECT_EQ(flags.digests, 2);
-  EXPECT_EQ(flags.compressions, 1 + 2);       // "abc", then a 64-character digest text
-  for (int width = 1; width <= 3; ++width) {  // full ranges give every number
-    std::u16string all;
-    for (int32_t n = 0; n < Universe(width); ++n) all += (n ? u"," : u"") + Padded(n, width);
-    for (const char16_t* seed : {u"", u"abc", u"pp1123456789TienTam"})
-      ExpectSet(width, seed, Universe(width), all);
-  }
+  EXPECT_EQ(flags.compressions, 1 + 2);  // "abc", then a 64-character digest text
 }
 
 TEST(NumberSetsTest, SizeOutsideTheRangeIsRefused) {
@@ -115,20 +107,14 @@ TEST(NumberSetsTest, SizeOutsideTheRangeIsRefused) {
                                            {3, 0}, {3, 1001}, {2, INT32_MIN}, {3, INT32_MAX},
                                            {0, 1}, {4, 1}};
   for (const auto& [width, size] : cases) {
-    if (width >= 1 && width <= 3) {
-      try {
-        Build(width, u"abc", size);
-        ADD_FAILURE() << "size " << size << " accepted for width " << width;
-      } catch (const CommandError& e) {
-        EXPECT_EQ(e.number(), err::kInvalidProcedureCall);
-      }
-    }
     FlagSet flags;
     flags.count = 7;
     EXPECT_THROW(BuildSetFlags(width, u"abc", size, flags), CommandError) << width << " " << size;
-    if (width >= 1 && width <= 3) {
-      EXPECT_EQ(flags.count, 0) << "left as before";
-    }
+    if (width < 1 || width > 3) continue;
+    EXPECT_EQ(flags.count, 0) << "left as before";
+    EXPECT_EQ(kelvora::testing::ErrorNumberOf([&] { Build(width, u"abc", size); }),
+              err::kInvalidProcedureCall)
+        << width << " " << size;
   }
 }
 

@@ -24,151 +24,106 @@ int FaultPlan::calls(const std::string& member) const {
 
 namespace {
 
-class FaultyRange : public Range {
+// The wrapper of one interface: every member asks the plan, then calls the
+// same member of the wrapped object.
+template <class Interface>
+class Faulty : public Interface {
  public:
-  FaultyRange(std::unique_ptr<Range> t, std::shared_ptr<FaultPlan> p)
-      : target_(std::move(t)), plan_(std::move(p)) {}
+  using I = Interface;
+  Faulty(std::shared_ptr<I> target, std::shared_ptr<FaultPlan> plan)
+      : target_(std::move(target)), plan_(std::move(plan)) {}
 
-  Value GetValue() override {
-    plan_->Check("Range.GetValue");
-    return target_->GetValue();
+ protected:
+  template <class R, class... P, class... A>
+  R Forward(const char* member, R (I::*fn)(P...), A&&... args) {
+    plan_->Check(member);
+    return (target_.get()->*fn)(std::forward<A>(args)...);
   }
-  Table GetValues() override {
-    plan_->Check("Range.GetValues");
-    return target_->GetValues();
-  }
-  void SetValue(const Value& v) override {
-    plan_->Check("Range.SetValue");
-    target_->SetValue(v);
-  }
-  void SetValues(const Table& v) override {
-    plan_->Check("Range.SetValues");
-    target_->SetValues(v);
-  }
+
+  std::shared_ptr<I> target_;
+  std::shared_ptr<FaultPlan> plan_;
+};
+
+class FaultyRange : public Faulty<Range> {
+ public:
+  using Faulty::Faulty;
+  Value GetValue() override { return Forward("Range.GetValue", &I::GetValue); }
+  Table GetValues() override { return Forward("Range.GetValues", &I::GetValues); }
+  void SetValue(const Value& v) override { Forward("Range.SetValue", &I::SetValue, v); }
+  void SetValues(const Table& v) override { Forward("Range.SetValues", &I::SetValues, v); }
   std::unique_ptr<Range> Resize(int32_t r, int32_t c) override {
-    plan_->Check("Range.Resize");
-    return std::make_unique<FaultyRange>(target_->Resize(r, c), plan_);
+    return Wrap(Forward("Range.Resize", &I::Resize, r, c));
   }
-  void ClearContents() override {
-    plan_->Check("Range.ClearContents");
-    target_->ClearContents();
-  }
-  std::unique_ptr<Range> End(int d) override {
-    plan_->Check("Range.End");
-    return std::make_unique<FaultyRange>(target_->End(d), plan_);
-  }
-  int32_t Row() override {
-    plan_->Check("Range.Row");
-    return target_->Row();
-  }
+  void ClearContents() override { Forward("Range.ClearContents", &I::ClearContents); }
+  std::unique_ptr<Range> End(int d) override { return Wrap(Forward("Range.End", &I::End, d)); }
+  int32_t Row() override { return Forward("Range.Row", &I::Row); }
   void Sort(Range& key1, int order1) override {
-    plan_->Check("Range.Sort");
-    auto* k = dynamic_cast<FaultyRange*>(&key1);
-    target_->Sort(k ? *k->target_ : key1, order1);
+    // The back end sees its own range as the key.
+    auto* key = dynamic_cast<FaultyRange*>(&key1);
+    Forward("Range.Sort", &I::Sort, key ? *key->target_ : key1, order1);
   }
-  void Select() override {
-    plan_->Check("Range.Select");
-    target_->Select();
-  }
+  void Select() override { Forward("Range.Select", &I::Select); }
 
  private:
-  std::unique_ptr<Range> target_;
-  std::shared_ptr<FaultPlan> plan_;
+  std::unique_ptr<Range> Wrap(std::unique_ptr<Range> r) {
+    return std::make_unique<FaultyRange>(std::move(r), plan_);
+  }
 };
 
-class FaultyWorksheet : public Worksheet {
+class FaultyWorksheet : public Faulty<Worksheet> {
  public:
-  FaultyWorksheet(std::shared_ptr<Worksheet> t, std::shared_ptr<FaultPlan> p)
-      : target_(std::move(t)), plan_(std::move(p)) {}
-  std::u16string CodeName() override {
-    plan_->Check("Worksheet.CodeName");
-    return target_->CodeName();
-  }
-  std::u16string Name() override {
-    plan_->Check("Worksheet.Name");
-    return target_->Name();
-  }
+  using Faulty::Faulty;
+  std::u16string CodeName() override { return Forward("Worksheet.CodeName", &I::CodeName); }
+  std::u16string Name() override { return Forward("Worksheet.Name", &I::Name); }
   std::unique_ptr<Range> GetRange(const std::u16string& a) override {
-    plan_->Check("Worksheet.Range");
-    return std::make_unique<FaultyRange>(target_->GetRange(a), plan_);
+    return std::make_unique<FaultyRange>(Forward("Worksheet.Range", &I::GetRange, a), plan_);
   }
-  void Activate() override {
-    plan_->Check("Worksheet.Activate");
-    target_->Activate();
-  }
+  void Activate() override { Forward("Worksheet.Activate", &I::Activate); }
   void PasteSpecial(const std::u16string& f, bool l, bool d, bool n) override {
-    plan_->Check("Worksheet.PasteSpecial");
-    target_->PasteSpecial(f, l, d, n);
+    Forward("Worksheet.PasteSpecial", &I::PasteSpecial, f, l, d, n);
   }
-
- private:
-  std::shared_ptr<Worksheet> target_;
-  std::shared_ptr<FaultPlan> plan_;
 };
 
-class FaultyWorkbook : public Workbook {
+class FaultyWorkbook : public Faulty<Workbook> {
  public:
-  FaultyWorkbook(std::shared_ptr<Workbook> t, std::shared_ptr<FaultPlan> p)
-      : target_(std::move(t)), plan_(std::move(p)) {}
+  using Faulty::Faulty;
   std::vector<std::shared_ptr<Worksheet>> Worksheets() override {
-    plan_->Check("Workbook.Worksheets");
-    std::vector<std::shared_ptr<Worksheet>> out;
-    for (auto& s : target_->Worksheets())
-      out.push_back(std::make_shared<FaultyWorksheet>(s, plan_));
-    return out;
+    auto sheets = Forward("Workbook.Worksheets", &I::Worksheets);
+    for (auto& s : sheets) s = std::make_shared<FaultyWorksheet>(s, plan_);
+    return sheets;
   }
-
- private:
-  std::shared_ptr<Workbook> target_;
-  std::shared_ptr<FaultPlan> plan_;
 };
 
-class FaultyFunction : public WorksheetFunction {
+class FaultyFunction : public Faulty<WorksheetFunction> {
  public:
-  FaultyFunction(std::shared_ptr<WorksheetFunction> t, std::shared_ptr<FaultPlan> p)
-      : target_(std::move(t)), plan_(std::move(p)) {}
+  using Faulty::Faulty;
   double Min(double a, double b) override {
-    plan_->Check("WorksheetFunction.Min");
-    return target_->Min(a, b);
+    return Forward("WorksheetFunction.Min", &I::Min, a, b);
   }
   std::u16string Trim(const std::u16string& s) override {
-    plan_->Check("WorksheetFunction.Trim");
-    return target_->Trim(s);
+    return Forward("WorksheetFunction.Trim", &I::Trim, s);
   }
-
- private:
-  std::shared_ptr<WorksheetFunction> target_;
-  std::shared_ptr<FaultPlan> plan_;
 };
 
-class FaultyApplication : public Application {
+class FaultyApplication : public Faulty<Application> {
  public:
-  FaultyApplication(std::shared_ptr<Application> t, std::shared_ptr<FaultPlan> p)
-      : target_(std::move(t)), plan_(std::move(p)) {}
+  using Faulty::Faulty;
   std::shared_ptr<WorksheetFunction> GetWorksheetFunction() override {
-    plan_->Check("Application.WorksheetFunction");
-    return std::make_shared<FaultyFunction>(target_->GetWorksheetFunction(), plan_);
+    return std::make_shared<FaultyFunction>(
+        Forward("Application.WorksheetFunction", &I::GetWorksheetFunction), plan_);
   }
   void SetScreenUpdating(bool on) override {
-    plan_->Check("Application.SetScreenUpdating");
-    target_->SetScreenUpdating(on);
+    Forward("Application.SetScreenUpdating", &I::SetScreenUpdating, on);
   }
   void SetDisplayAlerts(bool on) override {
-    plan_->Check("Application.SetDisplayAlerts");
-    target_->SetDisplayAlerts(on);
+    Forward("Application.SetDisplayAlerts", &I::SetDisplayAlerts, on);
   }
   void SetCutCopyMode(bool on) override {
-    plan_->Check("Application.SetCutCopyMode");
-    target_->SetCutCopyMode(on);
+    Forward("Application.SetCutCopyMode", &I::SetCutCopyMode, on);
   }
   void SetCellDragAndDrop(bool on) override {
-    plan_->Check("Application.SetCellDragAndDrop");
-    target_->SetCellDragAndDrop(on);
+    Forward("Application.SetCellDragAndDrop", &I::SetCellDragAndDrop, on);
   }
-
- private:
-  std::shared_ptr<Application> target_;
-  std::shared_ptr<FaultPlan> plan_;
 };
 
 }  // namespace

@@ -19,10 +19,6 @@ class FaultPlan {
   // (counted from 0), every time.
   void Fail(const std::string& member, int after = 0, int32_t number = 1004,
             const std::string& description = "The host refused the call");
-  void Clear() {
-    faults_.clear();
-    calls_.clear();
-  }
   // Called by the wrappers before forwarding; throws when the member fails.
   void Check(const std::string& member);
   int calls(const std::string& member) const;

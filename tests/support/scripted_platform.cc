@@ -7,7 +7,6 @@ namespace kelvora::host {
 void ScriptedClipboard::SetText(const std::u16string& text) {
   if (fail_writes_) throw CommandError(521, "Can't open Clipboard");
   text_ = text;
-  ++writes_;
 }
 
 int32_t ScriptedMessageBox::Show(const std::u16string& text, const std::u16string& caption,
@@ -19,7 +18,7 @@ int32_t ScriptedMessageBox::Show(const std::u16string& text, const std::u16strin
     return a;
   }
   const int32_t buttons = style & 0xF;
-  return buttons == 4 || buttons == 3 ? default_answer_ : 1;
+  return buttons == 4 || buttons == 3 ? 7 : 1;
 }
 
 }  // namespace kelvora::host

@@ -23,13 +23,11 @@ class ScriptedClipboard : public Clipboard {
   const std::u16string& text() const { return text_; }
   // When set, SetText fails as a busy clipboard does.
   void set_fail_writes(bool fail) { fail_writes_ = fail; }
-  int writes() const { return writes_; }
 
  private:
   std::u16string text_;
   std::optional<std::string> html_;
   bool fail_writes_ = false;
-  int writes_ = 0;
 };
 
 struct ShownMessage {
@@ -43,15 +41,13 @@ class ScriptedMessageBox : public MessageBox {
   int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override;
 
   // Answers given in order; when none is left, OK (1) for boxes without Yes
-  // and No, else `default_answer`.
+  // and No, else No (7).
   void QueueAnswer(int32_t button) { answers_.push_back(button); }
-  void set_default_answer(int32_t button) { default_answer_ = button; }
   const std::vector<ShownMessage>& shown() const { return shown_; }
   void clear() { shown_.clear(); }
 
  private:
   std::deque<int32_t> answers_;
-  int32_t default_answer_ = 7;
   std::vector<ShownMessage> shown_;
 };
 

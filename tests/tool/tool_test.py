@@ -99,19 +99,6 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(read_bytes(path), before)
         self.assertEqual(self.run_tool("init", "--force", "book.xlsx")[0], 0)
 
-    def test_xlsm_stays_macro_enabled(self):
-        path = self.init("book.xlsm")
-        with zipfile.ZipFile(path, "a") as z:
-            z.writestr("xl/vbaProject.bin", b"\xd0\xcf\x11\xe0 not really a macro project")
-        before = entries(path)
-        self.assertIn(b"macroEnabled", before["[Content_Types].xml"])
-        rc, _, err = self.run_tool("-w", "book.xlsm", "set", "B2=35")
-        self.assertEqual(rc, 0, err)
-        after = entries(path)
-        for name in ("[Content_Types].xml", "xl/vbaProject.bin", "xl/workbook.xml",
-                     "xl/styles.xml", "xl/worksheets/sheet2.xml", "xl/worksheets/sheet3.xml"):
-            self.assertEqual(after[name], before[name], name)
-
     def test_default_book_is_made_when_a_command_needs_it(self):
         rc, out, err = self.run_tool("main")
         self.assertEqual(rc, 3, err)  # an empty store: not enough data
@@ -126,17 +113,11 @@ class ToolTest(unittest.TestCase):
 
     def test_set_writes_parameter_cells_only(self):
         path = self.init()
-        cases = [
-            (["B2=35"], 0, {"B2": 35}),
-            (["b4=150", "B6=ON"], 0, {"B4": 150, "B6": "ON"}),
-            (["B3=07"], 0, {"B3": "07"}),  # B3 is a Text cell: stays text
-            (["B9=3"], 0, {"B9": "3"}),
-            (["B1=Đề đầu"], 0, {"B1": "Đề đầu"}),
-            (["B8=2.5e2"], 0, {"B8": 250}),
-            (["B10="], 0, {"B10": None}),
-            (["B5=1"], 2, {}),
-            (["A17=1"], 2, {}),
-            (["B2"], 2, {}),
+        cases = [  # B3 and B9 are Text cells: they keep "07" and "3" as text
+            (["B2=35"], 0, {"B2": 35}), (["b4=150", "B6=ON"], 0, {"B4": 150, "B6": "ON"}),
+            (["B3=07"], 0, {"B3": "07"}), (["B9=3"], 0, {"B9": "3"}),
+            (["B1=Đề đầu"], 0, {"B1": "Đề đầu"}), (["B8=2.5e2"], 0, {"B8": 250}),
+            (["B10="], 0, {"B10": None}), (["B5=1"], 2, {}), (["A17=1"], 2, {}), (["B2"], 2, {}),
             (["B2=1", "L3=x"], 2, {}),
         ]
         for args, status, expect in cases:
@@ -162,6 +143,21 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(rc, 0)
         self.assertIn("Exit status", out)
 
+    def test_digest_and_numbers(self):
+        # UTF-8 input: U+0141 is one code unit, hashed as its low byte 0x41.
+        cases = [
+            ("digest abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n"),
+            ("digest Ł", "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd\n"),
+            ("digest -- -abc", "649d85fcc5d7e13d1217fc85fc746817f31c16fcf850002545dda492fd8caffc\n"),
+            ("numbers --width 2 --size 3 abc", "16,78,81\n"),
+            ("numbers --width 1 --size 9 -- abc", "0,1,2,3,4,5,6,7,8\n"),
+        ]
+        for args, out in cases:
+            self.assertEqual(self.run_tool(*args.split())[:2], (0, out), args)
+        for args in ("--width 2 --size 0", "--width 1 --size 11", "--width 4 --size 1",
+                     "--width 2 --size x", "--width 2"):
+            self.assertEqual(self.run_tool("numbers", *args.split(), "abc")[:2], (2, ""), args)
+
     def test_main_copy_and_show_on_a_store_openpyxl_wrote(self):
         path = self.stored_book()
         rc, out, err = self.run_tool("-w", "store.xlsx", "MAIN")
@@ -169,27 +165,19 @@ class ToolTest(unittest.TestCase):
         ws = openpyxl.load_workbook(path).worksheets[0]
         size = ws["B2"].value
         sets = [ws.cell(r, 12).value for r in (3, 4, 5)]
-        for s in sets:
-            self.assertRegex(s, r"^\d\d(,\d\d){%d}$" % (size - 1))
+        self.assertRegex(sets[0], r"^\d\d(,\d\d){%d}$" % (size - 1))
         self.assertTrue(ws["D1"].value.endswith("24101"), ws["D1"].value)
         self.assertEqual(ws["O3"].value, 24100)
-        self.assertEqual([ws.cell(r, 4).value for r in (3, 4, 5)], [1, 2, 3])
-        # Copy prints the cell and changes nothing.
+        # Copy prints the cell and changes nothing; show gives what openpyxl reads.
         before = read_bytes(path)
-        for command, row in (("copy1", 3), ("Copy3", 5)):
-            rc, out, err = self.run_tool("-w", "store.xlsx", command)
-            self.assertEqual(rc, 0, err)
-            self.assertEqual(out, ws.cell(row, 12).value + "\n")
-            self.assertIn("Thông Báo: Đã Copy PP%d" % (row - 2), err)
-        rc, out, err = self.run_tool("-w", "store.xlsx", "copy4")
-        self.assertEqual((rc, out), (0, "\n"))  # an empty L9
-        self.assertEqual(read_bytes(path), before)
-        # show --json gives what openpyxl reads.
+        rc, out, err = self.run_tool("-w", "store.xlsx", "Copy3")
+        self.assertEqual((rc, out), (0, sets[2] + "\n"), err)
+        self.assertIn("Thông Báo: Đã Copy PP3", err)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "copy4")[:2], (0, "\n"))  # empty L9
         rc, out, err = self.run_tool("-w", "store.xlsx", "show", "--json")
         self.assertEqual(rc, 0, err)
         shown = json.loads(out)
-        self.assertEqual(shown["stored_draws"], 60)
-        self.assertEqual(shown["newest_draw"], 24100)
+        self.assertEqual((shown["stored_draws"], shown["newest_draw"]), (60, 24100))
         self.assertEqual(shown["heading"], ws["D1"].value)
         self.assertEqual(shown["parameters"]["set_size"], size)
         self.assertEqual([m["next_set"] for m in shown["methods"]], sets)
@@ -202,20 +190,12 @@ class ToolTest(unittest.TestCase):
 
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
-        for args in ([], ["--no"]):
-            rc, _, err = self.run_tool("-w", "store.xlsx", "XoaDuLieu", *args)
+        for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
+            rc, _, err = self.run_tool("-w", "store.xlsx", "xoadulieu", *args)
             self.assertEqual(rc, 0, err)
             self.assertIn("Thông Báo: Bạn có chắc muốn xóa tất cả dữ liệu cũ", err)
             ws = openpyxl.load_workbook(path).worksheets[0]
-            self.assertEqual(ws["A17"].value, 24100, args)
-        rc, _, err = self.run_tool("-w", "store.xlsx", "xoadulieu", "--yes")
-        self.assertEqual(rc, 0, err)
-        ws = openpyxl.load_workbook(path).worksheets[0]
-        self.assertIsNone(ws["A17"].value)
-        self.assertIsNone(ws["B76"].value)
-        self.assertIsNone(ws["B15"].value)
-        self.assertEqual(ws["B17"].number_format, "@")
-        self.assertIsNotNone(ws["A10"].value)
+            self.assertEqual([ws["A17"].value, ws["B15"].value], kept, args)
 
     def ask_on_a_terminal(self, path, answer, meanwhile=None):
         """Runs XoaDuLieu with a terminal as standard input, answers its
@@ -277,7 +257,7 @@ class ToolTest(unittest.TestCase):
         bomb = self.path("bomb.xlsx")
         with zipfile.ZipFile(bomb, "w", zipfile.ZIP_DEFLATED) as z:
             z.writestr("[Content_Types].xml", "<Types/>")
-            z.writestr("xl/worksheets/sheet1.xml", b"\0" * (300 << 20))
+            z.writestr("xl/worksheets/sheet1.xml", b"\0" * (8 << 20))
         cases = [("page.xlsx", "zip"), ("plain.xlsx", "Sheet1"), ("bomb.xlsx", "bomb"),
                  ("missing.xlsx", "does not exist")]
         for name, message in cases:
@@ -290,8 +270,8 @@ class ToolTest(unittest.TestCase):
             self.assertFalse(os.path.exists(self.path("kelvora.xlsx")))
 
     def test_every_untouched_part_stays_byte_identical(self):
-        path = self.stored_book(name="rich.xlsx")
-        wb = openpyxl.load_workbook(path)
+        path = self.stored_book(name="rich.xlsm")
+        wb = openpyxl.load_workbook(path, keep_vba=True)
         main = wb.worksheets[0]
         main["C20"] = "=B15*2"
         main["C21"] = "kept text"
@@ -307,12 +287,15 @@ class ToolTest(unittest.TestCase):
         notes["A1"].comment = Comment("another note", "tester")
         wb.create_sheet("Trống")
         wb.save(path)
+        with zipfile.ZipFile(path, "a") as z:
+            z.writestr("xl/vbaProject.bin", b"\xd0\xcf\x11\xe0 not really a macro project")
         before = entries(path)
+        self.assertIn(b"macroEnabled", before["[Content_Types].xml"])
 
         for run in [("DanKQXS", "--clipboard", os.path.join(DATA, "sample_100_draws.html")),
                     ("Main",)]:
-            rc, _, err = self.run_tool("-w", "rich.xlsx", *run)
-            self.assertIn(rc, (0, 3), (run, err))
+            rc, _, err = self.run_tool("-w", "rich.xlsm", *run)
+            self.assertEqual(rc, 0, (run, err))
         after = entries(path)
         changed = {n for n in before if after.get(n) != before[n]}
         allowed = {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "xl/workbook.xml"}
@@ -336,63 +319,38 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(main.data_validations.dataValidation[0].formula1, "KieuDanh")
         self.assertRegex(main["L3"].value, r"^\d\d(,\d\d)+$")
 
-    def test_special_prize_text_from_a_file_and_from_standard_input(self):
-        self.init("kelvora.xlsx")
-        blocks = "".join("Kỳ %010d\nĐB\t%05d - xx\tnext\n" % (24100 - i, (i * 7919) % 100000)
-                         for i in range(60))
-        good = "Kết quả xổ số miền Bắc - 27 giải\n" + blocks
-        with open(self.path("db.txt"), "w", encoding="utf-8") as f:
-            f.write(good)
-        rc, _, err = self.run_tool("DanKQXSDB", "--clipboard", "db.txt")
-        self.assertEqual(rc, 0, err)
-        ws = openpyxl.load_workbook(self.path("kelvora.xlsx")).worksheets[0]
-        self.assertEqual(ws["B15"].value, 60)
-        self.assertEqual(ws["A17"].value, 24100)
-        self.assertEqual(ws["B17"].value, "00000")
-        # Checks that stop a command and leave the file: another game, too
-        # few blocks, nothing; a table intake given no table or no clipboard.
-        table = "Thông Báo: Vui Lòng Copy Đúng Bảng Kết Quả"
+    def test_special_prize_page_from_files_and_standard_input(self):
+        # The page as HTML gives the text a browser copies: the same store,
+        # results with their leading zeros.
+        stores = []
+        for name, source in (("html.xlsx", "sample_special_prize.html"),
+                             ("kelvora.xlsx", "sample_special_prize.txt")):
+            path = self.init(name)
+            rc, _, err = self.run_tool("-w", name, "DanKQXSDB", "--clipboard",
+                                       os.path.join(DATA, source))
+            self.assertEqual(rc, 0, err)
+            ws = openpyxl.load_workbook(path).worksheets[0]
+            stores.append([(ws.cell(r, 1).value, ws.cell(r, 2).value)
+                           for r in range(17, 17 + ws["B15"].value)])
+        self.assertEqual(stores[0], stores[1])
+        self.assertEqual(len(stores[0]), 60)
+        self.assertIn((24315, "06235"), stores[0])
+        # Checks that stop a command (status 3) and leave the file: another
+        # game; a table intake given no table or no clipboard.
+        blocks = "".join("Kỳ %d\nĐB\t%05d\n" % (30000 - i, i) for i in range(60))
         stops = [
             ("dankqxsdb", "Kết quả xổ số 6 giải 2024\n" + blocks, "27 giải"),
-            ("DANKQXSDB", "27 giải\n" + "".join(blocks.splitlines(True)[:98]), "copy sai"),
-            ("dankqxsdb", "", "copy sai"),
-            ("DanKQXS", "just some text\n", table),
-            ("dankqxsngay", "just some text\n", table),
+            ("dankqxsngay", "just some text\n", "Thông Báo: Vui Lòng Copy Đúng Bảng Kết Quả"),
             ("DanKQXS", None, ""),
         ]
         for command, text, message in stops:
-            before = read_bytes(self.path("kelvora.xlsx"))
+            before = read_bytes(path)
             args = [] if text is None else ["--clipboard", "-"]
             rc, _, err = self.run_tool(command, *args, stdin=(text or "").encode())
             self.assertEqual(rc, 3, (command, err))
             self.assertIn(message, err)
-            self.assertEqual(read_bytes(self.path("kelvora.xlsx")), before)
+            self.assertEqual(read_bytes(path), before)
 
-    def test_sample_pages(self):
-        page = os.path.join(DATA, "sample_100_draws.html")
-        self.init("kelvora.xlsx")
-        for _ in range(2):  # the same page again leaves the store as it was
-            rc, _, err = self.run_tool("DanKQXS", "--clipboard", page)
-            self.assertEqual(rc, 0, err)
-            ws = openpyxl.load_workbook(self.path("kelvora.xlsx")).worksheets[0]
-            self.assertEqual(ws["B15"].value, 100)
-        results = [ws.cell(r, 2).value for r in range(17, 117)]
-        self.assertTrue(all(re.fullmatch(r"\d{5}", r) for r in results), results[:5])
-        draws = [ws.cell(r, 1).value for r in range(17, 117)]
-        self.assertEqual(draws, sorted(draws, reverse=True))
-        # A special-prize page pasted as HTML gives the text a browser copies.
-        page = os.path.join(DATA, "sample_special_prize.html")
-        text = os.path.join(DATA, "sample_special_prize.txt")
-        stores = []
-        for name, source in (("html.xlsx", page), ("text.xlsx", text)):
-            self.init(name)
-            rc, _, err = self.run_tool("-w", name, "DanKQXSDB", "--clipboard", source)
-            self.assertEqual(rc, 0, err)
-            ws = openpyxl.load_workbook(self.path(name)).worksheets[0]
-            stores.append([(ws.cell(r, 1).value, ws.cell(r, 2).value)
-                           for r in range(15, 17 + ws["B15"].value)])
-        self.assertEqual(stores[0], stores[1])
-        self.assertGreaterEqual(len(stores[0]), 50)
 
 
 def main():
