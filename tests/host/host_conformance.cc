@@ -6,6 +6,7 @@
 
 #include "entry/workbook_template.h"
 #include "host/error.h"
+#include "support/error_number.h"
 #include "text/utf.h"
 
 namespace kelvora::testing {
@@ -24,15 +25,6 @@ std::shared_ptr<host::Worksheet> Sheet(HostUnderTest& h, size_t index) {
 std::u16string At(const char* column, int32_t row) { return Ascii(column + std::to_string(row)); }
 
 // The error number `call` fails with; 0 when it succeeds.
-int32_t FailureNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const CommandError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 Table Grid(int32_t rows, int32_t cols, const std::vector<Value>& cells) {
   Table t(rows, cols);
   for (size_t i = 0; i < cells.size(); ++i) {
@@ -96,8 +88,8 @@ void BlocksAreReadWrittenAndResizedWhole(HostUnderTest& h) {
   EXPECT_EQ(Cells(paste->GetRange(u"C5:E6")->GetValues()), Cells(t));
   EXPECT_EQ(paste->GetRange(u"C5:E6")->GetValue(), Value(1));  // the top-left cell
   EXPECT_EQ(Cells(paste->GetRange(u"E6")->GetValues()), "tx");
-  EXPECT_EQ(FailureNumber([&] { paste->GetRange(u"C5:E7")->SetValues(t); }), 1004);
-  EXPECT_EQ(FailureNumber([&] { paste->GetRange(u"C5")->SetValues(t); }), 1004);
+  EXPECT_EQ(ErrorNumberOf([&] { paste->GetRange(u"C5:E7")->SetValues(t); }), 1004);
+  EXPECT_EQ(ErrorNumberOf([&] { paste->GetRange(u"C5")->SetValues(t); }), 1004);
   // (top-left cell, rows, columns, error number): empty and off-sheet blocks
   // are refused.
   const std::tuple<const char16_t*, int32_t, int32_t, int32_t> sizes[] = {
@@ -106,7 +98,7 @@ void BlocksAreReadWrittenAndResizedWhole(HostUnderTest& h) {
   for (const auto& [from, rows, cols, error] : sizes) {
     SCOPED_TRACE(Utf16ToUtf8(from) + " " + std::to_string(rows) + "x" + std::to_string(cols));
     Table read;
-    EXPECT_EQ(FailureNumber([&] { read = paste->GetRange(from)->Resize(rows, cols)->GetValues(); }),
+    EXPECT_EQ(ErrorNumberOf([&] { read = paste->GetRange(from)->Resize(rows, cols)->GetValues(); }),
               error);
     EXPECT_EQ(read.rows() * read.cols(), error ? 0 : rows * cols);
   }
@@ -170,8 +162,8 @@ void SortOrdersTypesLikeTheHostBothWays(HostUnderTest& h) {
     EXPECT_EQ(Cells(block->GetValues()), Cells(after));
   }
   // The key must be a column of the block.
-  EXPECT_EQ(FailureNumber([&] { block->Sort(*paste->GetRange(u"D1"), 1); }), 1004);
-  EXPECT_EQ(FailureNumber([&] { block->Sort(*Sheet(h, kMain)->GetRange(u"A1"), 1); }), 1004);
+  EXPECT_EQ(ErrorNumberOf([&] { block->Sort(*paste->GetRange(u"D1"), 1); }), 1004);
+  EXPECT_EQ(ErrorNumberOf([&] { block->Sort(*Sheet(h, kMain)->GetRange(u"A1"), 1); }), 1004);
 }
 
 void SelectOnlyOnTheActiveSheet(HostUnderTest& h) {
@@ -179,7 +171,7 @@ void SelectOnlyOnTheActiveSheet(HostUnderTest& h) {
     Sheet(h, active)->Activate();
     for (size_t sheet : {kMain, kSettings}) {
       SCOPED_TRACE("sheet " + std::to_string(sheet) + ", active " + std::to_string(active));
-      EXPECT_EQ(FailureNumber([&] { Sheet(h, sheet)->GetRange(u"C3")->Select(); }),
+      EXPECT_EQ(ErrorNumberOf([&] { Sheet(h, sheet)->GetRange(u"C3")->Select(); }),
                 sheet == active ? 0 : 1004);
     }
   }
@@ -194,7 +186,7 @@ void RangesByAddressAndByName(HostUnderTest& h) {
   auto named = settings->GetRange(u"kieudanh");
   named->SetValues(Grid(6, 1, {u"f", u"e", u"d", u"c", u"b", u"a"}));
   EXPECT_EQ(Cells(settings->GetRange(u"A1:A6")->GetValues()), "tf/te/td/tc/tb/ta");
-  EXPECT_EQ(FailureNumber([&] { named->SetValues(Table(6, 2)); }), 1004);
+  EXPECT_EQ(ErrorNumberOf([&] { named->SetValues(Table(6, 2)); }), 1004);
   EXPECT_EQ(main->GetRange(u"$B$7")->Row(), 7);
   EXPECT_EQ(main->GetRange(u"$B$7")->GetValue(), main->GetRange(u"B7")->GetValue());
   EXPECT_EQ(main->GetRange(u"D3:b1")->Row(), 1);
@@ -203,7 +195,7 @@ void RangesByAddressAndByName(HostUnderTest& h) {
   // Another sheet's name, unknown names and malformed addresses.
   for (const char16_t* unknown : {u"KieuDanh", u"NoSuchName", u"", u"A0", u"A1:", u"XFE1"}) {
     SCOPED_TRACE(Utf16ToUtf8(unknown));
-    EXPECT_EQ(FailureNumber([&] { main->GetRange(unknown); }), 1004);
+    EXPECT_EQ(ErrorNumberOf([&] { main->GetRange(unknown); }), 1004);
   }
 }
 
