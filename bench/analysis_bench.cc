@@ -20,6 +20,7 @@
 #include "analysis/backtest.h"
 #include "analysis/chance.h"
 #include "analysis/chance_report.h"
+#include "analysis/gan.h"
 #include "analysis/main_analysis.h"
 #include "analysis/size_sweep.h"
 #include "analysis/worker_pool.h"
@@ -203,6 +204,14 @@ void BM_SweepEverySize(benchmark::State& state) {
     benchmark::DoNotOptimize(analysis::HitsAtEverySize(block, kDraws - 1, p, 5, 520, threads));
 }
 BENCHMARK(BM_SweepEverySize)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Gans, frequencies and digit tables of the 65000 stored draws, with every
+// chance figure (target: under 50 ms).
+void BM_Gan(benchmark::State& state) {
+  const host::Table block = Shared().Store();
+  for (auto _ : state) benchmark::DoNotOptimize(analysis::AssessGan(block, 100));
+}
+BENCHMARK(BM_Gan)->Unit(benchmark::kMillisecond);
 
 // The workbook analysed once by Main, for the benchmarks that read its
 // outputs.

@@ -9,6 +9,7 @@
 
 #include "demo_data.h"
 #include "entry/commands.h"
+#include "gan_verb.h"
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
@@ -228,6 +229,17 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
                                : sweep_args->csv ? SweepFormat::kCsv
                                                  : SweepFormat::kText;
     exit_status = RunSweep(options.workbook, sweep_args->stage, sweep_args->sizes, format);
+  });
+
+  auto* gan = app.add_subcommand(
+      "gan", "How long each ending has been absent and how often it came, beside chance");
+  auto gan_last = std::make_shared<std::string>();
+  auto gan_json = std::make_shared<bool>(false);
+  gan->add_option("--last", *gan_last, "the newest draws counted (default 100)");
+  gan->add_flag("--json", *gan_json, "print JSON");
+  gan->fallthrough();
+  gan->callback([&exit_status, &options, gan_last, gan_json] {
+    exit_status = RunGan(options.workbook, *gan_last, *gan_json);
   });
 
   auto* report = app.add_subcommand(

@@ -4,6 +4,7 @@ target_sources(kelvora_core PRIVATE
   src/analysis/bet_kinds.cc
   src/analysis/chance.cc
   src/analysis/chance_report.cc
+  src/analysis/gan.cc
   src/analysis/main_analysis.cc
   src/analysis/size_sweep.cc
   src/analysis/worker_pool.cc

@@ -139,6 +139,28 @@
     });
   });
 
+  // The current gan of every ending, with the 95 % range of one ending's
+  // longest gan under chance.
+  function gan(canvas, g) {
+    var labels = [];
+    for (var e = 0; e < 100; e++) labels.push((e < 10 ? '0' : '') + e);
+    var low = labels.map(function () { return g.longest_gan_95[0]; });
+    var high = labels.map(function () { return g.longest_gan_95[1]; });
+    new Chart(canvas, {
+      type: 'bar',
+      data: { labels: labels, datasets: [
+        { type: 'line', label: 'Gan dài nhất khi ngẫu nhiên (95%)', data: high, borderColor: '#000',
+          borderDash: [6, 4], borderWidth: 1.5, pointRadius: 0, fill: false },
+        { type: 'line', label: '', data: low, borderColor: '#000', borderDash: [6, 4],
+          borderWidth: 1.5, pointRadius: 0, fill: false },
+        { label: 'Gan hiện tại', data: g.current_gan, backgroundColor: '#5b6f99' } ] },
+      options: { responsive: true, maintainAspectRatio: false,
+        scales: { x: { ticks: { autoSkip: true, maxTicksLimit: 20 } }, y: { beginAtZero: true } },
+        plugins: { legend: { labels: { filter: function (item) { return item.text !== ''; } } } } }
+    });
+  }
+  if (data.gan.draws > 0) gan(document.getElementById('gan'), data.gan);
+
   function copy(text) {
     if (navigator.clipboard && window.isSecureContext) return navigator.clipboard.writeText(text);
     return new Promise(function (resolve, reject) {

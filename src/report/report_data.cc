@@ -68,6 +68,33 @@ std::string SweepJson(const std::optional<analysis::SizeSweep>& sweep) {
          methods[0] + "], [" + methods[1] + "], [" + methods[2] + "]]}";
 }
 
+template <typename Get>
+std::string List(size_t n, const Get& get) {
+  std::string s = "[";
+  for (size_t i = 0; i < n; ++i) s += (i ? "," : "") + std::to_string(get(i));
+  return s + "]";
+}
+
+// The gans and counts of the 100 endings, the digit tables and their tests.
+std::string GanJson(const analysis::GanReport& g) {
+  auto ending = [&](size_t e) -> const analysis::EndingStats& { return g.endings[e]; };
+  return "{\"last\": " + std::to_string(g.last) + ", \"draws\": " + std::to_string(g.draws) +
+         ", \"current_gan\": " + List(100, [&](size_t e) { return ending(e).current_gan; }) +
+         ", \"longest_gan\": " + List(100, [&](size_t e) { return ending(e).longest_gan; }) +
+         ", \"longest_gan_95\": [" + std::to_string(g.longest_gan_low) + ", " +
+         std::to_string(g.longest_gan_high) +
+         "], \"counts\": " + List(100, [&](size_t e) { return ending(e).count; }) +
+         ", \"expected\": " + JsonNumber(g.expected) +
+         ", \"dau\": " + List(10, [&](size_t i) { return g.dau.counts[i]; }) +
+         ", \"duoi\": " + List(10, [&](size_t i) { return g.duoi.counts[i]; }) +
+         ", \"tong\": " + List(10, [&](size_t i) { return g.tong.counts[i]; }) +
+         ", \"chi2_p\": {\"endings\": " + JsonNumber(g.chi2_p) +
+         ", \"dau\": " + JsonNumber(g.dau.chi2_p) + ", \"duoi\": " + JsonNumber(g.duoi.chi2_p) +
+         ", \"tong\": " + JsonNumber(g.tong.chi2_p) +
+         "}, \"max_current_gan_p\": " + JsonNumber(g.max_current_gan_p) +
+         ", \"verdict\": " + JsonString(g.verdict) + "}";
+}
+
 const char* StateName(StageState s) {
   switch (s) {
     case StageState::kCurrent:
@@ -120,6 +147,7 @@ std::optional<ReportData> GatherReport(host::Session& session, const std::u16str
     d.oldest_draw = block(block.rows(), 1);
   }
   d.endings = CountEndings(block);
+  d.gan = analysis::AssessGan(block, kGanLast);
   d.chance = analysis::AssessAgainstChance(session);
   for (int s = 0; s < 2; ++s) {
     const layout::Stage& cells = s == 0 ? layout::kStage1 : layout::kStage2;
@@ -177,6 +205,7 @@ std::string ReportDataJson(const ReportData& d) {
        ", \"expected\": " + JsonNumber(d.endings.expected) +
        ", \"chi2\": " + JsonNumber(d.endings.chi2) +
        ", \"chi2_p\": " + JsonNumber(d.endings.chi2_p) + "},\n";
+  o += "  \"gan\": " + GanJson(d.gan) + ",\n";
   o += "  \"sets\": [";
   for (size_t i = 0; i < d.sets.size(); ++i) o += (i ? ", " : "") + JsonValue(d.sets[i]);
   o += "]\n}";

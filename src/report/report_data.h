@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analysis/chance_report.h"
+#include "analysis/gan.h"
 #include "analysis/size_sweep.h"
 #include "host/session.h"
 #include "host/value.h"
@@ -46,8 +47,12 @@ struct ReportData {
   analysis::ChanceReport chance;
   std::array<StageReport, 2> stages;
   EndingGrid endings;
+  analysis::GanReport gan;          // over the newest kGanLast draws
   std::array<host::Value, 6> sets;  // the six sets for the coming draw (L3..L5, L9..L11)
 };
+
+// The newest draws the report's frequency tables count.
+inline constexpr int64_t kGanLast = 100;
 
 // Nothing when the workbook has no analysis results yet (the first stage's
 // method table is empty). Host failures are passed on.

@@ -120,21 +120,18 @@ void Stage(const ReportData& d, int stage, std::string& o) {
   }
 }
 
-void Endings(const EndingGrid& g, std::string& o) {
-  o += "<h2>Hai số cuối của giải đặc biệt</h2>\n";
-  o += "<p class=\"meta\">" + std::to_string(g.total) + " kết quả; kỳ vọng mỗi ô " +
-       Format("%.2f", g.expected) +
-       "; kiểm định χ² (99 bậc tự do): χ² = " + Format("%.1f", g.chi2) +
-       ", p = " + Probability(g.chi2_p) + "</p>\n";
+// A 10 by 10 table of counts by first and second digit, shaded by count;
+// the numbers stay, so it reads on paper too.
+void HeatGrid(const std::array<int64_t, 100>& counts, std::string& o) {
   int64_t most = 1;
-  for (int64_t c : g.counts) most = std::max(most, c);
+  for (int64_t c : counts) most = std::max(most, c);
   o += "<table class=\"grid\"><tr><th>đầu \\ đuôi</th>";
   for (int b = 0; b < 10; ++b) o += "<th>" + std::to_string(b) + "</th>";
   o += "</tr>\n";
   for (int a = 0; a < 10; ++a) {
     o += "<tr><th>" + std::to_string(a) + "</th>";
     for (int b = 0; b < 10; ++b) {
-      const int64_t c = g.counts[static_cast<size_t>(a * 10 + b)];
+      const int64_t c = counts[static_cast<size_t>(a * 10 + b)];
       const int shade = 255 - static_cast<int>(150 * c / most);
       const char* ink = shade < 150 ? "#fff" : "#000";
       o += "<td style=\"background:rgb(" + std::to_string(shade) + "," + std::to_string(shade) +
@@ -144,6 +141,43 @@ void Endings(const EndingGrid& g, std::string& o) {
     o += "</tr>\n";
   }
   o += "</table>\n";
+}
+
+void Endings(const EndingGrid& g, std::string& o) {
+  o += "<h2>Hai số cuối của giải đặc biệt</h2>\n";
+  o += "<p class=\"meta\">" + std::to_string(g.total) + " kết quả; kỳ vọng mỗi ô " +
+       Format("%.2f", g.expected) +
+       "; kiểm định χ² (99 bậc tự do): χ² = " + Format("%.1f", g.chi2) +
+       ", p = " + Probability(g.chi2_p) + "</p>\n";
+  HeatGrid(g.counts, o);
+}
+
+// Gans and frequencies as results sites show them, with chance beside them.
+void Gan(const analysis::GanReport& g, std::string& o) {
+  if (g.draws == 0) return;
+  o += "<h2>Gan và tần suất</h2>\n";
+  o += "<p class=\"caption\">Gan hiện tại của từng số 00–99 (số kỳ chưa về); đường ngang: "
+       "khoảng 95% của gan dài nhất một số khi ngẫu nhiên (" +
+       std::to_string(g.longest_gan_low) + "–" + std::to_string(g.longest_gan_high) +
+       " kỳ). Khả năng gan lớn nhất dài như vậy khi ngẫu nhiên: " +
+       Probability(g.max_current_gan_p) + "</p>\n";
+  o += "<div class=\"chart\"><canvas id=\"gan\"></canvas></div>\n";
+  o += "<p class=\"meta\">Số lần về trong " + std::to_string(g.last) +
+       " kỳ gần nhất; kỳ vọng "
+       "mỗi ô " +
+       Format("%.2f", g.expected) + ", χ² p = " + Probability(g.chi2_p) + "</p>\n";
+  std::array<int64_t, 100> counts{};
+  for (size_t e = 0; e < 100; ++e) counts[e] = g.endings[e].count;
+  HeatGrid(counts, o);
+  o += "<table class=\"grid\"><tr><th>Chữ số</th><th>Đầu</th><th>Đuôi</th><th>Tổng</th></tr>\n";
+  for (size_t d = 0; d < 10; ++d) {
+    o += "<tr><th>" + std::to_string(d) + "</th><td>" + std::to_string(g.dau.counts[d]) +
+         "</td><td>" + std::to_string(g.duoi.counts[d]) + "</td><td>" +
+         std::to_string(g.tong.counts[d]) + "</td></tr>\n";
+  }
+  o += "<tr><th>χ² p</th><td>" + Probability(g.dau.chi2_p) + "</td><td>" +
+       Probability(g.duoi.chi2_p) + "</td><td>" + Probability(g.tong.chi2_p) + "</td></tr>\n";
+  o += "</table>\n<p class=\"verdict\">" + Escape(g.verdict) + "</p>\n";
 }
 
 void Sets(const ReportData& d, std::string& o) {
@@ -171,6 +205,7 @@ std::string RenderReportPage(const ReportData& d) {
   Stage(d, 1, o);
   Stage(d, 2, o);
   Endings(d.endings, o);
+  Gan(d.gan, o);
   Sets(d, o);
   // The data block: JSON, with "<" written as an escape so that no text of
   // the workbook can end the element.

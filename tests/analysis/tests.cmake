@@ -3,6 +3,7 @@ target_sources(kelvora_tests PRIVATE
   analysis/bet_kinds_test.cc
   analysis/chance_report_test.cc
   analysis/chance_test.cc
+  analysis/gan_test.cc
   analysis/main_analysis_test.cc
   analysis/size_sweep_test.cc
 )

@@ -89,8 +89,9 @@ def main():
             result = json.loads(found.group(1).replace("&quot;", '"').replace("&amp;", "&"))
             check(result["errors"] == [], "no console errors: %s" % result["errors"])
             stages = sum(1 for s in data["stages"] if s["state"] == "current")
-            check(len(result["canvases"]) == 10 * stages,
-                  "three charts a method and the sizes: %d canvases" % len(result["canvases"]))
+            check(len(result["canvases"]) == 10 * stages + 1,
+                  "three charts a method, the sizes and the gans: %d canvases"
+                  % len(result["canvases"]))
             for c in result["canvases"]:
                 check(c["painted"] > 100, "canvas %s has drawn pixels" % c["id"])
 

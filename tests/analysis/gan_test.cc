@@ -1,0 +1,91 @@
+#include "analysis/gan.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/math/special_functions/binomial.hpp>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "text/utf.h"
+
+namespace kelvora::analysis {
+namespace {
+
+using host::Table;
+using host::Value;
+
+Table Store(const std::vector<Value>& results) {
+  Table t(static_cast<int32_t>(results.size()), 2);
+  for (size_t i = 0; i < results.size(); ++i) {
+    t(static_cast<int32_t>(i + 1), 1) = Value(static_cast<int>(1000 - i));
+    t(static_cast<int32_t>(i + 1), 2) = results[i];
+  }
+  return t;
+}
+
+// Newest first: endings 07, 12, 07, (a four-digit result), 99, 12, 07.
+TEST(GanTest, HandWorkedGansAndCounts) {
+  const GanReport g =
+      AssessGan(Store({Value(u"12307"), Value(u"55512"), Value(u"00007"), Value(u"1234"),
+                       Value(u"12399"), Value(12312), Value(u"88807")}),
+                4);
+  EXPECT_EQ(g.draws, 6);
+  EXPECT_EQ(g.left_out, 1);
+  EXPECT_EQ(g.last, 4);
+  const struct {
+    int ending;
+    int64_t current, longest, count;
+  } cases[] = {{7, 0, 2, 2}, {12, 1, 2, 1}, {99, 3, 3, 1}, {0, 6, 6, 0}, {55, 6, 6, 0}};
+  for (const auto& c : cases) {
+    const EndingStats& s = g.endings[static_cast<size_t>(c.ending)];
+    EXPECT_EQ(s.current_gan, c.current) << c.ending;
+    EXPECT_EQ(s.longest_gan, c.longest) << c.ending;
+    EXPECT_EQ(s.count, c.count) << c.ending;
+    EXPECT_DOUBLE_EQ(s.gan_p, std::pow(0.99, static_cast<double>(c.current))) << c.ending;
+  }
+  EXPECT_EQ(g.dau.counts, (std::array<int64_t, 10>{2, 1, 0, 0, 0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(g.duoi.counts, (std::array<int64_t, 10>{0, 0, 1, 0, 0, 0, 0, 2, 0, 1}));
+  EXPECT_EQ(g.tong.counts, (std::array<int64_t, 10>{0, 0, 0, 1, 0, 0, 0, 2, 1, 0}));
+  EXPECT_DOUBLE_EQ(g.expected, 0.04);
+  EXPECT_EQ(g.max_current_gan_p, 1.0);  // six draws cannot show all 100 endings
+}
+
+// Inclusion and exclusion over the endings that stay absent, in long double
+// with Boost's binomial coefficients; sound where the terms fall fast.
+TEST(GanTest, SomeEndingAbsentAgreesWithInclusionExclusion) {
+  for (int64_t draws : {350, 500, 900, 1500}) {
+    long double sum = 0;
+    for (int j = 1; j <= 100; ++j) {
+      const long double term = boost::math::binomial_coefficient<long double>(100, j) *
+                               std::pow(1.0L - j / 100.0L, static_cast<long double>(draws));
+      sum += (j % 2 == 1 ? term : -term);
+    }
+    EXPECT_NEAR(SomeEndingAbsentP(draws), static_cast<double>(sum), 1e-12 + 1e-9 * sum) << draws;
+  }
+  EXPECT_EQ(SomeEndingAbsentP(99), 1.0);
+}
+
+TEST(GanTest, ALargeRandomStoreIsWithinChance) {
+  std::mt19937 rng(20240601);
+  std::vector<Value> results;
+  for (int i = 0; i < 20000; ++i) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%05u", static_cast<unsigned>(rng() % 100000));
+    results.push_back(Value(Ascii(buf)));
+  }
+  const GanReport g = AssessGan(Store(results), 1000);
+  EXPECT_EQ(g.draws, 20000);
+  EXPECT_GE(g.smallest_p_holm, 0.05);
+  EXPECT_EQ(Utf16ToUtf8(g.verdict), "Không có gì khác ngẫu nhiên (sau hiệu chỉnh Holm)");
+  EXPECT_LT(g.longest_gan_low, g.longest_gan_high);
+  // A store where one ending never comes is not.
+  for (Value& v : results)
+    if (v.text().substr(3) == u"42") v = Value(v.text().substr(0, 3) + u"43");
+  const GanReport skewed = AssessGan(Store(results), 1000);
+  EXPECT_LT(skewed.smallest_p_holm, 0.05);
+  EXPECT_EQ(Utf16ToUtf8(skewed.verdict).substr(0, 19), "Khác ngẫu nhiên");
+}
+
+}  // namespace
+}  // namespace kelvora::analysis
