@@ -188,6 +188,47 @@ class ToolTest(unittest.TestCase):
         self.assertIn(sets[0], out)
         self.assertEqual(read_bytes(path), before)
 
+    def test_statistics_verbs_read_only_and_their_refusals(self):
+        path = self.stored_book(draws=80)
+        empty = self.init("empty.xlsx")
+        before = read_bytes(path)
+        rc, _, err = self.run_tool("-w", "store.xlsx", "report")
+        self.assertEqual(rc, 3, err)
+        self.assertIn("Main", err)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "Main")[0], 0)
+        analysed = read_bytes(path)
+        shown = json.loads(self.run_tool("-w", "store.xlsx", "show", "--json")[1])
+        chance = shown["methods"][0]["chance"]
+        self.assertEqual((chance["rate"], shown["rerun_main"]), (0.4, False))
+        self.assertTrue(0 <= chance["p_value"] <= chance["p_value_holm"] <= 1)
+        self.assertEqual(shown["store_quality"], {"results_not_five_digits": 0, "examples": []})
+        self.assertIsNone(shown["methods_2"][0]["chance"])
+        rc, out, err = self.run_tool("-w", "store.xlsx", "report")
+        self.assertEqual((rc, out), (0, "store-report.html\n"), err)
+        self.assertTrue(os.path.exists(self.path("store-report.html")))
+        sweep = json.loads(self.run_tool("-w", "store.xlsx", "sweep", "--json")[1])
+        self.assertEqual((len(sweep["rows"]), sweep["rows"][117]["size"]), (195, 40))
+        self.assertEqual(sweep["rows"][117]["hits"], shown["methods"][0]["hits"])
+        gan = json.loads(self.run_tool("-w", "store.xlsx", "gan", "--json", "--last", "50")[1])
+        self.assertEqual((len(gan["endings"]), gan["last"], sum(gan["dau"])), (100, 50, 50))
+        for args, status in [(("sweep", "--sizes", "60..70"), 2), (("sweep", "--stage", "3"), 2),
+                             (("sweep", "--json", "--csv"), 2), (("gan", "--last", "0"), 2)]:
+            self.assertEqual(self.run_tool("-w", "store.xlsx", *args)[0], status, args)
+        for verb in ("sweep", "gan"):
+            self.assertEqual(self.run_tool("-w", "empty.xlsx", verb)[0], 3, verb)
+        self.assertEqual(read_bytes(path), analysed)
+        self.assertNotEqual(analysed, before)
+        # Changed parameters and results that lost their leading zeros.
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "set", "B2=30")[0], 0)
+        wb = openpyxl.load_workbook(path)
+        wb.worksheets[0]["B20"] = 1234
+        wb.save(path)
+        shown = json.loads(self.run_tool("-w", "store.xlsx", "show", "--json")[1])
+        self.assertEqual((shown["rerun_main"], shown["methods"][0]["chance"]), (True, None))
+        self.assertEqual(shown["store_quality"], {"results_not_five_digits": 1, "examples": [1234]})
+        self.assertIn("Main", self.run_tool("-w", "store.xlsx", "show")[1])
+        self.assertTrue(os.path.exists(empty))
+
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
         for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
