@@ -19,8 +19,9 @@ int32_t ShowStoredMessage(host::Session& session, const std::u16string& stored_t
 }
 
 void StopByCheck(host::Session& session, const std::u16string& stored_text, int32_t flags) {
-  ShowStoredMessage(session, stored_text, flags);
-  session.MarkStopped(stored_text);
+  const std::u16string text = TelexToUnicode(stored_text);
+  ShowMessage(session, text, flags, kMessageTitle);
+  session.MarkStopped(text);
 }
 
 }  // namespace kelvora

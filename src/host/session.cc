@@ -31,10 +31,10 @@ Worksheet& Session::SettingsSheet() const { return Checked(book_.SettingsSheet, 
 Clipboard& Session::clipboard() const { return Checked(platform_.clipboard, "clipboard"); }
 MessageBox& Session::message_box() const { return Checked(platform_.message_box, "message box"); }
 
-void Session::MarkStopped(std::u16string stored_message) {
+void Session::MarkStopped(std::u16string message) {
   if (outcome_ == Outcome::kStoppedByCheck) return;
   outcome_ = Outcome::kStoppedByCheck;
-  stop_message_ = std::move(stored_message);
+  stop_message_ = std::move(message);
 }
 
 }  // namespace kelvora::host

@@ -65,11 +65,11 @@ class Session {
   int workers = 0;
 
   Outcome outcome() const { return outcome_; }
-  // The stored (Telex) text of the message that stopped the command.
+  // The message (Unicode) that told the user why the command stopped.
   const std::u16string& stop_message() const { return stop_message_; }
-  // Records that a check stopped the command with `stored_message`. The
-  // first stop is kept.
-  void MarkStopped(std::u16string stored_message);
+  // Records that a check stopped the command with `message`. The first stop
+  // is kept.
+  void MarkStopped(std::u16string message);
 
  private:
   BoundBook book_;

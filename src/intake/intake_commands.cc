@@ -1,5 +1,6 @@
 #include "intake/intake_commands.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "host/keyed_set.h"
 #include "host/layout.h"
 #include "host/message.h"
+#include "intake/draw_check.h"
 #include "intake/result_store.h"
 #include "intake/special_prize_text.h"
 
@@ -87,11 +89,32 @@ void DanKQXS(host::Session& session) {
     t(i, 1) = host::Value(LeadingNumber(t(i, 1)));
     t(i, 2) = host::Value(JoinedResult(t, i, 2, layout::kHundredDraws.cols()));
   }
-  if (numbered == t.rows()) {
-    MergeDraws(session, std::move(t));
-  } else {
+  if (numbered != t.rows()) {
     StopByCheck(session, kNotHundredDraws, kMbIconInformation);
+    return;
   }
+  // Numbered draws above or below the rows read: not the page's layout, and
+  // taking the rest would drop them without a word.
+  const int32_t last = PastedTableLastRow(paste);
+  const layout::Block& rows = layout::kHundredDraws;
+  for (const auto& [from, to] : {std::pair{1, rows.first.row - 1}, {rows.last.row + 1, last}}) {
+    if (from > to) continue;
+    const host::Table outside =
+        paste.GetRange(layout::A1(layout::Block{{from, 1}, {to, 1}}))->GetValues();
+    for (int32_t i = 1; i <= outside.rows(); ++i) {
+      if (IsDrawNumber(outside(i, 1))) {
+        RefuseHundredDrawLayout(session, from + i - 1, outside(i, 1));
+        return;
+      }
+    }
+  }
+  for (int32_t i = 1; i <= t.rows(); ++i) {
+    if (const auto bad = CheckDraw(t(i, 1), t(i, 2), rows.first.row + i - 1)) {
+      RefuseMalformedDraw(session, *bad);
+      return;
+    }
+  }
+  MergeDraws(session, std::move(t));
 }
 
 void DanKQXSNgay(host::Session& session) {
@@ -107,6 +130,10 @@ void DanKQXSNgay(host::Session& session) {
     t(i, 1) = host::Value(LeadingNumber(t(i, 1)));
     t(i, 2) = host::Value(
         JoinedResult(t, i, layout::kByDateFirstResultCol, layout::kByDateLastResultCol));
+    if (const auto bad = CheckDraw(t(i, 1), t(i, 2), i)) {
+      RefuseMalformedDraw(session, *bad);
+      return;
+    }
   }
   MergeDraws(session, std::move(t));
 }
@@ -141,11 +168,25 @@ void DanKQXSDB(host::Session& session) {
 
   constexpr int32_t kMaxNewDraws = 50000;
   std::vector<const SpecialPrizeBlock*> fresh;
+  std::map<double, const std::u16string*> taken;  // the draws of this text, by number
   for (const SpecialPrizeBlock& block : page.blocks) {
-    if (stored.Exists(DrawLookupValue(host::Value(block.key)))) continue;
+    const host::Value draw = DrawLookupValue(host::Value(block.key));
+    if (stored.Exists(draw)) continue;
     if (!block.result.has_value()) {
       // A block without its result line: the page was not copied whole.
       StopByCheck(session, kWrongCopy, kMbIconInformation);
+      return;
+    }
+    if (const auto bad = CheckDraw(draw, host::Value(*block.result), std::nullopt)) {
+      RefuseMalformedDraw(session, *bad);
+      return;
+    }
+    // A draw the text repeats is taken once; with another result it is a
+    // contradiction nothing can settle.
+    const auto [at, first_time] = taken.emplace(host::ToDouble(draw), &*block.result);
+    if (!first_time) {
+      if (*at->second == *block.result) continue;
+      RefuseConflictingDraw(session, block.key, *at->second, *block.result);
       return;
     }
     if (static_cast<int32_t>(fresh.size()) >= kMaxNewDraws) ThrowSubscriptOutOfRange();

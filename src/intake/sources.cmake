@@ -1,4 +1,5 @@
 target_sources(kelvora_core PRIVATE
+  src/intake/draw_check.cc
   src/intake/intake_commands.cc
   src/intake/result_store.cc
   src/intake/special_prize_text.cc

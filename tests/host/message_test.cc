@@ -44,7 +44,7 @@ TEST(MessageTest, StopByCheckShowsTheMessageAndKeepsTheFirstStop) {
   EXPECT_EQ(Utf16ToUtf8(s.p.messages.shown()[0].text), "Đã");
   EXPECT_EQ(s.p.messages.shown()[0].style, kMbIconError + kMbSystemModal);
   EXPECT_EQ(s.session.outcome(), host::Outcome::kStoppedByCheck);
-  EXPECT_EQ(s.session.stop_message(), u"Ddax");
+  EXPECT_EQ(Utf16ToUtf8(s.session.stop_message()), "Đã");
 }
 
 TEST(MessageTest, OverflowingFlagsFailBeforeShowing) {

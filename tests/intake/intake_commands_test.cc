@@ -164,7 +164,7 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
 
 TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
   BoundWorkbook w;  // beyond the 16-bit row counter
-  w.platform.clipboard.set_html(ByDatePage(DrawRows(Draws(40000, 140000), 0)));
+  w.platform.clipboard.set_html(ByDatePage(DrawRows(Draws(40000, 140000), 1)));
   w.Run(intake::DanKQXSNgay);
   EXPECT_EQ(w.main().cell(15, 2).value, Value(40000));
   EXPECT_EQ(w.main().cell(17, 1).value, Value(140000));
@@ -237,20 +237,20 @@ TEST(DanKQXSDBTest, RefusalsWriteNothing) {
 
 TEST(DanKQXSDBTest, KeysAndResults) {
   BoundWorkbook w;
-  // An empty store; a stored-looking text key; a long first line; a block
-  // whose key repeats an earlier block of the same text is taken again.
+  // An empty store; a long first line; a block that repeats an earlier
+  // block of the same text with the same result is taken once.
   std::u16string text = SpecialText(kHeading, Draws(50, 900));
   text += std::u16string(kDrawWord) + u"   24350123456 \r\n\u0110B\t  01234 - 5\r\n";
-  text += std::u16string(kDrawWord) + u" 900\r\n\u0110B\t11111\r\n";
+  text += std::u16string(kDrawWord) + u" 900\r\n\u0110B\t27100\r\n";
   w.platform.clipboard.set_text(text);
   w.Run(intake::DanKQXSDB);
   ASSERT_TRUE(Shown(w).empty());
   const auto store = StoreRows(w);
-  ASSERT_EQ(store.size(), 52u);
+  ASSERT_EQ(store.size(), 51u);
   EXPECT_EQ(store[0], StoreRow(Value(2435012345.0), Value(u"01234")));
-  EXPECT_EQ(store[1].first, Value(900));
-  EXPECT_EQ(store[2].first, Value(900));
-  EXPECT_EQ(w.main().cell(15, 2).value, Value(52));
+  EXPECT_EQ(store[1], StoreRow(Value(900), Value(u"27100")));
+  EXPECT_EQ(store[2].first, Value(899));
+  EXPECT_EQ(w.main().cell(15, 2).value, Value(51));
 
   // A stored draw number kept as text compares by its number too, and a
   // malformed block whose draw is stored is passed over.
@@ -262,6 +262,54 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   t.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(t).empty());
   EXPECT_EQ(t.main().cell(15, 2).value, Value(51));
+}
+
+// A page or text with any row the store may not take is refused as a
+// whole, with a message that names the row and what was found there.
+TEST(TableIntakeTest, MalformedRowsAreRefusedAsAWhole) {
+  auto hundred = [](size_t at, const char* cells) {
+    auto rows = DrawRows(Draws(100, 24400), 0);
+    rows[at] =
+        "<tr><td>" + std::to_string(24400 - static_cast<int>(at)) + "</td>" + cells + "</tr>";
+    return HundredPage(rows);
+  };
+  auto repeat = [](const std::u16string& block) {
+    return SpecialText(kHeading, Draws(50, 900)) + std::u16string(kDrawWord) + block;
+  };
+  const struct {
+    void (*command)(host::Session&);
+    std::string html;
+    std::u16string text;
+    const char* shown;  // the start of the message
+  } cases[] = {
+      {intake::DanKQXS, hundred(10, "<td>1</td><td>x</td><td>2</td><td>2</td><td>8</td>"), u"",
+       "Dữ liệu không hợp lệ ở kỳ 24390: «1x228»"},
+      {intake::DanKQXS, hundred(3, "<td>8</td><td>10</td><td>2</td><td>2</td><td>8</td>"), u"",
+       "Dữ liệu không hợp lệ ở kỳ 24397: «810228»"},
+      {intake::DanKQXS, hundred(99, "<td>8</td><td></td><td>2</td><td>2</td><td>8</td>"), u"",
+       "Dữ liệu không hợp lệ ở kỳ 24301: «8228»"},
+      {intake::DanKQXS, HundredPage(DrawRows(Draws(101, 24400), 0)), u"",
+       "Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)"},
+      {intake::DanKQXSNgay, HundredPage(DrawRows(Draws(100, 24400), 0)), u"",
+       "Dữ liệu không hợp lệ ở kỳ 24301: «9619»"},
+      {intake::DanKQXSNgay, ByDatePage({DrawRow(Td("0"), u"12345", 1)}), u"",
+       "Dữ liệu không hợp lệ ở dòng 1 của trang: «0»"},
+      {intake::DanKQXSDB, "", repeat(u" 899\r\n\u0110B\t11111\r\n"),
+       "Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)"},
+      {intake::DanKQXSDB, "", repeat(u" 5000\r\n\u0110B\t1234-5\r\n"),
+       "Dữ liệu không hợp lệ ở kỳ 5000: «1234»"},
+  };
+  for (const auto& c : cases) {
+    BoundWorkbook w;
+    SetStore(w, Draws(3, 10));
+    const auto before = Snapshot(w);
+    if (!c.html.empty()) w.platform.clipboard.set_html(c.html);
+    w.platform.clipboard.set_text(c.text);
+    EXPECT_EQ(w.Run(c.command), host::Outcome::kStoppedByCheck) << c.shown;
+    ASSERT_EQ(Shown(w).size(), 1u) << c.shown;
+    EXPECT_EQ(Shown(w)[0].first.substr(0, std::string(c.shown).size()), c.shown);
+    EXPECT_EQ(Snapshot(w), before) << c.shown;
+  }
 }
 
 TEST(DanKQXSDBTest, CapacityOfTheStore) {
