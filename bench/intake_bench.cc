@@ -73,6 +73,33 @@ void BM_DanKQXSNgay(benchmark::State& state) {
 }
 BENCHMARK(BM_DanKQXSNgay)->Unit(benchmark::kMillisecond);
 
+// A 2.2 MB page of 200000 nested divs around one table: the paste's time
+// stays linear in the page (target: under a second).
+void BM_DanKQXSNgayDeeplyNestedPage(benchmark::State& state) {
+  std::string page;
+  for (int i = 0; i < 200000; ++i) page += "<div>";
+  page +=
+      "<table><tr><td>60001</td><td>06/12/2024</td><td>1</td><td>2</td><td>3</td><td>4</td>"
+      "<td>5</td></tr></table>";
+  for (int i = 0; i < 200000; ++i) page += "</div>";
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto w = std::make_unique<Workbook>();
+    w->platform.clipboard.set_html(page);
+    state.ResumeTiming();
+    w->Run(intake::DanKQXSNgay);
+    state.PauseTiming();
+    const bool taken = w->Count() == Value(1);
+    w.reset();
+    if (!taken) {
+      state.SkipWithError("the table's draw was not taken in");
+      break;
+    }
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_DanKQXSNgayDeeplyNestedPage)->Unit(benchmark::kMillisecond);
+
 void BM_MergeDraws(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   host::Table added(n / 2, 2);

@@ -11,7 +11,8 @@ target_sources(kelvora_core PRIVATE
   src/host/memory/memory_workbook.cc
 )
 if(KELVORA_FILE_HOST)
-  target_sources(kelvora_core PRIVATE src/host/memory/html_paste.cc src/host/memory/html_text.cc)
+  target_sources(kelvora_core PRIVATE src/host/memory/html_nesting.cc src/host/memory/html_paste.cc
+                                 src/host/memory/html_text.cc)
   include(src/host/xlsx/sources.cmake OPTIONAL)
 else()
   target_sources(kelvora_core PRIVATE src/host/memory/html_paste_unavailable.cc)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "host/memory/html_nesting.h"
 #include "text/utf.h"
 
 namespace kelvora::host::memory {
@@ -488,8 +489,9 @@ HtmlDocument ReadClipboardHtml(std::string_view html) {
   if (body.empty() || body.size() > kMaxHtmlBytes) return {};
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // parse errors are not kept
+  const std::string bounded = CapNesting(body);
   std::unique_ptr<GumboOutput, GumboOutputDeleter> output(
-      gumbo_parse_with_options(&options, body.data(), body.size()));
+      gumbo_parse_with_options(&options, bounded.data(), bounded.size()));
   if (output == nullptr || output->document == nullptr) return {};
   return DocumentReader().Read(output->document);
 }
