@@ -13,6 +13,7 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
+#include "parameter_check.h"
 #include "report_verb.h"
 #include "show.h"
 #include "sweep.h"
@@ -61,6 +62,16 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
   if (!book) return kExitFailed;
   auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   try {
+    std::vector<ParameterWrite> checked;
+    for (const auto& [cell, value] : writes) {
+      for (const Cell c : layout::kParameterCells)
+        if (A1Text(c) == cell) checked.emplace_back(c, value);
+    }
+    host::Session session(BindBook(*book, nullptr), {});
+    if (const auto refusal = RefusalOf(session, checked)) {
+      std::cerr << "kelvora: set: " << *refusal << " (nothing written)\n";
+      return kExitUsage;
+    }
     for (const auto& [cell, value] : writes)
       main->GetRange(Ascii(cell))->SetValue(Value(Utf8ToUtf16(value)));
   } catch (const CommandError& e) {

@@ -119,6 +119,12 @@ class ToolTest(unittest.TestCase):
             (["B1=Đề đầu"], 0, {"B1": "Đề đầu"}), (["B8=2.5e2"], 0, {"B8": 250}),
             (["B10="], 0, {"B10": None}), (["B5=1"], 2, {}), (["A17=1"], 2, {}), (["B2"], 2, {}),
             (["B2=1", "L3=x"], 2, {}),
+            # What no run could use: a kind in another case, a size past its
+            # kind's limits (with the kind written or stored), the switch in
+            # lower case, a decimal comma.
+            (["B1=Đề Đầu"], 2, {}), (["B2=66"], 2, {}), (["B1=Một số"], 2, {}),
+            (["B1=Một số", "B2=9"], 0, {"B1": "Một số", "B2": 9}), (["B6=on"], 2, {}),
+            (["B4=1,5"], 2, {}), (["B8=521", "B7=Ba càng đuôi"], 2, {}),
         ]
         for args, status, expect in cases:
             before = read_bytes(path)

@@ -1,0 +1,89 @@
+#include "parameter_check.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "analysis/bet_kinds.h"
+#include "host/convert.h"
+#include "text/utf.h"
+
+namespace kelvora::tool {
+
+namespace {
+
+bool Same(layout::Cell a, layout::Cell b) { return a.row == b.row && a.col == b.col; }
+
+std::string A1Text(layout::Cell c) { return Utf16ToUtf8(layout::A1(c)); }
+
+// "12,5" or "0,75": digits, one comma, digits.
+bool DecimalComma(const std::string& v) {
+  const size_t comma = v.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == v.size()) return false;
+  if (v.find(',', comma + 1) != std::string::npos) return false;
+  for (size_t i = 0; i < v.size(); ++i)
+    if (i != comma && (v[i] < '0' || v[i] > '9')) return false;
+  return true;
+}
+
+std::string KindNames(const host::Table& kinds) {
+  std::string names;
+  for (int32_t r = 1; r <= std::min<int32_t>(kinds.rows(), 6); ++r) {
+    const host::Value& v = kinds(r, 1);
+    names += (r > 1 ? ", \"" : "\"") +
+             (v.IsError() ? std::string("#ERROR") : Utf16ToUtf8(host::ToText(v))) + "\"";
+  }
+  return names;
+}
+
+}  // namespace
+
+std::optional<std::string> RefusalOf(host::Session& session,
+                                     const std::vector<ParameterWrite>& writes) {
+  const host::Table kinds = analysis::ReadKindList(session);
+  auto value_of = [&](layout::Cell cell) -> std::u16string {
+    for (const auto& [c, v] : writes)
+      if (Same(c, cell)) return Utf8ToUtf16(v);
+    const host::Value current = session.MainSheet().GetRange(layout::A1(cell))->GetValue();
+    return current.IsError() ? u"" : host::ToText(current);
+  };
+  for (const auto& [cell, value] : writes) {
+    const std::string where = A1Text(cell) + "=" + value + ": ";
+    if (Same(cell, layout::kSecondStageSwitch)) {
+      if (value != "ON" && value != "OFF")
+        return where + "the second stage is switched by ON or OFF, in capitals";
+      continue;
+    }
+    for (const layout::Stage* stage : {&layout::kStage1, &layout::kStage2}) {
+      const bool number_cell =
+          Same(cell, stage->size) || Same(cell, stage->window) || Same(cell, stage->position);
+      if (number_cell && DecimalComma(value)) {
+        return where + "write the number with a decimal point, not a comma (" +
+               value.substr(0, value.find(',')) + "." + value.substr(value.find(',') + 1) + ")";
+      }
+      if (Same(cell, stage->kind) &&
+          !analysis::FirstNamingRow(kinds, Utf8ToUtf16(value)).has_value()) {
+        return where + "the kind must be one of the KieuDanh names, exactly: " + KindNames(kinds);
+      }
+      // A size must fit its kind, whichever of the two is written.
+      if (Same(cell, stage->size) || Same(cell, stage->kind)) {
+        const std::u16string kind = value_of(stage->kind);
+        const auto row = analysis::FirstNamingRow(kinds, kind);
+        if (!row) {
+          return where + "the kind in " + A1Text(stage->kind) + " (\"" + Utf16ToUtf8(kind) +
+                 "\") is not one of the KieuDanh names, so no size fits it";
+        }
+        const analysis::BetKind& k = analysis::BetKindOfRow(*row);
+        const std::u16string size = value_of(stage->size);
+        const auto n = host::ParseNumericText(size);
+        if (!n || *n != std::floor(*n) || *n < k.min_size || *n > k.max_size) {
+          return where + "the size for \"" + Utf16ToUtf8(kind) + "\" is a whole number from " +
+                 std::to_string(k.min_size) + " to " + std::to_string(k.max_size) + " (" +
+                 A1Text(stage->size) + " holds \"" + Utf16ToUtf8(size) + "\")";
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace kelvora::tool
