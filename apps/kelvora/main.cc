@@ -4,6 +4,8 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
+#include <string_view>
 
 #include "host/error.h"
 #include "verbs.h"
@@ -35,11 +37,39 @@ Exit status:
      not enough data, parameters, paste failed): every notice other than the
      confirmation of Copy1..Copy6 counts; what it changed is saved)";
 
+// The command a command line names: its first word that is neither an
+// option nor the value of -w; empty when there is none.
+std::string NamedCommand(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-w" || arg == "--workbook") {
+      ++i;
+    } else if (!arg.empty() && arg[0] != '-') {
+      return std::string(arg);
+    }
+  }
+  return {};
+}
+
+const CLI::App* FindVerb(const CLI::App& app, const std::string& name) {
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    if (sub->check_name(name)) return sub;
+  }
+  return nullptr;
+}
+
+std::string VerbNames(const CLI::App& app) {
+  std::string names;
+  for (const CLI::App* sub : app.get_subcommands({}))
+    names += (names.empty() ? "" : ", ") + sub->get_name();
+  return names;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace kelvora::tool;
-  CLI::App app{"kelvora: statistics for the special prize of the Vietnamese lottery"};
+  CLI::App app{"kelvora: statistics for the special prize of the Vietnamese lottery", "kelvora"};
   app.set_version_flag("--version", std::string("kelvora 1.00"));
   app.require_subcommand(1);
   app.footer(kFooter);
@@ -50,6 +80,22 @@ int main(int argc, char** argv) {
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
   AddWorkbookVerbs(app, options, exit_status);
+  // A verb's help shows what that verb takes; the overview is the tool's.
+  for (CLI::App* sub : app.get_subcommands({})) sub->footer("");
+
+  const std::string named = NamedCommand(argc, argv);
+  if (named == "help") {
+    // kelvora help [VERB]
+    const std::string verb = argc > 0 ? NamedCommand(argc - 1, argv + 1) : std::string();
+    const CLI::App* sub = verb.empty() ? nullptr : FindVerb(app, verb);
+    std::cout << (sub != nullptr ? sub->help() : app.help());
+    return verb.empty() || sub != nullptr ? kExitOk : kExitUsage;
+  }
+  if (!named.empty() && FindVerb(app, named) == nullptr) {
+    std::cerr << "kelvora: unknown command " << named << "; the commands are: " << VerbNames(app)
+              << " and help\n";
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "command_summary.h"
 #include "entry/binding.h"
 #include "entry/workbook_template.h"
 #include "exit_status.h"
@@ -169,10 +170,13 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
   } detach{*book.app};
 
   host::Outcome outcome = host::Outcome::kRanToEnd;
+  std::string summary;
   try {
     host::Session session(BindBook(book, &locale), {&clip, &messages, &locale});
+    const int64_t stored_before = StoredDraws(session);
     command.run(session);
     outcome = session.outcome();
+    summary = CommandSummary(session, command, outcome, stored_before);
   } catch (const CommandError& e) {
     std::cerr << "kelvora: " << command.name << " failed: error " << e.number() << ": "
               << e.description() << " (" << book.path << " left unchanged)\n";
@@ -184,6 +188,7 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
   }
   if (clip.written()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';
   if (!SaveBook(book)) return kExitFailed;
+  if (!summary.empty()) std::cerr << "kelvora: " << summary << '\n';
   return outcome == host::Outcome::kStoppedByCheck ? kExitStopped : kExitOk;
 }
 

@@ -145,9 +145,18 @@ class ToolTest(unittest.TestCase):
         self.init("kelvora.xlsx")
         for args in (["nosuchcommand"], ["main", "--yes", "--no"], ["main", "--bogus"], []):
             self.assertEqual(self.run_tool(*args)[0], 2, args)
-        rc, out, _ = self.run_tool("--help")
-        self.assertEqual(rc, 0)
-        self.assertIn("Exit status", out)
+        rc, _, err = self.run_tool("nosuchcommand")
+        self.assertIn("unknown command nosuchcommand; the commands are: telex", err)
+        for args in (["--help"], ["help"]):
+            rc, out, _ = self.run_tool(*args)
+            self.assertEqual(rc, 0)
+            self.assertIn("Exit status", out)
+        # A verb's help shows only what it takes.
+        for args in (["help", "copy5"], ["Copy5", "--help"]):
+            rc, out, _ = self.run_tool(*args)
+            self.assertEqual(rc, 0)
+            self.assertIn("--clipboard", out)
+            self.assertNotIn("Exit status", out)
 
     def test_digest_and_numbers(self):
         # UTF-8 input: U+0141 is one code unit, hashed as its low byte 0x41.
@@ -168,6 +177,8 @@ class ToolTest(unittest.TestCase):
         path = self.stored_book()
         rc, out, err = self.run_tool("-w", "store.xlsx", "MAIN")
         self.assertEqual(rc, 0, err)
+        self.assertIn("kelvora: Main: stage 1 tested 59 draws (window 200, the store holds "
+                      "60 draws); stage 2 is off", err)
         ws = openpyxl.load_workbook(path).worksheets[0]
         size = ws["B2"].value
         sets = [ws.cell(r, 12).value for r in (3, 4, 5)]
@@ -179,7 +190,9 @@ class ToolTest(unittest.TestCase):
         rc, out, err = self.run_tool("-w", "store.xlsx", "Copy3")
         self.assertEqual((rc, out), (0, sets[2] + "\n"), err)
         self.assertIn("Thông Báo: Đã Copy PP3", err)
-        self.assertEqual(self.run_tool("-w", "store.xlsx", "copy4")[:2], (0, "\n"))  # empty L9
+        rc, out, err = self.run_tool("-w", "store.xlsx", "copy4")  # an empty L9
+        self.assertEqual((rc, out), (0, "\n"))
+        self.assertIn("kelvora: Copy4: L9 is empty", err)
         rc, out, err = self.run_tool("-w", "store.xlsx", "show", "--json")
         self.assertEqual(rc, 0, err)
         shown = json.loads(out)
@@ -376,6 +389,7 @@ class ToolTest(unittest.TestCase):
             rc, _, err = self.run_tool("-w", name, "DanKQXSDB", "--clipboard",
                                        os.path.join(DATA, source))
             self.assertEqual(rc, 0, err)
+            self.assertIn("kelvora: DanKQXSDB: 60 new draws; the store holds 60 draws", err)
             ws = openpyxl.load_workbook(path).worksheets[0]
             stores.append([(ws.cell(r, 1).value, ws.cell(r, 2).value)
                            for r in range(17, 17 + ws["B15"].value)])
