@@ -1,9 +1,12 @@
 // A fake Excel for driving Kelvora.dll without Excel: late-bound automation
 // objects over the in-memory workbook with the members, argument names and
 // conventions of Excel's object model (puts need DISPID_PROPERTYPUT, a
-// one-cell Value read is a scalar and a block a 1-based SAFEARRAY, refusals
-// are DISP_E_EXCEPTION with Excel's code). Its VARIANT handling is its own,
-// so that a fault in the DLL's is not mirrored. A paste takes a grid
+// one-cell Value read is a scalar and a block a 1-based SAFEARRAY, counts and
+// rows are VT_I4, refusals are DISP_E_EXCEPTION with Excel's code). It is as
+// strict as Excel's dispatch: a call with more arguments than the member
+// has, without a required one, with a name the member does not have, or a
+// put on a member that cannot be set is refused. Its VARIANT handling is its
+// own, so that a fault in the DLL's is not mirrored. A paste takes a grid
 // prepared beforehand.
 #pragma once
 
