@@ -127,8 +127,9 @@ class FakeObject : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
                                           DISPID* ids) override {
+    state_->locales.insert(lcid);
     if (count == 0) return E_INVALIDARG;
     std::fill(ids, ids + count, DISPID_UNKNOWN);
     const auto member = std::find_if(members.begin(), members.end(),
@@ -145,8 +146,9 @@ class FakeObject : public IDispatch {
     return hr;
   }
 
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* excep, UINT*) override {
+    state_->locales.insert(lcid);
     if (id < 1 || static_cast<size_t>(id) > members.size()) return DISP_E_MEMBERNOTFOUND;
     const Member& member = members[static_cast<size_t>(id - 1)];
     CallArgs args;

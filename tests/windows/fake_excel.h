@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "host/memory/memory_workbook.h"
 
@@ -33,6 +34,8 @@ struct FakeExcelState {
   std::optional<host::Table> paste_grid;
   // When set, Value reads of ranges fail as a protected or broken sheet does.
   bool refuse_value_reads = false;
+  // Every locale the calls were made in.
+  std::set<LCID> locales;
 };
 
 // Fake objects alive right now (to check that every reference handed out is
