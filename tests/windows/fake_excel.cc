@@ -241,6 +241,11 @@ void PutValues(const VARIANT& v, host::Range& range) {
   range.SetValues(t);
 }
 
+std::u16string Address(const Area& a) {
+  return host::memory::ColumnLetters(a.left) + Ascii(std::to_string(a.top)) + u":" +
+         host::memory::ColumnLetters(a.right) + Ascii(std::to_string(a.bottom));
+}
+
 // A range of `sheet`: `range`, which covers `area`.
 IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
                     std::shared_ptr<host::Range> range, Area area) {
@@ -292,7 +297,7 @@ IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
        {L"Key1", L"Order1", L"Key2", L"Type", L"Order2", L"Key3", L"Order3", L"Header",
         L"OrderCustom", L"MatchCase", L"Orientation", L"SortMethod", L"DataOption1", L"DataOption2",
         L"DataOption3"},
-       [range](Args a, VARIANT*) {
+       [s, sheet, range, area](Args a, VARIANT*) {
          const VARIANT* key = Deref(a.at[0]);
          IDispatch* d = key != nullptr && V_VT(key) == VT_DISPATCH ? V_DISPATCH(key) : nullptr;
          FakeObject* k = nullptr;
@@ -301,7 +306,18 @@ IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
            Refuse(1004, "The sort reference is not valid.");
          }
          k->Release();  // the caller's reference keeps it alive
-         range->Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
+         if (a.at[7] != nullptr) {
+           const auto header = static_cast<int>(NumberArg(a.at[7]));
+           if (header != 1 && header != 2) Refuse(1004, "Only xlYes and xlNo are modelled");
+           s->sort_header = header;
+         }
+         // With a header row only the rows below it are sorted.
+         std::shared_ptr<host::Range> rows = range;
+         if (s->sort_header == 1) {
+           if (area.rows() < 2) return;
+           rows = sheet->GetRange(Address({area.top + 1, area.left, area.bottom, area.right}));
+         }
+         rows->Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
        }},
       {L"Select", {}, [&r](Args, VARIANT*) { r.Select(); }},
   };

@@ -34,6 +34,10 @@ struct FakeExcelState {
   std::optional<host::Table> paste_grid;
   // When set, Value reads of ranges fail as a protected or broken sheet does.
   bool refuse_value_reads = false;
+  // The Header a Sort without one takes: that of the last sort, 1 (xlYes)
+  // or 2 (xlNo). Excel keeps it per sheet; one for the workbook serves the
+  // tests, which sort on one sheet.
+  int sort_header = 2;
   // Every locale the calls were made in.
   std::set<LCID> locales;
 };
