@@ -31,6 +31,24 @@ void FillExcepInfo(EXCEPINFO* excep, int32_t number, const std::wstring& descrip
   excep->scode = CommandFailure(number);
 }
 
+// The Windows platform for the length of one call, with a clipboard opened
+// with the window of the Excel bound on the thread as owner; what was
+// installed before is put back when the call ends.
+class CallPlatform {
+ public:
+  CallPlatform()
+      : clipboard_(CurrentHostState().book.HostWindow), previous_(CurrentHostState().platform) {
+    SetThreadPlatform(host::excel::WindowsPlatform(&clipboard_));
+  }
+  ~CallPlatform() { SetThreadPlatform(previous_); }
+  CallPlatform(const CallPlatform&) = delete;
+  CallPlatform& operator=(const CallPlatform&) = delete;
+
+ private:
+  host::excel::WindowsClipboard clipboard_;
+  host::Platform previous_;
+};
+
 }  // namespace
 
 HRESULT CommandFailure(int32_t number) {
@@ -63,10 +81,7 @@ HRESULT SubObject::Create(REFIID riid, void** out) {
     hr = lib->GetTypeInfoOfGuid(IID__Sub, &obj->type_info_);
     lib->Release();
   }
-  if (SUCCEEDED(hr)) {
-    SetThreadPlatform(host::excel::WindowsPlatform());
-    hr = obj->QueryInterface(riid, out);
-  }
+  if (SUCCEEDED(hr)) hr = obj->QueryInterface(riid, out);
   obj->Release();
   return hr;
 }
@@ -158,7 +173,7 @@ template <typename Body>
 HRESULT SubObject::Guard(Body&& body) noexcept {
   last_failure_.reset();
   try {
-    SetThreadPlatform(host::excel::WindowsPlatform());
+    const CallPlatform platform;
     body();
     SetErrorInfo(0, nullptr);
     return S_OK;

@@ -8,6 +8,7 @@
 #include "entry/host_state.h"
 #include "host/error.h"
 #include "host/memory/memory_workbook.h"
+#include "support/fault_injection.h"
 #include "support/scripted_platform.h"
 
 namespace kelvora {
@@ -62,6 +63,18 @@ TEST(SubTest, BindsSheetsByExactCodeName) {
     EXPECT_EQ(p.locale.calls()[0].lcid, 0x042Au);
     EXPECT_EQ(p.locale.calls()[0].format, "dd/MM/yyyy");
   }
+}
+
+TEST(SubTest, AHostThatRefusesItsWindowIsBoundWithoutOne) {
+  ThreadPlatform p;
+  Host h({u"Sheet1"});
+  auto plan = std::make_shared<host::FaultPlan>();
+  plan->Fail("Application.Hwnd");
+  Sub sub;
+  sub.Sup(host::WrapApplication(h.app, plan), h.book);
+  EXPECT_EQ(plan->calls("Application.Hwnd"), 1);
+  EXPECT_EQ(CurrentHostState().book.HostWindow, 0);
+  EXPECT_NE(CurrentHostState().book.MainSheet, nullptr);
 }
 
 TEST(SubTest, LastSheetWithACodeNameWinsAndRenamingChangesNothing) {

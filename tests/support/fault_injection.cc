@@ -165,6 +165,10 @@ class FaultyApplication : public Application {
     plan_->Check("Application.SetCellDragAndDrop");
     target_->SetCellDragAndDrop(on);
   }
+  std::intptr_t Hwnd() override {
+    plan_->Check("Application.Hwnd");
+    return target_->Hwnd();
+  }
 
  private:
   std::shared_ptr<Application> target_;

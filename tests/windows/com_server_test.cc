@@ -135,6 +135,10 @@ Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state, bool b
   return o;
 }
 
+HWND MessageWindow() {
+  return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
 std::u16string ClipboardText() {
   std::u16string out = u"<none>";
   if (!OpenClipboard(nullptr)) return u"<busy>";
@@ -331,6 +335,9 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
   const std::tuple<const wchar_t*, std::u16string, int32_t> cases[] = {
       {L"Copy1", u"01,02,03", 0}, {L"Copy4", u"09,10", 0}, {L"Copy3", u"12", 0},
       {L"Copy2", u"", 0},         {L"Copy5", u"False", 0}, {L"Copy6", u"earlier", 13}};
+  // The clipboard is written as Excel's window.
+  const HWND excel_window = MessageWindow();
+  state->window = reinterpret_cast<std::intptr_t>(excel_window);
   for (bool by_ref : {false, true}) {
     IDispatch* sub = CreateSub();
     ASSERT_NE(sub, nullptr);
@@ -344,9 +351,11 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
       EXPECT_TRUE(ClipboardText() == expected);
       // Nothing earlier stays on the clipboard.
       EXPECT_TRUE(number != 0 || !IsClipboardFormatAvailable(kTestFormat));
+      EXPECT_TRUE(number != 0 || GetClipboardOwner() == excel_window);
     }
     sub->Release();
   }
+  DestroyWindow(excel_window);
 }
 
 TEST_F(SubTest, UnboundSheetsDateFormatAndHostRefusals) {

@@ -70,7 +70,7 @@ std::u16string TextArg(const VARIANT* v) {
 void SetResult(VARIANT* result, const Value& v) {
   if (result != nullptr) FakeFromValue(v, result);
 }
-// Counts and rows are Longs.
+// Counts, rows and window handles are Longs.
 void SetLong(VARIANT* result, int64_t n) {
   if (result == nullptr) return;
   V_VT(result) = VT_I4;
@@ -407,6 +407,7 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
       {L"WorksheetFunction",
        {},
        [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
+      {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
       setting(L"ScreenUpdating", &M::SetScreenUpdating),
       setting(L"DisplayAlerts", &M::SetDisplayAlerts),
       setting(L"CutCopyMode", &M::SetCutCopyMode),

@@ -15,6 +15,7 @@
 #include <oleauto.h>
 #undef MessageBox
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -34,6 +35,8 @@ struct FakeExcelState {
   std::optional<host::Table> paste_grid;
   // When set, Value reads of ranges fail as a protected or broken sheet does.
   bool refuse_value_reads = false;
+  // Application.Hwnd.
+  std::intptr_t window = 0;
   // The Header a Sort without one takes: that of the last sort, 1 (xlYes)
   // or 2 (xlNo). Excel keeps it per sheet; one for the workbook serves the
   // tests, which sort on one sheet.

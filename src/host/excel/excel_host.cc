@@ -215,6 +215,8 @@ class ExcelApplication : public Application {
   void SetCellDragAndDrop(bool on) override {
     Put(app_.get(), L"CellDragAndDrop", Variant::Bool(on));
   }
+  // Excel gives a Long; a window handle keeps its meaning sign-extended.
+  std::intptr_t Hwnd() override { return ToInt(Call(app_.get(), L"Hwnd")); }
 
  private:
   DispatchPtr app_;
