@@ -14,6 +14,9 @@ namespace kelvora::com {
 
 namespace {
 
+// Sup's dispatch identifier in the type library.
+constexpr DISPID kSupId = 1;
+
 std::wstring Wide(const std::string& utf8) {
   const std::u16string s = Utf8ToUtf16(utf8);
   return std::wstring(s.begin(), s.end());
@@ -29,6 +32,17 @@ void FillExcepInfo(EXCEPINFO* excep, int32_t number, const std::wstring& descrip
   excep->bstrSource = SysAllocString(L"Kelvora.Sub");
   excep->bstrDescription = SysAllocString(description.c_str());
   excep->scode = CommandFailure(number);
+}
+
+// The object an argument of Sup holds: an object by value or by reference,
+// also inside a Variant passed by reference. Nothing for anything else.
+std::optional<IDispatch*> ObjectArgument(const VARIANT& arg) {
+  const VARIANT* v = &arg;
+  if (V_VT(v) == (VT_VARIANT | VT_BYREF)) v = V_VARIANTREF(v);
+  if (v == nullptr) return std::nullopt;
+  if (V_VT(v) == VT_DISPATCH) return V_DISPATCH(v);
+  if (V_VT(v) == (VT_DISPATCH | VT_BYREF) && V_DISPATCHREF(v) != nullptr) return *V_DISPATCHREF(v);
+  return std::nullopt;
 }
 
 // The Windows platform for the length of one call, with a clipboard opened
@@ -132,8 +146,14 @@ HRESULT SubObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
                           VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   last_failure_.reset();
-  HRESULT hr =
-      DispInvoke(static_cast<_Sub*>(this), type_info_, id, flags, params, result, excep, arg_err);
+  HRESULT hr = S_OK;
+  if (id == kSupId && (flags & DISPATCH_METHOD) != 0) {
+    if (result != nullptr) VariantInit(result);
+    hr = InvokeSup(params, arg_err);
+  } else {
+    hr =
+        DispInvoke(static_cast<_Sub*>(this), type_info_, id, flags, params, result, excep, arg_err);
+  }
   if (last_failure_) {
     // The command ran and failed: report its own number and description,
     // whatever the dispatcher made of the HRESULT.
@@ -142,6 +162,31 @@ HRESULT SubObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
     return DISP_E_EXCEPTION;
   }
   return hr;
+}
+
+HRESULT SubObject::InvokeSup(const DISPPARAMS* params, UINT* arg_err) {
+  if (params == nullptr) return E_INVALIDARG;
+  if (params->cArgs != 2 || params->cNamedArgs > 2) return DISP_E_BADPARAMCOUNT;
+  // Named arguments come first, with their parameter's position; the
+  // positional ones follow in reverse order.
+  const VARIANT* at[2] = {nullptr, nullptr};
+  for (UINT i = 0; i < 2; ++i) {
+    const DISPID position =
+        i < params->cNamedArgs ? params->rgdispidNamedArgs[i] : static_cast<DISPID>(1 - i);
+    if (position < 0 || position > 1 || at[position] != nullptr) {
+      if (arg_err != nullptr) *arg_err = i;
+      return DISP_E_PARAMNOTFOUND;
+    }
+    at[position] = &params->rgvarg[i];
+  }
+  IDispatch* objects[2] = {nullptr, nullptr};
+  const char* const names[2] = {"ExcelApp", "ThisWorkBook"};
+  for (int p = 0; p < 2; ++p) {
+    const std::optional<IDispatch*> object = ObjectArgument(*at[p]);
+    if (!object) return Fail(err::kTypeMismatch, std::string("Type mismatch (") + names[p] + ")");
+    objects[p] = *object;
+  }
+  return Sup(&objects[0], &objects[1]);
 }
 
 HRESULT SubObject::InterfaceSupportsErrorInfo(REFIID riid) {

@@ -4,6 +4,10 @@
 // an IErrorInfo carrying the description, and through IDispatch::Invoke
 // DISP_E_EXCEPTION with the same number and description in the EXCEPINFO, so
 // that the macro shows "Run-time error <number>: <description>".
+//
+// Sup takes each object as a late-bound caller passes it: by value, by
+// reference, or by reference inside a Variant (a script's variables, a VBA
+// Variant).
 #pragma once
 
 #include <windows.h>
@@ -70,6 +74,8 @@ class SubObject final : public _Sub, public ISupportErrorInfo {
   template <typename Body>
   HRESULT Guard(Body&& body) noexcept;
   HRESULT Fail(int32_t number, const std::string& description_utf8) noexcept;
+  // Sup called by name: finds its two objects among `params` and calls Sup.
+  HRESULT InvokeSup(const DISPPARAMS* params, UINT* arg_err);
 
   std::atomic<ULONG> refs_{1};
   ITypeInfo* type_info_ = nullptr;

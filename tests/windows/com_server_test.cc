@@ -112,24 +112,34 @@ IDispatch* CreateSub() {
   return d;
 }
 
-VARIANT Object(IDispatch** d, bool by_ref) {
+// How a late-bound caller passes an object: an object expression by value,
+// an object variable by reference, a Variant variable (VBA's Variant, every
+// variable of a script) as a Variant by reference.
+enum class Passed { kByValue, kByReference, kInVariant };
+
+VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* holder = nullptr) {
   VARIANT v;
-  V_VT(&v) = by_ref ? VT_DISPATCH | VT_BYREF : VT_DISPATCH;
-  if (by_ref) {
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = *d;
+  if (passed == Passed::kByReference) {
+    V_VT(&v) = VT_DISPATCH | VT_BYREF;
     V_DISPATCHREF(&v) = d;
-  } else {
-    V_DISPATCH(&v) = *d;
+  } else if (passed == Passed::kInVariant) {
+    *holder = v;
+    V_VT(&v) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&v) = holder;
   }
   return v;
 }
 
-// Calls Sup with the fake application and workbook of `state`, passed as a
-// late-bound macro passes object expressions (by value) or variables (by
-// reference).
-Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state, bool by_ref = false) {
+// Calls Sup with the fake application and workbook of `state`.
+Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
+            Passed passed = Passed::kByValue) {
   IDispatch* app = NewFakeApplication(state);
   IDispatch* book = NewFakeWorkbook(state);
-  const Outcome o = CallByName(sub, L"Sup", {Object(&app, by_ref), Object(&book, by_ref)});
+  VARIANT holders[2];
+  const Outcome o = CallByName(
+      sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
   app->Release();
   book->Release();
   return o;
@@ -338,12 +348,12 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
   // The clipboard is written as Excel's window.
   const HWND excel_window = MessageWindow();
   state->window = reinterpret_cast<std::intptr_t>(excel_window);
-  for (bool by_ref : {false, true}) {
+  for (Passed passed : {Passed::kByValue, Passed::kByReference, Passed::kInVariant}) {
     IDispatch* sub = CreateSub();
     ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(Sup(sub, state, by_ref).hr, S_OK);
+    EXPECT_EQ(Sup(sub, state, passed).hr, S_OK);
     for (const auto& [command, expected, number] : cases) {
-      SCOPED_TRACE(Narrow(command) + (by_ref ? " by reference" : " by value"));
+      SCOPED_TRACE(Narrow(command) + " after Sup passed as " + std::to_string(int(passed)));
       FillClipboard(u"earlier");
       const Outcome o = CallByName(sub, command);
       EXPECT_EQ(o.hr, number ? DISP_E_EXCEPTION : S_OK);
@@ -355,6 +365,22 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
     }
     sub->Release();
   }
+  // VBA may name them: Sup ThisWorkBook:=wb, ExcelApp:=Application.
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"Sup"), const_cast<LPOLESTR>(L"ThisWorkBook"),
+                      const_cast<LPOLESTR>(L"ExcelApp")};
+  DISPID ids[3] = {};
+  ASSERT_EQ(sub_->GetIDsOfNames(IID_NULL, names, 3, LOCALE_USER_DEFAULT, ids), S_OK);
+  IDispatch* app = NewFakeApplication(state);
+  IDispatch* book = NewFakeWorkbook(state);
+  VARIANT args[2] = {Object(&book), Object(&app)};
+  DISPPARAMS params{args, &ids[1], 2, 2};
+  EXPECT_EQ(sub_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                         nullptr, nullptr),
+            S_OK);
+  app->Release();
+  book->Release();
+  EXPECT_EQ(CallByName(sub_, L"Copy1").hr, S_OK);
+  EXPECT_TRUE(ClipboardText() == u"01,02,03");
   DestroyWindow(excel_window);
 }
 
@@ -367,8 +393,25 @@ TEST_F(SubTest, UnboundSheetsDateFormatAndHostRefusals) {
   // Sup with Nothing fails as an empty object reference (the name binds in
   // lower case too).
   IDispatch* nothing = nullptr;
-  EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing, false), Object(&nothing, false)}).number(),
-            91);
+  EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing), Object(&nothing)}).number(), 91);
+  // Anything but an object is a type mismatch that names the argument.
+  IDispatch* app = NewFakeApplication(state);
+  VARIANT number, empty, in_variant, object = Object(&app);
+  V_VT(&number) = VT_I4;
+  V_I4(&number) = 1;
+  V_VT(&empty) = VT_EMPTY;
+  V_VT(&in_variant) = VT_VARIANT | VT_BYREF;
+  V_VARIANTREF(&in_variant) = &number;
+  const std::tuple<VARIANT, VARIANT, const wchar_t*> mismatches[] = {
+      {number, object, L"(ExcelApp)"},
+      {object, empty, L"(ThisWorkBook)"},
+      {object, in_variant, L"(ThisWorkBook)"}};
+  for (const auto& [excel_app, this_workbook, named] : mismatches) {
+    const Outcome o = CallByName(sub_, L"Sup", {excel_app, this_workbook});
+    EXPECT_EQ(o.number(), 13);
+    EXPECT_NE(o.description.find(named), std::wstring::npos) << Narrow(o.description);
+  }
+  app->Release();
   // Sup sets the short date format.
   const wchar_t* key = L"Control Panel\\International";
   RegSetKeyValueW(HKEY_CURRENT_USER, key, L"sShortDate", REG_SZ, L"M/d/yyyy", 18);
