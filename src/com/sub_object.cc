@@ -22,13 +22,19 @@ std::wstring Wide(const std::string& utf8) {
   return std::wstring(s.begin(), s.end());
 }
 
-// Replaces what an EXCEPINFO holds by a command failure.
-void FillExcepInfo(EXCEPINFO* excep, int32_t number, const std::wstring& description) {
+// Frees the strings of an EXCEPINFO that was empty when the call began, and
+// empties it again.
+void ClearExcepInfo(EXCEPINFO* excep) {
   if (excep == nullptr) return;
   SysFreeString(excep->bstrSource);
   SysFreeString(excep->bstrDescription);
   SysFreeString(excep->bstrHelpFile);
   *excep = EXCEPINFO{};
+}
+
+// Fills an empty EXCEPINFO with a command failure.
+void FillExcepInfo(EXCEPINFO* excep, int32_t number, const std::wstring& description) {
+  if (excep == nullptr) return;
   excep->bstrSource = SysAllocString(L"Kelvora.Sub");
   excep->bstrDescription = SysAllocString(description.c_str());
   excep->scode = CommandFailure(number);
@@ -145,6 +151,8 @@ HRESULT SubObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
 HRESULT SubObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                           VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  // The EXCEPINFO is output only: what it holds on entry is not ours.
+  if (excep != nullptr) *excep = EXCEPINFO{};
   last_failure_.reset();
   HRESULT hr = S_OK;
   if (id == kSupId && (flags & DISPATCH_METHOD) != 0) {
@@ -155,8 +163,9 @@ HRESULT SubObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
         DispInvoke(static_cast<_Sub*>(this), type_info_, id, flags, params, result, excep, arg_err);
   }
   if (last_failure_) {
-    // The command ran and failed: report its own number and description,
-    // whatever the dispatcher made of the HRESULT.
+    // The command ran and failed: report its own number and description in
+    // place of what the dispatcher made of the HRESULT.
+    ClearExcepInfo(excep);
     FillExcepInfo(excep, last_failure_->number, last_failure_->description);
     last_failure_.reset();
     return DISP_E_EXCEPTION;

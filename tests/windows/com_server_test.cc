@@ -23,10 +23,11 @@ namespace {
 
 using host::Value;
 
-FARPROC Export(const char* name) {
+HMODULE Dll() {
   static HMODULE dll = LoadLibraryW(Env().dll_path.c_str());
-  return GetProcAddress(dll, name);
+  return dll;
 }
+FARPROC Export(const char* name) { return GetProcAddress(Dll(), name); }
 
 // Calls an export of the DLL; E_NOTIMPL when there is none.
 template <typename... Args>
@@ -148,6 +149,44 @@ Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
 HWND MessageWindow() {
   return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }
+
+// Every string Kelvora.dll hands to SysFreeString while this lives: the
+// hook takes the function's place in the DLL's import address table.
+class FreedByDll {
+ public:
+  FreedByDll() {
+    auto* base = reinterpret_cast<BYTE*>(Dll());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+    for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
+      if (slots[i] == real_) slot_ = &slots[i];
+    }
+    Patch(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Hook)));
+  }
+  ~FreedByDll() { Patch(real_); }
+  bool hooked() const { return slot_ != nullptr; }
+  static bool Freed(BSTR b) { return std::count(freed().begin(), freed().end(), b) > 0; }
+
+ private:
+  static std::vector<BSTR>& freed() {
+    static std::vector<BSTR> all;
+    return all;
+  }
+  static void WINAPI Hook(BSTR b) {
+    freed().push_back(b);
+    SysFreeString(b);
+  }
+  void Patch(FARPROC to) {
+    DWORD was = 0;
+    if (slot_ == nullptr || !VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &was)) return;
+    *slot_ = to;
+    VirtualProtect(slot_, sizeof *slot_, was, &was);
+  }
+  const FARPROC real_ = GetProcAddress(GetModuleHandleW(L"oleaut32.dll"), "SysFreeString");
+  FARPROC* slot_ = nullptr;
+};
 
 std::u16string ClipboardText() {
   std::u16string out = u"<none>";
@@ -319,12 +358,29 @@ TEST_F(SubTest, EveryMethodIsCallableByNameAndFailsBeforeSup) {
     EXPECT_TRUE(number == 0 || o.number() == number) << o.number();
     EXPECT_FALSE(o.description.empty());
   }
-  // An EXCEPINFO that the caller did not clear is filled, not freed.
-  EXCEPINFO garbage;
-  memset(&garbage, 0xCD, sizeof garbage);
-  const Outcome o = CallByName(sub_, L"Copy1", {}, garbage);
-  EXPECT_EQ(o.number(), 91);
-  EXPECT_FALSE(o.description.empty());
+  // The EXCEPINFO is output only: strings a caller left in it are filled
+  // over, not freed, by a command and by Sup with a wrong argument.
+  VARIANT number;
+  V_VT(&number) = VT_I4;
+  V_I4(&number) = 1;
+  for (const auto& [name, args, error] :
+       {std::tuple{L"Copy1", std::vector<VARIANT>{}, 91},
+        std::tuple{L"Sup", std::vector<VARIANT>{number, number}, 13}}) {
+    SCOPED_TRACE(Narrow(name));
+    EXCEPINFO stale{};
+    stale.bstrSource = SysAllocString(L"the caller's source");
+    stale.bstrDescription = SysAllocString(L"the caller's description");
+    {
+      const FreedByDll hook;
+      ASSERT_TRUE(hook.hooked());
+      const Outcome o = CallByName(sub_, name, args, stale);
+      EXPECT_EQ(o.number(), error);
+      EXPECT_FALSE(o.description.empty());
+      EXPECT_FALSE(FreedByDll::Freed(stale.bstrSource) || FreedByDll::Freed(stale.bstrDescription));
+    }
+    SysFreeString(stale.bstrSource);
+    SysFreeString(stale.bstrDescription);
+  }
   EXPECT_EQ(CallByName(sub_, L"Copy7").hr, DISP_E_UNKNOWNNAME);
   // Sup wants its two objects.
   EXPECT_TRUE(FAILED(CallByName(sub_, L"Sup").hr));
