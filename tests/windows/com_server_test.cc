@@ -512,6 +512,38 @@ TEST_F(SubTest, DestroyingAnInstanceReleasesTheWorkbookOnce) {
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
 }
 
+TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
+  _Sub* direct = nullptr;
+  ISupportErrorInfo* support = nullptr;
+  ASSERT_EQ(sub_->QueryInterface(IID__Sub, reinterpret_cast<void**>(&direct)), S_OK);
+  ASSERT_EQ(sub_->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__Sub), S_OK);
+  support->Release();
+  // A failure: its number in the HRESULT, its text in the error information.
+  EXPECT_EQ(direct->Copy1(), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 91));
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  BSTR source = nullptr, description = nullptr;
+  info->GetSource(&source);
+  info->GetDescription(&description);
+  EXPECT_EQ(std::wstring(source ? source : L""), L"Kelvora.Sub");
+  EXPECT_NE(std::wstring(description ? description : L"").find(L"MainSheet"), std::wstring::npos);
+  SysFreeString(source);
+  SysFreeString(description);
+  info->Release();
+  // Sup with typed object variables; a command that succeeds leaves no error
+  // information behind.
+  auto state = NewTemplateState();
+  IDispatch* app = NewFakeApplication(state);
+  IDispatch* book = NewFakeWorkbook(state);
+  EXPECT_EQ(direct->Sup(&app, &book), S_OK);
+  EXPECT_EQ(direct->Copy1(), S_OK);
+  EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
+  app->Release();
+  book->Release();
+  direct->Release();
+}
+
 // Each scenario of the native reference run, repeated through Kelvora.dll:
 // the same outcomes, the same clipboard text and the same cells.
 class NativeRunTest : public SubTest, public ::testing::WithParamInterface<Scenario> {};
