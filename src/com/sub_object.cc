@@ -82,6 +82,7 @@ SubObject::~SubObject() {
   // The shut-down of kelvora::Sub runs with the members' destruction; it
   // never throws.
   if (type_info_ != nullptr) type_info_->Release();
+  if (class_info_ != nullptr) class_info_->Release();
   --g_objects;
 }
 
@@ -99,6 +100,7 @@ HRESULT SubObject::Create(REFIID riid, void** out) {
   }
   if (SUCCEEDED(hr)) {
     hr = lib->GetTypeInfoOfGuid(IID__Sub, &obj->type_info_);
+    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(CLSID_Sub, &obj->class_info_);
     lib->Release();
   }
   if (SUCCEEDED(hr)) hr = obj->QueryInterface(riid, out);
@@ -112,6 +114,8 @@ HRESULT SubObject::QueryInterface(REFIID riid, void** out) {
     *out = static_cast<_Sub*>(this);
   } else if (riid == IID_ISupportErrorInfo) {
     *out = static_cast<ISupportErrorInfo*>(this);
+  } else if (riid == IID_IProvideClassInfo) {
+    *out = static_cast<IProvideClassInfo*>(this);
   } else {
     *out = nullptr;
     return E_NOINTERFACE;
@@ -200,6 +204,13 @@ HRESULT SubObject::InvokeSup(const DISPPARAMS* params, UINT* arg_err) {
 
 HRESULT SubObject::InterfaceSupportsErrorInfo(REFIID riid) {
   return riid == IID__Sub ? S_OK : S_FALSE;
+}
+
+HRESULT SubObject::GetClassInfo(ITypeInfo** info) {
+  if (info == nullptr) return E_POINTER;
+  class_info_->AddRef();
+  *info = class_info_;
+  return S_OK;
 }
 
 HRESULT SubObject::Fail(int32_t number, const std::string& description_utf8) noexcept {

@@ -7,11 +7,13 @@
 //
 // Sup takes each object as a late-bound caller passes it: by value, by
 // reference, or by reference inside a Variant (a script's variables, a VBA
-// Variant).
+// Variant). The class information names the class "Sub", which is what
+// VBA's TypeName shows.
 #pragma once
 
 #include <windows.h>
 
+#include <ocidl.h>
 #include <oleauto.h>
 #undef MessageBox
 
@@ -24,7 +26,7 @@
 
 namespace kelvora::com {
 
-class SubObject final : public _Sub, public ISupportErrorInfo {
+class SubObject final : public _Sub, public ISupportErrorInfo, public IProvideClassInfo {
  public:
   // Creates an object with one reference, or returns the failure.
   static HRESULT Create(REFIID riid, void** out);
@@ -45,6 +47,9 @@ class SubObject final : public _Sub, public ISupportErrorInfo {
 
   // ISupportErrorInfo
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+
+  // IProvideClassInfo: the type information of the coclass Sub.
+  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
 
   // _Sub
   HRESULT STDMETHODCALLTYPE Sup(IDispatch** ExcelApp, IDispatch** ThisWorkBook) override;
@@ -78,7 +83,8 @@ class SubObject final : public _Sub, public ISupportErrorInfo {
   HRESULT InvokeSup(const DISPPARAMS* params, UINT* arg_err);
 
   std::atomic<ULONG> refs_{1};
-  ITypeInfo* type_info_ = nullptr;
+  ITypeInfo* type_info_ = nullptr;   // _Sub
+  ITypeInfo* class_info_ = nullptr;  // Sub
   std::optional<Failure> last_failure_;
   Sub sub_;
 };

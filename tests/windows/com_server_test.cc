@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <ocidl.h>
 #include <oleauto.h>
 #undef MessageBox
 
@@ -144,6 +145,27 @@ Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
   app->Release();
   book->Release();
   return o;
+}
+
+// What VBA's TypeName shows for an object: the name of its class when it
+// gives its class information, else the name of its dispatch interface.
+std::wstring TypeName(IDispatch* d) {
+  ITypeInfo* info = nullptr;
+  IProvideClassInfo* provide = nullptr;
+  if (SUCCEEDED(d->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)))) {
+    provide->GetClassInfo(&info);
+    provide->Release();
+  } else {
+    d->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
+  }
+  BSTR name = nullptr;
+  if (info != nullptr) {
+    info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    info->Release();
+  }
+  const std::wstring out = name != nullptr ? name : L"";
+  SysFreeString(name);
+  return out;
 }
 
 HWND MessageWindow() {
@@ -542,6 +564,17 @@ TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
   app->Release();
   book->Release();
   direct->Release();
+}
+
+// A script binds every variable as a Variant passed by reference, and shows
+// an object's class by its TypeName.
+TEST_F(SubTest, ScriptClientBindsWithVariantsAndSeesClassSub) {
+  auto state = NewTemplateState();
+  state->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, Value(u"07,08"));
+  EXPECT_EQ(Sup(sub_, state, Passed::kInVariant).hr, S_OK);
+  EXPECT_EQ(CallByName(sub_, L"Copy1").hr, S_OK);
+  EXPECT_TRUE(ClipboardText() == u"07,08");
+  EXPECT_EQ(TypeName(sub_), L"Sub");
 }
 
 // Each scenario of the native reference run, repeated through Kelvora.dll:
