@@ -82,19 +82,22 @@ struct Outcome {
 };
 
 // `excep` starts as given: a caller need not clear it.
+// With `arg_names`, every argument is passed by the name at its place.
 Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args = {},
-                   EXCEPINFO excep = {}) {
+                   EXCEPINFO excep = {}, std::vector<const wchar_t*> arg_names = {}) {
   Outcome out;
-  DISPID id = 0;
-  LPOLESTR n = const_cast<LPOLESTR>(name);
-  out.hr = d->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+  arg_names.insert(arg_names.begin(), name);
+  std::vector<DISPID> ids(arg_names.size());
+  out.hr = d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(arg_names.data()),
+                            static_cast<UINT>(ids.size()), LOCALE_USER_DEFAULT, ids.data());
   if (FAILED(out.hr)) return out;
-  std::reverse(args.begin(), args.end());
-  DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+  const UINT named = static_cast<UINT>(ids.size() - 1);
+  if (named == 0) std::reverse(args.begin(), args.end());
+  DISPPARAMS params{args.data(), ids.data() + 1, static_cast<UINT>(args.size()), named};
   VARIANT result;
   VariantInit(&result);
-  out.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep,
-                     nullptr);
+  out.hr = d->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                     &excep, nullptr);
   VariantClear(&result);
   if (out.hr != DISP_E_EXCEPTION) return out;
   out.scode = excep.scode;
@@ -147,68 +150,47 @@ Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
   return o;
 }
 
-// What VBA's TypeName shows for an object: the name of its class when it
-// gives its class information, else the name of its dispatch interface.
+// What VBA's TypeName shows for an object: its class's name when it gives
+// its class information, else its dispatch interface's.
 std::wstring TypeName(IDispatch* d) {
   ITypeInfo* info = nullptr;
   IProvideClassInfo* provide = nullptr;
+  BSTR name = nullptr;
   if (SUCCEEDED(d->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)))) {
     provide->GetClassInfo(&info);
     provide->Release();
   } else {
     d->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
   }
-  BSTR name = nullptr;
-  if (info != nullptr) {
-    info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-    info->Release();
-  }
-  const std::wstring out = name != nullptr ? name : L"";
+  if (info) info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  if (info) info->Release();
+  const std::wstring out = name ? name : L"";
   SysFreeString(name);
   return out;
 }
 
-HWND MessageWindow() {
-  return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+// The strings Kelvora.dll hands to SysFreeString while RecordFree stands in
+// for it in the DLL's import address table.
+std::vector<BSTR> g_freed_by_dll;
+void WINAPI RecordFree(BSTR b) {
+  g_freed_by_dll.push_back(b);
+  SysFreeString(b);
 }
-
-// Every string Kelvora.dll hands to SysFreeString while this lives: the
-// hook takes the function's place in the DLL's import address table.
-class FreedByDll {
- public:
-  FreedByDll() {
-    auto* base = reinterpret_cast<BYTE*>(Dll());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-    auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
-    for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
-      if (slots[i] == real_) slot_ = &slots[i];
-    }
-    Patch(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Hook)));
-  }
-  ~FreedByDll() { Patch(real_); }
-  bool hooked() const { return slot_ != nullptr; }
-  static bool Freed(BSTR b) { return std::count(freed().begin(), freed().end(), b) > 0; }
-
- private:
-  static std::vector<BSTR>& freed() {
-    static std::vector<BSTR> all;
-    return all;
-  }
-  static void WINAPI Hook(BSTR b) {
-    freed().push_back(b);
-    SysFreeString(b);
-  }
-  void Patch(FARPROC to) {
+// Puts `to` where the DLL finds `from`; false when it is not there.
+bool PatchImport(FARPROC from, FARPROC to) {
+  auto* base = reinterpret_cast<BYTE*>(Dll());
+  const IMAGE_DATA_DIRECTORY& iat = reinterpret_cast<IMAGE_NT_HEADERS*>(
+                                        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
+                                        ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+  for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
     DWORD was = 0;
-    if (slot_ == nullptr || !VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &was)) return;
-    *slot_ = to;
-    VirtualProtect(slot_, sizeof *slot_, was, &was);
+    if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was)) continue;
+    slots[i] = to;
+    return VirtualProtect(&slots[i], sizeof from, was, &was);
   }
-  const FARPROC real_ = GetProcAddress(GetModuleHandleW(L"oleaut32.dll"), "SysFreeString");
-  FARPROC* slot_ = nullptr;
-};
+  return false;
+}
 
 std::u16string ClipboardText() {
   std::u16string out = u"<none>";
@@ -382,27 +364,27 @@ TEST_F(SubTest, EveryMethodIsCallableByNameAndFailsBeforeSup) {
   }
   // The EXCEPINFO is output only: strings a caller left in it are filled
   // over, not freed, by a command and by Sup with a wrong argument.
+  const FARPROC free_string = GetProcAddress(GetModuleHandleW(L"oleaut32.dll"), "SysFreeString");
+  const FARPROC record = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&RecordFree));
+  ASSERT_TRUE(PatchImport(free_string, record));
   VARIANT number;
   V_VT(&number) = VT_I4;
   V_I4(&number) = 1;
   for (const auto& [name, args, error] :
        {std::tuple{L"Copy1", std::vector<VARIANT>{}, 91},
         std::tuple{L"Sup", std::vector<VARIANT>{number, number}, 13}}) {
-    SCOPED_TRACE(Narrow(name));
     EXCEPINFO stale{};
     stale.bstrSource = SysAllocString(L"the caller's source");
     stale.bstrDescription = SysAllocString(L"the caller's description");
-    {
-      const FreedByDll hook;
-      ASSERT_TRUE(hook.hooked());
-      const Outcome o = CallByName(sub_, name, args, stale);
-      EXPECT_EQ(o.number(), error);
-      EXPECT_FALSE(o.description.empty());
-      EXPECT_FALSE(FreedByDll::Freed(stale.bstrSource) || FreedByDll::Freed(stale.bstrDescription));
+    const Outcome o = CallByName(sub_, name, args, stale);
+    EXPECT_EQ(o.number(), error);
+    EXPECT_FALSE(o.description.empty());
+    for (BSTR b : {stale.bstrSource, stale.bstrDescription}) {
+      EXPECT_EQ(std::count(g_freed_by_dll.begin(), g_freed_by_dll.end(), b), 0) << Narrow(name);
+      SysFreeString(b);
     }
-    SysFreeString(stale.bstrSource);
-    SysFreeString(stale.bstrDescription);
   }
+  EXPECT_TRUE(PatchImport(record, free_string));
   EXPECT_EQ(CallByName(sub_, L"Copy7").hr, DISP_E_UNKNOWNNAME);
   // Sup wants its two objects.
   EXPECT_TRUE(FAILED(CallByName(sub_, L"Sup").hr));
@@ -444,17 +426,12 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
     sub->Release();
   }
   // VBA may name them: Sup ThisWorkBook:=wb, ExcelApp:=Application.
-  LPOLESTR names[] = {const_cast<LPOLESTR>(L"Sup"), const_cast<LPOLESTR>(L"ThisWorkBook"),
-                      const_cast<LPOLESTR>(L"ExcelApp")};
-  DISPID ids[3] = {};
-  ASSERT_EQ(sub_->GetIDsOfNames(IID_NULL, names, 3, LOCALE_USER_DEFAULT, ids), S_OK);
   IDispatch* app = NewFakeApplication(state);
   IDispatch* book = NewFakeWorkbook(state);
-  VARIANT args[2] = {Object(&book), Object(&app)};
-  DISPPARAMS params{args, &ids[1], 2, 2};
-  EXPECT_EQ(sub_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                         nullptr, nullptr),
-            S_OK);
+  EXPECT_EQ(
+      CallByName(sub_, L"Sup", {Object(&book), Object(&app)}, {}, {L"ThisWorkBook", L"ExcelApp"})
+          .hr,
+      S_OK);
   app->Release();
   book->Release();
   EXPECT_EQ(CallByName(sub_, L"Copy1").hr, S_OK);
@@ -544,15 +521,14 @@ TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
   // A failure: its number in the HRESULT, its text in the error information.
   EXPECT_EQ(direct->Copy1(), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 91));
   IErrorInfo* info = nullptr;
-  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
   BSTR source = nullptr, description = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
   info->GetSource(&source);
   info->GetDescription(&description);
-  EXPECT_EQ(std::wstring(source ? source : L""), L"Kelvora.Sub");
-  EXPECT_NE(std::wstring(description ? description : L"").find(L"MainSheet"), std::wstring::npos);
+  info->Release();
+  EXPECT_TRUE(std::wstring(source) == L"Kelvora.Sub" && wcsstr(description, L"(MainSheet)"));
   SysFreeString(source);
   SysFreeString(description);
-  info->Release();
   // Sup with typed object variables; a command that succeeds leaves no error
   // information behind.
   auto state = NewTemplateState();

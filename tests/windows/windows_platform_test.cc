@@ -8,44 +8,37 @@
 #include <thread>
 
 #include "host/error.h"
+#include "test_env.h"
 
 namespace kelvora::testing {
 namespace {
 
-HWND MessageWindow() {
-  return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-}
-
 // Another program holding the clipboard open, from a thread and a window of
-// its own, until it is told to let go.
+// its own, until LetGo.
 class OtherProgram {
  public:
-  OtherProgram() {
-    thread_ = std::thread([this] {
-      const HWND window = MessageWindow();
-      const bool open = OpenClipboard(window);
-      SetEvent(held_);
-      WaitForSingleObject(release_, INFINITE);
-      if (open) CloseClipboard();
-      DestroyWindow(window);
-    });
-    WaitForSingleObject(held_, INFINITE);
-  }
+  OtherProgram() { WaitForSingleObject(held_, INFINITE); }
   ~OtherProgram() {
     LetGo();
     CloseHandle(held_);
-    CloseHandle(release_);
+    CloseHandle(let_go_);
   }
   void LetGo() {
-    if (!thread_.joinable()) return;
-    SetEvent(release_);
-    thread_.join();
+    SetEvent(let_go_);
+    if (thread_.joinable()) thread_.join();
   }
 
  private:
   HANDLE held_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE release_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  std::thread thread_;
+  HANDLE let_go_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  std::thread thread_{[this] {
+    const HWND window = MessageWindow();
+    const bool open = OpenClipboard(window);
+    SetEvent(held_);
+    WaitForSingleObject(let_go_, INFINITE);
+    if (open) CloseClipboard();
+    DestroyWindow(window);
+  }};
 };
 
 TEST(WindowsPlatformTest, ClipboardWaitsForAnotherProgramAndOwnsWhatItWrites) {
