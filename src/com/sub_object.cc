@@ -14,22 +14,60 @@ namespace kelvora::com {
 
 namespace {
 
+// Sup's dispatch identifier in the type library.
+constexpr DISPID kSupId = 1;
+
 std::wstring Wide(const std::string& utf8) {
   const std::u16string s = Utf8ToUtf16(utf8);
   return std::wstring(s.begin(), s.end());
 }
 
-// Replaces what an EXCEPINFO holds by a command failure.
-void FillExcepInfo(EXCEPINFO* excep, int32_t number, const std::wstring& description) {
+// Frees the strings of an EXCEPINFO that was empty when the call began, and
+// empties it again.
+void ClearExcepInfo(EXCEPINFO* excep) {
   if (excep == nullptr) return;
   SysFreeString(excep->bstrSource);
   SysFreeString(excep->bstrDescription);
   SysFreeString(excep->bstrHelpFile);
   *excep = EXCEPINFO{};
+}
+
+// Fills an empty EXCEPINFO with a command failure.
+void FillExcepInfo(EXCEPINFO* excep, int32_t number, const std::wstring& description) {
+  if (excep == nullptr) return;
   excep->bstrSource = SysAllocString(L"Kelvora.Sub");
   excep->bstrDescription = SysAllocString(description.c_str());
   excep->scode = CommandFailure(number);
 }
+
+// The object an argument of Sup holds: an object by value or by reference,
+// also inside a Variant passed by reference. Nothing for anything else.
+std::optional<IDispatch*> ObjectArgument(const VARIANT& arg) {
+  const VARIANT* v = &arg;
+  if (V_VT(v) == (VT_VARIANT | VT_BYREF)) v = V_VARIANTREF(v);
+  if (v == nullptr) return std::nullopt;
+  if (V_VT(v) == VT_DISPATCH) return V_DISPATCH(v);
+  if (V_VT(v) == (VT_DISPATCH | VT_BYREF) && V_DISPATCHREF(v) != nullptr) return *V_DISPATCHREF(v);
+  return std::nullopt;
+}
+
+// The Windows platform for the length of one call, with a clipboard opened
+// with the window of the Excel bound on the thread as owner; what was
+// installed before is put back when the call ends.
+class CallPlatform {
+ public:
+  CallPlatform()
+      : clipboard_(CurrentHostState().book.HostWindow), previous_(CurrentHostState().platform) {
+    SetThreadPlatform(host::excel::WindowsPlatform(&clipboard_));
+  }
+  ~CallPlatform() { SetThreadPlatform(previous_); }
+  CallPlatform(const CallPlatform&) = delete;
+  CallPlatform& operator=(const CallPlatform&) = delete;
+
+ private:
+  host::excel::WindowsClipboard clipboard_;
+  host::Platform previous_;
+};
 
 }  // namespace
 
@@ -44,6 +82,7 @@ SubObject::~SubObject() {
   // The shut-down of kelvora::Sub runs with the members' destruction; it
   // never throws.
   if (type_info_ != nullptr) type_info_->Release();
+  if (class_info_ != nullptr) class_info_->Release();
   --g_objects;
 }
 
@@ -61,12 +100,10 @@ HRESULT SubObject::Create(REFIID riid, void** out) {
   }
   if (SUCCEEDED(hr)) {
     hr = lib->GetTypeInfoOfGuid(IID__Sub, &obj->type_info_);
+    if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(CLSID_Sub, &obj->class_info_);
     lib->Release();
   }
-  if (SUCCEEDED(hr)) {
-    SetThreadPlatform(host::excel::WindowsPlatform());
-    hr = obj->QueryInterface(riid, out);
-  }
+  if (SUCCEEDED(hr)) hr = obj->QueryInterface(riid, out);
   obj->Release();
   return hr;
 }
@@ -77,6 +114,8 @@ HRESULT SubObject::QueryInterface(REFIID riid, void** out) {
     *out = static_cast<_Sub*>(this);
   } else if (riid == IID_ISupportErrorInfo) {
     *out = static_cast<ISupportErrorInfo*>(this);
+  } else if (riid == IID_IProvideClassInfo) {
+    *out = static_cast<IProvideClassInfo*>(this);
   } else {
     *out = nullptr;
     return E_NOINTERFACE;
@@ -116,12 +155,21 @@ HRESULT SubObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
 HRESULT SubObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                           VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  // The EXCEPINFO is output only: what it holds on entry is not ours.
+  if (excep != nullptr) *excep = EXCEPINFO{};
   last_failure_.reset();
-  HRESULT hr =
-      DispInvoke(static_cast<_Sub*>(this), type_info_, id, flags, params, result, excep, arg_err);
+  HRESULT hr = S_OK;
+  if (id == kSupId && (flags & DISPATCH_METHOD) != 0) {
+    if (result != nullptr) VariantInit(result);
+    hr = InvokeSup(params, arg_err);
+  } else {
+    hr =
+        DispInvoke(static_cast<_Sub*>(this), type_info_, id, flags, params, result, excep, arg_err);
+  }
   if (last_failure_) {
-    // The command ran and failed: report its own number and description,
-    // whatever the dispatcher made of the HRESULT.
+    // The command ran and failed: report its own number and description in
+    // place of what the dispatcher made of the HRESULT.
+    ClearExcepInfo(excep);
     FillExcepInfo(excep, last_failure_->number, last_failure_->description);
     last_failure_.reset();
     return DISP_E_EXCEPTION;
@@ -129,8 +177,40 @@ HRESULT SubObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* 
   return hr;
 }
 
+HRESULT SubObject::InvokeSup(const DISPPARAMS* params, UINT* arg_err) {
+  if (params == nullptr) return E_INVALIDARG;
+  if (params->cArgs != 2 || params->cNamedArgs > 2) return DISP_E_BADPARAMCOUNT;
+  // Named arguments come first, with their parameter's position; the
+  // positional ones follow in reverse order.
+  const VARIANT* at[2] = {nullptr, nullptr};
+  for (UINT i = 0; i < 2; ++i) {
+    const DISPID position =
+        i < params->cNamedArgs ? params->rgdispidNamedArgs[i] : static_cast<DISPID>(1 - i);
+    if (position < 0 || position > 1 || at[position] != nullptr) {
+      if (arg_err != nullptr) *arg_err = i;
+      return DISP_E_PARAMNOTFOUND;
+    }
+    at[position] = &params->rgvarg[i];
+  }
+  IDispatch* objects[2] = {nullptr, nullptr};
+  const char* const names[2] = {"ExcelApp", "ThisWorkBook"};
+  for (int p = 0; p < 2; ++p) {
+    const std::optional<IDispatch*> object = ObjectArgument(*at[p]);
+    if (!object) return Fail(err::kTypeMismatch, std::string("Type mismatch (") + names[p] + ")");
+    objects[p] = *object;
+  }
+  return Sup(&objects[0], &objects[1]);
+}
+
 HRESULT SubObject::InterfaceSupportsErrorInfo(REFIID riid) {
   return riid == IID__Sub ? S_OK : S_FALSE;
+}
+
+HRESULT SubObject::GetClassInfo(ITypeInfo** info) {
+  if (info == nullptr) return E_POINTER;
+  class_info_->AddRef();
+  *info = class_info_;
+  return S_OK;
 }
 
 HRESULT SubObject::Fail(int32_t number, const std::string& description_utf8) noexcept {
@@ -158,7 +238,7 @@ template <typename Body>
 HRESULT SubObject::Guard(Body&& body) noexcept {
   last_failure_.reset();
   try {
-    SetThreadPlatform(host::excel::WindowsPlatform());
+    const CallPlatform platform;
     body();
     SetErrorInfo(0, nullptr);
     return S_OK;

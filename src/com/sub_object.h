@@ -4,10 +4,16 @@
 // an IErrorInfo carrying the description, and through IDispatch::Invoke
 // DISP_E_EXCEPTION with the same number and description in the EXCEPINFO, so
 // that the macro shows "Run-time error <number>: <description>".
+//
+// Sup takes each object as a late-bound caller passes it: by value, by
+// reference, or by reference inside a Variant (a script's variables, a VBA
+// Variant). The class information names the class "Sub", which is what
+// VBA's TypeName shows.
 #pragma once
 
 #include <windows.h>
 
+#include <ocidl.h>
 #include <oleauto.h>
 #undef MessageBox
 
@@ -20,7 +26,7 @@
 
 namespace kelvora::com {
 
-class SubObject final : public _Sub, public ISupportErrorInfo {
+class SubObject final : public _Sub, public ISupportErrorInfo, public IProvideClassInfo {
  public:
   // Creates an object with one reference, or returns the failure.
   static HRESULT Create(REFIID riid, void** out);
@@ -41,6 +47,9 @@ class SubObject final : public _Sub, public ISupportErrorInfo {
 
   // ISupportErrorInfo
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+
+  // IProvideClassInfo: the type information of the coclass Sub.
+  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
 
   // _Sub
   HRESULT STDMETHODCALLTYPE Sup(IDispatch** ExcelApp, IDispatch** ThisWorkBook) override;
@@ -70,9 +79,12 @@ class SubObject final : public _Sub, public ISupportErrorInfo {
   template <typename Body>
   HRESULT Guard(Body&& body) noexcept;
   HRESULT Fail(int32_t number, const std::string& description_utf8) noexcept;
+  // Sup called by name: finds its two objects among `params` and calls Sup.
+  HRESULT InvokeSup(const DISPPARAMS* params, UINT* arg_err);
 
   std::atomic<ULONG> refs_{1};
-  ITypeInfo* type_info_ = nullptr;
+  ITypeInfo* type_info_ = nullptr;   // _Sub
+  ITypeInfo* class_info_ = nullptr;  // Sub
   std::optional<Failure> last_failure_;
   Sub sub_;
 };

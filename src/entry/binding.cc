@@ -16,7 +16,14 @@ T& Checked(const std::shared_ptr<T>& p, const char* name) {
 }  // namespace
 
 void BindWorkbook(host::BoundBook& b, host::Locale* locale) {
-  b.WorksheetFunc = Checked(b.ExcelApp, "ExcelApp").GetWorksheetFunction();
+  host::Application& app = Checked(b.ExcelApp, "ExcelApp");
+  b.WorksheetFunc = app.GetWorksheetFunction();
+  try {
+    b.HostWindow = app.Hwnd();
+  } catch (const CommandError&) {
+    // Without the window the clipboard is opened without an owner.
+    b.HostWindow = 0;
+  }
   for (const auto& sheet : Checked(b.ThisWorkBook, "ThisWorkBook").Worksheets()) {
     const std::u16string code_name = sheet->CodeName();
     if (code_name == layout::kMainSheetCode) b.MainSheet = sheet;
@@ -45,6 +52,7 @@ void ReleaseWorkbook(host::BoundBook& b) noexcept {
   b.MainSheet.reset();
   b.PasteSheet.reset();
   b.SettingsSheet.reset();
+  b.HostWindow = 0;
 }
 
 }  // namespace kelvora

@@ -8,7 +8,8 @@
 
 namespace kelvora {
 
-// Start-up: binds WorksheetFunc and the three sheets by code name ("Sheet1",
+// Start-up: binds WorksheetFunc, reads the host's window (0 when the host
+// refuses to tell it) and binds the three sheets by code name ("Sheet1",
 // "Sheet2", "Sheet3", compared exactly, all three comparisons for every
 // sheet), then sets the user's short date format to dd/MM/yyyy for the
 // Vietnamese locale through `locale` when there is one (a refusal goes
@@ -19,7 +20,8 @@ void BindWorkbook(host::BoundBook& book, host::Locale* locale);
 
 // Shut-down: when ExcelApp is held, switches cell drag-and-drop on and
 // releases the six references in the order ExcelApp, ThisWorkBook,
-// WorksheetFunc, MainSheet, PasteSheet, SettingsSheet. Otherwise nothing.
+// WorksheetFunc, MainSheet, PasteSheet, SettingsSheet, and forgets the
+// window. Otherwise nothing.
 // Never throws: a refused setting is ignored and the references are still
 // released.
 void ReleaseWorkbook(host::BoundBook& book) noexcept;

@@ -120,6 +120,10 @@ class Application {
   // The engine only ever passes false: the pending cut or copy is ended.
   virtual void SetCutCopyMode(bool on) = 0;
   virtual void SetCellDragAndDrop(bool on) = 0;
+  // The handle of the host's main window, for the system calls that want an
+  // owner window (the clipboard); 0 when the host has no window, as the
+  // in-memory and workbook-file hosts have none.
+  virtual std::intptr_t Hwnd() = 0;
 };
 
 // The host's TRIM rule, shared by back ends that compute it themselves.

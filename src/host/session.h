@@ -9,6 +9,7 @@
 // platform services: they must outlive it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,8 +18,9 @@
 
 namespace kelvora::host {
 
-// The six host references a bound workbook is reached through. Empty until
-// bound; a code name that no sheet carries leaves its sheet empty.
+// The six host references a bound workbook is reached through, and the
+// host's window. Empty until bound; a code name that no sheet carries leaves
+// its sheet empty.
 struct BoundBook {
   std::shared_ptr<Application> ExcelApp;
   std::shared_ptr<Workbook> ThisWorkBook;
@@ -26,6 +28,9 @@ struct BoundBook {
   std::shared_ptr<Worksheet> MainSheet;
   std::shared_ptr<Worksheet> PasteSheet;
   std::shared_ptr<Worksheet> SettingsSheet;
+  // ExcelApp's Hwnd, read once at binding: the owner of the clipboard while
+  // a command writes it. 0 when the host has no window or did not tell.
+  std::intptr_t HostWindow = 0;
 };
 
 // How a command ended, when it did not fail.

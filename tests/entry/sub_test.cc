@@ -10,6 +10,7 @@
 #include "host/error.h"
 #include "host/memory/memory_workbook.h"
 #include "support/error_number.h"
+#include "support/fault_injection.h"
 #include "support/scripted_platform.h"
 
 namespace kelvora {
@@ -71,6 +72,18 @@ TEST(SubTest, BindsSheetsByExactCodeName) {
   Sub sub;
   sub.Sup(h.app, h.book);
   EXPECT_EQ(CurrentHostState().book.MainSheet.get(), h.book->sheets()[1].get());
+}
+
+TEST(SubTest, AHostThatRefusesItsWindowIsBoundWithoutOne) {
+  ThreadPlatform p;
+  Host h({u"Sheet1"});
+  auto plan = std::make_shared<host::FaultPlan>();
+  plan->Fail("Application.Hwnd");
+  Sub sub;
+  sub.Sup(host::WrapApplication(h.app, plan), h.book);
+  EXPECT_EQ(plan->calls("Application.Hwnd"), 1);
+  EXPECT_EQ(CurrentHostState().book.HostWindow, 0);
+  EXPECT_NE(CurrentHostState().book.MainSheet, nullptr);
 }
 
 TEST(SubTest, RepeatedSupKeepsSheetsTheNewBookLacks) {

@@ -124,6 +124,7 @@ class FaultyApplication : public Faulty<Application> {
   void SetCellDragAndDrop(bool on) override {
     Forward("Application.SetCellDragAndDrop", &I::SetCellDragAndDrop, on);
   }
+  std::intptr_t Hwnd() override { return Forward("Application.Hwnd", &I::Hwnd); }
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <ocidl.h>
 #include <oleauto.h>
 #undef MessageBox
 
@@ -23,10 +24,11 @@ namespace {
 
 using host::Value;
 
-FARPROC Export(const char* name) {
+HMODULE Dll() {
   static HMODULE dll = LoadLibraryW(Env().dll_path.c_str());
-  return GetProcAddress(dll, name);
+  return dll;
 }
+FARPROC Export(const char* name) { return GetProcAddress(Dll(), name); }
 
 // Calls an export of the DLL; E_NOTIMPL when there is none.
 template <typename... Args>
@@ -80,19 +82,22 @@ struct Outcome {
 };
 
 // `excep` starts as given: a caller need not clear it.
+// With `arg_names`, every argument is passed by the name at its place.
 Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args = {},
-                   EXCEPINFO excep = {}) {
+                   EXCEPINFO excep = {}, std::vector<const wchar_t*> arg_names = {}) {
   Outcome out;
-  DISPID id = 0;
-  LPOLESTR n = const_cast<LPOLESTR>(name);
-  out.hr = d->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+  arg_names.insert(arg_names.begin(), name);
+  std::vector<DISPID> ids(arg_names.size());
+  out.hr = d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(arg_names.data()),
+                            static_cast<UINT>(ids.size()), LOCALE_USER_DEFAULT, ids.data());
   if (FAILED(out.hr)) return out;
-  std::reverse(args.begin(), args.end());
-  DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+  const UINT named = static_cast<UINT>(ids.size() - 1);
+  if (named == 0) std::reverse(args.begin(), args.end());
+  DISPPARAMS params{args.data(), ids.data() + 1, static_cast<UINT>(args.size()), named};
   VARIANT result;
   VariantInit(&result);
-  out.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep,
-                     nullptr);
+  out.hr = d->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                     &excep, nullptr);
   VariantClear(&result);
   if (out.hr != DISP_E_EXCEPTION) return out;
   out.scode = excep.scode;
@@ -112,27 +117,79 @@ IDispatch* CreateSub() {
   return d;
 }
 
-VARIANT Object(IDispatch** d, bool by_ref) {
+// How a late-bound caller passes an object: an object expression by value,
+// an object variable by reference, a Variant variable (VBA's Variant, every
+// variable of a script) as a Variant by reference.
+enum class Passed { kByValue, kByReference, kInVariant };
+
+VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* holder = nullptr) {
   VARIANT v;
-  V_VT(&v) = by_ref ? VT_DISPATCH | VT_BYREF : VT_DISPATCH;
-  if (by_ref) {
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = *d;
+  if (passed == Passed::kByReference) {
+    V_VT(&v) = VT_DISPATCH | VT_BYREF;
     V_DISPATCHREF(&v) = d;
-  } else {
-    V_DISPATCH(&v) = *d;
+  } else if (passed == Passed::kInVariant) {
+    *holder = v;
+    V_VT(&v) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&v) = holder;
   }
   return v;
 }
 
-// Calls Sup with the fake application and workbook of `state`, passed as a
-// late-bound macro passes object expressions (by value) or variables (by
-// reference).
-Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state, bool by_ref = false) {
+// Calls Sup with the fake application and workbook of `state`.
+Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
+            Passed passed = Passed::kByValue) {
   IDispatch* app = NewFakeApplication(state);
   IDispatch* book = NewFakeWorkbook(state);
-  const Outcome o = CallByName(sub, L"Sup", {Object(&app, by_ref), Object(&book, by_ref)});
+  VARIANT holders[2];
+  const Outcome o = CallByName(
+      sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
   app->Release();
   book->Release();
   return o;
+}
+
+// What VBA's TypeName shows for an object: its class's name when it gives
+// its class information, else its dispatch interface's.
+std::wstring TypeName(IDispatch* d) {
+  ITypeInfo* info = nullptr;
+  IProvideClassInfo* provide = nullptr;
+  BSTR name = nullptr;
+  if (SUCCEEDED(d->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)))) {
+    provide->GetClassInfo(&info);
+    provide->Release();
+  } else {
+    d->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
+  }
+  if (info) info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  if (info) info->Release();
+  const std::wstring out = name ? name : L"";
+  SysFreeString(name);
+  return out;
+}
+
+// The strings Kelvora.dll hands to SysFreeString while RecordFree stands in
+// for it in the DLL's import address table.
+std::vector<BSTR> g_freed_by_dll;
+void WINAPI RecordFree(BSTR b) {
+  g_freed_by_dll.push_back(b);
+  SysFreeString(b);
+}
+// Puts `to` where the DLL finds `from`; false when it is not there.
+bool PatchImport(FARPROC from, FARPROC to) {
+  auto* base = reinterpret_cast<BYTE*>(Dll());
+  const IMAGE_DATA_DIRECTORY& iat = reinterpret_cast<IMAGE_NT_HEADERS*>(
+                                        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
+                                        ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+  for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
+    DWORD was = 0;
+    if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was)) continue;
+    slots[i] = to;
+    return VirtualProtect(&slots[i], sizeof from, was, &was);
+  }
+  return false;
 }
 
 std::u16string ClipboardText() {
@@ -305,12 +362,29 @@ TEST_F(SubTest, EveryMethodIsCallableByNameAndFailsBeforeSup) {
     EXPECT_TRUE(number == 0 || o.number() == number) << o.number();
     EXPECT_FALSE(o.description.empty());
   }
-  // An EXCEPINFO that the caller did not clear is filled, not freed.
-  EXCEPINFO garbage;
-  memset(&garbage, 0xCD, sizeof garbage);
-  const Outcome o = CallByName(sub_, L"Copy1", {}, garbage);
-  EXPECT_EQ(o.number(), 91);
-  EXPECT_FALSE(o.description.empty());
+  // The EXCEPINFO is output only: strings a caller left in it are filled
+  // over, not freed, by a command and by Sup with a wrong argument.
+  const FARPROC free_string = GetProcAddress(GetModuleHandleW(L"oleaut32.dll"), "SysFreeString");
+  const FARPROC record = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&RecordFree));
+  ASSERT_TRUE(PatchImport(free_string, record));
+  VARIANT number;
+  V_VT(&number) = VT_I4;
+  V_I4(&number) = 1;
+  for (const auto& [name, args, error] :
+       {std::tuple{L"Copy1", std::vector<VARIANT>{}, 91},
+        std::tuple{L"Sup", std::vector<VARIANT>{number, number}, 13}}) {
+    EXCEPINFO stale{};
+    stale.bstrSource = SysAllocString(L"the caller's source");
+    stale.bstrDescription = SysAllocString(L"the caller's description");
+    const Outcome o = CallByName(sub_, name, args, stale);
+    EXPECT_EQ(o.number(), error);
+    EXPECT_FALSE(o.description.empty());
+    for (BSTR b : {stale.bstrSource, stale.bstrDescription}) {
+      EXPECT_EQ(std::count(g_freed_by_dll.begin(), g_freed_by_dll.end(), b), 0) << Narrow(name);
+      SysFreeString(b);
+    }
+  }
+  EXPECT_TRUE(PatchImport(record, free_string));
   EXPECT_EQ(CallByName(sub_, L"Copy7").hr, DISP_E_UNKNOWNNAME);
   // Sup wants its two objects.
   EXPECT_TRUE(FAILED(CallByName(sub_, L"Sup").hr));
@@ -331,12 +405,15 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
   const std::tuple<const wchar_t*, std::u16string, int32_t> cases[] = {
       {L"Copy1", u"01,02,03", 0}, {L"Copy4", u"09,10", 0}, {L"Copy3", u"12", 0},
       {L"Copy2", u"", 0},         {L"Copy5", u"False", 0}, {L"Copy6", u"earlier", 13}};
-  for (bool by_ref : {false, true}) {
+  // The clipboard is written as Excel's window.
+  const HWND excel_window = MessageWindow();
+  state->window = reinterpret_cast<std::intptr_t>(excel_window);
+  for (Passed passed : {Passed::kByValue, Passed::kByReference, Passed::kInVariant}) {
     IDispatch* sub = CreateSub();
     ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(Sup(sub, state, by_ref).hr, S_OK);
+    EXPECT_EQ(Sup(sub, state, passed).hr, S_OK);
     for (const auto& [command, expected, number] : cases) {
-      SCOPED_TRACE(Narrow(command) + (by_ref ? " by reference" : " by value"));
+      SCOPED_TRACE(Narrow(command) + " after Sup passed as " + std::to_string(int(passed)));
       FillClipboard(u"earlier");
       const Outcome o = CallByName(sub, command);
       EXPECT_EQ(o.hr, number ? DISP_E_EXCEPTION : S_OK);
@@ -344,9 +421,22 @@ TEST_F(SubTest, SupBindsSheetsByCodeName) {
       EXPECT_TRUE(ClipboardText() == expected);
       // Nothing earlier stays on the clipboard.
       EXPECT_TRUE(number != 0 || !IsClipboardFormatAvailable(kTestFormat));
+      EXPECT_TRUE(number != 0 || GetClipboardOwner() == excel_window);
     }
     sub->Release();
   }
+  // VBA may name them: Sup ThisWorkBook:=wb, ExcelApp:=Application.
+  IDispatch* app = NewFakeApplication(state);
+  IDispatch* book = NewFakeWorkbook(state);
+  EXPECT_EQ(
+      CallByName(sub_, L"Sup", {Object(&book), Object(&app)}, {}, {L"ThisWorkBook", L"ExcelApp"})
+          .hr,
+      S_OK);
+  app->Release();
+  book->Release();
+  EXPECT_EQ(CallByName(sub_, L"Copy1").hr, S_OK);
+  EXPECT_TRUE(ClipboardText() == u"01,02,03");
+  DestroyWindow(excel_window);
 }
 
 TEST_F(SubTest, UnboundSheetsDateFormatAndHostRefusals) {
@@ -358,8 +448,25 @@ TEST_F(SubTest, UnboundSheetsDateFormatAndHostRefusals) {
   // Sup with Nothing fails as an empty object reference (the name binds in
   // lower case too).
   IDispatch* nothing = nullptr;
-  EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing, false), Object(&nothing, false)}).number(),
-            91);
+  EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing), Object(&nothing)}).number(), 91);
+  // Anything but an object is a type mismatch that names the argument.
+  IDispatch* app = NewFakeApplication(state);
+  VARIANT number, empty, in_variant, object = Object(&app);
+  V_VT(&number) = VT_I4;
+  V_I4(&number) = 1;
+  V_VT(&empty) = VT_EMPTY;
+  V_VT(&in_variant) = VT_VARIANT | VT_BYREF;
+  V_VARIANTREF(&in_variant) = &number;
+  const std::tuple<VARIANT, VARIANT, const wchar_t*> mismatches[] = {
+      {number, object, L"(ExcelApp)"},
+      {object, empty, L"(ThisWorkBook)"},
+      {object, in_variant, L"(ThisWorkBook)"}};
+  for (const auto& [excel_app, this_workbook, named] : mismatches) {
+    const Outcome o = CallByName(sub_, L"Sup", {excel_app, this_workbook});
+    EXPECT_EQ(o.number(), 13);
+    EXPECT_NE(o.description.find(named), std::wstring::npos) << Narrow(o.description);
+  }
+  app->Release();
   // Sup sets the short date format.
   const wchar_t* key = L"Control Panel\\International";
   RegSetKeyValueW(HKEY_CURRENT_USER, key, L"sShortDate", REG_SZ, L"M/d/yyyy", 18);
@@ -402,6 +509,48 @@ TEST_F(SubTest, DestroyingAnInstanceReleasesTheWorkbookOnce) {
   EXPECT_EQ(FakeObjectsAlive(), fakes_before);
   CoFreeUnusedLibraries();
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
+}
+
+TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
+  _Sub* direct = nullptr;
+  ISupportErrorInfo* support = nullptr;
+  ASSERT_EQ(sub_->QueryInterface(IID__Sub, reinterpret_cast<void**>(&direct)), S_OK);
+  ASSERT_EQ(sub_->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__Sub), S_OK);
+  support->Release();
+  // A failure: its number in the HRESULT, its text in the error information.
+  EXPECT_EQ(direct->Copy1(), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 91));
+  IErrorInfo* info = nullptr;
+  BSTR source = nullptr, description = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  info->GetSource(&source);
+  info->GetDescription(&description);
+  info->Release();
+  EXPECT_TRUE(std::wstring(source) == L"Kelvora.Sub" && wcsstr(description, L"(MainSheet)"));
+  SysFreeString(source);
+  SysFreeString(description);
+  // Sup with typed object variables; a command that succeeds leaves no error
+  // information behind.
+  auto state = NewTemplateState();
+  IDispatch* app = NewFakeApplication(state);
+  IDispatch* book = NewFakeWorkbook(state);
+  EXPECT_EQ(direct->Sup(&app, &book), S_OK);
+  EXPECT_EQ(direct->Copy1(), S_OK);
+  EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
+  app->Release();
+  book->Release();
+  direct->Release();
+}
+
+// A script binds every variable as a Variant passed by reference, and shows
+// an object's class by its TypeName.
+TEST_F(SubTest, ScriptClientBindsWithVariantsAndSeesClassSub) {
+  auto state = NewTemplateState();
+  state->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, Value(u"07,08"));
+  EXPECT_EQ(Sup(sub_, state, Passed::kInVariant).hr, S_OK);
+  EXPECT_EQ(CallByName(sub_, L"Copy1").hr, S_OK);
+  EXPECT_TRUE(ClipboardText() == u"07,08");
+  EXPECT_EQ(TypeName(sub_), L"Sub");
 }
 
 // Each scenario of the native reference run, repeated through Kelvora.dll:

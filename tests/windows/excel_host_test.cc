@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "host/error.h"
 #include "host/excel/excel_host.h"
@@ -15,15 +16,37 @@ namespace {
 
 using host::Value;
 
-HostUnderTest ExcelHost() {
-  const auto state = NewTemplateState();
+HostUnderTest ExcelHost(const std::shared_ptr<FakeExcelState>& state) {
   const auto app = host::excel::DispatchPtr::Adopt(NewFakeApplication(state));
   const auto book = host::excel::DispatchPtr::Adopt(NewFakeWorkbook(state));
   return {host::excel::WrapApplication(app.get()), host::excel::WrapWorkbook(book.get()),
           state->app};
 }
 
-TEST_P(HostConformanceTest, Excel) { RunConformanceCase(GetParam(), ExcelHost); }
+TEST_P(HostConformanceTest, Excel) {
+  const auto state = NewTemplateState();
+  RunConformanceCase(GetParam(), [&] { return ExcelHost(state); });
+  // Excel reads arguments in the locale of the call; VBA's is 1033.
+  EXPECT_EQ(state->locales, std::set<LCID>{1033});
+}
+
+TEST(ExcelHostTest, SortTakesEveryRowAsDataWhateverTheLastSort) {
+  const auto state = NewTemplateState();
+  // The user's last sort on the sheet had a header row.
+  state->sort_header = 1;
+  HostUnderTest h = ExcelHost(state);
+  auto paste = h.book->Worksheets().at(1);
+  auto block = paste->GetRange(u"A1:A3");
+  host::Table keys(3, 1);
+  for (int32_t r = 1; r <= 3; ++r) keys(r, 1) = Value(4 - r);
+  block->SetValues(keys);
+  block->Sort(*paste->GetRange(u"A1"), host::kXlAscending);
+  const host::Table sorted = block->GetValues();
+  std::vector<double> column;
+  for (int32_t r = 1; r <= 3; ++r) column.push_back(sorted(r, 1).number());
+  EXPECT_EQ(column, (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(state->sort_header, 2);
+}
 
 TEST(VariantConvertTest, VariantsBecomeCellValues) {
   double seven = 7;

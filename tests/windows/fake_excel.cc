@@ -12,6 +12,8 @@ namespace kelvora::testing {
 namespace {
 
 using host::Value;
+using host::memory::Area;
+using host::memory::MemoryWorksheet;
 using State = std::shared_ptr<FakeExcelState>;
 
 std::atomic<long> g_alive{0};
@@ -68,18 +70,26 @@ std::u16string TextArg(const VARIANT* v) {
 void SetResult(VARIANT* result, const Value& v) {
   if (result != nullptr) FakeFromValue(v, result);
 }
+// Counts, rows and window handles are Longs.
+void SetLong(VARIANT* result, int64_t n) {
+  if (result == nullptr) return;
+  V_VT(result) = VT_I4;
+  V_I4(result) = static_cast<LONG>(n);
+}
 void SetDispatch(VARIANT* result, IDispatch* d) {
   if (result == nullptr) return static_cast<void>(d->Release());
   V_VT(result) = VT_DISPATCH;
   V_DISPATCH(result) = d;
 }
 
-// A member: its name, its parameter names in positional order, and what a
-// call does.
+// A member: its name, its parameter names in positional order (the first
+// `required` of them required), what a call does, and whether it takes a put.
 struct Member {
   std::wstring name;
   std::vector<std::wstring> params;
   std::function<void(Args, VARIANT*)> call;
+  size_t required = 0;
+  bool settable = false;
 };
 
 // One automation object of Excel's model: name lookup, argument
@@ -117,8 +127,9 @@ class FakeObject : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
                                           DISPID* ids) override {
+    state_->locales.insert(lcid);
     if (count == 0) return E_INVALIDARG;
     std::fill(ids, ids + count, DISPID_UNKNOWN);
     const auto member = std::find_if(members.begin(), members.end(),
@@ -135,20 +146,24 @@ class FakeObject : public IDispatch {
     return hr;
   }
 
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* excep, UINT*) override {
+    state_->locales.insert(lcid);
     if (id < 1 || static_cast<size_t>(id) > members.size()) return DISP_E_MEMBERNOTFOUND;
     const Member& member = members[static_cast<size_t>(id - 1)];
     CallArgs args;
     const UINT named = params->cNamedArgs;
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
       // Excel takes a put only with the value as the DISPID_PROPERTYPUT argument.
+      if (!member.settable) return DISP_E_MEMBERNOTFOUND;
       if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs < 1) {
         return DISP_E_PARAMNOTOPTIONAL;
       }
+      if (params->cArgs > 1) return DISP_E_BADPARAMCOUNT;
       args.put = Deref(&params->rgvarg[0]);
     } else {
-      args.at.assign(std::max<size_t>(member.params.size(), params->cArgs), nullptr);
+      if (params->cArgs > member.params.size()) return DISP_E_BADPARAMCOUNT;
+      args.at.assign(member.params.size(), nullptr);
       for (UINT i = 0; i < params->cArgs - named; ++i) {
         args.at[i] = &params->rgvarg[params->cArgs - 1 - i];
       }
@@ -156,6 +171,9 @@ class FakeObject : public IDispatch {
         const DISPID p = params->rgdispidNamedArgs[i];
         if (p < 0 || static_cast<size_t>(p) >= member.params.size()) return DISP_E_PARAMNOTFOUND;
         args.at[static_cast<size_t>(p)] = &params->rgvarg[i];
+      }
+      for (size_t p = 0; p < member.required; ++p) {
+        if (args.at[p] == nullptr) return DISP_E_PARAMNOTOPTIONAL;
       }
     }
     if (result != nullptr) VariantInit(result);
@@ -223,16 +241,21 @@ void PutValues(const VARIANT& v, host::Range& range) {
   range.SetValues(t);
 }
 
-IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
+std::u16string Address(const Area& a) {
+  return host::memory::ColumnLetters(a.left) + Ascii(std::to_string(a.top)) + u":" +
+         host::memory::ColumnLetters(a.right) + Ascii(std::to_string(a.bottom));
+}
+
+// A range of `sheet`: `range`, which covers `area`.
+IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
+                    std::shared_ptr<host::Range> range, Area area) {
   auto* o = new FakeObject(s, range);
   host::Range& r = *range;
-  const auto sized = [s, &r](bool rows) {
-    return [s, &r, rows](Args, VARIANT* out) {
+  const auto count = [s](int32_t n) {
+    return [s, n](Args, VARIANT* out) {
       // A stand-in for the Rows / Columns collections: their Count only.
-      const host::Table t = r.GetValues();
       auto* c = new FakeObject(s);
-      const double n = rows ? t.rows() : t.cols();
-      c->members = {{L"Count", {}, [n](Args, VARIANT* o) { SetResult(o, Value(n)); }}};
+      c->members = {{L"Count", {}, [n](Args, VARIANT* o) { SetLong(o, n); }}};
       SetDispatch(out, c);
     };
   };
@@ -243,28 +266,38 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
          if (a.put) return PutValues(*a.put, r);
          if (s->refuse_value_reads) Refuse(1004, "Unable to get the Value property");
          GetValues(r.GetValues(), out);
-       }},
+       },
+       0,
+       true},
       {L"Resize",
        {L"RowSize", L"ColumnSize"},
-       [s, &r](Args a, VARIANT* out) {
+       [s, sheet, &r, area](Args a, VARIANT* out) {
          const auto rows = static_cast<int32_t>(NumberArg(a.at[0]));
          const auto cols = static_cast<int32_t>(NumberArg(a.at[1]));
          if (rows < 1 || cols < 1) Refuse(1004, "Application-defined or object-defined error");
-         SetDispatch(out, NewRange(s, r.Resize(rows, cols)));
+         const Area resized{area.top, area.left, area.top + rows - 1, area.left + cols - 1};
+         SetDispatch(out, NewRange(s, sheet, r.Resize(rows, cols), resized));
        }},
       {L"ClearContents", {}, [&r](Args, VARIANT*) { r.ClearContents(); }},
       {L"End",
        {L"Direction"},
-       [s, &r](Args a, VARIANT* out) {
-         if (NumberArg(a.at[0]) != host::kXlUp) Refuse(1004, "Only xlUp is modelled");
-         SetDispatch(out, NewRange(s, r.End(host::kXlUp)));
-       }},
-      {L"Row", {}, [&r](Args, VARIANT* out) { SetResult(out, Value(1.0 * r.Row())); }},
-      {L"Rows", {}, sized(true)},
-      {L"Columns", {}, sized(false)},
+       [s, sheet, &r, area](Args a, VARIANT* out) {
+         // xlUp, or its old number 3.
+         const double direction = NumberArg(a.at[0]);
+         if (direction != -4162 && direction != 3) Refuse(1004, "Only xlUp is modelled");
+         std::shared_ptr<host::Range> end = r.End(host::kXlUp);
+         const int32_t row = end->Row();
+         SetDispatch(out, NewRange(s, sheet, std::move(end), Area{row, area.left, row, area.left}));
+       },
+       1},
+      {L"Row", {}, [area](Args, VARIANT* out) { SetLong(out, area.top); }},
+      {L"Rows", {}, count(area.rows())},
+      {L"Columns", {}, count(area.cols())},
       {L"Sort",
-       {L"Key1", L"Order1"},
-       [&r](Args a, VARIANT*) {
+       {L"Key1", L"Order1", L"Key2", L"Type", L"Order2", L"Key3", L"Order3", L"Header",
+        L"OrderCustom", L"MatchCase", L"Orientation", L"SortMethod", L"DataOption1", L"DataOption2",
+        L"DataOption3"},
+       [s, sheet, range, area](Args a, VARIANT*) {
          const VARIANT* key = Deref(a.at[0]);
          IDispatch* d = key != nullptr && V_VT(key) == VT_DISPATCH ? V_DISPATCH(key) : nullptr;
          FakeObject* k = nullptr;
@@ -273,7 +306,18 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
            Refuse(1004, "The sort reference is not valid.");
          }
          k->Release();  // the caller's reference keeps it alive
-         r.Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
+         if (a.at[7] != nullptr) {
+           const auto header = static_cast<int>(NumberArg(a.at[7]));
+           if (header != 1 && header != 2) Refuse(1004, "Only xlYes and xlNo are modelled");
+           s->sort_header = header;
+         }
+         // With a header row only the rows below it are sorted.
+         std::shared_ptr<host::Range> rows = range;
+         if (s->sort_header == 1) {
+           if (area.rows() < 2) return;
+           rows = sheet->GetRange(Address({area.top + 1, area.left, area.bottom, area.right}));
+         }
+         rows->Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
        }},
       {L"Select", {}, [&r](Args, VARIANT*) { r.Select(); }},
   };
@@ -283,7 +327,7 @@ IDispatch* NewRange(const State& s, std::shared_ptr<host::Range> range) {
 // The paste takes the grid prepared beforehand, at the sheet's selection.
 void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs& a) {
   const std::u16string format = TextArg(a.at[0]);
-  for (size_t i = 1; i < a.at.size(); ++i)
+  for (size_t i : {1, 2, 6})  // Link, DisplayAsIcon, NoHTMLFormatting
     if (a.at[i]) BoolArg(a.at[i]);
   const std::optional<host::Table>& grid = s->paste_grid;
   if (format != u"HTML" || !grid || grid->rows() == 0 || grid->cols() == 0) {
@@ -300,7 +344,7 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
   }
 }
 
-IDispatch* NewWorksheet(const State& s, std::shared_ptr<host::memory::MemoryWorksheet> sheet) {
+IDispatch* NewWorksheet(const State& s, std::shared_ptr<MemoryWorksheet> sheet) {
   auto* o = new FakeObject(s);
   o->members = {
       {L"CodeName", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->CodeName())); }},
@@ -308,11 +352,17 @@ IDispatch* NewWorksheet(const State& s, std::shared_ptr<host::memory::MemoryWork
       {L"Range",
        {L"Cell1", L"Cell2"},
        [s, sheet](Args a, VARIANT* out) {
-         SetDispatch(out, NewRange(s, sheet->GetRange(TextArg(a.at[0]))));
-       }},
+         const std::u16string address_or_name = TextArg(a.at[0]);
+         std::shared_ptr<host::Range> range = sheet->GetRange(address_or_name);
+         const std::optional<Area> area = host::memory::ParseA1Area(address_or_name);
+         SetDispatch(out, NewRange(s, sheet, std::move(range),
+                                   area ? *area : s->book->FindName(address_or_name)->area));
+       },
+       1},
       {L"Activate", {}, [sheet](Args, VARIANT*) { sheet->Activate(); }},
       {L"PasteSpecial",
-       {L"Format", L"Link", L"DisplayAsIcon", L"NoHTMLFormatting"},
+       {L"Format", L"Link", L"DisplayAsIcon", L"IconFileName", L"IconIndex", L"IconLabel",
+        L"NoHTMLFormatting"},
        [s, sheet](Args a, VARIANT*) { Paste(s, *sheet, a); }},
   };
   return o;
@@ -320,15 +370,18 @@ IDispatch* NewWorksheet(const State& s, std::shared_ptr<host::memory::MemoryWork
 
 IDispatch* NewFunctions(const State& s) {
   auto* o = new FakeObject(s);
+  std::vector<std::wstring> args;  // Min takes Arg1 to Arg30
+  for (int i = 1; i <= 30; ++i) args.push_back(L"Arg" + std::to_wstring(i));
   o->members = {
-      {L"Min",
-       {L"Arg1", L"Arg2"},
+      {L"Min", args,
        [](Args a, VARIANT* out) {
          SetResult(out, Value(std::min(NumberArg(a.at[0]), NumberArg(a.at[1]))));
-       }},
+       },
+       1},
       {L"Trim",
        {L"Arg1"},
-       [](Args a, VARIANT* out) { SetResult(out, Value(host::TrimSpaces(TextArg(a.at[0])))); }},
+       [](Args a, VARIANT* out) { SetResult(out, Value(host::TrimSpaces(TextArg(a.at[0])))); },
+       1},
   };
   return o;
 }
@@ -341,21 +394,24 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
   auto* o = new FakeObject(state);
   host::memory::MemoryApplication* app = state->app.get();
   // The settings the engine only ever puts.
-  const auto setting = [app](void (host::memory::MemoryApplication::*set)(bool)) {
-    return [app, set](Args a, VARIANT*) {
+  const auto setting = [app](const wchar_t* name,
+                             void (host::memory::MemoryApplication::*set)(bool)) {
+    const auto put = [app, set](Args a, VARIANT*) {
       if (!a.put) Refuse(438, "Only puts are modelled");
       (app->*set)(BoolArg(a.put));
     };
+    return Member{name, {}, put, 0, true};
   };
   using M = host::memory::MemoryApplication;
   o->members = {
       {L"WorksheetFunction",
        {},
        [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
-      {L"ScreenUpdating", {}, setting(&M::SetScreenUpdating)},
-      {L"DisplayAlerts", {}, setting(&M::SetDisplayAlerts)},
-      {L"CutCopyMode", {}, setting(&M::SetCutCopyMode)},
-      {L"CellDragAndDrop", {}, setting(&M::SetCellDragAndDrop)},
+      {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
+      setting(L"ScreenUpdating", &M::SetScreenUpdating),
+      setting(L"DisplayAlerts", &M::SetDisplayAlerts),
+      setting(L"CutCopyMode", &M::SetCutCopyMode),
+      setting(L"CellDragAndDrop", &M::SetCellDragAndDrop),
   };
   return o;
 }
@@ -365,14 +421,15 @@ IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
     auto* o = new FakeObject(state);
     const auto& all = state->book->sheets();
     o->members = {
-        {L"Count", {}, [&all](Args, VARIANT* out) { SetResult(out, Value(1.0 * all.size())); }},
+        {L"Count", {}, [&all](Args, VARIANT* out) { SetLong(out, all.size()); }},
         {L"Item",
          {L"Index"},
          [state, &all](Args a, VARIANT* out) {
            const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
            if (i < 1 || i > static_cast<int64_t>(all.size())) Refuse(9, "Subscript out of range");
            SetDispatch(out, NewWorksheet(state, all[static_cast<size_t>(i - 1)]));
-         }},
+         },
+         1},
     };
     return o;
   };

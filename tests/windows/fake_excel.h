@@ -1,9 +1,12 @@
 // A fake Excel for driving Kelvora.dll without Excel: late-bound automation
 // objects over the in-memory workbook with the members, argument names and
 // conventions of Excel's object model (puts need DISPID_PROPERTYPUT, a
-// one-cell Value read is a scalar and a block a 1-based SAFEARRAY, refusals
-// are DISP_E_EXCEPTION with Excel's code). Its VARIANT handling is its own,
-// so that a fault in the DLL's is not mirrored. A paste takes a grid
+// one-cell Value read is a scalar and a block a 1-based SAFEARRAY, counts and
+// rows are VT_I4, refusals are DISP_E_EXCEPTION with Excel's code). It is as
+// strict as Excel's dispatch: a call with more arguments than the member
+// has, without a required one, with a name the member does not have, or a
+// put on a member that cannot be set is refused. Its VARIANT handling is its
+// own, so that a fault in the DLL's is not mirrored. A paste takes a grid
 // prepared beforehand.
 #pragma once
 
@@ -12,8 +15,10 @@
 #include <oleauto.h>
 #undef MessageBox
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "host/memory/memory_workbook.h"
 
@@ -30,6 +35,14 @@ struct FakeExcelState {
   std::optional<host::Table> paste_grid;
   // When set, Value reads of ranges fail as a protected or broken sheet does.
   bool refuse_value_reads = false;
+  // Application.Hwnd.
+  std::intptr_t window = 0;
+  // The Header a Sort without one takes: that of the last sort, 1 (xlYes)
+  // or 2 (xlNo). Excel keeps it per sheet; one for the workbook serves the
+  // tests, which sort on one sheet.
+  int sort_header = 2;
+  // Every locale the calls were made in.
+  std::set<LCID> locales;
 };
 
 // Fake objects alive right now (to check that every reference handed out is

@@ -20,6 +20,11 @@ TestEnv& Env();
 // A fake Excel over the built-in template.
 std::shared_ptr<FakeExcelState> NewTemplateState();
 
+// A window of the calling thread that is never shown.
+inline HWND MessageWindow() {
+  return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
+
 // A whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadFile(const std::string& path);
 

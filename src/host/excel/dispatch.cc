@@ -81,6 +81,11 @@ BSTR ToBstr(const std::u16string& s) {
 
 namespace {
 
+// Excel reads a call's arguments (a number written as text, a date) in the
+// locale the call gives; VBA always gives English (United States), and so
+// does the engine, whatever the user's regional settings.
+constexpr LCID kCallLocale = 1033;
+
 std::string Narrow(const wchar_t* w) { return Utf16ToUtf8(reinterpret_cast<const char16_t*>(w)); }
 
 // Frees what an EXCEPINFO holds when it goes out of scope.
@@ -102,7 +107,7 @@ Variant Invoke(IDispatch* object, const wchar_t* member, WORD flags, std::vector
   for (NamedArg& n : named) names.push_back(const_cast<LPOLESTR>(n.name));
   std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
   HRESULT hr = object->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()),
-                                     LOCALE_USER_DEFAULT, ids.data());
+                                     kCallLocale, ids.data());
   if (FAILED(hr)) ThrowCallFailed(member, hr, nullptr);
 
   // rgvarg holds the named arguments first (in the order of their ids), then
@@ -130,7 +135,7 @@ Variant Invoke(IDispatch* object, const wchar_t* member, WORD flags, std::vector
   Variant result;
   ExcepInfo excep;
   UINT arg_err = 0;
-  hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+  hr = object->Invoke(ids[0], IID_NULL, kCallLocale, flags, &params,
                       property_put ? nullptr : result.get(), &excep.info, &arg_err);
   if (FAILED(hr)) ThrowCallFailed(member, hr, &excep.info);
   return result;

@@ -1,8 +1,8 @@
 // Late-bound automation calls by member name: the one way the Excel back end
 // reaches the running Excel. Every call looks the member (and its named
-// arguments) up with GetIDsOfNames and makes it with Invoke; a refused call is
-// thrown as kelvora::CommandError with the number and description the server
-// reported.
+// arguments) up with GetIDsOfNames and makes it with Invoke, both in locale
+// 1033 as VBA makes them; a refused call is thrown as kelvora::CommandError
+// with the number and description the server reported.
 #pragma once
 
 #include <windows.h>

@@ -10,6 +10,9 @@ namespace kelvora::host::excel {
 
 namespace {
 
+// Range.Sort's Header: the block has no header row.
+constexpr int32_t kXlNo = 2;
+
 int32_t ToInt(const Variant& v) {
   const Value value = ToValue(*v.get());
   if (!value.IsNumber()) ThrowTypeMismatch();
@@ -81,6 +84,9 @@ class ExcelRange : public Range {
     std::vector<NamedArg> named;
     named.push_back({L"Key1", Variant::Dispatch(key->dispatch())});
     named.push_back({L"Order1", Variant::Int(order1)});
+    // Excel keeps the Header of the sheet's last sort, the user's included,
+    // for a sort that omits it; every row of the block is data.
+    named.push_back({L"Header", Variant::Int(kXlNo)});
     Call(range_.get(), L"Sort", {}, std::move(named));
   }
 
@@ -209,6 +215,8 @@ class ExcelApplication : public Application {
   void SetCellDragAndDrop(bool on) override {
     Put(app_.get(), L"CellDragAndDrop", Variant::Bool(on));
   }
+  // Excel gives a Long; a window handle keeps its meaning sign-extended.
+  std::intptr_t Hwnd() override { return ToInt(Call(app_.get(), L"Hwnd")); }
 
  private:
   DispatchPtr app_;

@@ -5,7 +5,9 @@
 // Blocks move as one call each: a range read is one Value get, a range write
 // one Value put of a 1-based two-dimensional array. A text that reads as a
 // number is passed as text; Excel itself stores it as a number except in a
-// cell formatted as Text ("@"), which is the host layer's contract.
+// cell formatted as Text ("@"), which is the host layer's contract. A sort
+// passes Header:=xlNo, since Excel would otherwise take the Header of the
+// sheet's last sort.
 #pragma once
 
 #include <memory>

@@ -11,9 +11,9 @@ namespace kelvora::host::excel {
 
 namespace {
 
-// Closes the clipboard when the scope ends.
+// Closes the clipboard when the scope ends, if it was opened.
 struct OpenedClipboard {
-  bool open = OpenClipboard(nullptr) != FALSE;
+  bool open;
   ~OpenedClipboard() {
     if (open) CloseClipboard();
   }
@@ -21,8 +21,21 @@ struct OpenedClipboard {
 
 }  // namespace
 
+bool WindowsClipboard::Open() const {
+  const HWND owner = reinterpret_cast<HWND>(owner_);
+  for (int attempt = 1;; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    if (attempt >= retry_.tries) return false;
+    if (retry_.pause) {
+      retry_.pause(retry_.pause_ms);
+    } else {
+      Sleep(retry_.pause_ms);
+    }
+  }
+}
+
 std::u16string WindowsClipboard::GetText() {
-  OpenedClipboard clip;
+  OpenedClipboard clip{Open()};
   if (!clip.open) return {};
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   if (data == nullptr) return {};
@@ -46,7 +59,7 @@ void WindowsClipboard::SetText(const std::u16string& text) {
   const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
   const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) ThrowHostRefused("The text cannot be placed on the clipboard");
-  OpenedClipboard clip;
+  OpenedClipboard clip{Open()};
   if (!clip.open) ThrowHostRefused("The clipboard cannot be opened");
   if (!EmptyClipboard()) ThrowHostRefused("The clipboard cannot be emptied");
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(bytes));
@@ -75,11 +88,10 @@ void WindowsLocale::SetShortDateFormat(uint32_t lcid, const std::string& format)
   SetLocaleInfoA(static_cast<LCID>(lcid), LOCALE_SSHORTDATE, format.c_str());
 }
 
-Platform WindowsPlatform() {
-  static WindowsClipboard clipboard;
+Platform WindowsPlatform(Clipboard* clipboard) {
   static WindowsMessageBox message_box;
   static WindowsLocale locale;
-  return Platform{&clipboard, &message_box, &locale};
+  return Platform{clipboard, &message_box, &locale};
 }
 
 }  // namespace kelvora::host::excel

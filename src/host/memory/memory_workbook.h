@@ -171,6 +171,8 @@ class MemoryApplication : public Application {
   void SetDisplayAlerts(bool on) override;
   void SetCutCopyMode(bool on) override;
   void SetCellDragAndDrop(bool on) override;
+  // An in-memory host has no window.
+  std::intptr_t Hwnd() override { return 0; }
 
   bool screen_updating() const { return screen_updating_; }
   bool display_alerts() const { return display_alerts_; }
