@@ -14,6 +14,7 @@
 #include "host/layout.h"
 #include "intake/result_store.h"
 #include "report/json.h"
+#include "report/number_format.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "workbook_session.h"
@@ -22,17 +23,13 @@ namespace kelvora::tool {
 namespace {
 
 using analysis::GanReport;
+using report::FormatNumber;
 using report::JsonNumber;
 using report::JsonString;
 
 std::string Two(int ending) {
   char buf[4];
   std::snprintf(buf, sizeof buf, "%02d", ending);
-  return buf;
-}
-std::string Format(const char* format, double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, format, v);
   return buf;
 }
 std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
@@ -54,11 +51,11 @@ void PrintText(const GanReport& g) {
   for (int i = 0; i < 10; ++i) {
     const auto& e = g.endings[static_cast<size_t>(order[static_cast<size_t>(i)])];
     rows.push_back({U(Two(order[static_cast<size_t>(i)])), U(std::to_string(e.current_gan)),
-                    U(std::to_string(e.longest_gan)), U(Format("%.2g", e.gan_p))});
+                    U(std::to_string(e.longest_gan)), U(FormatNumber("%.2g", e.gan_p))});
   }
   PrintTable(std::cout, rows, 2);
   std::cout << "  Khả năng gan lớn nhất trong 100 số dài như vậy khi ngẫu nhiên: "
-            << Format("%.2g", g.max_current_gan_p) << " (tính chính xác)\n";
+            << FormatNumber("%.2g", g.max_current_gan_p) << " (tính chính xác)\n";
   std::cout << "  Gan dài nhất của một số khi ngẫu nhiên (95%): " << g.longest_gan_low << " đến "
             << g.longest_gan_high << " kỳ\n\n";
 
@@ -66,8 +63,8 @@ void PrintText(const GanReport& g) {
     return g.endings[static_cast<size_t>(a)].count > g.endings[static_cast<size_t>(b)].count;
   });
   std::cout << "Về nhiều nhất và ít nhất trong " << g.last << " kỳ (kỳ vọng "
-            << Format("%.2f", g.expected) << " lần mỗi số; χ² p = " << Format("%.2g", g.chi2_p)
-            << "):\n";
+            << FormatNumber("%.2f", g.expected)
+            << " lần mỗi số; χ² p = " << FormatNumber("%.2g", g.chi2_p) << "):\n";
   rows = {{U("Nhiều nhất"), U("Số lần"), U("Ít nhất"), U("Số lần")}};
   for (int i = 0; i < 10; ++i) {
     const int most = order[static_cast<size_t>(i)], least = order[static_cast<size_t>(99 - i)];
@@ -77,14 +74,14 @@ void PrintText(const GanReport& g) {
   PrintTable(std::cout, rows, 2);
 
   std::cout << "\nĐầu, đuôi và tổng trong " << g.last << " kỳ (kỳ vọng "
-            << Format("%.1f", static_cast<double>(g.last) / 10) << " lần mỗi chữ số):\n";
+            << FormatNumber("%.1f", static_cast<double>(g.last) / 10) << " lần mỗi chữ số):\n";
   rows = {{U("Chữ số"), U("Đầu"), U("Đuôi"), U("Tổng")}};
   for (size_t d = 0; d < 10; ++d) {
     rows.push_back({U(std::to_string(d)), U(std::to_string(g.dau.counts[d])),
                     U(std::to_string(g.duoi.counts[d])), U(std::to_string(g.tong.counts[d]))});
   }
-  rows.push_back({U("χ² p"), U(Format("%.2g", g.dau.chi2_p)), U(Format("%.2g", g.duoi.chi2_p)),
-                  U(Format("%.2g", g.tong.chi2_p))});
+  rows.push_back({U("χ² p"), U(FormatNumber("%.2g", g.dau.chi2_p)),
+                  U(FormatNumber("%.2g", g.duoi.chi2_p)), U(FormatNumber("%.2g", g.tong.chi2_p))});
   PrintTable(std::cout, rows, 2);
   std::cout << '\n' << Utf16ToUtf8(g.verdict) << '\n';
 }

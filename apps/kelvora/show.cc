@@ -13,6 +13,7 @@
 #include "host/error.h"
 #include "host/layout.h"
 #include "report/json.h"
+#include "report/number_format.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "workbook_session.h"
@@ -23,6 +24,8 @@ namespace {
 using report::JsonNumber;
 using report::JsonString;
 using report::JsonValue;
+using report::PercentText;
+using report::ProbabilityText;
 
 using analysis::ChanceReport;
 using analysis::MethodChance;
@@ -56,19 +59,6 @@ std::u16string ShortNumber(const Value& v) {
 }
 
 constexpr const char* kParameterKeys[] = {"kind", "set_size", "position_or_suffix", "window"};
-
-// A probability as the tool prints it: two significant digits.
-std::string ProbabilityText(double p) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2g", p);
-  return buf;
-}
-
-std::string PercentText(double rate) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f%%", rate * 100);
-  return buf;
-}
 
 // The lines under a method table that set each method beside chance.
 void PrintChance(std::ostream& out, int stage, const StageChance& chance,

@@ -10,6 +10,7 @@
 #include "exit_status.h"
 #include "host/error.h"
 #include "report/json.h"
+#include "report/number_format.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "workbook_session.h"
@@ -21,6 +22,8 @@ using analysis::SizeSweep;
 using analysis::SweepRow;
 using report::JsonNumber;
 using report::JsonString;
+using report::PercentText;
+using report::ProbabilityText;
 
 std::optional<int32_t> WholeNumber(std::string_view s) {
   int32_t v = 0;
@@ -43,15 +46,6 @@ std::optional<std::pair<int32_t, int32_t>> ParseSizes(const std::string& text) {
   return std::pair{*a, *b};
 }
 
-std::string Format(const char* format, double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, format, v);
-  return buf;
-}
-
-std::string Percent(double rate) { return Format("%.2f%%", rate * 100); }
-std::string Probability(double p) { return Format("%.2g", p); }
-
 // The row with the highest raw rate (the smallest size first on a tie).
 const SweepRow& Best(const SizeSweep& sweep) {
   const SweepRow* best = &sweep.rows.front();
@@ -69,14 +63,15 @@ void PrintText(const SizeSweep& sweep, int stage) {
   for (const SweepRow& r : sweep.rows) {
     rows.push_back({Ascii(std::to_string(r.size)), Ascii(std::to_string(r.method)),
                     Ascii(std::to_string(r.hits)), Ascii(std::to_string(r.misses)),
-                    Ascii(Percent(r.rate)), Ascii(Percent(r.chance)), Ascii(Probability(r.p_value)),
-                    Ascii(Probability(r.p_value_holm)), Ascii(Probability(r.q_value))});
+                    Ascii(PercentText(r.rate)), Ascii(PercentText(r.chance)),
+                    Ascii(ProbabilityText(r.p_value)), Ascii(ProbabilityText(r.p_value_holm)),
+                    Ascii(ProbabilityText(r.q_value))});
   }
   PrintTable(std::cout, rows, 0);
   const SweepRow& best = Best(sweep);
   std::cout << "Tỷ lệ cao nhất: cỡ " << best.size << ", PP" << best.method << ", "
-            << Percent(best.rate) << " (ngẫu nhiên " << Percent(best.chance)
-            << "); p Holm = " << Probability(best.p_value_holm)
+            << PercentText(best.rate) << " (ngẫu nhiên " << PercentText(best.chance)
+            << "); p Holm = " << ProbabilityText(best.p_value_holm)
             << (best.p_value_holm >= 0.05 ? ": không khác ngẫu nhiên" : ": khác ngẫu nhiên")
             << '\n';
 }

@@ -38,6 +38,15 @@ double LogTailSum(const LogBinomial& pmf, int64_t from, int step) {
   return pmf(from) + std::log(sum);
 }
 
+// The indexes of `values` from the smallest value up; ties keep their order.
+std::vector<size_t> AscendingOrder(std::span<const double> values) {
+  std::vector<size_t> order(values.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return values[a] < values[b]; });
+  return order;
+}
+
 }  // namespace
 
 double BinomialTwoSidedP(int64_t hits, int64_t n, double p0) {
@@ -99,10 +108,7 @@ Interval WilsonInterval95(int64_t hits, int64_t n) {
 
 std::vector<double> HolmAdjust(std::span<const double> p_values) {
   const size_t m = p_values.size();
-  std::vector<size_t> order(m);
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return p_values[a] < p_values[b]; });
+  const std::vector<size_t> order = AscendingOrder(p_values);
   std::vector<double> adjusted(m);
   double running = 0;
   for (size_t j = 0; j < m; ++j) {
@@ -115,10 +121,7 @@ std::vector<double> HolmAdjust(std::span<const double> p_values) {
 
 std::vector<double> BenjaminiHochbergAdjust(std::span<const double> p_values) {
   const size_t m = p_values.size();
-  std::vector<size_t> order(m);
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return p_values[a] < p_values[b]; });
+  const std::vector<size_t> order = AscendingOrder(p_values);
   std::vector<double> adjusted(m);
   double running = 1;
   for (size_t j = m; j-- > 0;) {

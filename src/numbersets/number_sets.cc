@@ -505,25 +505,27 @@ int32_t FirstRankCore(Sha256Backend backend, std::u16string_view seed, int32_t l
   }
 }
 
+template <bool kSimd, typename IsGoal>
+int32_t FirstRankOfWidth(int width, Sha256Backend backend, std::u16string_view seed, int32_t limit,
+                         const IsGoal& is_goal, int32_t& used) {
+  return width == 1   ? FirstRankCore<1, kSimd>(backend, seed, limit, is_goal, used)
+         : width == 2 ? FirstRankCore<2, kSimd>(backend, seed, limit, is_goal, used)
+                      : FirstRankCore<3, kSimd>(backend, seed, limit, is_goal, used);
+}
+
 template <typename IsGoal>
 int32_t FirstRank(int width, std::u16string_view seed, int32_t limit, const IsGoal& is_goal,
                   int32_t* digests) {
   CheckWidthAndSize(width, limit);
   const Sha256Backend backend = CurrentSha256Backend();
   int32_t used = 0;
-  int32_t rank;
 #if KELVORA_SHA_X86
-  if (backend == Sha256Backend::kShaNi) {
-    rank = width == 1   ? FirstRankCore<1, true>(backend, seed, limit, is_goal, used)
-           : width == 2 ? FirstRankCore<2, true>(backend, seed, limit, is_goal, used)
-                        : FirstRankCore<3, true>(backend, seed, limit, is_goal, used);
-    if (digests != nullptr) *digests = used;
-    return rank;
-  }
+  const int32_t rank = backend == Sha256Backend::kShaNi
+                           ? FirstRankOfWidth<true>(width, backend, seed, limit, is_goal, used)
+                           : FirstRankOfWidth<false>(width, backend, seed, limit, is_goal, used);
+#else
+  const int32_t rank = FirstRankOfWidth<false>(width, backend, seed, limit, is_goal, used);
 #endif
-  rank = width == 1   ? FirstRankCore<1, false>(backend, seed, limit, is_goal, used)
-         : width == 2 ? FirstRankCore<2, false>(backend, seed, limit, is_goal, used)
-                      : FirstRankCore<3, false>(backend, seed, limit, is_goal, used);
   if (digests != nullptr) *digests = used;
   return rank;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/convert.h"
+#include "report/number_format.h"
 #include "report/report_assets.h"
 #include "text/utf.h"
 
@@ -42,14 +43,6 @@ std::string Escape(const host::Value& v) {
   return v.IsError() ? std::string("#ERROR") : Escape(host::ToText(v));
 }
 
-std::string Format(const char* format, double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, format, v);
-  return buf;
-}
-std::string Percent(double rate) { return Format("%.2f%%", rate * 100); }
-std::string Probability(double p) { return Format("%.2g", p); }
-
 // Inline script text: "</" would end the element early.
 std::string Inline(std::string_view text) {
   std::string out(text);
@@ -81,13 +74,13 @@ void Method(int stage, const MethodChance& m, const analysis::StoreQuality& qual
   const std::string id = std::to_string(stage) + "-" + std::to_string(m.method);
   const int copy = (stage - 1) * 3 + m.method;
   o += "<section class=\"method\"><h3>PP" + std::to_string(copy) + "</h3>\n<p class=\"stats\">";
-  o += "<span>Tỷ lệ trúng " + Percent(*m.rate) + " (" + std::to_string(m.hits) + "/" +
+  o += "<span>Tỷ lệ trúng " + PercentText(*m.rate) + " (" + std::to_string(m.hits) + "/" +
        std::to_string(m.tested) + ")</span>";
-  o += "<span>Ngẫu nhiên " + Percent(m.chance_rate) + "</span>";
-  o += "<span>p = " + Probability(m.p_value) + "</span>";
-  o += "<span>p Holm = " + Probability(m.p_value_holm) + "</span>";
-  o += "<span>Khoảng 95% [" + Percent(m.interval95.low) + ", " + Percent(m.interval95.high) +
-       "]</span>";
+  o += "<span>Ngẫu nhiên " + PercentText(m.chance_rate) + "</span>";
+  o += "<span>p = " + ProbabilityText(m.p_value) + "</span>";
+  o += "<span>p Holm = " + ProbabilityText(m.p_value_holm) + "</span>";
+  o += "<span>Khoảng 95% [" + PercentText(m.interval95.low) + ", " +
+       PercentText(m.interval95.high) + "]</span>";
   o += "<span class=\"verdict\">" + Escape(analysis::ChanceVerdict(m, quality)) + "</span></p>\n";
   o += "<p class=\"caption\">Tỷ lệ trúng cộng dồn so với tỷ lệ ngẫu nhiên và dải 95%</p>\n";
   o += "<div class=\"chart\"><canvas id=\"rate-" + id + "\"></canvas></div>\n";
@@ -146,9 +139,9 @@ void HeatGrid(const std::array<int64_t, 100>& counts, std::string& o) {
 void Endings(const EndingGrid& g, std::string& o) {
   o += "<h2>Hai số cuối của giải đặc biệt</h2>\n";
   o += "<p class=\"meta\">" + std::to_string(g.total) + " kết quả; kỳ vọng mỗi ô " +
-       Format("%.2f", g.expected) +
-       "; kiểm định χ² (99 bậc tự do): χ² = " + Format("%.1f", g.chi2) +
-       ", p = " + Probability(g.chi2_p) + "</p>\n";
+       FormatNumber("%.2f", g.expected) +
+       "; kiểm định χ² (99 bậc tự do): χ² = " + FormatNumber("%.1f", g.chi2) +
+       ", p = " + ProbabilityText(g.chi2_p) + "</p>\n";
   HeatGrid(g.counts, o);
 }
 
@@ -160,12 +153,12 @@ void Gan(const analysis::GanReport& g, std::string& o) {
        "khoảng 95% của gan dài nhất một số khi ngẫu nhiên (" +
        std::to_string(g.longest_gan_low) + "–" + std::to_string(g.longest_gan_high) +
        " kỳ). Khả năng gan lớn nhất dài như vậy khi ngẫu nhiên: " +
-       Probability(g.max_current_gan_p) + "</p>\n";
+       ProbabilityText(g.max_current_gan_p) + "</p>\n";
   o += "<div class=\"chart\"><canvas id=\"gan\"></canvas></div>\n";
   o += "<p class=\"meta\">Số lần về trong " + std::to_string(g.last) +
        " kỳ gần nhất; kỳ vọng "
        "mỗi ô " +
-       Format("%.2f", g.expected) + ", χ² p = " + Probability(g.chi2_p) + "</p>\n";
+       FormatNumber("%.2f", g.expected) + ", χ² p = " + ProbabilityText(g.chi2_p) + "</p>\n";
   std::array<int64_t, 100> counts{};
   for (size_t e = 0; e < 100; ++e) counts[e] = g.endings[e].count;
   HeatGrid(counts, o);
@@ -175,8 +168,9 @@ void Gan(const analysis::GanReport& g, std::string& o) {
          "</td><td>" + std::to_string(g.duoi.counts[d]) + "</td><td>" +
          std::to_string(g.tong.counts[d]) + "</td></tr>\n";
   }
-  o += "<tr><th>χ² p</th><td>" + Probability(g.dau.chi2_p) + "</td><td>" +
-       Probability(g.duoi.chi2_p) + "</td><td>" + Probability(g.tong.chi2_p) + "</td></tr>\n";
+  o += "<tr><th>χ² p</th><td>" + ProbabilityText(g.dau.chi2_p) + "</td><td>" +
+       ProbabilityText(g.duoi.chi2_p) + "</td><td>" + ProbabilityText(g.tong.chi2_p) +
+       "</td></tr>\n";
   o += "</table>\n<p class=\"verdict\">" + Escape(g.verdict) + "</p>\n";
 }
 

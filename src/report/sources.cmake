@@ -15,6 +15,7 @@ kelvora_embed_files(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/report_assets.cc HEADER r
                           kReportStyle ${CMAKE_CURRENT_LIST_DIR}/report.css)
 target_sources(kelvora_core PRIVATE
   src/report/json.cc
+  src/report/number_format.cc
   src/report/report_data.cc
   src/report/report_page.cc
   ${CMAKE_CURRENT_BINARY_DIR}/report_assets.cc
