@@ -49,21 +49,38 @@ std::wstring GuidText(REFGUID g) {
   return buf;
 }
 
+// Per user, the registry is read in the 64-bit view: the 32-bit server on
+// 64-bit Windows writes its class into the 32-bit view's place by path.
+REGSAM ViewOf(HKEY root) { return root == HKEY_CURRENT_USER ? KEY_WOW64_64KEY : 0; }
+
 std::wstring KeyValue(HKEY root, const std::wstring& key, const wchar_t* name) {
   wchar_t buf[1024] = {};
   DWORD size = sizeof buf;
-  const LSTATUS status = RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | ViewOf(root), &h) != ERROR_SUCCESS)
+    return L"<missing>";
+  const LSTATUS status = RegGetValueW(h, nullptr, name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  RegCloseKey(h);
   return status == ERROR_SUCCESS ? buf : L"<missing>";
+}
+
+// Where a registration under `root` puts the class of this bitness.
+std::wstring ClassKey(HKEY root) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  return std::wstring(L"Software\\Classes\\") +
+         (root == HKEY_CURRENT_USER && wow64 ? L"Wow6432Node\\" : L"") + L"CLSID\\" +
+         GuidText(CLSID_Sub);
 }
 
 // How many of the keys a registration writes under one root exist.
 int KeysPresent(HKEY root) {
   int n = 0;
-  for (const std::wstring& k :
-       {L"CLSID\\" + GuidText(CLSID_Sub), std::wstring(L"Kelvora.Sub"),
-        L"TypeLib\\" + GuidText(LIBID_Kelvora), L"Interface\\" + GuidText(IID__Sub)}) {
+  for (const std::wstring& k : {ClassKey(root), std::wstring(L"Software\\Classes\\Kelvora.Sub"),
+                                L"Software\\Classes\\TypeLib\\" + GuidText(LIBID_Kelvora),
+                                L"Software\\Classes\\Interface\\" + GuidText(IID__Sub)}) {
     HKEY h = nullptr;
-    if (RegOpenKeyExW(root, (L"Software\\Classes\\" + k).c_str(), 0, KEY_READ, &h) == 0) {
+    if (RegOpenKeyExW(root, k.c_str(), 0, KEY_READ | ViewOf(root), &h) == 0) {
       RegCloseKey(h);
       ++n;
     }
@@ -274,8 +291,6 @@ void FillClipboard(const std::u16string& text) {
 }
 
 TEST(ComServerTest, RegistersAndUnregistersWithoutTrace) {
-  const std::wstring clsid_key =
-      L"Software\\Classes\\CLSID\\" + GuidText(CLSID_Sub) + L"\\InprocServer32";
   const std::wstring typelib_key = L"Software\\Classes\\TypeLib\\" + GuidText(LIBID_Kelvora) +
                                    (sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32");
   // (where it writes, where it must not, registering (TRUE) or unregistering)
@@ -294,8 +309,9 @@ TEST(ComServerTest, RegistersAndUnregistersWithoutTrace) {
       EXPECT_EQ(KeysPresent(root), 4);
     }
     EXPECT_EQ(KeysPresent(other), 0);
-    EXPECT_EQ(KeyValue(root, clsid_key, nullptr), Env().dll_path);
-    EXPECT_EQ(KeyValue(root, clsid_key, L"ThreadingModel"), L"Apartment");
+    const std::wstring server = ClassKey(root) + L"\\InprocServer32";
+    EXPECT_EQ(KeyValue(root, server, nullptr), Env().dll_path);
+    EXPECT_EQ(KeyValue(root, server, L"ThreadingModel"), L"Apartment");
     EXPECT_EQ(KeyValue(root, L"Software\\Classes\\Kelvora.Sub\\CLSID", nullptr),
               GuidText(CLSID_Sub));
     EXPECT_EQ(KeyValue(root, typelib_key, nullptr), Env().dll_path);
