@@ -89,15 +89,14 @@ class ClassesKeys {
 
   // Removes the key at `path` with everything below it; a key already
   // absent is no error.
-  LONG DeleteTree(const std::wstring& path) const {
-    HKEY h = nullptr;
-    LONG r = RegOpenKeyExW(root_, path.c_str(), 0, KEY_ALL_ACCESS | view_, &h);
-    if (r == ERROR_SUCCESS) {
-      r = RegDeleteTreeW(h, nullptr);
-      RegCloseKey(h);
-      if (r == ERROR_SUCCESS) r = RegDeleteKeyExW(root_, path.c_str(), view_, 0);
-    }
-    return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
+  LONG DeleteTree(const std::wstring& path) const { return DeleteTree(path, view_); }
+
+  // The same in both views: for a key that Windows shares between them and
+  // Wine may keep apart.
+  LONG DeleteTreeInBothViews(const std::wstring& path) const {
+    const LONG r = DeleteTree(path, view_);
+    const LONG other = DeleteTree(path, user_ ? KEY_WOW64_32KEY : kOtherView);
+    return r != ERROR_SUCCESS ? r : other;
   }
 
   // Removes the key at `path` when it is empty.
@@ -111,6 +110,17 @@ class ClassesKeys {
     if (RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) return false;
     RegCloseKey(h);
     return true;
+  }
+
+  LONG DeleteTree(const std::wstring& path, REGSAM view) const {
+    HKEY h = nullptr;
+    LONG r = RegOpenKeyExW(root_, path.c_str(), 0, KEY_ALL_ACCESS | view, &h);
+    if (r == ERROR_SUCCESS) {
+      r = RegDeleteTreeW(h, nullptr);
+      RegCloseKey(h);
+      if (r == ERROR_SUCCESS) r = RegDeleteKeyExW(root_, path.c_str(), view, 0);
+    }
+    return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
   }
 
   HKEY root_;
@@ -199,7 +209,9 @@ HRESULT Unregister(Scope scope) {
     note(keys.DeleteTree(version));
     keys.DeleteIfEmpty(lib);
   }
-  if (!keys.Exists(lib)) note(keys.DeleteTree(keys.Path(L"Interface\\" + iid)));
+  // The interface goes with the last type library. Windows shares its key
+  // between the views; Wine keeps one per view, machine-wide.
+  if (!keys.Exists(lib)) note(keys.DeleteTreeInBothViews(keys.Path(L"Interface\\" + iid)));
   return first_error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(first_error));
 }
 
