@@ -37,9 +37,11 @@ windows:
 windows-package: windows
 	./scripts/package-windows
 
-# Drives both DLLs under Wine against a fake Excel (headless).
-test-windows: windows
+# Drives both DLLs under Wine against a fake Excel, then installs, uses and
+# uninstalls the package (headless).
+test-windows: windows-package
 	JOBS=$(JOBS) ./tests/windows/run-wine-tests
+	./tests/windows/run-package-tests
 
 run: deps build
 	./build/release/kelvora demo
