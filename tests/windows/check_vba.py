@@ -52,10 +52,7 @@ for number, line in enumerate(lines, 1):
             macros.append(procedure)
         calls[procedure] = []
         stack.append((opener, number))
-    elif not stack:
-        if not re.fullmatch(r"(Private|Public|Dim) \w+ As \w+", code):
-            errors.append(f"line {number}: code outside a procedure: {code}")
-    else:
+    elif stack:
         # Members called on the component: through the function Kelvora or
         # the variables that hold it.
         calls[procedure] += [m for o, m in re.findall(r"\b(\w+)\.(\w+)", code)

@@ -625,7 +625,8 @@ TEST_F(SubTest, ScriptClientBindsWithVariantsAndSeesClassSub) {
 
 // BaoCao says in Vietnamese why it cannot show the page: before Sup, before
 // Main, into a temporary folder that is not there, with no program to open
-// it; otherwise it opens the page it wrote into the temporary folder.
+// it; otherwise it opens the page it wrote into the temporary folder (whose
+// content NativeRunTest compares).
 TEST_F(SubTest, BaoCaoOpensThePageItWroteOrSaysWhyNot) {
   const auto grid = ReadFile(Env().reference_dir + "/100.grid");
   ASSERT_TRUE(grid) << "reference files in " << Env().reference_dir;
@@ -674,10 +675,6 @@ TEST_F(SubTest, BaoCaoOpensThePageItWroteOrSaysWhyNot) {
     EXPECT_EQ(shell.opened(),
               written ? std::vector<std::wstring>{page} : std::vector<std::wstring>{});
     EXPECT_EQ(written.has_value(), c.bound == analysed && !c.tmp);
-    if (written) {
-      EXPECT_EQ(written->rfind("<!DOCTYPE html>", 0), 0u);
-      EXPECT_NE(ReportDataBlock(*written).find("\"workbook\": \"Kelvora\""), std::string::npos);
-    }
   }
 }
 
