@@ -1,5 +1,5 @@
 # A thin wrapper over CMake presets and ctest.
-.PHONY: build test run deps format-check test-release test-asan test-fuzz test-windows bench windows format clean
+.PHONY: build test run deps format-check test-release test-asan test-fuzz test-windows bench windows windows-package format clean
 
 JOBS ?= $(shell nproc)
 
@@ -32,9 +32,16 @@ windows:
 	cmake --preset windows-x86 >/dev/null
 	cmake --build --preset windows-x86 -j $(JOBS)
 
-# Drives both DLLs under Wine against a fake Excel (headless).
-test-windows: windows
+# build/Kelvora-windows.zip: both DLLs, the installer, the VBA module and
+# the instructions; the same tree gives the same bytes.
+windows-package: windows
+	./scripts/package-windows
+
+# Drives both DLLs under Wine against a fake Excel, then installs, uses and
+# uninstalls the package (headless).
+test-windows: windows-package
 	JOBS=$(JOBS) ./tests/windows/run-wine-tests
+	./tests/windows/run-package-tests
 
 run: deps build
 	./build/release/kelvora demo

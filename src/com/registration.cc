@@ -28,32 +28,105 @@ std::wstring GuidText(REFGUID g) {
   return buf;
 }
 
-HKEY Root(Scope scope) { return scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
-
-std::wstring Classes(const std::wstring& key) { return L"Software\\Classes\\" + key; }
-
-bool KeyExists(HKEY root, const std::wstring& key, REGSAM extra = 0) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | extra, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
+bool Is32BitOn64BitWindows() {
+#ifdef _WIN64
+  return false;
+#else
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
-bool KeyIsEmpty(HKEY root, const std::wstring& key) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  DWORD subkeys = 0, values = 0;
-  const LONG r = RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                                  nullptr, nullptr, nullptr, nullptr);
-  RegCloseKey(h);
-  return r == ERROR_SUCCESS && subkeys == 0 && values == 0;
-}
+// The keys of one scope: Software\Classes of the machine or of the user.
+//
+// Machine-wide, every key is reached in this program's own view, and the
+// system puts the class of each bitness in its view. Per user, every key is
+// reached in the 64-bit view by the path Windows gives it: the class of the
+// 32-bit server on 64-bit Windows lies under Wow6432Node\CLSID, everything
+// else is shared by both bitnesses. Windows redirects a 32-bit program's
+// per-user classes there by itself; Wine 8 redirects none, or all of
+// Software\Classes once a Wow6432Node exists below it.
+class ClassesKeys {
+ public:
+  explicit ClassesKeys(Scope scope)
+      : root_(scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER),
+        user_(scope == Scope::kUser),
+        view_(user_ ? KEY_WOW64_64KEY : 0) {}
 
-LONG DeleteTree(HKEY root, const std::wstring& key) {
-  const LONG r = RegDeleteTreeW(root, key.c_str());
-  if (r == ERROR_SUCCESS) RegDeleteKeyW(root, key.c_str());
-  return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
-}
+  // The path of `key` (relative to Software\Classes) of this server.
+  std::wstring Path(const std::wstring& key) const {
+    const bool moved = user_ && Is32BitOn64BitWindows() && key.rfind(L"CLSID\\", 0) == 0;
+    return L"Software\\Classes\\" + std::wstring(moved ? L"Wow6432Node\\" : L"") + key;
+  }
+
+  // Whether the class key of the server of the other bitness exists.
+  bool OtherClassExists(const std::wstring& clsid) const {
+    if (!user_) return Exists(Path(L"CLSID\\" + clsid), kOtherView);
+#ifdef _WIN64
+    return Exists(L"Software\\Classes\\Wow6432Node\\CLSID\\" + clsid, view_);
+#else
+    // On 32-bit Windows the path is this server's own, gone by now.
+    return Exists(L"Software\\Classes\\CLSID\\" + clsid, view_);
+#endif
+  }
+
+  LONG Create(const std::wstring& path, HKEY* key) const {
+    return RegCreateKeyExW(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_WRITE | view_, nullptr, key, nullptr);
+  }
+
+  bool Exists(const std::wstring& path) const { return Exists(path, view_); }
+
+  bool IsEmpty(const std::wstring& path) const {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ | view_, &h) != ERROR_SUCCESS) return false;
+    DWORD subkeys = 0, values = 0;
+    const LONG r = RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                    &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(h);
+    return r == ERROR_SUCCESS && subkeys == 0 && values == 0;
+  }
+
+  // Removes the key at `path` with everything below it; a key already
+  // absent is no error.
+  LONG DeleteTree(const std::wstring& path) const { return DeleteTree(path, view_); }
+
+  // The same in both views: for a key that Windows shares between them and
+  // Wine may keep apart.
+  LONG DeleteTreeInBothViews(const std::wstring& path) const {
+    const LONG r = DeleteTree(path, view_);
+    const LONG other = DeleteTree(path, user_ ? KEY_WOW64_32KEY : kOtherView);
+    return r != ERROR_SUCCESS ? r : other;
+  }
+
+  // Removes the key at `path` when it is empty.
+  void DeleteIfEmpty(const std::wstring& path) const {
+    if (IsEmpty(path)) RegDeleteKeyExW(root_, path.c_str(), view_, 0);
+  }
+
+ private:
+  bool Exists(const std::wstring& path, REGSAM view) const {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root_, path.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+  }
+
+  LONG DeleteTree(const std::wstring& path, REGSAM view) const {
+    HKEY h = nullptr;
+    LONG r = RegOpenKeyExW(root_, path.c_str(), 0, KEY_ALL_ACCESS | view, &h);
+    if (r == ERROR_SUCCESS) {
+      r = RegDeleteTreeW(h, nullptr);
+      RegCloseKey(h);
+      if (r == ERROR_SUCCESS) r = RegDeleteKeyExW(root_, path.c_str(), view, 0);
+    }
+    return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
+  }
+
+  HKEY root_;
+  bool user_;
+  REGSAM view_;
+};
 
 }  // namespace
 
@@ -94,11 +167,10 @@ HRESULT Register(Scope scope, const std::wstring& module_path) {
   if (FAILED(hr)) return SELFREG_E_TYPELIB;
   lib->Release();
 
-  const HKEY root = Root(scope);
+  const ClassesKeys keys(scope);
   for (const RegistryEntry& e : RegistrationEntries(module_path)) {
     HKEY h = nullptr;
-    LONG r = RegCreateKeyExW(root, Classes(e.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_WRITE, nullptr, &h, nullptr);
+    LONG r = keys.Create(keys.Path(e.key), &h);
     for (size_t k = 0; r == ERROR_SUCCESS && k < e.values.size(); ++k) {
       const std::wstring& name = e.values[k].first;
       const std::wstring& data = e.values[k].second;
@@ -116,7 +188,7 @@ HRESULT Register(Scope scope, const std::wstring& module_path) {
 }
 
 HRESULT Unregister(Scope scope) {
-  const HKEY root = Root(scope);
+  const ClassesKeys keys(scope);
   const std::wstring clsid = GuidText(CLSID_Sub);
   const std::wstring libid = GuidText(LIBID_Kelvora);
   const std::wstring iid = GuidText(IID__Sub);
@@ -125,21 +197,21 @@ HRESULT Unregister(Scope scope) {
     if (r != ERROR_SUCCESS && first_error == ERROR_SUCCESS) first_error = r;
   };
 
-  note(DeleteTree(root, Classes(L"CLSID\\" + clsid)));
+  note(keys.DeleteTree(keys.Path(L"CLSID\\" + clsid)));
   // The class name is shared by both bitnesses: it goes with the last class.
-  if (!KeyExists(root, Classes(L"CLSID\\" + clsid), kOtherView)) {
-    note(DeleteTree(root, Classes(kProgId)));
-  }
+  if (!keys.OtherClassExists(clsid)) note(keys.DeleteTree(keys.Path(kProgId)));
 
-  const std::wstring lib = Classes(L"TypeLib\\" + libid);
+  const std::wstring lib = keys.Path(L"TypeLib\\" + libid);
   const std::wstring version = lib + L"\\1.0";
-  note(DeleteTree(root, version + L"\\0\\" + kPlatform));
-  if (KeyIsEmpty(root, version + L"\\0")) RegDeleteKeyW(root, (version + L"\\0").c_str());
-  if (!KeyExists(root, version + L"\\0")) {
-    note(DeleteTree(root, version));
-    if (KeyIsEmpty(root, lib)) RegDeleteKeyW(root, lib.c_str());
+  note(keys.DeleteTree(version + L"\\0\\" + kPlatform));
+  keys.DeleteIfEmpty(version + L"\\0");
+  if (!keys.Exists(version + L"\\0")) {
+    note(keys.DeleteTree(version));
+    keys.DeleteIfEmpty(lib);
   }
-  if (!KeyExists(root, lib)) note(DeleteTree(root, Classes(L"Interface\\" + iid)));
+  // The interface goes with the last type library. Windows shares its key
+  // between the views; Wine keeps one per view, machine-wide.
+  if (!keys.Exists(lib)) note(keys.DeleteTreeInBothViews(keys.Path(L"Interface\\" + iid)));
   return first_error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(first_error));
 }
 

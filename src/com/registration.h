@@ -23,6 +23,9 @@ struct RegistryEntry {
 std::vector<RegistryEntry> RegistrationEntries(const std::wstring& module_path);
 
 // Writes the entries; on failure removes what it wrote and returns the error.
+// Per user, every key is written in the 64-bit view where Windows keeps it:
+// the class keys (CLSID\...) of the 32-bit server on 64-bit Windows under
+// Software\Classes\Wow6432Node, every other key shared by both bitnesses.
 HRESULT Register(Scope scope, const std::wstring& module_path);
 // Removes every key Register writes. The type library's keys of the other
 // bitness and the class name of a class still registered in the other

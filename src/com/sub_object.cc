@@ -294,5 +294,8 @@ HRESULT SubObject::Copy5() {
 HRESULT SubObject::Copy6() {
   return Guard([&] { sub_.Copy6(); });
 }
+HRESULT SubObject::BaoCao() {
+  return Guard([&] { sub_.BaoCao(); });
+}
 
 }  // namespace kelvora::com

@@ -64,6 +64,7 @@ class SubObject final : public _Sub, public ISupportErrorInfo, public IProvideCl
   HRESULT STDMETHODCALLTYPE Copy4() override;
   HRESULT STDMETHODCALLTYPE Copy5() override;
   HRESULT STDMETHODCALLTYPE Copy6() override;
+  HRESULT STDMETHODCALLTYPE BaoCao() override;
 
  private:
   SubObject();

@@ -4,6 +4,7 @@
 
 #include "analysis/main_analysis.h"
 #include "entry/output_commands.h"
+#include "entry/report_command.h"
 #include "intake/intake_commands.h"
 
 namespace kelvora {
@@ -17,6 +18,16 @@ void Copy(host::Session& session) {
 
 constexpr layout::Block OutputBlock(int index) {
   return {layout::OutputCell(index), layout::OutputCell(index)};
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -36,6 +47,9 @@ const std::array<Command, 11> kCommands = {{
     {"Copy6", Copy<6>, "Print (and copy) the set of", OutputBlock(6)},
 }};
 
+const Command kReportCommand = {
+    "BaoCao", entry::BaoCao, "Write the report page into the temporary folder and open it", {}};
+
 std::string CommandSummary(const Command& command) {
   std::string out(command.summary);
   if (command.cells) {
@@ -50,15 +64,9 @@ std::string CommandSummary(const Command& command) {
 
 const Command* FindCommand(std::string_view name) {
   for (const Command& c : kCommands) {
-    if (c.name.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < name.size() && same; ++i) {
-      same = std::tolower(static_cast<unsigned char>(name[i])) ==
-             std::tolower(static_cast<unsigned char>(c.name[i]));
-    }
-    if (same) return &c;
+    if (SameName(c.name, name)) return &c;
   }
-  return nullptr;
+  return SameName(kReportCommand.name, name) ? &kReportCommand : nullptr;
 }
 
 }  // namespace kelvora

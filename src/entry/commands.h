@@ -20,14 +20,20 @@ struct Command {
   std::optional<layout::Block> cells;
 };
 
-// Every command of the interface (all methods but Sup), in its order.
+// The workbook commands of the interface: every method but Sup and BaoCao,
+// in its order. The command-line tool offers each as a verb.
 extern const std::array<Command, 11> kCommands;
+
+// BaoCao, the interface's last method: the report page shown in the
+// desktop's browser. The tool writes the same page with its verb `report`
+// and does not offer this one.
+extern const Command kReportCommand;
 
 // The help line of a command: its summary and the cells it speaks of.
 std::string CommandSummary(const Command& command);
 
-// The command whose name equals `name` without regard to letter case;
-// null when there is none.
+// The command (of kCommands, or kReportCommand) whose name equals `name`
+// without regard to letter case; null when there is none.
 const Command* FindCommand(std::string_view name);
 
 }  // namespace kelvora

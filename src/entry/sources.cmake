@@ -3,6 +3,7 @@ target_sources(kelvora_core PRIVATE
   src/entry/commands.cc
   src/entry/host_state.cc
   src/entry/output_commands.cc
+  src/entry/report_command.cc
   src/entry/sub.cc
   src/entry/workbook_template.cc
 )

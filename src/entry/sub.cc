@@ -35,5 +35,6 @@ void Sub::Copy3() { Run(8); }
 void Sub::Copy4() { Run(9); }
 void Sub::Copy5() { Run(10); }
 void Sub::Copy6() { Run(11); }
+void Sub::BaoCao() { RunOnThreadState(kReportCommand.run); }
 
 }  // namespace kelvora

@@ -37,11 +37,14 @@ class Sub {
   void Copy4();
   void Copy5();
   void Copy6();
+  // Writes the report page into the temporary folder and opens it
+  // (entry/report_command.h).
+  void BaoCao();
 
   // The methods in the order of the interface.
-  static constexpr std::array<std::string_view, 12> kMethodNames = {
-      "Sup",   "DanKQXS", "DanKQXSNgay", "DanKQXSDB", "Main",  "XoaDuLieu",
-      "Copy1", "Copy2",   "Copy3",       "Copy4",     "Copy5", "Copy6"};
+  static constexpr std::array<std::string_view, 13> kMethodNames = {
+      "Sup",   "DanKQXS", "DanKQXSNgay", "DanKQXSDB", "Main",  "XoaDuLieu", "Copy1",
+      "Copy2", "Copy3",   "Copy4",       "Copy5",     "Copy6", "BaoCao"};
 };
 
 }  // namespace kelvora

@@ -1,6 +1,7 @@
 // Platform services the engine needs beside the spreadsheet: the clipboard
-// (its text, and the HTML a paste takes), the message box and the user's
-// short date format. Windows has system implementations (src/host/excel/);
+// (its text, and the HTML a paste takes), the message box, the user's short
+// date format and the desktop (a temporary file shown with its default
+// program). Windows has system implementations (src/host/excel/);
 // the command-line tool has terminal and file-backed ones; tests use scripted
 // ones. A session (host/session.h) carries them to the commands.
 #pragma once
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kelvora::host {
 
@@ -46,12 +48,28 @@ class Locale {
   virtual void SetShortDateFormat(uint32_t lcid, const std::string& format) = 0;
 };
 
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // Writes `bytes` as the file `name` (a name without a folder) into the
+  // user's folder for temporary files, replacing a file of that name, and
+  // returns the file's full path. Nothing when the folder is unknown or the
+  // file cannot be written; what was written of it may stay.
+  virtual std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
+                                                           std::string_view bytes) = 0;
+  // Opens the file at `path` with the user's default program for its kind
+  // (a page in the default browser) and returns without waiting for it.
+  // False when no program could be started.
+  virtual bool Open(const std::u16string& path) = 0;
+};
+
 // The services of one platform; a missing one is null, and a command that
 // needs it fails (error 91).
 struct Platform {
   Clipboard* clipboard = nullptr;
   MessageBox* message_box = nullptr;
   Locale* locale = nullptr;
+  Desktop* desktop = nullptr;
 };
 
 }  // namespace kelvora::host

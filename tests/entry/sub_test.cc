@@ -146,11 +146,14 @@ TEST(SubTest, CommandBeforeSupOrSupWithoutObjectsFails) {
 }
 
 TEST(SubTest, CommandTableFollowsTheInterfaceAndIgnoresCase) {
-  ASSERT_EQ(kCommands.size() + 1, Sub::kMethodNames.size());
+  // Sup, the workbook commands, then BaoCao.
+  ASSERT_EQ(kCommands.size() + 2, Sub::kMethodNames.size());
   for (size_t i = 0; i < kCommands.size(); ++i) {
     EXPECT_EQ(kCommands[i].name, Sub::kMethodNames[i + 1]);
     EXPECT_EQ(FindCommand(kCommands[i].name), &kCommands[i]);
   }
+  EXPECT_EQ(kReportCommand.name, Sub::kMethodNames.back());
+  EXPECT_EQ(FindCommand("baocao"), &kReportCommand);
   EXPECT_EQ(FindCommand("dankqxsdb"), &kCommands[2]);
   EXPECT_EQ(FindCommand("COPY6"), &kCommands[10]);
   EXPECT_EQ(FindCommand("Sup"), nullptr);

@@ -6,9 +6,11 @@
 #include <objbase.h>
 #include <ocidl.h>
 #include <oleauto.h>
+#include <shellapi.h>
 #undef MessageBox
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -47,21 +49,38 @@ std::wstring GuidText(REFGUID g) {
   return buf;
 }
 
+// Per user, the registry is read in the 64-bit view: the 32-bit server on
+// 64-bit Windows writes its class into the 32-bit view's place by path.
+REGSAM ViewOf(HKEY root) { return root == HKEY_CURRENT_USER ? KEY_WOW64_64KEY : 0; }
+
 std::wstring KeyValue(HKEY root, const std::wstring& key, const wchar_t* name) {
   wchar_t buf[1024] = {};
   DWORD size = sizeof buf;
-  const LSTATUS status = RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | ViewOf(root), &h) != ERROR_SUCCESS)
+    return L"<missing>";
+  const LSTATUS status = RegGetValueW(h, nullptr, name, RRF_RT_REG_SZ, nullptr, buf, &size);
+  RegCloseKey(h);
   return status == ERROR_SUCCESS ? buf : L"<missing>";
+}
+
+// Where a registration under `root` puts the class of this bitness.
+std::wstring ClassKey(HKEY root) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  return std::wstring(L"Software\\Classes\\") +
+         (root == HKEY_CURRENT_USER && wow64 ? L"Wow6432Node\\" : L"") + L"CLSID\\" +
+         GuidText(CLSID_Sub);
 }
 
 // How many of the keys a registration writes under one root exist.
 int KeysPresent(HKEY root) {
   int n = 0;
-  for (const std::wstring& k :
-       {L"CLSID\\" + GuidText(CLSID_Sub), std::wstring(L"Kelvora.Sub"),
-        L"TypeLib\\" + GuidText(LIBID_Kelvora), L"Interface\\" + GuidText(IID__Sub)}) {
+  for (const std::wstring& k : {ClassKey(root), std::wstring(L"Software\\Classes\\Kelvora.Sub"),
+                                L"Software\\Classes\\TypeLib\\" + GuidText(LIBID_Kelvora),
+                                L"Software\\Classes\\Interface\\" + GuidText(IID__Sub)}) {
     HKEY h = nullptr;
-    if (RegOpenKeyExW(root, (L"Software\\Classes\\" + k).c_str(), 0, KEY_READ, &h) == 0) {
+    if (RegOpenKeyExW(root, k.c_str(), 0, KEY_READ | ViewOf(root), &h) == 0) {
       RegCloseKey(h);
       ++n;
     }
@@ -192,6 +211,57 @@ bool PatchImport(FARPROC from, FARPROC to) {
   return false;
 }
 
+// While a ShellWatch lives, the DLL's ShellExecuteW records the files it is
+// asked to open and gives `answer` (above 32: success) instead of starting
+// a program.
+class ShellWatch {
+ public:
+  explicit ShellWatch(INT_PTR answer = 42) {
+    opened_.clear();
+    answer_ = answer;
+    EXPECT_TRUE(PatchImport(real_, Record()));
+  }
+  ~ShellWatch() { EXPECT_TRUE(PatchImport(Record(), real_)); }
+  const std::vector<std::wstring>& opened() const { return opened_; }
+
+ private:
+  static HINSTANCE WINAPI Open(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+    EXPECT_STREQ(verb, L"open");
+    opened_.push_back(file);
+    return reinterpret_cast<HINSTANCE>(answer_);
+  }
+  static FARPROC Record() { return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Open)); }
+  static inline std::vector<std::wstring> opened_;
+  static inline INT_PTR answer_ = 42;
+  const FARPROC real_ = GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW");
+};
+
+// Where two JSON texts first differ; empty when they agree: every character
+// alike outside numbers, numbers within a relative 1e-10. The p-values go
+// through lgamma, exp and log, which the Windows runtime's mathematics
+// rounds otherwise than Linux's in the last digits.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+  size_t i = 0, j = 0;
+  bool in_string = false;
+  while (i < a.size() && j < b.size()) {
+    if (!in_string && (isdigit(static_cast<unsigned char>(a[i])) || a[i] == '-')) {
+      char *end_a = nullptr, *end_b = nullptr;
+      const double x = strtod(&a[i], &end_a), y = strtod(&b[j], &end_b);
+      if (end_b == &b[j] || std::fabs(x - y) > 1e-10 * std::max(std::fabs(x), std::fabs(y))) break;
+      i = static_cast<size_t>(end_a - a.data());
+      j = static_cast<size_t>(end_b - b.data());
+      continue;
+    }
+    const size_t n = in_string && a[i] == '\\' ? 2 : 1;
+    if (a.compare(i, n, b, j, n) != 0) break;
+    if (a[i] == '"') in_string = !in_string;
+    i += n;
+    j += n;
+  }
+  if (i >= a.size() && j >= b.size()) return {};
+  return "at " + std::to_string(i) + ": " + a.substr(i, 40) + " | " + b.substr(j, 40);
+}
+
 std::u16string ClipboardText() {
   std::u16string out = u"<none>";
   if (!OpenClipboard(nullptr)) return u"<busy>";
@@ -221,8 +291,6 @@ void FillClipboard(const std::u16string& text) {
 }
 
 TEST(ComServerTest, RegistersAndUnregistersWithoutTrace) {
-  const std::wstring clsid_key =
-      L"Software\\Classes\\CLSID\\" + GuidText(CLSID_Sub) + L"\\InprocServer32";
   const std::wstring typelib_key = L"Software\\Classes\\TypeLib\\" + GuidText(LIBID_Kelvora) +
                                    (sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32");
   // (where it writes, where it must not, registering (TRUE) or unregistering)
@@ -241,8 +309,9 @@ TEST(ComServerTest, RegistersAndUnregistersWithoutTrace) {
       EXPECT_EQ(KeysPresent(root), 4);
     }
     EXPECT_EQ(KeysPresent(other), 0);
-    EXPECT_EQ(KeyValue(root, clsid_key, nullptr), Env().dll_path);
-    EXPECT_EQ(KeyValue(root, clsid_key, L"ThreadingModel"), L"Apartment");
+    const std::wstring server = ClassKey(root) + L"\\InprocServer32";
+    EXPECT_EQ(KeyValue(root, server, nullptr), Env().dll_path);
+    EXPECT_EQ(KeyValue(root, server, L"ThreadingModel"), L"Apartment");
     EXPECT_EQ(KeyValue(root, L"Software\\Classes\\Kelvora.Sub\\CLSID", nullptr),
               GuidText(CLSID_Sub));
     EXPECT_EQ(KeyValue(root, typelib_key, nullptr), Env().dll_path);
@@ -277,15 +346,15 @@ TEST(ComServerTest, ExportsTypeLibraryAndVersion) {
   EXPECT_EQ(std::wstring(name ? name : L""), L"Kelvora");
   SysFreeString(name);
   EXPECT_EQ(lib->GetTypeInfoOfGuid(CLSID_Sub, &coclass), S_OK);
-  // The vtable side of the dual interface: the twelve methods in order,
-  // right after IDispatch's seven.
+  // The vtable side of the dual interface: the methods in order, right
+  // after IDispatch's seven, with dispatch ids from 1.
   ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__Sub, &disp), S_OK);
   ASSERT_EQ(disp->GetRefTypeOfImplType(-1, &ref), S_OK);
   ASSERT_EQ(disp->GetRefTypeInfo(ref, &vtbl), S_OK);
   TYPEATTR* attr = nullptr;
   vtbl->GetTypeAttr(&attr);
   EXPECT_TRUE(attr->typekind == TKIND_INTERFACE && (attr->wTypeFlags & TYPEFLAG_FDUAL));
-  ASSERT_EQ(attr->cFuncs, 12);
+  ASSERT_EQ(attr->cFuncs, Sub::kMethodNames.size());
   for (UINT i = 0; i < attr->cFuncs; ++i) {
     FUNCDESC* f = nullptr;
     vtbl->GetFuncDesc(i, &f);
@@ -294,6 +363,7 @@ TEST(ComServerTest, ExportsTypeLibraryAndVersion) {
     vtbl->GetNames(f->memid, &fname, 1, &got);
     EXPECT_EQ(Narrow(fname ? fname : L""), Sub::kMethodNames[i]);
     EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
+    EXPECT_EQ(f->memid, static_cast<MEMBERID>(i + 1));
     SysFreeString(fname);
     vtbl->ReleaseFuncDesc(f);
   }
@@ -344,9 +414,9 @@ TEST_F(SubTest, EveryMethodIsCallableByNameAndFailsBeforeSup) {
   // Yes, so nothing is cleared and the call succeeds. Names bind without
   // regard to case, as macro code calls them.
   const std::pair<const wchar_t*, int32_t> cases[] = {
-      {L"Copy1", 91},    {L"Copy2", 91}, {L"Copy3", 91},    {L"Copy4", 91},
-      {L"Copy5", 91},    {L"Copy6", 91}, {L"DanKQXS", 0},   {L"DanKQXSNgay", 0},
-      {L"DanKQXSDB", 0}, {L"Main", 0},   {L"XoaDuLieu", -1}};
+      {L"Copy1", 91},    {L"Copy2", 91}, {L"Copy3", 91},     {L"Copy4", 91},
+      {L"Copy5", 91},    {L"Copy6", 91}, {L"DanKQXS", 0},    {L"DanKQXSNgay", 0},
+      {L"DanKQXSDB", 0}, {L"Main", 0},   {L"XoaDuLieu", -1}, {L"BaoCao", 91}};
   for (const auto& [name, number] : cases) {
     SCOPED_TRACE(Narrow(name));
     std::wstring lower = name;
@@ -553,8 +623,64 @@ TEST_F(SubTest, ScriptClientBindsWithVariantsAndSeesClassSub) {
   EXPECT_EQ(TypeName(sub_), L"Sub");
 }
 
+// BaoCao says in Vietnamese why it cannot show the page: before Sup, before
+// Main, into a temporary folder that is not there, with no program to open
+// it; otherwise it opens the page it wrote into the temporary folder (whose
+// content NativeRunTest compares).
+TEST_F(SubTest, BaoCaoOpensThePageItWroteOrSaysWhyNot) {
+  const auto grid = ReadFile(Env().reference_dir + "/100.grid");
+  ASSERT_TRUE(grid) << "reference files in " << Env().reference_dir;
+  auto analysed = NewTemplateState();
+  analysed->paste_grid = DecodeGrid(*grid);
+  wchar_t temp[MAX_PATH + 1] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::wstring page = std::wstring(temp) + L"Kelvora-report.html";
+  DeleteFileW(page.c_str());
+  wchar_t tmp[MAX_PATH + 1] = {};
+  const bool had_tmp = GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH + 1) > 0;
+  struct Case {
+    std::shared_ptr<FakeExcelState> bound;  // null: Sup not called
+    const wchar_t* tmp;                     // the temporary folder, when not the user's
+    INT_PTR shell;                          // ShellExecuteW's answer
+    int32_t number;
+    std::wstring description;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, 42, 91, L"Chưa gắn sổ tính: hãy gọi Sup trước (MainSheet)"},
+      {NewTemplateState(), nullptr, 42, 5,
+       L"Sổ tính chưa có kết quả phân tích: hãy chạy Main trước"},
+      {analysed, L"C:\\no\\such\\folder", 42, 75,
+       L"Không ghi được trang báo cáo vào thư mục tạm (Kelvora-report.html)"},
+      {analysed, nullptr, SE_ERR_NOASSOC, 75,
+       L"Đã ghi trang báo cáo nhưng không mở được bằng trình duyệt mặc định: " + page},
+      {analysed, nullptr, 42, 0, L""}};
+  bool ran_main = false;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
+    if (c.bound) {
+      ASSERT_EQ(Sup(sub_, c.bound).hr, S_OK);
+    }
+    if (c.bound == analysed && !ran_main) {
+      ran_main = CallByName(sub_, L"DanKQXS").hr == S_OK && CallByName(sub_, L"Main").hr == S_OK;
+      ASSERT_TRUE(ran_main);
+    }
+    if (c.tmp) SetEnvironmentVariableW(L"TMP", c.tmp);
+    const ShellWatch shell(c.shell);
+    const Outcome o = CallByName(sub_, L"BaoCao");
+    SetEnvironmentVariableW(L"TMP", had_tmp ? tmp : nullptr);
+    EXPECT_EQ(o.number(), c.number);
+    EXPECT_EQ(Narrow(o.description), Narrow(c.description));
+    // The page is there exactly when the shell was asked to open it.
+    const auto written = ReadFile(page);
+    EXPECT_EQ(shell.opened(),
+              written ? std::vector<std::wstring>{page} : std::vector<std::wstring>{});
+    EXPECT_EQ(written.has_value(), c.bound == analysed && !c.tmp);
+  }
+}
+
 // Each scenario of the native reference run, repeated through Kelvora.dll:
-// the same outcomes, the same clipboard text and the same cells.
+// the same outcomes, the same clipboard text, the same cells and the same
+// report data.
 class NativeRunTest : public SubTest, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
@@ -573,14 +699,30 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
                                              : ": error " + std::to_string(o.number()) + " " +
                                                    Narrow(o.description) + "\n");
   }
+  // The page BaoCao opens carries the native report's data block.
+  std::string block;
+  {
+    const ShellWatch shell;
+    EXPECT_EQ(CallByName(sub_, L"BaoCao").hr, S_OK);
+    const auto page = shell.opened().size() == 1 ? ReadFile(shell.opened()[0]) : std::nullopt;
+    EXPECT_TRUE(page) << "no page opened";
+    if (page) block = ReportDataBlock(*page);
+  }
   sub_->Release();
   sub_ = nullptr;
   actual += "clipboard: " + EscapeText(ClipboardText()) + "\n" + DumpWorkbook(*state->book);
-  if (actual != *expected) {
+  // A difference keeps what this run gave beside the expected file.
+  auto differs = [&](const std::string& what, const std::string& text, const char* extension) {
     const std::string file =
-        dir + "/actual-" + scenario.name + "-" + std::to_string(sizeof(void*) * 8) + ".txt";
-    std::ofstream(file, std::ios::binary) << actual;
-    ADD_FAILURE() << "not the native run's result: compare " << file << " with its expected file";
+        dir + "/actual-" + scenario.name + "-" + std::to_string(sizeof(void*) * 8) + extension;
+    std::ofstream(file, std::ios::binary) << text;
+    ADD_FAILURE() << what << ": compare " << file << " with its expected file";
+  };
+  if (actual != *expected) differs("not the native run's result", actual, ".txt");
+  const std::string difference =
+      FirstDifference(ReadFile(base + ".report.json").value_or(""), block);
+  if (!difference.empty()) {
+    differs("not the native report's data block (" + difference + ")", block, ".report.json");
   }
 }
 

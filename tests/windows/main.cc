@@ -25,7 +25,7 @@ std::shared_ptr<FakeExcelState> NewTemplateState() {
   return s;
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
+std::optional<std::string> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();

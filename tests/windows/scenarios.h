@@ -1,6 +1,7 @@
 // The runs the native reference and the Windows test program both make from
 // the template workbook: a sample page pasted as HTML or a sample text on the
-// clipboard, then commands; they end with the clipboard and every cell.
+// clipboard, then commands; they end with the clipboard, every cell and the
+// data block of the report page.
 #pragma once
 
 #include <ostream>
@@ -26,6 +27,15 @@ inline const std::vector<Scenario>& Scenarios() {
       {"db", nullptr, "dac-biet.txt", {"DanKQXSDB", "Main", "Copy3"}},
   };
   return all;
+}
+
+// The JSON data block of a report page; empty when it has none.
+inline std::string ReportDataBlock(const std::string& page) {
+  const std::string open = "<script type=\"application/json\" id=\"kelvora-data\">";
+  const size_t start = page.find(open);
+  const size_t end = start == std::string::npos ? start : page.find("</script>", start);
+  if (end == std::string::npos) return {};
+  return page.substr(start + open.size(), end - start - open.size());
 }
 
 }  // namespace kelvora::testing

@@ -2,6 +2,7 @@
 // its test files.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,6 @@ inline HWND MessageWindow() {
 }
 
 // A whole file, or nothing when it cannot be read.
-std::optional<std::string> ReadFile(const std::string& path);
+std::optional<std::string> ReadFile(const std::filesystem::path& path);
 
 }  // namespace kelvora::testing

@@ -8,4 +8,5 @@ add_library(kelvora_excel STATIC
 )
 target_compile_options(kelvora_excel PRIVATE ${KELVORA_WARNINGS})
 target_compile_definitions(kelvora_excel PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(kelvora_excel PUBLIC kelvora_core oleaut32 ole32 uuid user32 kernel32)
+target_link_libraries(kelvora_excel PUBLIC kelvora_core oleaut32 ole32 uuid user32 shell32
+                      kernel32)

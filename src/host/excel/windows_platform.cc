@@ -1,8 +1,11 @@
 #include "host/excel/windows_platform.h"
 
 #include <windows.h>
+
+#include <shellapi.h>
 #undef MessageBox
 
+#include <algorithm>
 #include <string>
 
 #include "host/error.h"
@@ -88,10 +91,43 @@ void WindowsLocale::SetShortDateFormat(uint32_t lcid, const std::string& format)
   SetLocaleInfoA(static_cast<LCID>(lcid), LOCALE_SSHORTDATE, format.c_str());
 }
 
+std::optional<std::u16string> WindowsDesktop::WriteTemporaryFile(const std::u16string& name,
+                                                                 std::string_view bytes) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+  if (n == 0 || n > MAX_PATH) return std::nullopt;
+  std::u16string path(reinterpret_cast<const char16_t*>(folder), n);
+  if (path.back() != u'\\') path += u'\\';
+  path += name;
+  const HANDLE file =
+      CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_WRITE, FILE_SHARE_READ,
+                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  bool written = true;
+  while (written && !bytes.empty()) {
+    DWORD done = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20));
+    written = WriteFile(file, bytes.data(), chunk, &done, nullptr) && done > 0;
+    bytes.remove_prefix(done);
+  }
+  if (!CloseHandle(file)) written = false;
+  if (!written) return std::nullopt;
+  return path;
+}
+
+bool WindowsDesktop::Open(const std::u16string& path) {
+  const HINSTANCE result =
+      ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(path.c_str()), nullptr,
+                    nullptr, SW_SHOWNORMAL);
+  // A value above 32 is success; below, one of the SE_ERR_ codes.
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
 Platform WindowsPlatform(Clipboard* clipboard) {
   static WindowsMessageBox message_box;
   static WindowsLocale locale;
-  return Platform{clipboard, &message_box, &locale};
+  static WindowsDesktop desktop;
+  return Platform{clipboard, &message_box, &locale, &desktop};
 }
 
 }  // namespace kelvora::host::excel

@@ -1,5 +1,6 @@
-// The Windows platform services: the system clipboard, MessageBoxW and the
-// user's short date format.
+// The Windows platform services: the system clipboard, MessageBoxW, the
+// user's short date format, and the temporary folder and default programs
+// of the desktop.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +58,18 @@ class WindowsLocale : public Locale {
   void SetShortDateFormat(uint32_t lcid, const std::string& format) override;
 };
 
-// The services above with `clipboard`; the message box and the locale are
-// one set per process (they hold no state). `clipboard` is not owned.
+class WindowsDesktop : public Desktop {
+ public:
+  // Into GetTempPathW's folder, created or replaced with CreateFileW.
+  std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
+                                                   std::string_view bytes) override;
+  // ShellExecuteW's "open"; true when it reports success.
+  bool Open(const std::u16string& path) override;
+};
+
+// The services above with `clipboard`; the message box, the locale and the
+// desktop are one set per process (they hold no state). `clipboard` is not
+// owned.
 Platform WindowsPlatform(Clipboard* clipboard);
 
 }  // namespace kelvora::host::excel

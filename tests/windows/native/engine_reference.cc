@@ -5,7 +5,9 @@
 // - <scenario>.grid: the grid a paste of the scenario's page gives;
 // - <scenario>.clip: the scenario's text as the clipboard holds it;
 // - expected-<scenario>.txt: the outcome of each command, the clipboard's
-//   text and every cell of the workbook afterwards.
+//   text and every cell of the workbook afterwards;
+// - <scenario>.report.json: the data block of the report page of the
+//   workbook after the commands, as `kelvora report` renders it.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -13,9 +15,11 @@
 #include "cell_text.h"
 #include "entry/commands.h"
 #include "entry/host_state.h"
+#include "entry/report_command.h"
 #include "entry/sub.h"
 #include "entry/workbook_template.h"
 #include "host/error.h"
+#include "report/report_page.h"
 #include "scenarios.h"
 #include "support/scripted_platform.h"
 
@@ -31,8 +35,9 @@ bool ReadFile(const std::string& path, std::string* out) {
   return static_cast<bool>(in);
 }
 
-std::string Run(const testing::Scenario& scenario, const std::string& html,
-                const std::string& clip) {
+// The expected text of a scenario; `data_block` receives the report's.
+std::string Run(const testing::Scenario& scenario, const std::string& html, const std::string& clip,
+                std::string* data_block) {
   host::ScriptedPlatform platform;
   SetThreadPlatform(platform.services());
   platform.clipboard.set_text(Utf8ToUtf16(clip));
@@ -54,6 +59,10 @@ std::string Run(const testing::Scenario& scenario, const std::string& html,
         out += "error " + std::to_string(e.number()) + " " + e.description() + "\n";
       }
     }
+    RunOnThreadState([&](host::Session& session) {
+      const auto data = report::GatherReport(session, entry::kReportTitle);
+      *data_block = data ? testing::ReportDataBlock(report::RenderReportPage(*data)) : "";
+    });
   }
   SetThreadPlatform({});
   out += "clipboard: " + testing::EscapeText(platform.clipboard.text()) + "\n";
@@ -83,7 +92,10 @@ int main(int argc, char** argv) {
     std::ofstream(base + ".grid", std::ios::binary)
         << testing::EncodeGrid(s.page ? host::memory::ConvertClipboardHtml(html) : std::nullopt);
     std::ofstream(base + ".clip", std::ios::binary) << clip;
-    std::ofstream(out + "/expected-" + s.name + ".txt", std::ios::binary) << Run(s, html, clip);
+    std::string data_block;
+    std::ofstream(out + "/expected-" + s.name + ".txt", std::ios::binary)
+        << Run(s, html, clip, &data_block);
+    std::ofstream(base + ".report.json", std::ios::binary) << data_block;
   }
   return 0;
 }
