@@ -4,7 +4,7 @@
 
 #include "exit_status.h"
 #include "host/error.h"
-#include "host/xlsx/xlsx_workbook.h"
+#include "host/files.h"
 #include "report/report_data.h"
 #include "report/report_page.h"
 #include "terminal_platform.h"
@@ -42,7 +42,7 @@ int RunReport(const std::string& workbook, const std::string& output, bool open)
   }
   const std::string path = output.empty() ? DefaultReportPath(book->path) : output;
   try {
-    host::xlsx::WriteFileAtomically(path, report::RenderReportPage(*data));
+    host::WriteFileAtomically(path, report::RenderReportPage(*data));
   } catch (const std::exception& e) {
     std::cerr << "kelvora: report: " << path << ": " << e.what() << '\n';
     return kExitFailed;

@@ -1,8 +1,5 @@
 #include "workbook_session.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <iostream>
 #include <iterator>
@@ -12,6 +9,7 @@
 #include "entry/workbook_template.h"
 #include "exit_status.h"
 #include "host/error.h"
+#include "host/files.h"
 #include "text/utf.h"
 
 #if __has_include("host/memory/html_text.h")
@@ -30,21 +28,6 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
       return false;
   }
   return true;
-}
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-OpenBook::Stamp StampOf(const std::string& path) {
-  OpenBook::Stamp s;
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return s;
-  s.size = static_cast<long long>(st.st_size);
-  s.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-  s.inode = static_cast<long long>(st.st_ino);
-  return s;
 }
 
 // The text a browser puts on the clipboard when the page is selected and
@@ -79,16 +62,16 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_defaul
   const bool is_default = path.empty();
   const std::string p = is_default ? kDefaultBook : path;
   try {
-    if (is_default && create_default && !Exists(p)) {
+    if (is_default && create_default && !host::Exists(p)) {
       std::cerr << "kelvora: " << p << " does not exist; creating it from the built-in template\n";
       OpenBook b = NewBookFromTemplate(p);
       b.file->Save(p);
       // Continue on the saved file, as a later run would.
-      b.stamp = StampOf(p);
+      b.stamp = host::IdentityOf(p);
       b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
       return b;
     }
-    if (!Exists(p)) {
+    if (!host::Exists(p)) {
       std::cerr << "kelvora: " << p << " does not exist (make one with: kelvora init " << p
                 << ")\n";
       return std::nullopt;
@@ -96,7 +79,7 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_defaul
     OpenBook b;
     b.path = p;
     b.app = std::make_shared<host::memory::MemoryApplication>();
-    b.stamp = StampOf(p);
+    b.stamp = host::IdentityOf(p);
     b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
     b.file->RequireBoundSheets();
     return b;
@@ -114,8 +97,8 @@ std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
     return in;
   }
   try {
-    in.bytes = host::xlsx::ReadFile(file, uint64_t{64} << 20);
-  } catch (const host::xlsx::XlsxError& e) {
+    in.bytes = host::ReadFile(file, uint64_t{64} << 20);
+  } catch (const host::FileError& e) {
     std::cerr << "kelvora: --clipboard: " << e.what() << '\n';
     return std::nullopt;
   }
@@ -124,7 +107,7 @@ std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
 
 bool SaveBook(const OpenBook& book) {
   if (!book.file->HasChanges()) return true;
-  if (book.stamp.size >= 0 && !(StampOf(book.path) == book.stamp)) {
+  if (book.stamp && host::IdentityOf(book.path) != book.stamp) {
     std::cerr << "kelvora: " << book.path
               << ": not saved: another program changed the file while the command ran\n";
     return false;

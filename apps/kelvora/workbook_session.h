@@ -8,6 +8,7 @@
 #include <string>
 
 #include "entry/commands.h"
+#include "host/files.h"
 #include "host/memory/memory_workbook.h"
 #include "host/session.h"
 #include "host/xlsx/xlsx_workbook.h"
@@ -21,10 +22,7 @@ struct OpenBook {
   std::string path;
   // The file as it was when opened (size, time of change, inode), so that a
   // change by another program meanwhile is not overwritten.
-  struct Stamp {
-    long long size = -1, mtime_ns = 0, inode = 0;
-    friend bool operator==(const Stamp&, const Stamp&) = default;
-  } stamp;
+  std::optional<host::FileIdentity> stamp;
   std::shared_ptr<host::memory::MemoryApplication> app;
   std::unique_ptr<host::xlsx::XlsxWorkbook> file;
 };

@@ -1,7 +1,5 @@
 // The verbs that work on a workbook file: init, the component's commands,
 // set, show (show.cc) and demo.
-#include <sys/stat.h>
-
 #include <cctype>
 #include <filesystem>
 #include <iostream>
@@ -12,6 +10,7 @@
 #include "gan_verb.h"
 #include "host/convert.h"
 #include "host/error.h"
+#include "host/files.h"
 #include "host/layout.h"
 #include "parameter_check.h"
 #include "report_verb.h"
@@ -84,13 +83,8 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
 // ---------------------------------------------------------------------------
 // init and demo
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 int RunInit(const std::string& path, bool force) {
-  if (Exists(path) && !force) {
+  if (host::Exists(path) && !force) {
     std::cerr << "kelvora: " << path << " already exists (use --force to replace it)\n";
     return kExitFailed;
   }

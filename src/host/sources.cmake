@@ -10,6 +10,9 @@ target_sources(kelvora_core PRIVATE
   src/host/value.cc
   src/host/memory/memory_workbook.cc
 )
+if(NOT WIN32)
+  target_sources(kelvora_core PRIVATE src/host/files_posix.cc)
+endif()
 if(KELVORA_FILE_HOST)
   target_sources(kelvora_core PRIVATE src/host/memory/html_nesting.cc src/host/memory/html_paste.cc
                                  src/host/memory/html_text.cc)

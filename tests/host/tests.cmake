@@ -1,6 +1,7 @@
 target_sources(kelvora_tests PRIVATE
   host/convert_test.cc
   host/fault_injection_test.cc
+  host/files_test.cc
   host/host_conformance.cc
   host/host_conformance_test.cc
   host/html_nesting_test.cc

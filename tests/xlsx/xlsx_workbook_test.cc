@@ -2,11 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <map>
 
 #include "entry/workbook_template.h"
@@ -419,28 +416,15 @@ TEST(XlsxWorkbookTest, TemplateFileBindsAndKeepsItsCells) {
             std::string::npos);
 }
 
-TEST(XlsxWorkbookTest, SaveReplacesTheFileAtomically) {
-  const std::string dir = ::testing::TempDir() + "/xlsx_save_" + std::to_string(getpid());
-  std::filesystem::create_directories(dir);
-  const std::string path = dir + "/book.xlsx";
-  WriteFileAtomically(path, "first");
-  chmod(path.c_str(), 0640);
-  WriteFileAtomically(path, "second");
-  EXPECT_EQ(ReadFile(path, 100), "second");
-  struct stat st;
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-  // Writing through a link replaces the linked file, not the link.
-  const std::string link = dir + "/link.xlsx";
-  ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
-  WriteFileAtomically(link, "third");
-  EXPECT_EQ(ReadFile(path, 100), "third");
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  // A folder that does not exist: the write fails and leaves nothing.
-  EXPECT_THROW(WriteFileAtomically(dir + "/missing/book.xlsx", "x"), XlsxError);
-  // No temporary file left behind.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
-  std::filesystem::remove_all(dir);
+TEST(XlsxWorkbookTest, FileErrorsBecomeWorkbookFileErrorsWithTheirMessages) {
+  using ::testing::StartsWith;
+  using ::testing::ThrowsMessage;
+  MemoryApplication app;
+  const std::string path = ::testing::TempDir() + "/no-such-folder/book.xlsx";
+  EXPECT_THAT([&] { XlsxWorkbook::Open(path, &app); },
+              ThrowsMessage<XlsxError>(StartsWith("cannot open " + path)));
+  auto wb = XlsxWorkbook::Load(Pack(BaseParts(kCells)), &app);
+  EXPECT_THAT([&] { wb->Save(path); }, ThrowsMessage<XlsxError>(StartsWith("cannot write in ")));
 }
 
 }  // namespace

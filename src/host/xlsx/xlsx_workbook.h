@@ -38,7 +38,9 @@ class XlsxWorkbook {
   // is not a readable workbook file (the message says what is wrong).
   static std::unique_ptr<XlsxWorkbook> Load(std::string bytes, memory::MemoryApplication* app,
                                             const PackageLimits& limits = {});
-  // Reads the file at `path` and loads it.
+  // Reads the file at `path` (host::ReadFile, at most limits.max_file_size
+  // bytes) and loads it. Throws XlsxError, with the file module's message
+  // when the file cannot be read.
   static std::unique_ptr<XlsxWorkbook> Open(const std::string& path, memory::MemoryApplication* app,
                                             const PackageLimits& limits = {});
   // A new workbook file holding the sheets, cells, number formats and names
@@ -66,9 +68,10 @@ class XlsxWorkbook {
   // The file's bytes with the changes of the memory workbook; the loaded
   // bytes themselves when nothing changed.
   std::string SaveToBytes() const;
-  // Writes SaveToBytes() to `path` atomically: a temporary file in the same
-  // folder, flushed, then renamed over `path` (a symbolic link is followed).
-  // On failure the file at `path` is unchanged. Throws XlsxError.
+  // Writes SaveToBytes() to `path` atomically (host::WriteFileAtomically:
+  // a temporary file in the same folder, flushed, then renamed over `path`;
+  // a symbolic link is followed). On failure the file at `path` is
+  // unchanged. Throws XlsxError.
   void Save(const std::string& path) const;
 
  private:
@@ -92,11 +95,5 @@ class XlsxWorkbook {
   size_t file_style_count_ = 1;
   bool has_formulas_ = false;
 };
-
-// Writes `bytes` to `path` atomically (see XlsxWorkbook::Save). A file the
-// caller may not write is refused, as a spreadsheet program refuses it.
-void WriteFileAtomically(const std::string& path, const std::string& bytes);
-// Reads a whole file; throws XlsxError when it cannot.
-std::string ReadFile(const std::string& path, uint64_t max_size);
 
 }  // namespace kelvora::host::xlsx
