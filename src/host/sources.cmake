@@ -1,4 +1,5 @@
 target_sources(kelvora_core PRIVATE
+  src/host/cell_ref.cc
   src/host/clipboard_text.cc
   src/host/convert.cc
   src/host/error.cc

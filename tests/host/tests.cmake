@@ -1,4 +1,5 @@
 target_sources(kelvora_tests PRIVATE
+  host/cell_ref_test.cc
   host/convert_test.cc
   host/fault_injection_test.cc
   host/files_test.cc

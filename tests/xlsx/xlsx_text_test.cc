@@ -8,26 +8,6 @@
 namespace kelvora::host::xlsx {
 namespace {
 
-TEST(XlsxTextTest, CellReferences) {
-  struct Case {
-    const char* ref;
-    int32_t row, col;
-  } cases[] = {
-      {"A1", 1, 1}, {"B17", 17, 2}, {"$V$10002", 10002, 22}, {"xfd1048576", 1048576, 16384}};
-  for (const auto& c : cases) {
-    int32_t row = 0, col = 0;
-    EXPECT_TRUE(ParseCellReference(c.ref, &row, &col)) << c.ref;
-    EXPECT_EQ(std::make_pair(row, col), std::make_pair(c.row, c.col)) << c.ref;
-  }
-  for (const char* ref : {"XFE1", "A1048577", "A0", "1A", "A", "", "ABCD1", "A1:B2"}) {
-    int32_t row = 0, col = 0;
-    EXPECT_FALSE(ParseCellReference(ref, &row, &col)) << ref;
-  }
-  EXPECT_EQ(CellReference(65016, 2), "B65016");
-  EXPECT_EQ(CellReference(1, 16384), "XFD1");
-  EXPECT_EQ(CellReference(3, 27), "AA3");
-}
-
 TEST(XlsxTextTest, EscapesRoundTrip) {
   struct Case {
     std::u16string text;
@@ -91,6 +71,7 @@ TEST(FormulaShiftTest, MovesRelativeReferences) {
                {"SUM(A:A)+SUM(3:3)", 1, 1, "SUM(B:B)+SUM(4:4)"},
                {"A1*2.5+1E5", 0, 1, "B1*2.5+1E5"},
                {"A1", -1, 0, "#REF!"},
+               {"XFD1+$C:$D", 0, 1, "#REF!+$C:$D"},
                {"Table1[Col A1]+A1", 1, 0, "Table1[Col A1]+A2"},
                {"KieuDanh", 5, 5, "KieuDanh"},
                {"[1]Sheet1!A1", 1, 0, "[1]Sheet1!A2"}};

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "entry/workbook_template.h"
-#include "host/xlsx/xlsx_text.h"
+#include "host/cell_ref.h"
 #include "text/utf.h"
 
 namespace kelvora::host::xlsx {
@@ -239,7 +239,7 @@ TEST(XlsxWorkbookTest, RefusesFilesItCannotUse) {
                                               [] {
                                                 std::string row = "<row r=\"1048576\">";
                                                 for (int c = 1; c <= 12; ++c)
-                                                  row += "<c r=\"" + CellReference(1048576, c) +
+                                                  row += "<c r=\"" + CellRef(1048576, c) +
                                                          "\"><v>1</v></c>";
                                                 return row + "</row>";
                                               }()))},

@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "host/cell_ref.h"
 #include "host/error.h"
 #include "host/excel/variant_convert.h"
-#include "host/memory/memory_workbook.h"
 
 namespace kelvora::host::excel {
 
@@ -133,7 +133,7 @@ class ExcelWorksheet : public Worksheet {
     args.push_back(Variant::Text(address_or_name));
     Variant r = Call(sheet_.get(), L"Range", std::move(args));
     std::optional<Shape> shape;
-    if (auto area = memory::ParseA1Area(address_or_name)) shape = Shape{area->rows(), area->cols()};
+    if (auto area = ParseA1Area(address_or_name)) shape = Shape{area->rows(), area->cols()};
     return std::make_unique<ExcelRange>(r.AsDispatch(), shape);
   }
 

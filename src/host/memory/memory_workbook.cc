@@ -170,69 +170,6 @@ class MemoryRange : public Range {
 
 }  // namespace
 
-int32_t ColumnNumber(std::u16string_view letters) {
-  if (letters.empty() || letters.size() > 3) return 0;
-  int32_t n = 0;
-  for (char16_t c : letters) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    if (c < u'A' || c > u'Z') return 0;
-    n = n * 26 + (c - u'A' + 1);
-  }
-  return n <= kMaxCols ? n : 0;
-}
-
-std::u16string ColumnLetters(int32_t col) {
-  std::u16string s;
-  while (col > 0) {
-    const int32_t rem = (col - 1) % 26;
-    s.insert(s.begin(), static_cast<char16_t>(u'A' + rem));
-    col = (col - 1) / 26;
-  }
-  return s;
-}
-
-namespace {
-bool ParseCellRef(std::u16string_view s, int32_t* row, int32_t* col) {
-  size_t i = 0;
-  if (i < s.size() && s[i] == u'$') ++i;
-  const size_t letters_begin = i;
-  while (i < s.size() && ((s[i] >= u'A' && s[i] <= u'Z') || (s[i] >= u'a' && s[i] <= u'z'))) ++i;
-  const int32_t c = ColumnNumber(s.substr(letters_begin, i - letters_begin));
-  if (c == 0) return false;
-  if (i < s.size() && s[i] == u'$') ++i;
-  if (i >= s.size() || s.size() - i > 7) return false;
-  int64_t r = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < u'0' || s[i] > u'9') return false;
-    r = r * 10 + (s[i] - u'0');
-  }
-  if (r < 1 || r > kMaxRows) return false;
-  *row = static_cast<int32_t>(r);
-  *col = c;
-  return true;
-}
-}  // namespace
-
-std::optional<Area> ParseA1Area(const std::u16string& address) {
-  std::u16string_view s(address);
-  const size_t colon = s.find(u':');
-  Area a;
-  if (colon == std::u16string_view::npos) {
-    if (!ParseCellRef(s, &a.top, &a.left)) return std::nullopt;
-    a.bottom = a.top;
-    a.right = a.left;
-    return a;
-  }
-  int32_t r1, c1, r2, c2;
-  if (!ParseCellRef(s.substr(0, colon), &r1, &c1) || !ParseCellRef(s.substr(colon + 1), &r2, &c2))
-    return std::nullopt;
-  a.top = std::min(r1, r2);
-  a.bottom = std::max(r1, r2);
-  a.left = std::min(c1, c2);
-  a.right = std::max(c1, c2);
-  return a;
-}
-
 // ---------------------------------------------------------------------------
 // MemoryWorksheet
 

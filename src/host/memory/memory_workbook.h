@@ -12,27 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "host/cell_ref.h"
 #include "host/host.h"
 #include "host/platform.h"
 
 namespace kelvora::host::memory {
 
-inline constexpr int32_t kMaxRows = 1048576;
-inline constexpr int32_t kMaxCols = 16384;
-
-// A rectangle of cells, 1-based and inclusive.
-struct Area {
-  int32_t top = 1, left = 1, bottom = 1, right = 1;
-  int32_t rows() const { return bottom - top + 1; }
-  int32_t cols() const { return right - left + 1; }
-  friend bool operator==(const Area&, const Area&) = default;
-};
-
-// Parses "A1", "$B$7", "A17:B65016". Returns nothing for anything else.
-std::optional<Area> ParseA1Area(const std::u16string& address);
-// Column number of letters ("A" = 1, "XFD" = 16384); 0 when invalid.
-int32_t ColumnNumber(std::u16string_view letters);
-std::u16string ColumnLetters(int32_t col);
+// The grid, its blocks and their A1 addresses are the host's (cell_ref.h);
+// the memory workbook and the code written against it name them here too.
+using host::Area;
+using host::ColumnLetters;
+using host::kMaxCols;
+using host::kMaxRows;
+using host::ParseA1Area;
 
 // One cell. `style` indexes the workbook's style table (0 is General).
 // `formula` is kept as loaded (without "="); the engine never writes one.

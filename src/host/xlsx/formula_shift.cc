@@ -2,9 +2,7 @@
 
 #include <cctype>
 
-#include "host/memory/memory_workbook.h"
-#include "host/xlsx/xlsx_text.h"
-#include "text/utf.h"
+#include "host/cell_ref.h"
 
 namespace kelvora::host::xlsx {
 namespace {
@@ -14,62 +12,18 @@ bool IsNameChar(char c) {
          c == '\\' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-struct RefParts {
-  bool col_abs = false, row_abs = false;
-  int32_t col = 0, row = 0;  // 0 when the part is absent
-};
-
-// Parses "$A$1", "A1", "A", "$1"... into its parts. `want_col`/`want_row`
-// say which parts must be present.
-bool ParseParts(std::string_view s, RefParts* p) {
-  size_t i = 0;
-  if (i < s.size() && s[i] == '$') {
-    p->col_abs = true;
-    ++i;
-  }
-  size_t letters = 0;
-  int32_t col = 0;
-  while (i < s.size() && std::isalpha(static_cast<unsigned char>(s[i]))) {
-    if (++letters > 3) return false;
-    col = col * 26 + ((s[i] | 0x20) - 'a' + 1);
-    ++i;
-  }
-  if (letters == 0) {
-    // A row-only part: "$1" or "1".
-    p->row_abs = p->col_abs;
-    p->col_abs = false;
-  } else {
-    if (col > memory::kMaxCols) return false;
-    p->col = col;
-    if (i < s.size() && s[i] == '$') {
-      p->row_abs = true;
-      ++i;
-    }
-  }
-  if (i == s.size()) return letters > 0 && !p->row_abs;
-  int64_t row = 0;
-  size_t digits = 0;
-  for (; i < s.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(s[i])) || ++digits > 7) return false;
-    row = row * 10 + (s[i] - '0');
-  }
-  if (row < 1 || row > memory::kMaxRows) return false;
-  p->row = static_cast<int32_t>(row);
-  return true;
-}
-
 // Appends the moved part; false when it leaves the sheet.
-bool AppendMoved(std::string& out, const RefParts& p, int32_t rows, int32_t cols) {
+bool AppendMoved(std::string& out, const RefPart& p, int32_t rows, int32_t cols) {
   if (p.col != 0) {
-    const int32_t c = p.col_abs ? p.col : p.col + cols;
-    if (c < 1 || c > memory::kMaxCols) return false;
-    if (p.col_abs) out.push_back('$');
-    out += Utf16ToUtf8(memory::ColumnLetters(c));
+    const int32_t c = p.col_absolute ? p.col : p.col + cols;
+    if (c < 1 || c > kMaxCols) return false;
+    if (p.col_absolute) out.push_back('$');
+    AppendColumnLetters(out, c);
   }
   if (p.row != 0) {
-    const int32_t r = p.row_abs ? p.row : p.row + rows;
-    if (r < 1 || r > memory::kMaxRows) return false;
-    if (p.row_abs) out.push_back('$');
+    const int32_t r = p.row_absolute ? p.row : p.row + rows;
+    if (r < 1 || r > kMaxRows) return false;
+    if (p.row_absolute) out.push_back('$');
     out += std::to_string(r);
   }
   return true;
@@ -125,8 +79,8 @@ std::string ShiftFormula(std::string_view f, int32_t rows, int32_t cols) {
     const bool function = j < f.size() && f[j] == '(';
     const bool after_range = i > 0 && f[i - 1] == ':';
     const bool before_range = j < f.size() && f[j] == ':';
-    RefParts p;
-    bool is_ref = !sheet_name && !function && ParseParts(token, &p);
+    RefPart p;
+    bool is_ref = !sheet_name && !function && ParseRefPart(token, &p);
     // A column alone ("A") or a row alone ("1") is a reference only as one
     // side of a range such as A:C or 3:5.
     if (is_ref && (p.col == 0 || p.row == 0) && !after_range && !before_range) is_ref = false;

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "host/memory/memory_workbook.h"
 #include "text/utf.h"
 
 namespace kelvora::host::xlsx {
@@ -86,44 +85,6 @@ constexpr std::array<BuiltinFormat, 28> kBuiltinFormats = {{
 }};
 
 }  // namespace
-
-bool ParseCellReference(std::string_view ref, int32_t* row, int32_t* col) {
-  size_t i = 0;
-  if (i < ref.size() && ref[i] == '$') ++i;
-  int32_t c = 0;
-  size_t letters = 0;
-  while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z'))) {
-    if (++letters > 3) return false;
-    c = c * 26 + ((ref[i] | 0x20) - 'a' + 1);
-    ++i;
-  }
-  if (letters == 0 || c > memory::kMaxCols) return false;
-  if (i < ref.size() && ref[i] == '$') ++i;
-  if (i >= ref.size() || ref.size() - i > 7) return false;
-  int32_t r = 0;
-  for (; i < ref.size(); ++i) {
-    if (ref[i] < '0' || ref[i] > '9') return false;
-    r = r * 10 + (ref[i] - '0');
-  }
-  if (r < 1 || r > memory::kMaxRows) return false;
-  *row = r;
-  *col = c;
-  return true;
-}
-
-std::string CellReference(int32_t row, int32_t col) {
-  char buf[16];
-  int n = 0;
-  char letters[4];
-  int k = 0;
-  while (col > 0 && k < 4) {
-    letters[k++] = static_cast<char>('A' + (col - 1) % 26);
-    col = (col - 1) / 26;
-  }
-  while (k > 0) buf[n++] = letters[--k];
-  auto res = std::to_chars(buf + n, buf + sizeof buf, row);
-  return std::string(buf, res.ptr);
-}
 
 std::u16string DecodeEscapes(std::u16string_view text) {
   if (text.find(u"_x") == std::u16string_view::npos) return std::u16string(text);

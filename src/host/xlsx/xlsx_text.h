@@ -1,5 +1,5 @@
 // Small pieces of the workbook-file format shared by the reader and the
-// writer: cell references, the escapes of text content, error literals,
+// writer: the escapes of text content, error literals,
 // number formats (built-in codes and the date test) and number text.
 #pragma once
 
@@ -9,12 +9,6 @@
 #include <string_view>
 
 namespace kelvora::host::xlsx {
-
-// "B17" -> (17, 2). Accepts "$" markers. Nothing for anything else or for a
-// reference outside the sheet grid.
-bool ParseCellReference(std::string_view ref, int32_t* row, int32_t* col);
-// (17, 2) -> "B17".
-std::string CellReference(int32_t row, int32_t col);
 
 // Text content of <t> elements carries characters that XML cannot hold as
 // "_xHHHH_" escapes; "_x005F_" stands for a literal underscore before such a

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "host/cell_ref.h"
 #include "host/files.h"
 #include "host/xlsx/formula_shift.h"
 #include "host/xlsx/xlsx_text.h"
@@ -249,7 +250,7 @@ bool AppendCell(std::string& out, const std::string& px, int32_t row, int32_t co
   out += '<';
   out += px;
   out += "c r=\"";
-  out += CellReference(row, col);
+  AppendCellRef(out, row, col);
   out += '"';
   if (cell.style != 0) {
     out += " s=\"";
@@ -487,7 +488,7 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
         if (LocalName(cn.name()) != "c") continue;
         int32_t r = row, c = col + 1;
         if (const char* ref = cn.attribute("r").value(); *ref != 0) {
-          if (!ParseCellReference(ref, &r, &c)) {
+          if (!ParseCellRef(std::string_view(ref), &r, &c)) {
             throw XlsxError(std::string("damaged workbook file (bad cell reference ") + ref + ")");
           }
         }
@@ -565,7 +566,7 @@ void XlsxWorkbook::Parse(memory::MemoryApplication* app) {
         }
         sheet_name = unq;
       }
-      const auto area = memory::ParseA1Area(Utf8ToUtf16(ref.substr(bang + 1)));
+      const auto area = ParseA1Area(std::string_view(ref).substr(bang + 1));
       if (!area) continue;
       for (const auto& part : sheets_) {
         if (part.sheet->Name() == Utf8ToUtf16(sheet_name)) {
@@ -645,7 +646,9 @@ std::string XlsxWorkbook::RewriteSheet(const SheetPart& part, bool* formula_over
     for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
       if (LocalName(cn.name()) != "c") continue;
       int32_t r = row, c = col + 1;
-      if (const char* ref = cn.attribute("r").value(); *ref != 0) ParseCellReference(ref, &r, &c);
+      if (const char* ref = cn.attribute("r").value(); *ref != 0) {
+        ParseCellRef(std::string_view(ref), &r, &c);
+      }
       col = c;
       if (r != row) rows.emplace(r, pugi::xml_node());
       cells[Key(r, c)] = cn;
@@ -774,8 +777,8 @@ std::string XlsxWorkbook::RewriteSheet(const SheetPart& part, bool* formula_over
   if (pugi::xml_node dim = Child(root, "dimension")) {
     std::string ref = "A1";
     if (top != 0) {
-      ref = CellReference(top, left);
-      if (bottom != top || right != left) ref += ":" + CellReference(bottom, right);
+      ref = CellRef(top, left);
+      if (bottom != top || right != left) ref += ":" + CellRef(bottom, right);
     }
     pugi::xml_attribute a = dim.attribute("ref");
     if (!a) a = dim.append_attribute("ref");
@@ -1083,11 +1086,11 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::Create(const MemoryWorkbook& source,
   for (const auto& dn : source.names()) {
     auto sheet = dn.sheet.lock();
     if (!sheet) continue;
-    std::string ref =
-        "$" + Utf16ToUtf8(memory::ColumnLetters(dn.area.left)) + "$" + std::to_string(dn.area.top);
+    std::string ref;
+    AppendCellRef(ref, dn.area.top, dn.area.left, true);
     if (dn.area.rows() > 1 || dn.area.cols() > 1) {
-      ref += ":$" + Utf16ToUtf8(memory::ColumnLetters(dn.area.right)) + "$" +
-             std::to_string(dn.area.bottom);
+      ref += ':';
+      AppendCellRef(ref, dn.area.bottom, dn.area.right, true);
     }
     names += "<definedName name=\"" + Attr(Utf16ToUtf8(dn.name)) + "\">";
     AppendEscapedText(names, Utf8ToUtf16(QuoteSheetName(Utf16ToUtf8(sheet->Name())) + "!" + ref));

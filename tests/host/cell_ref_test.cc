@@ -1,0 +1,76 @@
+#include "host/cell_ref.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <tuple>
+
+#include "text/utf.h"
+
+namespace kelvora::host {
+namespace {
+
+TEST(CellRefTest, ParsesCellsAndBlocksInBothEncodings) {
+  // Alike from UTF-8 and UTF-16; a single cell parses as a cell too, and a
+  // failure leaves row and column as they were.
+  auto check = [](const char* text, std::optional<Area> area) {
+    EXPECT_EQ(ParseA1Area(std::string_view(text)), area) << text;
+    EXPECT_EQ(ParseA1Area(Ascii(text)), area) << text;
+    const bool cell = area && std::strchr(text, ':') == nullptr;
+    int32_t row = -1, col = -1;
+    EXPECT_EQ(ParseCellRef(std::string_view(text), &row, &col), cell) << text;
+    EXPECT_EQ(std::make_pair(row, col),
+              cell ? std::make_pair(area->top, area->left) : std::make_pair(-1, -1));
+  };
+  check("A1", Area{1, 1, 1, 1});
+  check("$V$10002", Area{10002, 22, 10002, 22});
+  check("xfd1048576", Area{1048576, 16384, 1048576, 16384});
+  check("A17:B65016", Area{17, 1, 65016, 2});
+  check("D3:b1", Area{1, 2, 3, 4});  // corners in any order
+  for (const char* bad : {"XFE1", "A1048577", "A0", "A00000001", "1A", "A", "", "ABCD1", "KieuDanh",
+                          "A1:", "A1:B2:C3", "A:B"})
+    check(bad, std::nullopt);
+}
+
+TEST(CellRefTest, ParsesTheSidesOfFormulaReferences) {
+  struct Case {
+    const char* text;
+    RefPart part;
+  } cases[] = {{"B$3", {3, 2, true, false}},
+               {"$c7", {7, 3, false, true}},
+               {"$C", {0, 3, false, true}},  // a column alone, as in $C:$D
+               {"7", {7, 0, false, false}},  // a row alone, as in 7:9
+               {"$7", {7, 0, true, false}}};
+  for (const auto& c : cases) {
+    RefPart p;
+    ASSERT_TRUE(ParseRefPart(std::string_view(c.text), &p)) << c.text;
+    EXPECT_EQ(std::tie(p.row, p.col, p.row_absolute, p.col_absolute),
+              std::tie(c.part.row, c.part.col, c.part.row_absolute, c.part.col_absolute))
+        << c.text;
+  }
+  RefPart p;
+  for (const char* bad : {"$", "A$", "$$1", "1$", "XFE", "A1:B2"})
+    EXPECT_FALSE(ParseRefPart(std::string_view(bad), &p)) << bad;
+}
+
+TEST(CellRefTest, WritesColumnLettersAndReferences) {
+  struct Case {
+    int32_t col;
+    const char* letters;
+  } cases[] = {{1, "A"},    {26, "Z"},    {27, "AA"},     {70, "BR"},
+               {702, "ZZ"}, {703, "AAA"}, {16384, "XFD"}, {0, ""}};
+  for (const auto& c : cases) {
+    std::string out = "=";
+    AppendColumnLetters(out, c.col);
+    EXPECT_EQ(out, std::string("=") + c.letters) << c.col;
+    EXPECT_EQ(ColumnLetters(c.col), Ascii(c.letters));
+  }
+  std::string out = "x";
+  AppendCellRef(out, 65016, 2);
+  AppendCellRef(out, 1, 16384, true);
+  EXPECT_EQ(out, "xB65016$XFD$1");
+  EXPECT_EQ(CellRef(3, 27), "AA3");
+}
+
+}  // namespace
+}  // namespace kelvora::host
