@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <tuple>
 
 #include "text/utf.h"
 
@@ -30,27 +29,6 @@ TEST(CellRefTest, ParsesCellsAndBlocksInBothEncodings) {
   for (const char* bad : {"XFE1", "A1048577", "A0", "A00000001", "1A", "A", "", "ABCD1", "KieuDanh",
                           "A1:", "A1:B2:C3", "A:B"})
     check(bad, std::nullopt);
-}
-
-TEST(CellRefTest, ParsesTheSidesOfFormulaReferences) {
-  struct Case {
-    const char* text;
-    RefPart part;
-  } cases[] = {{"B$3", {3, 2, true, false}},
-               {"$c7", {7, 3, false, true}},
-               {"$C", {0, 3, false, true}},  // a column alone, as in $C:$D
-               {"7", {7, 0, false, false}},  // a row alone, as in 7:9
-               {"$7", {7, 0, true, false}}};
-  for (const auto& c : cases) {
-    RefPart p;
-    ASSERT_TRUE(ParseRefPart(std::string_view(c.text), &p)) << c.text;
-    EXPECT_EQ(std::tie(p.row, p.col, p.row_absolute, p.col_absolute),
-              std::tie(c.part.row, c.part.col, c.part.row_absolute, c.part.col_absolute))
-        << c.text;
-  }
-  RefPart p;
-  for (const char* bad : {"$", "A$", "$$1", "1$", "XFE", "A1:B2"})
-    EXPECT_FALSE(ParseRefPart(std::string_view(bad), &p)) << bad;
 }
 
 TEST(CellRefTest, WritesColumnLettersAndReferences) {

@@ -224,10 +224,18 @@ bool IsDateFormat(std::u16string_view code) {
 }
 
 std::string NumberText(double number) {
-  if (number == 0) return "0";
+  std::string s;
+  AppendNumberText(s, number);
+  return s;
+}
+
+void AppendNumberText(std::string& out, double number) {
+  if (number == 0) {
+    out.push_back('0');
+    return;
+  }
   char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, number);
-  return std::string(buf, res.ptr);
+  out.append(buf, std::to_chars(buf, buf + sizeof buf, number).ptr);
 }
 
 }  // namespace kelvora::host::xlsx

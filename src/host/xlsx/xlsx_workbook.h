@@ -1,23 +1,13 @@
 // The workbook-file back end: an .xlsx or .xlsm file loaded into the
-// in-memory workbook and saved back.
-//
-// Loading reads every worksheet's cells (shared, inline and rich texts,
-// numbers, truth values, errors, cached formula results, dates through their
-// number formats in the 1900 and 1904 systems), the sheets' and the
-// workbook's code names, the number formats of the file's cell styles (style
-// ids of the memory workbook are the file's cellXfs indexes) and the
-// workbook's names that refer to one block of one sheet.
-//
-// Saving keeps every part of the package that no command changed byte for
-// byte (macros, themes, drawings, comments, custom parts, untouched sheets).
-// A changed sheet keeps everything but its cell table, which is rewritten in
-// row and column order: cells the engine wrote come from the memory workbook
-// (texts as inline strings), every other cell is kept as it stood, formula
-// included. Its <dimension> is set to the used range. When a formula cell was
-// overwritten, the calculation chain goes with its relationship and content
-// type. Styles derived in memory become new cellXfs in styles.xml. When a
-// workbook that holds formulas changes, its <calcPr> asks for a full
-// recalculation on load, since cached formula results may now be stale.
+// in-memory workbook and saved back, every part that no command changed
+// carried over byte for byte. This is its public face; the work is done by
+// three parts:
+//   workbook_reader.h  loads the package into the memory workbook;
+//   sheet_rewriter.h   writes a changed sheet's new cell table, keeping the
+//                      rest of the sheet;
+//   package_writer.h   assembles the saved package (changed parts, styles,
+//                      the calculation chain, content types) and new ones.
+// Files are read and written through host/files.h.
 #pragma once
 
 #include <memory>
@@ -26,6 +16,7 @@
 
 #include "host/memory/memory_workbook.h"
 #include "host/xlsx/sheet_layout.h"
+#include "host/xlsx/workbook_reader.h"
 #include "host/xlsx/zip_package.h"
 
 namespace kelvora::host::xlsx {
@@ -51,11 +42,11 @@ class XlsxWorkbook {
                                               const std::vector<SheetLayout>& layouts,
                                               bool macro_enabled, memory::MemoryApplication* app);
 
-  const std::shared_ptr<memory::MemoryWorkbook>& book() const { return book_; }
+  const std::shared_ptr<memory::MemoryWorkbook>& book() const { return loaded_.book; }
   // The workbook's code name (<workbookPr codeName>), empty when absent.
-  const std::u16string& code_name() const { return code_name_; }
-  bool date1904() const { return date1904_; }
-  bool macro_enabled() const { return macro_enabled_; }
+  const std::u16string& code_name() const { return loaded_.code_name; }
+  bool date1904() const { return loaded_.date1904; }
+  bool macro_enabled() const { return loaded_.macro_enabled; }
 
   // Throws XlsxError naming the code names among Sheet1, Sheet2 and Sheet3
   // that no worksheet carries.
@@ -75,25 +66,10 @@ class XlsxWorkbook {
   void Save(const std::string& path) const;
 
  private:
-  struct SheetPart;
-  XlsxWorkbook();
-
-  void Parse(memory::MemoryApplication* app);
-  std::string RewriteSheet(const SheetPart& part, bool* formula_overwritten) const;
-  std::string RewriteStyles() const;
+  XlsxWorkbook(std::unique_ptr<ZipPackage> package, LoadedWorkbook loaded);
 
   std::unique_ptr<ZipPackage> package_;
-  std::shared_ptr<memory::MemoryWorkbook> book_;
-  std::vector<SheetPart> sheets_;
-  std::u16string code_name_;
-  bool date1904_ = false;
-  bool macro_enabled_ = false;
-  std::string workbook_path_;
-  std::string workbook_rels_path_;
-  std::string styles_path_;
-  std::string calc_chain_path_;
-  size_t file_style_count_ = 1;
-  bool has_formulas_ = false;
+  LoadedWorkbook loaded_;
 };
 
 }  // namespace kelvora::host::xlsx

@@ -1,0 +1,105 @@
+#include "host/xlsx/sheet_rewriter.h"
+
+#include <gtest/gtest.h>
+
+#include "sample_package.h"
+
+namespace kelvora::host::xlsx {
+namespace {
+
+TEST(SheetRewriterTest, SavingKeepsEveryPartNoCommandChanged) {
+  MemoryApplication app;
+  const std::string original = Pack(BaseParts(kCells));
+  auto wb = XlsxWorkbook::Load(original, &app);
+  MemoryWorksheet& main = *wb->book()->sheets()[0];
+  // As the engine writes: a value over a formula-free cell, a new cell far
+  // below, and a cleared cell.
+  main.GetRange(u"B2")->SetValue(Value(u"0042"));
+  main.GetRange(u"A20:B20")->SetValues(Row({Value(24124), Value(u" padded ")}));
+  main.GetRange(u"A17")->ClearContents();
+  ASSERT_TRUE(wb->HasChanges());
+  const auto before = Unpack(original);
+  const auto after = Unpack(wb->SaveToBytes());
+  for (const auto& [name, bytes] : before) {
+    if (name == "xl/worksheets/sheet1.xml" || name == "xl/workbook.xml") continue;
+    ASSERT_TRUE(after.count(name)) << name;
+    EXPECT_EQ(after.at(name), bytes) << name << " changed";
+  }
+  // The workbook holds formulas: it only gains the request to recalculate.
+  std::string expected = before.at("xl/workbook.xml");
+  expected.erase(expected.find("?>\n") + 2, 1);
+  const std::string calc = "<calcPr calcId=\"191029\"/>";
+  expected.replace(expected.find(calc), calc.size(),
+                   "<calcPr calcId=\"191029\" fullCalcOnLoad=\"1\"/>");
+  EXPECT_EQ(after.at("xl/workbook.xml"), expected);
+  const std::string& sheet = after.at("xl/worksheets/sheet1.xml");
+  // Other elements of the changed sheet stay.
+  for (const char* kept : {"<sheetPr codeName=\"Sheet1\"/>", "<mergeCell ref=\"D1:E1\"/>",
+                           "<formula1>KieuDanh</formula1>", "<col min=\"1\" max=\"1\""}) {
+    EXPECT_NE(sheet.find(kept), std::string::npos) << kept;
+  }
+  // Untouched cells stay as they were, formula and style included.
+  EXPECT_NE(sheet.find("<c r=\"C1\"><f>B2*2</f><v>8</v></c>"), std::string::npos);
+  EXPECT_NE(sheet.find("<c r=\"D3\" s=\"2\"/>"), std::string::npos);
+  EXPECT_NE(sheet.find("<row r=\"17\" ht=\"20\" customHeight=\"1\"><c r=\"B17\" s=\"2\""),
+            std::string::npos)
+      << "row attributes kept, cleared A17 gone";
+  EXPECT_NE(sheet.find("<dimension ref=\"A1:D20\"/>"), std::string::npos);
+  // Reads back with the new values.
+  auto reread = XlsxWorkbook::Load(wb->SaveToBytes(), &app);
+  const MemoryWorksheet& r = *reread->book()->sheets()[0];
+  EXPECT_EQ(r.cell(2, 2).value, Value(42));  // coerced on write, as the host does
+  EXPECT_EQ(r.cell(20, 1).value, Value(24124));
+  EXPECT_EQ(r.cell(20, 2).value, Value(u" padded "));
+  EXPECT_EQ(r.cell(17, 1).value, Value());
+  EXPECT_EQ(r.cell(17, 2).value, Value(u"01234"));
+  EXPECT_EQ(r.cell(1, 3).formula, u"B2*2");
+  EXPECT_TRUE(reread->macro_enabled());
+}
+
+TEST(SheetRewriterTest, SharedFormulaMembersKeepTheirFormulaWhenTheMasterGoes) {
+  MemoryApplication app;
+  const std::string cells =
+      "<row r=\"1\"><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f><v>2</v></c></row>"
+      "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
+      "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>6</v></c></row>";
+  auto wb = XlsxWorkbook::Load(Pack(BaseParts(cells)), &app);
+  wb->book()->sheets()[0]->GetRange(u"B1")->SetValue(Value(u"x"));
+  const std::string sheet = Unpack(wb->SaveToBytes()).at("xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find("<c r=\"B2\"><f>A2*2</f><v>4</v></c>"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("<c r=\"B3\"><f>A3*2</f><v>6</v></c>"), std::string::npos);
+  EXPECT_EQ(sheet.find("si=\"0\""), std::string::npos);
+}
+
+TEST(SheetRewriterTest, NewCellsTakeTheirColumnsStyle) {
+  MemoryApplication app;
+  auto parts = BaseParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+  std::string& sheet = parts["xl/worksheets/sheet1.xml"];
+  const std::string cols = "<col min=\"1\" max=\"1\" width=\"30\" customWidth=\"1\"/>";
+  // Column B is Text (xf 2), column C a date (xf 1).
+  sheet.replace(sheet.find(cols), cols.size(),
+                cols +
+                    "<col min=\"2\" max=\"2\" width=\"9\" style=\"2\"/>"
+                    "<col min=\"3\" max=\"3\" width=\"9\" style=\"1\"/>");
+  auto wb = XlsxWorkbook::Load(Pack(parts), &app);
+  MemoryWorksheet& main = *wb->book()->sheets()[0];
+  // A text of digits stays a text in a Text column, as in the host.
+  main.GetRange(u"B30:C30")->SetValues(Row({Value(u"01234"), Value(45000)}));
+  const std::string saved = wb->SaveToBytes();
+  const std::string out = Unpack(saved).at("xl/worksheets/sheet1.xml");
+  EXPECT_NE(out.find("<row r=\"30\"><c r=\"B30\" s=\"2\" t=\"inlineStr\"><is><t>01234</t>"
+                     "</is></c><c r=\"C30\" s=\"1\"><v>45000</v></c></row>"),
+            std::string::npos)
+      << out;
+  // Without formulas the workbook part stays as it was.
+  EXPECT_EQ(Unpack(saved).at("xl/workbook.xml"), parts.at("xl/workbook.xml"));
+  // The column's other rows carry no records.
+  EXPECT_EQ(out.find("r=\"B31\""), std::string::npos);
+  EXPECT_NE(out.find("<dimension ref=\"A1:C30\"/>"), std::string::npos);
+  auto reread = XlsxWorkbook::Load(saved, &app);
+  EXPECT_EQ(reread->book()->sheets()[0]->cell(30, 2).value, Value(u"01234"));
+  EXPECT_EQ(reread->book()->sheets()[0]->cell(30, 3).value, Value::Date(45000));
+}
+
+}  // namespace
+}  // namespace kelvora::host::xlsx
