@@ -10,6 +10,7 @@
 #include "numbersets/number_sets.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
+#include "numbersets/sha256_lanes.h"
 #include "text/utf.h"
 
 namespace kelvora::numbersets {
@@ -82,6 +83,25 @@ void BM_OpenSslEvpReused_64(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_OpenSslEvpReused_64);
+
+// One step of every chain of a multi-chain back end (argument: 1 SHA
+// extensions, 2 AVX2, 3 AVX-512); items are chain steps, each the digest of a
+// 64-character digest text, as DigestHex64 computes one.
+void BM_DigestLanes(benchmark::State& state) {
+  const auto backend = static_cast<LaneBackend>(state.range(0));
+  state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
+                 : backend == LaneBackend::kAvx2 ? "avx2"
+                                                 : "avx-512");
+  if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
+  DigestLanes lanes{};
+  for (auto& b : lanes.block) b = nullptr;
+  for (auto _ : state) {
+    StepLanes(backend, lanes);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * LaneCount(backend));
+}
+BENCHMARK(BM_DigestLanes)->Arg(1)->Arg(2)->Arg(3);
 
 // Seeds shaped like the analysis's: method, draw number, result, suffix.
 std::vector<std::u16string> Seeds(const char* suffix) {

@@ -1,4 +1,5 @@
 target_sources(kelvora_core PRIVATE
   src/numbersets/number_sets.cc
   src/numbersets/sha256.cc
+  src/numbersets/sha256_lanes.cc
 )
