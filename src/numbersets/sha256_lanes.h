@@ -11,7 +11,7 @@ namespace kelvora::numbersets {
 
 // kShaNi: the SHA extensions, 4 chains interleaved (2 on 32-bit x86).
 // kAvx2: 8 chains in the lanes of AVX2 vectors.
-// kAvx512: 16 chains in the lanes of AVX-512 vectors (F, BW, VL, VBMI2).
+// kAvx512: 16 chains in the lanes of AVX-512 vectors (F, BW, VL, VBMI, VBMI2).
 // kNone: no multi-chain back end on this processor.
 enum class LaneBackend { kNone, kShaNi, kAvx2, kAvx512 };
 

@@ -1,5 +1,6 @@
 target_sources(kelvora_tests PRIVATE
   numbersets/number_sets_test.cc
+  numbersets/set_batch_test.cc
   numbersets/sha256_lanes_test.cc
   numbersets/sha256_test.cc
 )
