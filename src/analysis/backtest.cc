@@ -93,18 +93,27 @@ std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<i
   };
 
   if (lanes) {
-    // Each worker builds sets in a batch of its own, taking the tasks one by
-    // one as its lanes come free, so that all lanes stay busy to the end.
+    // Each worker builds sets in a batch of its own, taking the tasks a few
+    // at a time as its lanes come free, so that all lanes stay busy to the
+    // end.
+    constexpr int64_t kTake = 8;
     std::atomic<int64_t> next_task{0};
     ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
       WorkerCost& wc = costs[static_cast<size_t>(worker)];
+      int64_t mine = 0, mine_end = 0;
       numbersets::BuildSetBatch(
           plan.width, plan.size,
           [&](std::u16string& seed) -> int64_t {
-            const int64_t t = next_task.fetch_add(1, std::memory_order_relaxed);
-            if (t >= tasks) return -1;
-            seed_of(t, seed);
-            return t;
+            if (mine == mine_end) {
+              mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
+              mine_end = std::min(tasks, mine + kTake);
+              if (mine >= mine_end) {
+                mine = mine_end;
+                return -1;
+              }
+            }
+            seed_of(mine, seed);
+            return mine++;
           },
           [&](int64_t t, const numbersets::FlagSet& set) { record(t, set, wc); });
     });
