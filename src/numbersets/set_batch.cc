@@ -158,7 +158,8 @@ __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2")))
       const int l = 8 * (v % 2) + 4 * half + v / 2;
       // Each byte b of the text order as the pair (b >> 4, b & 15).
       const __m512i bytes =
-          _mm512_cvtepu8_epi16(_mm512_maskz_extracti64x4_epi64(0xff, text_order, half));
+          _mm512_cvtepu8_epi16(half == 0 ? _mm512_maskz_extracti64x4_epi64(0xff, text_order, 0)
+                                         : _mm512_maskz_extracti64x4_epi64(0xff, text_order, 1));
       const __m512i values =
           _mm512_or_si512(_mm512_maskz_srli_epi16(~0u, bytes, 4),
                           _mm512_maskz_slli_epi16(~0u, _mm512_and_si512(bytes, low), 8));
