@@ -118,7 +118,7 @@ int LaneCount(LaneBackend backend) {
 LaneBackend CurrentLaneBackend() { return Slot(); }
 
 bool SetLaneBackend(LaneBackend backend) {
-  if (!LaneBackendAvailable(backend)) return false;
+  if (backend != LaneBackend::kNone && !LaneBackendAvailable(backend)) return false;
   Slot() = backend;
   return true;
 }

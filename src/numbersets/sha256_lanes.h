@@ -12,9 +12,10 @@ namespace kelvora::numbersets {
 // kShaNi: the SHA extensions, 4 chains interleaved (2 on 32-bit x86).
 // kAvx2: 8 chains in the lanes of AVX2 vectors.
 // kAvx512: 16 chains in the lanes of AVX-512 vectors (F, BW, VL, VBMI, VBMI2).
-// kNone: no multi-chain back end on this processor.
+// kNone: none; the builders build one set at a time.
 enum class LaneBackend { kNone, kShaNi, kAvx2, kAvx512 };
 
+// Whether this processor offers `backend` (never kNone).
 bool LaneBackendAvailable(LaneBackend backend);
 // The chains a step of `backend` advances (0 for kNone).
 int LaneCount(LaneBackend backend);
@@ -23,8 +24,8 @@ int LaneCount(LaneBackend backend);
 // that ran a short trial fastest, measured once at first use; kNone when
 // there is none. Call it once before starting threads that use it.
 LaneBackend CurrentLaneBackend();
-// Forces a back end (not thread-safe; for tests and benchmarks). Returns
-// false and changes nothing when `backend` is not available.
+// Forces a back end, or kNone (not thread-safe; for tests and benchmarks).
+// Returns false and changes nothing when `backend` is not available.
 bool SetLaneBackend(LaneBackend backend);
 
 // The chains of one step. Lane l holds hash words h[0][l]..h[7][l] and, when
