@@ -19,9 +19,6 @@
 namespace kelvora::numbersets {
 namespace {
 
-#if KELVORA_SHA_X86
-using detail::CompactDigits;
-#endif
 using detail::kNoPiece;
 using detail::PieceAt;
 using detail::Universe;
@@ -183,6 +180,25 @@ inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[72]) {
 }
 
 #if KELVORA_SHA_X86
+// Appends the bytes values[i] whose bit i of `mask` is set, for i in the
+// chunks of eight [8 * first, 8 * last), in order, to `digits`, which holds
+// `n` of them; returns the new count. `digits` needs 8 bytes of room past the
+// last one.
+__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
+                                                                         uint64_t mask,
+                                                                         uint8_t* digits, int n,
+                                                                         int first, int last) {
+  for (int j = first; j < last; ++j) {
+    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
+    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
+    const __m128i order =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
+    n += detail::kCompact.count[m];
+  }
+  return n;
+}
+
 // The digit extraction with SSSE3, for processors with the SHA extensions
 // (which all have it), in two stages so that a caller can spread it between
 // the rounds of a digest: first the digit mask of the 64 characters, and

@@ -49,26 +49,7 @@ constexpr CompactTable MakeCompactTable() {
   }
   return t;
 }
-alignas(64) constexpr CompactTable kCompact = MakeCompactTable();
-
-// Appends the bytes values[i] whose bit i of `mask` is set, for i in the
-// chunks of eight [8 * first, 8 * last), in order, to `digits`, which holds
-// `n` of them; returns the new count. `digits` needs 8 bytes of room past the
-// last one.
-__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
-                                                                         uint64_t mask,
-                                                                         uint8_t* digits, int n,
-                                                                         int first, int last) {
-  for (int j = first; j < last; ++j) {
-    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
-    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
-    const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.index[m]));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
-    n += kCompact.count[m];
-  }
-  return n;
-}
-
+alignas(64) inline constexpr CompactTable kCompact = MakeCompactTable();
 #endif
 
 }  // namespace kelvora::numbersets::detail

@@ -33,68 +33,76 @@ constexpr int kSlots = 48;  // windows of a pass taken between the rounds of the
 
 // The pieces of a pass's windows, kNoPiece from the last window on.
 using LanePieces = uint16_t[64];
+// Room for a pass's digits (whole vectors are written and read past them).
+using LaneDigits = uint8_t[80];
 
 // The digit values (0..9) of lane l's 64 hexadecimal digits into `digits`,
 // which needs 72 bytes; returns how many there are.
-__attribute__((target("ssse3"), always_inline)) inline int LaneDigitsSsse3(const DigestLanes& io,
-                                                                           int l, uint8_t* digits) {
+__attribute__((target("ssse3,popcnt"), always_inline)) inline int LaneDigitsSsse3(
+    const DigestLanes& io, int l, uint8_t* digits) {
   const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
-  const __m128i low = _mm_set1_epi8(0x0f), ten = _mm_set1_epi8(10);
+  const __m128i low = _mm_set1_epi8(0x0f), ten = _mm_set1_epi8(10), eight = _mm_set1_epi8(8);
   alignas(16) uint32_t row[8];
   for (int w = 0; w < 8; ++w) row[w] = io.h[w][l];
-  alignas(16) uint8_t values[64];
-  uint64_t mask = 0;
+  int n = 0;
   for (int half = 0; half < 2; ++half) {
     const __m128i bytes = _mm_shuffle_epi8(
         _mm_load_si128(reinterpret_cast<const __m128i*>(row + 4 * half)), byte_swap);
     const __m128i high_nibbles = _mm_and_si128(_mm_srli_epi16(bytes, 4), low);
     const __m128i low_nibbles = _mm_and_si128(bytes, low);
-    const __m128i first = _mm_unpacklo_epi8(high_nibbles, low_nibbles);
-    const __m128i second = _mm_unpackhi_epi8(high_nibbles, low_nibbles);
-    _mm_store_si128(reinterpret_cast<__m128i*>(values + 32 * half), first);
-    _mm_store_si128(reinterpret_cast<__m128i*>(values + 32 * half + 16), second);
-    const uint64_t m = static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmplt_epi8(first, ten))) |
-                       static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(second, ten))) << 16;
-    mask |= m << (32 * half);
+    // Sixteen characters' values each, in text order; eight at a time, the
+    // digits among them are moved to the front and stored after the last.
+    for (const __m128i values : {_mm_unpacklo_epi8(high_nibbles, low_nibbles),
+                                 _mm_unpackhi_epi8(high_nibbles, low_nibbles)}) {
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(values, ten)));
+      const unsigned m0 = mask & 0xff, m1 = mask >> 8;
+      const __m128i order0 =
+          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m0]));
+      const __m128i order1 = _mm_add_epi8(
+          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m1])), eight);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(values, order0));
+      n += std::popcount(m0);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(values, order1));
+      n += std::popcount(m1);
+    }
   }
-  return detail::CompactDigits(values, mask, digits, 0, 0, 8);
+  return n;
 }
 
-// The pieces of a pass's windows from its digits (72 bytes, the last ones
-// of any value 0..9). Inlined into each back end's extraction, and
-// vectorised for it.
+// The pieces of a pass's windows from its digits (80 bytes, the ones past
+// the pass's digits of any value 0..9), eight at a time.
 template <int W>
-__attribute__((always_inline)) inline void MakePieces(const uint8_t* digits, int windows,
-                                                      uint16_t* pieces) {
-  for (int i = 0; i < 64; ++i) {
-    const unsigned p = PieceAt<W>(digits + i);
-    pieces[i] = static_cast<uint16_t>(i < windows ? p : kNoPiece);
+__attribute__((target("sse4.1"), always_inline)) inline void PiecesSse41(const uint8_t* digits,
+                                                                         int windows,
+                                                                         uint16_t* pieces) {
+  const __m128i pairs = _mm_setr_epi8(0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8);
+  const __m128i weights = _mm_set1_epi16(W == 3 ? 100 | 10 << 8 : 10 | 1 << 8);
+  const __m128i no_piece = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
+  const __m128i index = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+  for (int i = 0; i < 64; i += 8) {
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + i));
+    __m128i piece = _mm_cvtepu8_epi16(d);
+    if constexpr (W > 1) piece = _mm_maddubs_epi16(_mm_shuffle_epi8(d, pairs), weights);
+    if constexpr (W == 3) piece = _mm_add_epi16(piece, _mm_cvtepu8_epi16(_mm_srli_si128(d, 2)));
+    const __m128i real = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<int16_t>(windows - i)), index);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pieces + i),
+                     _mm_blendv_epi8(no_piece, piece, real));
   }
 }
 
-// Each lane's pieces into `pieces` and their count into `windows`: for the
-// SHA-extension back end (whose processors all have SSE4.1) and the AVX2 back
-// end.
+// Each lane's pieces into `pieces` and their count into `windows`, its
+// digits into `digits`: for the SHA-extension back end (whose processors all
+// have SSE4.1) and the AVX2 back end.
 template <int W>
-__attribute__((target("sse4.1"))) void ExtractSse41(const DigestLanes& io, int lanes,
-                                                    LanePieces* pieces, int* windows) {
-  alignas(16) uint8_t digits[80] = {};
+__attribute__((target("sse4.1,popcnt"))) void ExtractSse41(const DigestLanes& io, int lanes,
+                                                           LaneDigits* digits, LanePieces* pieces,
+                                                           int* windows) {
+  // All digits first: the pieces read them back only when they are stored.
   for (int l = 0; l < lanes; ++l) {
-    const int n = LaneDigitsSsse3(io, l, digits);
+    const int n = LaneDigitsSsse3(io, l, digits[l]);
     windows[l] = n >= W ? n - W + 1 : 0;
-    MakePieces<W>(digits, windows[l], pieces[l]);
   }
-}
-
-template <int W>
-__attribute__((target("avx2"))) void ExtractAvx2(const DigestLanes& io, int lanes,
-                                                 LanePieces* pieces, int* windows) {
-  alignas(16) uint8_t digits[80] = {};
-  for (int l = 0; l < lanes; ++l) {
-    const int n = LaneDigitsSsse3(io, l, digits);
-    windows[l] = n >= W ? n - W + 1 : 0;
-    MakePieces<W>(digits, windows[l], pieces[l]);
-  }
+  for (int l = 0; l < lanes; ++l) PiecesSse41<W>(digits[l], windows[l], pieces[l]);
 }
 
 // Byte indexes into a pass's digits for the windows 32 * part + i,
@@ -274,8 +282,8 @@ struct ShaNiEngine {
     lanes::StepShaNi(io, hook);
   }
   template <int W>
-  static void Extract(const DigestLanes& io, LanePieces* p, int* windows) {
-    ExtractSse41<W>(io, kLanes, p, windows);
+  static void Extract(const DigestLanes& io, LaneDigits* d, LanePieces* p, int* windows) {
+    ExtractSse41<W>(io, kLanes, d, p, windows);
   }
   static int32_t Marked(const uint8_t* seen, int bytes, uint64_t* words) {
     return MarkedSse2(seen, bytes, words);
@@ -289,8 +297,8 @@ struct Avx2Engine {
     lanes::avx2::Step(io, hook);
   }
   template <int W>
-  static void Extract(const DigestLanes& io, LanePieces* p, int* windows) {
-    ExtractAvx2<W>(io, kLanes, p, windows);
+  static void Extract(const DigestLanes& io, LaneDigits* d, LanePieces* p, int* windows) {
+    ExtractSse41<W>(io, kLanes, d, p, windows);
   }
   static int32_t Marked(const uint8_t* seen, int bytes, uint64_t* words) {
     return MarkedAvx2(seen, bytes, words);
@@ -304,7 +312,7 @@ struct Avx512Engine {
     lanes::avx512::Step(io, hook);
   }
   template <int W>
-  static void Extract(const DigestLanes& io, LanePieces* p, int* windows) {
+  static void Extract(const DigestLanes& io, LaneDigits*, LanePieces* p, int* windows) {
     ExtractAvx512<W>(io, kLanes, p, windows);
   }
   static int32_t Marked(const uint8_t* seen, int bytes, uint64_t* words) {
@@ -367,6 +375,7 @@ void RunBatch(int32_t size, const std::function<int64_t(std::u16string&)>& next,
   DigestLanes io{};
   alignas(64) uint8_t seen[L][1024];
   alignas(64) LanePieces pieces[L];
+  alignas(16) LaneDigits digits[L] = {};
   int windows[L];
   uint64_t words[16];
   DeferredWindows<L> hook{pieces, seen};
@@ -403,7 +412,7 @@ void RunBatch(int32_t size, const std::function<int64_t(std::u16string&)>& next,
     Engine::Step(io, hook);
     // Every lane's pieces, to be taken during the next step; lanes that do
     // not defer their windows replace them by kNoPiece.
-    Engine::template Extract<W>(io, pieces, windows);
+    Engine::template Extract<W>(io, digits, pieces, windows);
     for (int l = 0; l < L; ++l) {
       Lane& ln = lane[l];
       if (ln.key >= 0 && io.block[l] != nullptr) {

@@ -15,6 +15,7 @@ namespace kelvora::numbersets {
 namespace {
 
 struct Features {
+  bool popcnt = false;  // the builders count digits with it
   bool avx2 = false;
   bool avx512 = false;
 };
@@ -24,6 +25,7 @@ Features DetectFeatures() {
   Features f;
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return f;
+  f.popcnt = (ecx & (1u << 23)) != 0;
   const bool osxsave = (ecx & (1u << 27)) != 0, avx = (ecx & (1u << 28)) != 0;
   if (!osxsave || !avx) return f;
   unsigned xcr0_low = 0, xcr0_high = 0;
@@ -87,11 +89,11 @@ LaneBackend& Slot() {
 bool LaneBackendAvailable(LaneBackend backend) {
   switch (backend) {
     case LaneBackend::kShaNi:
-      return ShaNiAvailable();
+      return ShaNiAvailable() && CpuFeatures().popcnt;
     case LaneBackend::kAvx2:
-      return CpuFeatures().avx2;
+      return CpuFeatures().avx2 && CpuFeatures().popcnt;
     case LaneBackend::kAvx512:
-      return CpuFeatures().avx512;
+      return CpuFeatures().avx512 && CpuFeatures().popcnt;
     case LaneBackend::kNone:
       return false;
   }
