@@ -182,18 +182,17 @@ void DigestsOfSets(benchmark::State& state, Workload w) {
 // The same sets built in batches on a multi-chain back end (argument: 1 SHA
 // extensions, 2 AVX2, 3 AVX-512); items are sets.
 void BatchSets(benchmark::State& state, Workload w) {
-  const LaneBackend saved = CurrentLaneBackend();
   const auto backend = static_cast<LaneBackend>(state.range(0));
   state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
                  : backend == LaneBackend::kAvx2 ? "avx2"
                                                  : "avx-512");
-  if (!SetLaneBackend(backend)) return state.SkipWithError("not on this processor");
+  if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
   const std::vector<std::u16string> seeds = Seeds(w.suffix);
   int64_t built = 0;
   for (auto _ : state) {
     size_t i = 0;
     BuildSetBatch(
-        w.width, w.size,
+        backend, w.width, w.size,
         [&](std::u16string& seed) -> int64_t {
           if (i == seeds.size()) return -1;
           seed = seeds[i];
@@ -201,7 +200,6 @@ void BatchSets(benchmark::State& state, Workload w) {
         },
         [&](int64_t, const FlagSet& set) { built += set.count > 0 ? 1 : 0; });
   }
-  SetLaneBackend(saved);
   state.SetItemsProcessed(built);
 }
 

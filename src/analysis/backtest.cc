@@ -58,7 +58,7 @@ std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<i
   // The digest back ends are picked at their first use; pick them here,
   // before any worker can race for them.
   (void)numbersets::CurrentSha256Backend();
-  const bool lanes = numbersets::CurrentLaneBackend() != numbersets::LaneBackend::kNone;
+  const numbersets::LaneBackend backend = numbersets::CurrentLaneBackend();
 
   struct alignas(64) WorkerCost {
     int64_t sets = 0, digests = 0, compressions = 0;
@@ -92,7 +92,7 @@ std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<i
     plan.Seed(methods[static_cast<size_t>(t / rows)], t % rows + 1, seed);
   };
 
-  if (lanes) {
+  if (backend != numbersets::LaneBackend::kNone) {
     // Each worker builds sets in a batch of its own, taking the tasks a few
     // at a time as its lanes come free, so that all lanes stay busy to the
     // end.
@@ -101,20 +101,20 @@ std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<i
     ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
       WorkerCost& wc = costs[static_cast<size_t>(worker)];
       int64_t mine = 0, mine_end = 0;
+      auto next = [&](std::u16string& seed) -> int64_t {
+        if (mine == mine_end) {
+          mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
+          mine_end = std::min(tasks, mine + kTake);
+          if (mine >= mine_end) {
+            mine = mine_end;
+            return -1;
+          }
+        }
+        seed_of(mine, seed);
+        return mine++;
+      };
       numbersets::BuildSetBatch(
-          plan.width, plan.size,
-          [&](std::u16string& seed) -> int64_t {
-            if (mine == mine_end) {
-              mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
-              mine_end = std::min(tasks, mine + kTake);
-              if (mine >= mine_end) {
-                mine = mine_end;
-                return -1;
-              }
-            }
-            seed_of(mine, seed);
-            return mine++;
-          },
+          backend, plan.width, plan.size, next,
           [&](int64_t t, const numbersets::FlagSet& set) { record(t, set, wc); });
     });
   } else {

@@ -469,25 +469,25 @@ void RunBatchOfWidth(int width, int32_t size, const std::function<int64_t(std::u
 
 }  // namespace
 
-bool BuildSetBatch(int width, int32_t size, const std::function<int64_t(std::u16string&)>& next,
+void BuildSetBatch(LaneBackend backend, int width, int32_t size,
+                   const std::function<int64_t(std::u16string&)>& next,
                    const std::function<void(int64_t, const FlagSet&)>& done) {
   detail::CheckWidthAndSize(width, size);
 #if KELVORA_SHA_X86
-  switch (CurrentLaneBackend()) {
+  switch (backend) {
     case LaneBackend::kShaNi:
-      RunBatchOfWidth<ShaNiEngine>(width, size, next, done);
-      return true;
+      return RunBatchOfWidth<ShaNiEngine>(width, size, next, done);
     case LaneBackend::kAvx2:
-      RunBatchOfWidth<Avx2Engine>(width, size, next, done);
-      return true;
+      return RunBatchOfWidth<Avx2Engine>(width, size, next, done);
     case LaneBackend::kAvx512:
-      RunBatchOfWidth<Avx512Engine>(width, size, next, done);
-      return true;
+      return RunBatchOfWidth<Avx512Engine>(width, size, next, done);
     case LaneBackend::kNone:
       break;
   }
 #endif
-  return false;
+  (void)backend;
+  (void)next;
+  (void)done;
 }
 
 }  // namespace kelvora::numbersets

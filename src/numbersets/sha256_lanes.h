@@ -1,8 +1,8 @@
 // Several independent digest chains advanced together. One chain of SHA-256
 // compressions waits on its own latency; advancing 2 to 16 chains at once
-// keeps the SHA units or the vector units busy. The set builders use it for
-// the many sets of a backtest; single digests keep the one-stream back ends of
-// sha256.h. Not for use outside the number sets.
+// keeps the SHA units or the vector units busy. The batch set builder
+// (number_sets.h) uses it for the many sets of a backtest; single digests and
+// single sets keep the one-stream back ends of sha256.h.
 #pragma once
 
 #include <cstdint>
