@@ -1,16 +1,20 @@
 // Main on the in-memory host with a 65000-draw store: stage 1 on kind row 5,
 // stage 2 on kind row 3, sets of 520, window 65000. Beside it, the floor of
 // that run: the digest compressions it needs times the time of one
-// compression with the SHA extensions, spread over the machine's cores.
+// compression with the SHA extensions (one stream), spread over the threads
+// of the run (at most the machine's cores).
 // Counters of BM_Main: floor_s (that floor), ratio (run time / floor),
-// compressions (per run), cpu_s (process CPU time per run) and cpu_ratio
-// (cpu_s / the compressions' time on one core).
+// compressions (per run), cpu_s (process CPU time per run), cpu_ratio
+// (cpu_s / the compressions' time on one core), which other load on the
+// machine disturbs less than the run time, and load1 (the machine's load
+// average over the last minute, as the run ends).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -28,6 +32,7 @@
 #include "host/layout.h"
 #include "host/memory/memory_workbook.h"
 #include "numbersets/sha256.h"
+#include "numbersets/sha256_lanes.h"
 #include "support/bound_workbook.h"
 #include "text/utf.h"
 
@@ -153,11 +158,22 @@ BENCHMARK(BM_BacktestBothStages)
     ->Iterations(3)
     ->UseRealTime();
 
-// Argument: worker threads (0: the default, all hardware threads).
+// Arguments: worker threads; the set builders' multi-chain back end (-1: the
+// one picked for this processor, 0: none, one set at a time with the
+// one-stream back end, 1: SHA extensions, 2: AVX2, 3: AVX-512).
 void BM_Main(benchmark::State& state) {
   const double compress = CompressionSeconds();
   const int64_t compressions = RunCompressions();
   Workbook& w = Shared();
+  const numbersets::LaneBackend picked = numbersets::CurrentLaneBackend();
+  if (state.range(1) >= 0 &&
+      !numbersets::SetLaneBackend(static_cast<numbersets::LaneBackend>(state.range(1)))) {
+    return state.SkipWithError("back end not on this processor");
+  }
+  state.SetLabel(numbersets::CurrentLaneBackend() == numbersets::LaneBackend::kNone ? "one-stream"
+                 : numbersets::CurrentLaneBackend() == numbersets::LaneBackend::kShaNi ? "sha-ni"
+                 : numbersets::CurrentLaneBackend() == numbersets::LaneBackend::kAvx2  ? "avx2"
+                                                                                       : "avx-512");
   w.workers = static_cast<int>(state.range(0));
   const int threads = analysis::ResolveAnalysisThreads(w.workers);
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -170,7 +186,8 @@ void BM_Main(benchmark::State& state) {
   }
   const double cpu = (CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0) / state.iterations();
   w.workers = 0;
-  const double floor = static_cast<double>(compressions) * compress / cores;
+  numbersets::SetLaneBackend(picked);
+  const double floor = static_cast<double>(compressions) * compress / std::min(threads, cores);
   const double mean = total / static_cast<double>(state.iterations());
   state.counters["threads"] = threads;
   state.counters["compressions"] = static_cast<double>(compressions);
@@ -181,8 +198,19 @@ void BM_Main(benchmark::State& state) {
   // ratio a machine with no other load would reach with perfect scaling.
   state.counters["cpu_s"] = cpu;
   state.counters["cpu_ratio"] = cpu / (static_cast<double>(compressions) * compress);
+  double load[1] = {0};
+  if (getloadavg(load, 1) == 1) state.counters["load1"] = load[0];
 }
-BENCHMARK(BM_Main)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_Main)
+    ->Args({2, -1})
+    ->Args({1, -1})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->Args({2, 2})
+    ->Args({2, 3})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 // The peers of the size sweep on the same store: one stage's backtest at
 // size 520 (kind row 5, window 65000), and the sweep of every size 1..520 of

@@ -1,5 +1,6 @@
 // Digest rate of the two compression back ends beside OpenSSL's one-shot
-// SHA256(), and the cost of the set builders beside the digests they need.
+// SHA256() and of the multi-chain back ends, and the cost of the set
+// builders, one set at a time and in batches, beside the digests they need.
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
@@ -10,6 +11,7 @@
 #include "numbersets/number_sets.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
+#include "numbersets/sha256_lanes.h"
 #include "text/utf.h"
 
 namespace kelvora::numbersets {
@@ -82,6 +84,25 @@ void BM_OpenSslEvpReused_64(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_OpenSslEvpReused_64);
+
+// One step of every chain of a multi-chain back end (argument: 1 SHA
+// extensions, 2 AVX2, 3 AVX-512); items are chain steps, each the digest of a
+// 64-character digest text, as DigestHex64 computes one.
+void BM_DigestLanes(benchmark::State& state) {
+  const auto backend = static_cast<LaneBackend>(state.range(0));
+  state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
+                 : backend == LaneBackend::kAvx2 ? "avx2"
+                                                 : "avx-512");
+  if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
+  DigestLanes lanes{};
+  for (auto& b : lanes.block) b = nullptr;
+  for (auto _ : state) {
+    StepLanes(backend, lanes);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * LaneCount(backend));
+}
+BENCHMARK(BM_DigestLanes)->Arg(1)->Arg(2)->Arg(3);
 
 // Seeds shaped like the analysis's: method, draw number, result, suffix.
 std::vector<std::u16string> Seeds(const char* suffix) {
@@ -158,6 +179,32 @@ void DigestsOfSets(benchmark::State& state, Workload w) {
       static_cast<double>(total) / static_cast<double>(seeds.size());
 }
 
+// The same sets built in batches on a multi-chain back end (argument: 1 SHA
+// extensions, 2 AVX2, 3 AVX-512); items are sets.
+void BatchSets(benchmark::State& state, Workload w) {
+  const auto backend = static_cast<LaneBackend>(state.range(0));
+  state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
+                 : backend == LaneBackend::kAvx2 ? "avx2"
+                                                 : "avx-512");
+  if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
+  const std::vector<std::u16string> seeds = Seeds(w.suffix);
+  int64_t built = 0;
+  for (auto _ : state) {
+    size_t i = 0;
+    BuildSetBatch(
+        backend, w.width, w.size,
+        [&](std::u16string& seed) -> int64_t {
+          if (i == seeds.size()) return -1;
+          seed = seeds[i];
+          return static_cast<int64_t>(i++);
+        },
+        [&](int64_t, const FlagSet& set) { built += set.count > 0 ? 1 : 0; });
+  }
+  state.SetItemsProcessed(built);
+}
+
+BENCHMARK_CAPTURE(BatchSets, triple520, kTriple520)->Arg(1)->Arg(2)->Arg(3);
+BENCHMARK_CAPTURE(BatchSets, pair65, kPair65)->Arg(1)->Arg(2)->Arg(3);
 BENCHMARK_CAPTURE(BuildSets, triple520, kTriple520)->Arg(0)->Arg(1);
 BENCHMARK_CAPTURE(BuildFlagSets, triple520, kTriple520)->Arg(0)->Arg(1);
 BENCHMARK_CAPTURE(DigestsOfSets, triple520, kTriple520)->Arg(0)->Arg(1);

@@ -1,6 +1,7 @@
 #include "analysis/backtest.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 
@@ -11,6 +12,7 @@
 #include "host/error.h"
 #include "numbersets/number_sets.h"
 #include "numbersets/sha256.h"
+#include "numbersets/sha256_lanes.h"
 
 namespace kelvora::analysis {
 
@@ -53,44 +55,80 @@ std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<i
   std::vector<MethodOutcome> out(methods.size());
   for (auto& o : out) o.hits.assign(static_cast<size_t>(plan.n), 0);
 
-  // The digest back end is picked at its first use; pick it here, before
-  // any worker can race for it.
+  // The digest back ends are picked at their first use; pick them here,
+  // before any worker can race for them.
   (void)numbersets::CurrentSha256Backend();
+  const numbersets::LaneBackend backend = numbersets::CurrentLaneBackend();
 
   struct alignas(64) WorkerCost {
     int64_t sets = 0, digests = 0, compressions = 0;
   };
   std::vector<WorkerCost> costs(static_cast<size_t>(threads));
 
-  ParallelFor(tasks, 64, threads, [&](int64_t begin, int64_t end, int worker) {
-    numbersets::FlagSet set;
-    std::u16string seed;
-    WorkerCost& wc = costs[static_cast<size_t>(worker)];
-    for (int64_t t = begin; t < end; ++t) {
-      const size_t m = static_cast<size_t>(t / rows);
-      const int64_t r = t % rows + 1;
-      plan.Seed(methods[m], r, seed);
-      numbersets::BuildSetFlags(plan.width, seed, plan.size, set);
-      ++wc.sets;
-      wc.digests += set.digests;
-      wc.compressions += set.compressions;
-      if (r == 1) {
-        out[m].next_set = set.Text();
-        continue;
-      }
-      const size_t i = static_cast<size_t>(r - 2);  // tested draw r - 1, 0-based
-      const int16_t test = plan.test[i];
-      bool hit;
-      if (test >= 0) {
-        hit = set.flags[static_cast<size_t>(test)];
-      } else if (test == kAlwaysHit) {
-        hit = true;
-      } else {
-        hit = TextContains(set.Text(), plan.pattern[i], plan.any_character);
-      }
-      out[m].hits[i] = hit ? 1 : 0;
+  // Records the set of task t: method index t / rows, block row t % rows + 1.
+  auto record = [&](int64_t t, const numbersets::FlagSet& set, WorkerCost& wc) {
+    const size_t m = static_cast<size_t>(t / rows);
+    const int64_t r = t % rows + 1;
+    ++wc.sets;
+    wc.digests += set.digests;
+    wc.compressions += set.compressions;
+    if (r == 1) {
+      out[m].next_set = set.Text();
+      return;
     }
-  });
+    const size_t i = static_cast<size_t>(r - 2);  // tested draw r - 1, 0-based
+    const int16_t test = plan.test[i];
+    bool hit;
+    if (test >= 0) {
+      hit = set.flags[static_cast<size_t>(test)];
+    } else if (test == kAlwaysHit) {
+      hit = true;
+    } else {
+      hit = TextContains(set.Text(), plan.pattern[i], plan.any_character);
+    }
+    out[m].hits[i] = hit ? 1 : 0;
+  };
+  auto seed_of = [&](int64_t t, std::u16string& seed) {
+    plan.Seed(methods[static_cast<size_t>(t / rows)], t % rows + 1, seed);
+  };
+
+  if (backend != numbersets::LaneBackend::kNone) {
+    // Each worker builds sets in a batch of its own, taking the tasks a few
+    // at a time as its lanes come free, so that all lanes stay busy to the
+    // end.
+    constexpr int64_t kTake = 8;
+    std::atomic<int64_t> next_task{0};
+    ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
+      WorkerCost& wc = costs[static_cast<size_t>(worker)];
+      int64_t mine = 0, mine_end = 0;
+      auto next = [&](std::u16string& seed) -> int64_t {
+        if (mine == mine_end) {
+          mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
+          mine_end = std::min(tasks, mine + kTake);
+          if (mine >= mine_end) {
+            mine = mine_end;
+            return -1;
+          }
+        }
+        seed_of(mine, seed);
+        return mine++;
+      };
+      numbersets::BuildSetBatch(
+          backend, plan.width, plan.size, next,
+          [&](int64_t t, const numbersets::FlagSet& set) { record(t, set, wc); });
+    });
+  } else {
+    ParallelFor(tasks, 64, threads, [&](int64_t begin, int64_t end, int worker) {
+      numbersets::FlagSet set;
+      std::u16string seed;
+      WorkerCost& wc = costs[static_cast<size_t>(worker)];
+      for (int64_t t = begin; t < end; ++t) {
+        seed_of(t, seed);
+        numbersets::BuildSetFlags(plan.width, seed, plan.size, set);
+        record(t, set, wc);
+      }
+    });
+  }
 
   if (cost != nullptr) {
     for (const auto& wc : costs) {

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "host/error.h"
+#include "numbersets/number_sets_internal.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
 #include "numbersets/sha256_kernels.h"
@@ -18,7 +19,9 @@
 namespace kelvora::numbersets {
 namespace {
 
-constexpr int32_t Universe(int width) { return width == 1 ? 10 : width == 2 ? 100 : 1000; }
+using detail::kNoPiece;
+using detail::PieceAt;
+using detail::Universe;
 
 // Membership of the numbers 0..999, one bit each.
 struct SetBits {
@@ -177,29 +180,29 @@ inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[72]) {
 }
 
 #if KELVORA_SHA_X86
-// For each 8-bit mask: the byte indexes of its set bits, in order, and their
-// count.
-struct CompactTable {
-  uint8_t index[256][8];
-  uint8_t count[256];
-};
-constexpr CompactTable MakeCompactTable() {
-  CompactTable t{};
-  for (int m = 0; m < 256; ++m) {
-    int n = 0;
-    for (int i = 0; i < 8; ++i)
-      if (m & (1 << i)) t.index[m][n++] = static_cast<uint8_t>(i);
-    for (int i = n; i < 8; ++i) t.index[m][i] = 0x80;  // shuffle in a zero
-    t.count[m] = static_cast<uint8_t>(n);
+// Appends the bytes values[i] whose bit i of `mask` is set, for i in the
+// chunks of eight [8 * first, 8 * last), in order, to `digits`, which holds
+// `n` of them; returns the new count. `digits` needs 8 bytes of room past the
+// last one.
+__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
+                                                                         uint64_t mask,
+                                                                         uint8_t* digits, int n,
+                                                                         int first, int last) {
+  for (int j = first; j < last; ++j) {
+    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
+    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
+    const __m128i order =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
+    n += detail::kCompact.count[m];
   }
-  return t;
+  return n;
 }
-alignas(64) constexpr CompactTable kCompact = MakeCompactTable();
 
 // The digit extraction with SSSE3, for processors with the SHA extensions
 // (which all have it), in two stages so that a caller can spread it between
-// the rounds of a digest. First: the digit mask of the 64 characters, and
-// their values (character - '0') into `values`.
+// the rounds of a digest: first the digit mask of the 64 characters, and
+// their values (character - '0') into `values`; then CompactDigits.
 __attribute__((target("ssse3"), always_inline)) inline uint64_t PrepareDigits(const uint8_t hex[64],
                                                                               uint8_t values[64]) {
   const __m128i zero_char = _mm_set1_epi8('0');
@@ -215,23 +218,6 @@ __attribute__((target("ssse3"), always_inline)) inline uint64_t PrepareDigits(co
   return mask;
 }
 
-// Second: appends the digits of the 8-character chunks [first, last) to
-// `digits`, which holds `n` digits; returns the new count. `digits` needs 8
-// bytes of room past the last digit.
-__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
-                                                                         uint64_t mask,
-                                                                         uint8_t* digits, int n,
-                                                                         int first, int last) {
-  for (int j = first; j < last; ++j) {
-    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
-    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
-    const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.index[m]));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
-    n += kCompact.count[m];
-  }
-  return n;
-}
-
 __attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[64],
                                                              uint8_t digits[72]) {
   alignas(16) uint8_t values[64];
@@ -239,13 +225,6 @@ __attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[6
   return CompactDigits(values, mask, digits, 0, 0, 8);
 }
 #endif
-
-template <int W>
-inline unsigned PieceAt(const uint8_t* d) {
-  if constexpr (W == 1) return d[0];
-  if constexpr (W == 2) return d[0] * 10u + d[1];
-  if constexpr (W == 3) return d[0] * 100u + d[1] * 10u + d[2];
-}
 
 // Membership during a build: one byte per number, turned into bits at the end.
 struct SeenTable {
@@ -284,18 +263,15 @@ inline uint64_t EightFlags(const uint8_t* bytes) {
 }
 
 // The membership table as bits: bit n set when number n is in the set.
-void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
+void SeenToBits(const uint8_t* seen, int32_t universe, SetBits& bits) {
   for (int32_t w = 0; 64 * w < universe; ++w) {
     const int32_t groups = std::min<int32_t>(8, (universe - 64 * w + 7) / 8);
     uint64_t word = 0;
-    for (int32_t j = 0; j < groups; ++j) word |= EightFlags(t.seen + 64 * w + 8 * j) << (8 * j);
+    for (int32_t j = 0; j < groups; ++j) word |= EightFlags(seen + 64 * w + 8 * j) << (8 * j);
     bits.words[w] = word;
   }
 }
 
-// A piece index that is always marked seen and never part of a set: the
-// windows past the end of a pass take it.
-constexpr unsigned kNoPiece = 1023;
 constexpr int kHookedWindows = 48;  // windows taken between the rounds
 
 // Takes the windows of a pass into the set, without early stop: records
@@ -434,16 +410,11 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
     r.compressions += 2;
   }
   r.count = count;
-  SeenToBits(table, kUniverse, r.bits);
-}
-
-void CheckWidthAndSize(int width, int32_t size) {
-  if (width < 1 || width > 3) ThrowInvalidProcedureCall();
-  if (size < 1 || size > Universe(width)) ThrowInvalidProcedureCall();
+  SeenToBits(table.seen, kUniverse, r.bits);
 }
 
 void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {
-  CheckWidthAndSize(width, size);
+  detail::CheckWidthAndSize(width, size);
   const Sha256Backend backend = CurrentSha256Backend();
 #if KELVORA_SHA_X86
   if (backend == Sha256Backend::kShaNi) {
@@ -516,7 +487,7 @@ int32_t FirstRankOfWidth(int width, Sha256Backend backend, std::u16string_view s
 template <typename IsGoal>
 int32_t FirstRank(int width, std::u16string_view seed, int32_t limit, const IsGoal& is_goal,
                   int32_t* digests) {
-  CheckWidthAndSize(width, limit);
+  detail::CheckWidthAndSize(width, limit);
   const Sha256Backend backend = CurrentSha256Backend();
   int32_t used = 0;
 #if KELVORA_SHA_X86
@@ -584,6 +555,18 @@ bool BitsetStorageIsWords() {
   }
 }
 
+// Copies `bits` into out.flags.
+void SetFlags(const SetBits& bits, FlagSet& out) {
+  if (BitsetStorageIsWords()) {
+    std::memcpy(static_cast<void*>(&out.flags), bits.words, sizeof bits.words);
+    return;
+  }
+  out.flags.reset();
+  for (int k = 0; k < 16; ++k)
+    for (uint64_t w = bits.words[k]; w != 0; w &= w - 1)
+      out.flags.set(static_cast<size_t>(64 * k + std::countr_zero(w)));
+}
+
 }  // namespace
 
 std::u16string BuildDigitSet(std::u16string_view seed, int32_t size) {
@@ -642,13 +625,22 @@ void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& o
   out.count = r.count;
   out.digests = r.digests;
   out.compressions = r.compressions;
-  if (BitsetStorageIsWords()) {
-    std::memcpy(static_cast<void*>(&out.flags), r.bits.words, sizeof r.bits.words);
-    return;
-  }
-  for (int k = 0; k < 16; ++k)
-    for (uint64_t w = r.bits.words[k]; w != 0; w &= w - 1)
-      out.flags.set(static_cast<size_t>(64 * k + std::countr_zero(w)));
+  SetFlags(r.bits, out);
 }
+
+namespace detail {
+
+void CheckWidthAndSize(int width, int32_t size) {
+  if (width < 1 || width > 3) ThrowInvalidProcedureCall();
+  if (size < 1 || size > Universe(width)) ThrowInvalidProcedureCall();
+}
+
+void SetFlagsFromWords(const uint64_t words[16], FlagSet& out) {
+  SetBits bits;
+  std::memcpy(bits.words, words, sizeof bits.words);
+  SetFlags(bits, out);
+}
+
+}  // namespace detail
 
 }  // namespace kelvora::numbersets

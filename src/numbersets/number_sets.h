@@ -26,6 +26,9 @@ std::u16string SortTripleList(std::u16string_view list);
 }  // namespace kelvora::numbersets
 
 #include <bitset>
+#include <functional>
+
+#include "numbersets/sha256_lanes.h"
 
 namespace kelvora::numbersets {
 
@@ -45,6 +48,21 @@ struct FlagSet {
 // Builds the set of width 1, 2 or 3 into `out` (cleared first). A size
 // outside 1..10^W fails like the builders.
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out);
+
+// Builds many sets of one width and size at once on the multi-chain digest
+// back end `backend` (sha256_lanes.h; available, not kNone), several seeds'
+// chains advanced together. Each call of `next` names the next set to build:
+// it writes the set's seed into its argument and returns the set's key, a
+// number of the caller's choice, or a negative number when there are no
+// more. `done` receives each set with the key `next` gave it, as soon as the
+// set is complete, in no particular order; the set and its counts equal what
+// BuildSetFlags gives for the same seed and size, and the reference is valid
+// during the call only. Both callbacks run on the calling thread; an
+// exception they throw ends the batch and reaches the caller. A width or
+// size outside 1..10^W fails like the builders before any callback runs.
+void BuildSetBatch(LaneBackend backend, int width, int32_t size,
+                   const std::function<int64_t(std::u16string& seed)>& next,
+                   const std::function<void(int64_t key, const FlagSet& set)>& done);
 
 // The sets of one seed are nested: the set of size N is the first N distinct
 // numbers of the seed's chain, in the order the builders meet them. The rank

@@ -1,4 +1,6 @@
 target_sources(kelvora_core PRIVATE
   src/numbersets/number_sets.cc
+  src/numbersets/set_batch.cc
   src/numbersets/sha256.cc
+  src/numbersets/sha256_lanes.cc
 )

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <random>
 #include <set>
@@ -14,6 +15,7 @@
 #include "numbersets/sha256.h"
 #include "support/bound_workbook.h"
 #include "support/error_number.h"
+#include "text/utf.h"
 
 namespace kelvora::numbersets {
 namespace {
@@ -145,6 +147,26 @@ TEST(NumberSetsTest, BuildersEqualTheLiteralRecipe) {
       BuildSetFlags(width, seed, size, flags);
       EXPECT_EQ(flags.digests, expected.digests);
       EXPECT_EQ(flags.compressions, expected.compressions);
+    }
+  });
+}
+
+// "s150" and "s349" give 51 digits: at every size up to past their first
+// pass's distinct numbers, each window of that pass, the last ones among them,
+// decides the set.
+TEST(NumberSetsTest, EveryWindowOfALongPass) {
+  ForEachBackend([&](Sha256Backend) {
+    for (const char16_t* seed : {u"s150", u"s349"}) {
+      for (int width = 1; width <= 3; ++width) {
+        for (int32_t size = 1; size <= std::min(Universe(width), 52); ++size) {
+          const LiteralSet expected = LiteralBuild(width, seed, size);
+          FlagSet flags;
+          BuildSetFlags(width, seed, size, flags);
+          ASSERT_EQ(flags.Text(), expected.text)
+              << Utf16ToUtf8(seed) << " " << width << " " << size;
+          EXPECT_EQ(flags.digests, expected.digests);
+        }
+      }
     }
   });
 }

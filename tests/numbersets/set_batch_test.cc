@@ -1,0 +1,113 @@
+// The batch builder against the one-set builder, on every multi-chain back
+// end this processor offers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/error.h"
+#include "numbersets/number_sets.h"
+#include "numbersets/sha256.h"
+#include "numbersets/sha256_lanes.h"
+
+namespace kelvora::numbersets {
+namespace {
+
+int32_t Universe(int width) { return width == 1 ? 10 : width == 2 ? 100 : 1000; }
+
+// Runs body(backend) once with each multi-chain back end this processor
+// offers.
+template <typename F>
+void ForEachLaneBackend(F&& body) {
+  for (LaneBackend b : {LaneBackend::kShaNi, LaneBackend::kAvx2, LaneBackend::kAvx512}) {
+    if (!LaneBackendAvailable(b)) continue;
+    SCOPED_TRACE(static_cast<int>(b));
+    body(b);
+  }
+}
+
+// Each seed's set from one batch, in the seeds' order; fails the test when a
+// set comes twice or never.
+std::vector<FlagSet> Batch(LaneBackend backend, int width, int32_t size,
+                           const std::vector<std::u16string>& seeds) {
+  std::vector<FlagSet> sets(seeds.size());
+  std::vector<int> seen(seeds.size(), 0);
+  size_t next = 0;
+  BuildSetBatch(
+      backend, width, size,
+      [&](std::u16string& seed) -> int64_t {
+        if (next == seeds.size()) return -1;
+        seed = seeds[next];
+        return static_cast<int64_t>(next++);
+      },
+      [&](int64_t key, const FlagSet& set) {
+        sets[static_cast<size_t>(key)] = set;
+        ++seen[static_cast<size_t>(key)];
+      });
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(seeds.size()));
+  return sets;
+}
+
+void ExpectSameSets(LaneBackend backend, int width, int32_t size,
+                    const std::vector<std::u16string>& seeds) {
+  const std::vector<FlagSet> sets = Batch(backend, width, size, seeds);
+  for (size_t i = 0; i < seeds.size(); ++i) {
+    FlagSet one;
+    BuildSetFlags(width, seeds[i], size, one);
+    ASSERT_EQ(sets[i].flags, one.flags) << width << " " << size << " seed " << i;
+    EXPECT_EQ(sets[i].width, width);
+    EXPECT_EQ(sets[i].count, size);
+    EXPECT_EQ(sets[i].digests, one.digests);
+    EXPECT_EQ(sets[i].compressions, one.compressions);
+  }
+}
+
+// Seeds of the analysis's shape, of any code units (some past one block),
+// and digest texts; sizes from 1 to all numbers.
+TEST(SetBatchTest, SameSetsAsOneByOne) {
+  std::mt19937 rng(4242);
+  std::vector<std::u16string> seeds = {u"", u"abc", std::u16string(200, u'\u0141')};
+  for (int i = 0; i < 60; ++i) {
+    std::u16string s = u"pp" + std::u16string(1, u'1' + i % 3);
+    for (char c : std::to_string(rng() % 100000) + std::to_string(rng() % 100000)) s += c;
+    seeds.push_back(s + (i % 2 ? u"TienTam" : u""));
+    std::u16string any;
+    for (size_t n = rng() % 140; n > 0; --n) any += static_cast<char16_t>(rng());
+    seeds.push_back(any);
+    seeds.push_back(CSHA256().DigestHex(s));
+  }
+  ForEachLaneBackend([&](LaneBackend b) {
+    for (int width = 1; width <= 3; ++width) {
+      const int32_t universe = Universe(width);
+      for (int32_t size : {1, 2, universe / 2 + 1, universe - 1, universe,
+                           1 + static_cast<int32_t>(rng() % static_cast<uint32_t>(universe))}) {
+        ExpectSameSets(b, width, size, seeds);
+      }
+    }
+  });
+}
+
+// "s150" and "s349" give 51 digits: at every size up to past their first
+// pass's distinct numbers, each window of that pass decides the set.
+TEST(SetBatchTest, EveryWindowOfALongPass) {
+  const std::vector<std::u16string> seeds = {u"s150", u"s349", u"abc"};
+  ForEachLaneBackend([&](LaneBackend b) {
+    for (int width = 1; width <= 3; ++width)
+      for (int32_t size = 1; size <= std::min(Universe(width), 52); ++size)
+        ExpectSameSets(b, width, size, seeds);
+  });
+}
+
+TEST(SetBatchTest, RefusesBeforeAnyCall) {
+  int calls = 0;
+  auto next = [&](std::u16string&) { return ++calls, int64_t{-1}; };
+  auto done = [&](int64_t, const FlagSet&) { ++calls; };
+  for (const auto& [width, size] : {std::pair{1, 0}, {1, 11}, {3, 1001}, {0, 1}, {4, 1}})
+    EXPECT_THROW(BuildSetBatch(CurrentLaneBackend(), width, size, next, done), CommandError);
+  EXPECT_EQ(calls, 0);
+}
+
+}  // namespace
+}  // namespace kelvora::numbersets
