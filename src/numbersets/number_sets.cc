@@ -20,7 +20,6 @@ namespace kelvora::numbersets {
 namespace {
 
 using detail::kNoPiece;
-using detail::PieceAt;
 using detail::Universe;
 
 // Membership of the numbers 0..999, one bit each.
@@ -225,6 +224,13 @@ __attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[6
   return CompactDigits(values, mask, digits, 0, 0, 8);
 }
 #endif
+
+template <int W>
+inline unsigned PieceAt(const uint8_t* d) {
+  if constexpr (W == 1) return d[0];
+  if constexpr (W == 2) return d[0] * 10u + d[1];
+  if constexpr (W == 3) return d[0] * 100u + d[1] * 10u + d[2];
+}
 
 // Membership during a build: one byte per number, turned into bits at the end.
 struct SeenTable {

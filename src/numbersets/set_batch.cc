@@ -27,7 +27,6 @@ namespace {
 #if KELVORA_SHA_X86
 
 using detail::kNoPiece;
-using detail::PieceAt;
 
 constexpr int kSlots = 48;  // windows of a pass taken between the rounds of the next step
 
