@@ -1,8 +1,10 @@
 #include "analysis/size_sweep.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bitset>
 #include <map>
+#include <optional>
 
 #include "analysis/backtest_plan.h"
 #include "analysis/bet_kinds.h"
@@ -13,6 +15,7 @@
 #include "host/error.h"
 #include "intake/result_store.h"
 #include "numbersets/number_sets.h"
+#include "numbersets/sha256_lanes.h"
 
 namespace kelvora::analysis {
 
@@ -48,32 +51,54 @@ struct DrawTest {
   int32_t rank = 0;  // hit at every size >= rank; 0: at none up to the largest
 };
 
+// The walk that decides a draw: the numbers looked for, and whether the rank
+// it gives is capped at 2.
+struct Walk {
+  const Goal* goal = nullptr;
+  bool capped = false;
+
+  int32_t Rank(int32_t walked) const { return capped && (walked == 0 || walked > 2) ? 2 : walked; }
+};
+
 class Sweeper {
  public:
   Sweeper(const BacktestPlan& plan, int32_t max_size) : plan_(plan), max_(max_size) {}
 
-  DrawTest Decide(int k, int32_t i, std::u16string& seed) {
+  // What decides draw i of method k when no walk is needed. Otherwise writes
+  // the seed to walk into `seed`, the walk into `walk`, and returns nothing;
+  // the goal stays valid as long as the sweeper.
+  std::optional<DrawTest> DecideWithoutWalk(int k, int32_t i, std::u16string& seed, Walk& walk) {
     const int16_t test = plan_.test[static_cast<size_t>(i - 1)];
-    if (test == kAlwaysHit) return {DrawTest::kRank, 1};
+    if (test == kAlwaysHit) return DrawTest{DrawTest::kRank, 1};
     plan_.Seed(k, i + 1, seed);
-    if (test >= 0) return {DrawTest::kRank, numbersets::RankOf(plan_.width, seed, max_, test)};
+    if (test >= 0) {
+      walk = {&NumberGoal(test), false};
+      return std::nullopt;
+    }
     const std::u16string& pattern = plan_.pattern[static_cast<size_t>(i - 1)];
     const bool comma = pattern.find(u',') != std::u16string::npos;
     if (!plan_.any_character) {
       // A pattern with a comma can span two numbers of the set text, which
       // depends on what stands between them; such a draw is decided by
       // building the set of every size.
-      if (comma) return {DrawTest::kBuildEachSize, 0};
+      if (comma) return DrawTest{DrawTest::kBuildEachSize, 0};
       const Goal& goal = CachedGoal(pattern);
-      if (goal.none()) return {DrawTest::kRank, 0};
-      return {DrawTest::kRank, numbersets::FirstRankIn(plan_.width, seed, max_, goal)};
+      if (goal.none()) return DrawTest{DrawTest::kRank, 0};
+      walk = {&goal, false};
+      return std::nullopt;
     }
     // Any character: a digit of the result among the set's numbers, or a
     // comma, which the set text has from two numbers on.
-    const Goal& goal = CachedGoal(pattern);
-    int32_t rank = goal.none() ? 0 : numbersets::FirstRankIn(plan_.width, seed, max_, goal);
-    if (comma && max_ >= 2 && (rank == 0 || rank > 2)) rank = 2;
-    return {DrawTest::kRank, rank};
+    walk = {&CachedGoal(pattern), comma && max_ >= 2};
+    if (walk.goal->none()) return DrawTest{DrawTest::kRank, walk.Rank(0)};
+    return std::nullopt;
+  }
+
+  DrawTest Decide(int k, int32_t i, std::u16string& seed) {
+    Walk walk;
+    if (const auto d = DecideWithoutWalk(k, i, seed, walk)) return *d;
+    return {DrawTest::kRank,
+            walk.Rank(numbersets::FirstRankIn(plan_.width, seed, max_, *walk.goal))};
   }
 
  private:
@@ -83,10 +108,19 @@ class Sweeper {
       it = goals_.emplace(pattern, GoalOf(plan_.width, pattern, plan_.any_character)).first;
     return it->second;
   }
+  const Goal& NumberGoal(int16_t number) {
+    auto it = number_goals_.find(number);
+    if (it == number_goals_.end()) {
+      it = number_goals_.emplace(number, Goal{}).first;
+      it->second.set(static_cast<size_t>(number));
+    }
+    return it->second;
+  }
 
   const BacktestPlan& plan_;
   int32_t max_;
   std::map<std::u16string, Goal> goals_;
+  std::map<int16_t, Goal> number_goals_;
 };
 
 }  // namespace
@@ -109,21 +143,63 @@ std::array<std::vector<int64_t>, 3> HitsAtEverySize(const host::Table& block, in
   std::vector<std::vector<std::pair<int, int32_t>>> each_size(static_cast<size_t>(threads));
 
   const int64_t tasks = int64_t{n} * 3;
-  ParallelFor(tasks, 64, threads, [&](int64_t begin, int64_t end, int worker) {
-    Sweeper sweeper(plan, max_size);
-    std::u16string seed;
-    for (int64_t t = begin; t < end; ++t) {
-      const int k = static_cast<int>(t / n) + 1;
-      const int32_t i = static_cast<int32_t>(t % n) + 1;
-      const DrawTest d = sweeper.Decide(k, i, seed);
-      if (d.how == DrawTest::kBuildEachSize) {
-        each_size[static_cast<size_t>(worker)].emplace_back(k, i);
-      } else {
-        ++ranks[static_cast<size_t>(worker)][static_cast<size_t>(k - 1)]
-               [static_cast<size_t>(d.rank)];
-      }
+  // Records the outcome of task t: method t / n + 1, tested draw t % n + 1.
+  auto record = [&](int64_t t, const DrawTest& d, int worker) {
+    const int k = static_cast<int>(t / n) + 1;
+    const int32_t i = static_cast<int32_t>(t % n) + 1;
+    if (d.how == DrawTest::kBuildEachSize) {
+      each_size[static_cast<size_t>(worker)].emplace_back(k, i);
+    } else {
+      ++ranks[static_cast<size_t>(worker)][static_cast<size_t>(k - 1)][static_cast<size_t>(d.rank)];
     }
-  });
+  };
+  const numbersets::LaneBackend backend = numbersets::CurrentLaneBackend();
+  if (backend != numbersets::LaneBackend::kNone) {
+    // The walks in batches on the multi-chain back end, as the backtest
+    // builds its sets; the draws decided without a walk on the way.
+    constexpr int64_t kTake = 8;
+    std::atomic<int64_t> next_task{0};
+    ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
+      Sweeper sweeper(plan, max_size);
+      int64_t mine = 0, mine_end = 0;
+      auto next = [&](std::u16string& seed, const Goal*& goal) -> int64_t {
+        for (;;) {
+          if (mine == mine_end) {
+            mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
+            mine_end = std::min(tasks, mine + kTake);
+            if (mine >= mine_end) {
+              mine = mine_end;
+              return -1;
+            }
+          }
+          const int64_t t = mine++;
+          Walk walk;
+          const auto d = sweeper.DecideWithoutWalk(static_cast<int>(t / n) + 1,
+                                                   static_cast<int32_t>(t % n) + 1, seed, walk);
+          if (!d) {
+            goal = walk.goal;
+            return 2 * t + (walk.capped ? 1 : 0);  // the key carries the cap
+          }
+          record(t, *d, worker);
+        }
+      };
+      numbersets::FirstRankBatch(backend, plan.width, max_size, next,
+                                 [&](int64_t key, int32_t rank) {
+                                   const Walk walk{nullptr, key % 2 == 1};
+                                   record(key / 2, {DrawTest::kRank, walk.Rank(rank)}, worker);
+                                 });
+    });
+  } else {
+    ParallelFor(tasks, 64, threads, [&](int64_t begin, int64_t end, int worker) {
+      Sweeper sweeper(plan, max_size);
+      std::u16string seed;
+      for (int64_t t = begin; t < end; ++t) {
+        record(t,
+               sweeper.Decide(static_cast<int>(t / n) + 1, static_cast<int32_t>(t % n) + 1, seed),
+               worker);
+      }
+    });
+  }
 
   std::array<std::vector<int64_t>, 3> hits;
   for (int k = 0; k < 3; ++k) {

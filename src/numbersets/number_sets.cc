@@ -20,7 +20,6 @@ namespace kelvora::numbersets {
 namespace {
 
 using detail::kNoPiece;
-using detail::PieceAt;
 using detail::Universe;
 
 // Membership of the numbers 0..999, one bit each.
@@ -180,29 +179,12 @@ inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[72]) {
 }
 
 #if KELVORA_SHA_X86
-// Appends the bytes values[i] whose bit i of `mask` is set, for i in the
-// chunks of eight [8 * first, 8 * last), in order, to `digits`, which holds
-// `n` of them; returns the new count. `digits` needs 8 bytes of room past the
-// last one.
-__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
-                                                                         uint64_t mask,
-                                                                         uint8_t* digits, int n,
-                                                                         int first, int last) {
-  for (int j = first; j < last; ++j) {
-    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
-    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
-    const __m128i order =
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m]));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
-    n += detail::kCompact.count[m];
-  }
-  return n;
-}
+using detail::kCompact;
 
 // The digit extraction with SSSE3, for processors with the SHA extensions
 // (which all have it), in two stages so that a caller can spread it between
-// the rounds of a digest: first the digit mask of the 64 characters, and
-// their values (character - '0') into `values`; then CompactDigits.
+// the rounds of a digest. First: the digit mask of the 64 characters, and
+// their values (character - '0') into `values`.
 __attribute__((target("ssse3"), always_inline)) inline uint64_t PrepareDigits(const uint8_t hex[64],
                                                                               uint8_t values[64]) {
   const __m128i zero_char = _mm_set1_epi8('0');
@@ -218,6 +200,23 @@ __attribute__((target("ssse3"), always_inline)) inline uint64_t PrepareDigits(co
   return mask;
 }
 
+// Second: appends the digits of the 8-character chunks [first, last) to
+// `digits`, which holds `n` digits; returns the new count. `digits` needs 8
+// bytes of room past the last digit.
+__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
+                                                                         uint64_t mask,
+                                                                         uint8_t* digits, int n,
+                                                                         int first, int last) {
+  for (int j = first; j < last; ++j) {
+    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
+    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
+    const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.index[m]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
+    n += kCompact.count[m];
+  }
+  return n;
+}
+
 __attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[64],
                                                              uint8_t digits[72]) {
   alignas(16) uint8_t values[64];
@@ -225,6 +224,13 @@ __attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[6
   return CompactDigits(values, mask, digits, 0, 0, 8);
 }
 #endif
+
+template <int W>
+inline unsigned PieceAt(const uint8_t* d) {
+  if constexpr (W == 1) return d[0];
+  if constexpr (W == 2) return d[0] * 10u + d[1];
+  if constexpr (W == 3) return d[0] * 100u + d[1] * 10u + d[2];
+}
 
 // Membership during a build: one byte per number, turned into bits at the end.
 struct SeenTable {
@@ -263,11 +269,11 @@ inline uint64_t EightFlags(const uint8_t* bytes) {
 }
 
 // The membership table as bits: bit n set when number n is in the set.
-void SeenToBits(const uint8_t* seen, int32_t universe, SetBits& bits) {
+void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
   for (int32_t w = 0; 64 * w < universe; ++w) {
     const int32_t groups = std::min<int32_t>(8, (universe - 64 * w + 7) / 8);
     uint64_t word = 0;
-    for (int32_t j = 0; j < groups; ++j) word |= EightFlags(seen + 64 * w + 8 * j) << (8 * j);
+    for (int32_t j = 0; j < groups; ++j) word |= EightFlags(t.seen + 64 * w + 8 * j) << (8 * j);
     bits.words[w] = word;
   }
 }
@@ -410,7 +416,7 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
     r.compressions += 2;
   }
   r.count = count;
-  SeenToBits(table.seen, kUniverse, r.bits);
+  SeenToBits(table, kUniverse, r.bits);
 }
 
 void Build(int width, std::u16string_view seed, int32_t size, CoreResult& r) {

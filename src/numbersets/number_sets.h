@@ -80,4 +80,17 @@ int32_t FirstRankIn(int width, std::u16string_view seed, int32_t limit,
 int32_t RankOf(int width, std::u16string_view seed, int32_t limit, int32_t number,
                int32_t* digests = nullptr);
 
+// FirstRankIn for many seeds at once on the multi-chain back end `backend`
+// (available, not kNone), as BuildSetBatch builds sets: each call of `next`
+// writes the next walk's seed into its first argument, points its second at
+// the numbers looked for (which must stay as they are until `done` has the
+// walk's rank) and returns the walk's key, or a negative number when there
+// are no more; `done` receives each walk's key and the rank FirstRankIn gives
+// for its seed, `limit` and goal. A limit outside 1..10^W fails like
+// FirstRankIn before any callback runs.
+void FirstRankBatch(
+    LaneBackend backend, int width, int32_t limit,
+    const std::function<int64_t(std::u16string& seed, const std::bitset<1000>*& goal)>& next,
+    const std::function<void(int64_t key, int32_t rank)>& done);
+
 }  // namespace kelvora::numbersets

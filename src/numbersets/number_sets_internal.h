@@ -12,14 +12,6 @@ namespace kelvora::numbersets::detail {
 // How many numbers of width W there are.
 constexpr int32_t Universe(int width) { return width == 1 ? 10 : width == 2 ? 100 : 1000; }
 
-// The W-digit number whose digit values (0..9) start at `d`.
-template <int W>
-inline unsigned PieceAt(const uint8_t* d) {
-  if constexpr (W == 1) return d[0];
-  if constexpr (W == 2) return d[0] * 10u + d[1];
-  if constexpr (W == 3) return d[0] * 100u + d[1] * 10u + d[2];
-}
-
 // A piece index of the one-byte-per-number membership tables that is always
 // marked seen and never part of a set: windows that do not exist take it.
 constexpr unsigned kNoPiece = 1023;

@@ -13,6 +13,7 @@
 // seed with the next step.
 #include <algorithm>
 #include <bit>
+#include <bitset>
 #include <cstring>
 #include <vector>
 
@@ -27,7 +28,7 @@ namespace {
 #if KELVORA_SHA_X86
 
 using detail::kNoPiece;
-using detail::PieceAt;
+using Goal = std::bitset<1000>;
 
 constexpr int kSlots = 48;  // windows of a pass taken between the rounds of the next step
 
@@ -254,7 +255,10 @@ __attribute__((target("avx2,avx512f,avx512bw"))) int32_t MarkedAvx512(const uint
 
 // The windows deferred from the previous step, taken between its round
 // groups: each group takes a fixed share of one lane's kSlots windows (with
-// 2 lanes, every other group takes twice as many).
+// 2 lanes, every other group takes twice as many). They only mark: reading a
+// mark first, to count, makes every read wait on the group's earlier writes
+// to the same table, which with the AVX-512 back end costs more than the
+// counts the lanes make later (measured: the step takes about twice as long).
 template <int L>
 struct DeferredWindows {
   static constexpr int kActiveGroups = (L * kSlots) % lanes::kHookGroups == 0 ? 32 : 16;
@@ -359,13 +363,83 @@ void PadMessage(std::u16string_view message, std::vector<uint8_t>& padded) {
   for (int i = 0; i < 8; ++i) padded[padded.size() - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
+// The sets of BuildSetBatch.
 template <int W, class Engine>
-void RunBatch(int32_t size, const std::function<int64_t(std::u16string&)>& next,
-              const std::function<void(int64_t, const FlagSet&)>& done) {
+class SetJob {
+ public:
+  SetJob(int32_t size, const std::function<int64_t(std::u16string&)>& next,
+         const std::function<void(int64_t, const FlagSet&)>& done)
+      : size_(size), next_(next), done_(done) {
+    set_.width = W;
+    set_.count = size;
+  }
+  int32_t Limit() const { return size_; }
+  int64_t Next(int, std::u16string& seed) { return next_(seed); }
+  // Whether a pass's windows can end the build before it reaches the limit.
+  bool MayEndEarly(int, const uint16_t*, int) const { return false; }
+  // Takes a pass's windows in order; true when the build ends.
+  bool Walk(int, const uint16_t* pieces, int windows, uint8_t* seen, int32_t& count) {
+    return TakeUntilFull<W>(pieces, windows, size_, seen, count);
+  }
+  void Finish(int, int64_t key, int32_t digests, int32_t compressions, const uint8_t* seen) {
+    set_.digests = digests;
+    set_.compressions = compressions;
+    uint64_t words[16];
+    Marked<W, Engine>(seen, words);
+    detail::SetFlagsFromWords(words, set_);
+    done_(key, set_);
+  }
+
+ private:
+  int32_t size_;
+  const std::function<int64_t(std::u16string&)>& next_;
+  const std::function<void(int64_t, const FlagSet&)>& done_;
+  FlagSet set_;
+};
+
+// The walks of FirstRankBatch.
+template <int W, class Engine>
+class RankJob {
+ public:
+  RankJob(int32_t limit, const std::function<int64_t(std::u16string&, const Goal*&)>& next,
+          const std::function<void(int64_t, int32_t)>& done)
+      : limit_(limit), next_(next), done_(done) {}
+  int32_t Limit() const { return limit_; }
+  int64_t Next(int l, std::u16string& seed) { return next_(seed, goal_[l]); }
+  bool MayEndEarly(int l, const uint16_t* pieces, int windows) const {
+    const Goal& goal = *goal_[l];
+    bool any = false;
+    for (int i = 0; i < windows; ++i) any |= goal[pieces[i]];
+    return any;
+  }
+  bool Walk(int l, const uint16_t* pieces, int windows, uint8_t* seen, int32_t& count) {
+    const Goal& goal = *goal_[l];
+    for (int i = 0; i < windows; ++i) {
+      const uint32_t is_new = seen[pieces[i]] ^ 1u;
+      seen[pieces[i]] = 1;
+      count += static_cast<int32_t>(is_new);
+      if (is_new != 0 && goal[pieces[i]]) return rank_[l] = count, true;
+      if (count == limit_) return rank_[l] = 0, true;
+    }
+    return false;
+  }
+  void Finish(int l, int64_t key, int32_t, int32_t, const uint8_t*) { done_(key, rank_[l]); }
+
+ private:
+  int32_t limit_;
+  const std::function<int64_t(std::u16string&, const Goal*&)>& next_;
+  const std::function<void(int64_t, int32_t)>& done_;
+  const Goal* goal_[DigestLanes::kMaxLanes] = {};
+  int32_t rank_[DigestLanes::kMaxLanes] = {};
+};
+
+// Runs `job`'s chains through the lanes of `Engine` until `job` has no more.
+template <int W, class Engine, class Job>
+void RunBatch(Job& job) {
   constexpr int L = Engine::kLanes;
   struct Lane {
-    int64_t key = -1;   // -1: no set left for this lane
-    int32_t count = 0;  // the numbers in the set when the lane last counted
+    int64_t key = -1;   // -1: nothing left for this lane
+    int32_t count = 0;  // the numbers met when the lane last counted
     int32_t taken = 0;  // windows taken since
     int32_t digests = 0, compressions = 0;
     size_t block = 0;
@@ -377,22 +451,19 @@ void RunBatch(int32_t size, const std::function<int64_t(std::u16string&)>& next,
   alignas(64) LanePieces pieces[L];
   alignas(16) LaneDigits digits[L] = {};
   int windows[L];
-  uint64_t words[16];
   DeferredWindows<L> hook{pieces, seen};
   std::u16string seed;
-  FlagSet set;
-  set.width = W;
-  set.count = size;
+  const int32_t limit = job.Limit();
 
   auto clear = [&](int l) {
     std::memset(seen[l], 0, sizeof seen[l]);
     seen[l][kNoPiece] = 1;
   };
-  // The lane's next set: its seed's first block goes in with the next step.
+  // The lane's next chain: its seed's first block goes in with the next step.
   auto start = [&](int l) {
     Lane& ln = lane[l];
     io.block[l] = nullptr;
-    ln.key = next(seed);
+    ln.key = job.Next(l, seed);
     if (ln.key < 0) return false;
     ln.count = ln.taken = ln.digests = ln.compressions = 0;
     PadMessage(seed, ln.padded);
@@ -400,6 +471,10 @@ void RunBatch(int32_t size, const std::function<int64_t(std::u16string&)>& next,
     for (int w = 0; w < 8; ++w) io.h[w][l] = kernels::kInitialHash[w];
     io.block[l] = ln.padded.data();
     return true;
+  };
+  auto count = [&](int l) {
+    lane[l].count = Marked<W, Engine>(seen[l], nullptr);
+    lane[l].taken = 0;
   };
 
   int busy = 0;
@@ -429,39 +504,52 @@ void RunBatch(int32_t size, const std::function<int64_t(std::u16string&)>& next,
         std::fill_n(pieces[l], kSlots, kNoPiece);
         continue;
       }
-      if (ln.count + ln.taken + windows[l] >= size) {
-        ln.count = Marked<W, Engine>(seen[l], nullptr);
-        ln.taken = 0;
-      }
-      if (ln.count + ln.taken + windows[l] < size) {
+      if (ln.count + ln.taken + windows[l] >= limit) count(l);
+      if (ln.count + ln.taken + windows[l] < limit && !job.MayEndEarly(l, pieces[l], windows[l])) {
         for (int i = kSlots; i < windows[l]; ++i) seen[l][pieces[l][i]] = 1;
         ln.taken += windows[l];
         continue;
       }
-      const bool full = TakeUntilFull<W>(pieces[l], windows[l], size, seen[l], ln.count);
+      if (ln.taken > 0) count(l);
+      const bool ended = job.Walk(l, pieces[l], windows[l], seen[l], ln.count);
       std::fill_n(pieces[l], kSlots, kNoPiece);
-      if (!full) continue;
-      set.digests = ln.digests;
-      set.compressions = ln.compressions;
-      Marked<W, Engine>(seen[l], words);
-      detail::SetFlagsFromWords(words, set);
-      done(ln.key, set);
+      if (!ended) continue;
+      job.Finish(l, ln.key, ln.digests, ln.compressions, seen[l]);
       clear(l);
       if (!start(l)) --busy;
     }
   }
 }
 
-template <class Engine>
-void RunBatchOfWidth(int width, int32_t size, const std::function<int64_t(std::u16string&)>& next,
-                     const std::function<void(int64_t, const FlagSet&)>& done) {
+template <template <int, class> class Job, class Engine, class... Args>
+void RunJobs(int width, const Args&... args) {
+  auto run = [&](auto w) {
+    constexpr int kWidth = decltype(w)::value;
+    Job<kWidth, Engine> job(args...);
+    RunBatch<kWidth, Engine>(job);
+  };
   switch (width) {
     case 1:
-      return RunBatch<1, Engine>(size, next, done);
+      return run(std::integral_constant<int, 1>{});
     case 2:
-      return RunBatch<2, Engine>(size, next, done);
+      return run(std::integral_constant<int, 2>{});
     default:
-      return RunBatch<3, Engine>(size, next, done);
+      return run(std::integral_constant<int, 3>{});
+  }
+}
+
+// Runs the jobs of `Job` on `backend`.
+template <template <int, class> class Job, class... Args>
+void RunJobsOn(LaneBackend backend, int width, const Args&... args) {
+  switch (backend) {
+    case LaneBackend::kShaNi:
+      return RunJobs<Job, ShaNiEngine>(width, args...);
+    case LaneBackend::kAvx2:
+      return RunJobs<Job, Avx2Engine>(width, args...);
+    case LaneBackend::kAvx512:
+      return RunJobs<Job, Avx512Engine>(width, args...);
+    case LaneBackend::kNone:
+      break;
   }
 }
 
@@ -474,20 +562,21 @@ void BuildSetBatch(LaneBackend backend, int width, int32_t size,
                    const std::function<void(int64_t, const FlagSet&)>& done) {
   detail::CheckWidthAndSize(width, size);
 #if KELVORA_SHA_X86
-  switch (backend) {
-    case LaneBackend::kShaNi:
-      return RunBatchOfWidth<ShaNiEngine>(width, size, next, done);
-    case LaneBackend::kAvx2:
-      return RunBatchOfWidth<Avx2Engine>(width, size, next, done);
-    case LaneBackend::kAvx512:
-      return RunBatchOfWidth<Avx512Engine>(width, size, next, done);
-    case LaneBackend::kNone:
-      break;
-  }
+  RunJobsOn<SetJob>(backend, width, size, next, done);
+#else
+  (void)backend, (void)next, (void)done;
 #endif
-  (void)backend;
-  (void)next;
-  (void)done;
+}
+
+void FirstRankBatch(LaneBackend backend, int width, int32_t limit,
+                    const std::function<int64_t(std::u16string&, const std::bitset<1000>*&)>& next,
+                    const std::function<void(int64_t, int32_t)>& done) {
+  detail::CheckWidthAndSize(width, limit);
+#if KELVORA_SHA_X86
+  RunJobsOn<RankJob>(backend, width, limit, next, done);
+#else
+  (void)backend, (void)next, (void)done;
+#endif
 }
 
 }  // namespace kelvora::numbersets

@@ -1,8 +1,9 @@
-// The batch builder against the one-set builder, on every multi-chain back
-// end this processor offers.
+// The batch builder and the batch rank walk against the one-set builder and
+// the one-seed walk, on every multi-chain back end this processor offers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bitset>
 #include <random>
 #include <string>
 #include <vector>
@@ -100,12 +101,54 @@ TEST(SetBatchTest, EveryWindowOfALongPass) {
   });
 }
 
+// Walks to goals of every kind (none, one number, many) against FirstRankIn,
+// at limits from 1 to all numbers.
+TEST(SetBatchTest, SameRanksAsOneByOne) {
+  std::mt19937 rng(90210);
+  ForEachLaneBackend([&](LaneBackend b) {
+    for (int width = 1; width <= 3; ++width) {
+      const int32_t universe = Universe(width);
+      for (int32_t limit : {1, universe / 3, universe}) {
+        std::vector<std::u16string> seeds;
+        std::vector<std::bitset<1000>> goals;
+        for (int i = 0; i < 60; ++i) {
+          seeds.push_back(u"pp" + std::u16string(1, u'0' + i % 10) + (i % 2 ? u"TienNhi" : u""));
+          std::bitset<1000> goal;
+          for (int k = i % 4 == 0   ? 0
+                       : i % 4 == 1 ? 1
+                                    : 1 + static_cast<int>(rng() % 30);
+               k > 0; --k)
+            goal.set(rng() % static_cast<uint32_t>(universe));
+          goals.push_back(goal);
+        }
+        std::vector<int32_t> ranks(seeds.size(), -1);
+        size_t next = 0;
+        FirstRankBatch(
+            b, width, limit,
+            [&](std::u16string& seed, const std::bitset<1000>*& goal) -> int64_t {
+              if (next == seeds.size()) return -1;
+              seed = seeds[next];
+              goal = &goals[next];
+              return static_cast<int64_t>(next++);
+            },
+            [&](int64_t key, int32_t rank) { ranks[static_cast<size_t>(key)] = rank; });
+        for (size_t i = 0; i < seeds.size(); ++i)
+          ASSERT_EQ(ranks[i], FirstRankIn(width, seeds[i], limit, goals[i])) << width << " " << i;
+      }
+    }
+  });
+}
+
 TEST(SetBatchTest, RefusesBeforeAnyCall) {
   int calls = 0;
   auto next = [&](std::u16string&) { return ++calls, int64_t{-1}; };
   auto done = [&](int64_t, const FlagSet&) { ++calls; };
-  for (const auto& [width, size] : {std::pair{1, 0}, {1, 11}, {3, 1001}, {0, 1}, {4, 1}})
+  auto walk = [&](std::u16string&, const std::bitset<1000>*&) { return ++calls, int64_t{-1}; };
+  auto ranked = [&](int64_t, int32_t) { ++calls; };
+  for (const auto& [width, size] : {std::pair{1, 0}, {1, 11}, {3, 1001}, {0, 1}, {4, 1}}) {
     EXPECT_THROW(BuildSetBatch(CurrentLaneBackend(), width, size, next, done), CommandError);
+    EXPECT_THROW(FirstRankBatch(CurrentLaneBackend(), width, size, walk, ranked), CommandError);
+  }
   EXPECT_EQ(calls, 0);
 }
 
