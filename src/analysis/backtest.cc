@@ -96,22 +96,14 @@ std::vector<MethodOutcome> RunPlan(const BacktestPlan& plan, const std::vector<i
     // Each worker builds sets in a batch of its own, taking the tasks a few
     // at a time as its lanes come free, so that all lanes stay busy to the
     // end.
-    constexpr int64_t kTake = 8;
-    std::atomic<int64_t> next_task{0};
+    TaskDealer dealer(tasks, 8);
     ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
       WorkerCost& wc = costs[static_cast<size_t>(worker)];
-      int64_t mine = 0, mine_end = 0;
+      TaskDealer::Claim claim;
       auto next = [&](std::u16string& seed) -> int64_t {
-        if (mine == mine_end) {
-          mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
-          mine_end = std::min(tasks, mine + kTake);
-          if (mine >= mine_end) {
-            mine = mine_end;
-            return -1;
-          }
-        }
-        seed_of(mine, seed);
-        return mine++;
+        const int64_t t = dealer.Next(claim);
+        if (t >= 0) seed_of(t, seed);
+        return t;
       };
       numbersets::BuildSetBatch(
           backend, plan.width, plan.size, next,

@@ -157,22 +157,14 @@ std::array<std::vector<int64_t>, 3> HitsAtEverySize(const host::Table& block, in
   if (backend != numbersets::LaneBackend::kNone) {
     // The walks in batches on the multi-chain back end, as the backtest
     // builds its sets; the draws decided without a walk on the way.
-    constexpr int64_t kTake = 8;
-    std::atomic<int64_t> next_task{0};
+    TaskDealer dealer(tasks, 8);
     ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
       Sweeper sweeper(plan, max_size);
-      int64_t mine = 0, mine_end = 0;
+      TaskDealer::Claim claim;
       auto next = [&](std::u16string& seed, const Goal*& goal) -> int64_t {
         for (;;) {
-          if (mine == mine_end) {
-            mine = next_task.fetch_add(kTake, std::memory_order_relaxed);
-            mine_end = std::min(tasks, mine + kTake);
-            if (mine >= mine_end) {
-              mine = mine_end;
-              return -1;
-            }
-          }
-          const int64_t t = mine++;
+          const int64_t t = dealer.Next(claim);
+          if (t < 0) return -1;
           Walk walk;
           const auto d = sweeper.DecideWithoutWalk(static_cast<int>(t / n) + 1,
                                                    static_cast<int32_t>(t % n) + 1, seed, walk);

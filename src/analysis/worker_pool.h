@@ -3,6 +3,8 @@
 // that runs the command.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -24,5 +26,32 @@ int ResolveAnalysisThreads(int requested);
 // calling thread, so which failure is reported does not depend on timing.
 void ParallelFor(int64_t count, int64_t chunk, int threads,
                  const std::function<void(int64_t begin, int64_t end, int worker)>& fn);
+
+// Deals the tasks [0, count) to workers `take` at a time, so that workers
+// whose work ends early take more. Each worker keeps a Claim of its own.
+class TaskDealer {
+ public:
+  struct Claim {
+    int64_t next = 0, end = 0;
+  };
+  TaskDealer(int64_t count, int64_t take) : count_(count), take_(take) {}
+  // The next task of `claim`, claiming a new run when it is used up; -1 when
+  // every task has been dealt.
+  int64_t Next(Claim& claim) {
+    if (claim.next == claim.end) {
+      claim.next = next_.fetch_add(take_, std::memory_order_relaxed);
+      claim.end = std::min(count_, claim.next + take_);
+      if (claim.next >= claim.end) {
+        claim.next = claim.end;
+        return -1;
+      }
+    }
+    return claim.next++;
+  }
+
+ private:
+  std::atomic<int64_t> next_{0};
+  int64_t count_, take_;
+};
 
 }  // namespace kelvora::analysis

@@ -225,6 +225,15 @@ __attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[6
 }
 #endif
 
+// The digit extraction of the chosen steps: SSSE3 with the SHA extensions.
+template <bool kSimd>
+inline int ExtractDigitValuesFor(const uint8_t hex[64], uint8_t digits[72]) {
+#if KELVORA_SHA_X86
+  if constexpr (kSimd) return ExtractDigitValuesSsse3(hex, digits);
+#endif
+  return ExtractDigitValues(hex, digits);
+}
+
 template <int W>
 inline unsigned PieceAt(const uint8_t* d) {
   if constexpr (W == 1) return d[0];
@@ -402,13 +411,7 @@ void BuildCore(Sha256Backend backend, std::u16string_view seed, int32_t size, Co
     if (ahead) {
       if (HashAndAddWindows<W, kSimd>(backend, hex, digits, size, table, count)) break;
     } else {
-      int n;
-#if KELVORA_SHA_X86
-      if constexpr (kSimd)
-        n = ExtractDigitValuesSsse3(hex, digits);
-      else
-#endif
-        n = ExtractDigitValues(hex, digits);
+      const int n = ExtractDigitValuesFor<kSimd>(hex, digits);
       if (AddWindows<W>(digits, n, size, table, count)) break;
       detail::DigestHexOf64(backend, hex, hex);
     }
@@ -462,13 +465,7 @@ int32_t FirstRankCore(Sha256Backend backend, std::u16string_view seed, int32_t l
   }
   int32_t count = 0;
   for (;;) {
-    int n;
-#if KELVORA_SHA_X86
-    if constexpr (kSimd)
-      n = ExtractDigitValuesSsse3(hex, digits);
-    else
-#endif
-      n = ExtractDigitValues(hex, digits);
+    const int n = ExtractDigitValuesFor<kSimd>(hex, digits);
     for (int i = 0; i + W <= n; ++i) {
       const unsigned piece = PieceAt<W>(digits + i);
       const uint32_t is_new = table.seen[piece] ^ 1u;
