@@ -1,10 +1,16 @@
 #include "host/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <utility>
 
 namespace kelvora::host {
 namespace {
@@ -33,12 +39,105 @@ TEST(FilesTest, WritesAtomicallyAndTellsAChangedFile) {
   EXPECT_EQ(ReadFile(path, 100), "third");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(IdentityOf(link), IdentityOf(path));
-  EXPECT_THROW(ReadFile(path, 4), FileError);
-  EXPECT_THROW(ReadFile(dir + "/missing.xlsx", 100), FileError);
+  // A new file only where there is none.
+  EXPECT_FALSE(CreateFileAtomically(path, "fourth"));
+  EXPECT_TRUE(CreateFileAtomically(dir + "/new.xlsx", "fourth"));
+  EXPECT_EQ(ReadFile(dir + "/new.xlsx", 100), "fourth");
+  const struct {
+    std::string path, message;
+  } refusals[] = {{path, "too large"}, {dir + "/missing.xlsx", "cannot open"}, {dir, "folder"}};
+  for (const auto& r : refusals) {
+    try {
+      ReadFile(r.path, 4);
+      ADD_FAILURE() << r.path;
+    } catch (const FileError& e) {
+      EXPECT_NE(std::string(e.what()).find(r.message), std::string::npos) << e.what();
+    }
+  }
   // A folder that does not exist: the write fails and leaves nothing.
   EXPECT_THROW(WriteFileAtomically(dir + "/missing/book.xlsx", "x"), FileError);
   // No temporary file left behind.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
+  std::filesystem::remove_all(dir);
+}
+
+// Whether this process waits for a lock on `inode` (/proc/locks lists a
+// waiting request with "->").
+bool WaitsForLock(int64_t inode) {
+  std::ifstream locks("/proc/locks");
+  const std::string pid = " " + std::to_string(getpid()) + " ";
+  const std::string file = ":" + std::to_string(inode) + " ";
+  for (std::string line; std::getline(locks, line);) {
+    if (line.find("->") != std::string::npos && line.find(pid) != std::string::npos &&
+        line.find(file) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+TEST(FilesTest, LockWaitsForItsHolderAndFollowsTheFileItSaved) {
+  if (!std::ifstream("/proc/locks")) GTEST_SKIP() << "no /proc/locks";
+  const std::string dir = ::testing::TempDir() + "/files_lock_" + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/book.xlsx";
+  WriteFileAtomically(path, "old");
+  auto holder = std::make_unique<FileLock>(path);
+  std::string seen;
+  FileIdentity identity;
+  std::thread waiter([&] {
+    const FileLock lock(path);
+    seen = lock.Read(100);
+    identity = lock.identity();
+  });
+  while (!WaitsForLock(holder->identity().inode)) usleep(1000);
+  // The holder saves a new file over the one the waiter waits on, then ends.
+  WriteFileAtomically(path, "new");
+  holder.reset();
+  waiter.join();
+  EXPECT_EQ(seen, "new");
+  EXPECT_EQ(identity, IdentityOf(path));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(FilesTest, SavesKeepTheOwnerWhereRootMaySetIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  const std::string dir = ::testing::TempDir() + "/files_owner_" + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/book.xlsx";
+  WriteFileAtomically(path, "first");
+  ASSERT_EQ(chown(path.c_str(), 1234, 2345), 0);
+  WriteFileAtomically(path, "second");
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(std::pair(st.st_uid, st.st_gid), std::pair(uid_t{1234}, gid_t{2345}));
+  std::filesystem::remove_all(dir);
+}
+
+// The signal a save is interrupted by. Writing past RLIMIT_FSIZE raises
+// SIGXFSZ inside the save's write(); its handler sends that signal, so the
+// process is inside WriteFileAtomically when it arrives.
+volatile int interrupting_signal = 0;
+extern "C" void Interrupt(int) { raise(interrupting_signal); }
+
+void SaveInterruptedBy(int sig, const std::string& path) {
+  RemoveTemporaryFileOnInterrupt();
+  interrupting_signal = sig;
+  signal(SIGXFSZ, Interrupt);
+  const rlimit limit{4096, 4096};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  WriteFileAtomically(path, std::string(1 << 20, 'x'));
+}
+
+TEST(FilesDeathTest, AnInterruptedSaveLeavesNoTemporaryFile) {
+  const std::string dir = ::testing::TempDir() + "/files_signal_" + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/book.xlsx";
+  WriteFileAtomically(path, "kept");
+  for (const int sig : {SIGINT, SIGTERM}) {
+    EXPECT_EXIT(SaveInterruptedBy(sig, path), ::testing::KilledBySignal(sig), "");
+    EXPECT_EQ(ReadFile(path, 100), "kept");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << sig;
+  }
   std::filesystem::remove_all(dir);
 }
 
