@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 namespace kelvora {
 namespace {
 
@@ -14,6 +17,27 @@ TEST(UtfTest, RoundTripsAndReplacesInvalidSequences) {
             u"a\uFFFDb");
   EXPECT_EQ(Utf8ToUtf16("\xE0\x80\x80"), u"\uFFFD");  // overlong
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, 0xD800)), "\xEF\xBF\xBD");
+}
+
+TEST(UtfTest, DecodesTextFilesByTheirMarkAndRefusesInvalidOnes) {
+  const struct {
+    std::string bytes;
+    std::optional<std::u16string> text;
+  } cases[] = {
+      {"K\xE1\xBB\xB3 1", u"K\u1EF3 1"},
+      {"\xEF\xBB\xBFK\xE1\xBB\xB3", u"K\u1EF3"},
+      {std::string("\xFF\xFEK\0\xF3\x1E\x3D\xD8\x00\xDE", 10), u"K\u1EF3\U0001F600"},
+      {std::string("\xFE\xFF\0K\x1E\xF3", 6), u"K\u1EF3"},
+      {"", u""},
+      {"K\xFD 1", std::nullopt},                              // Latin-1 or Windows-1258
+      {"\xE1\xBB", std::nullopt},                             // cut short
+      {"\xC0\xAF", std::nullopt},                             // overlong
+      {"\xED\xA0\x80", std::nullopt},                         // a surrogate in UTF-8
+      {"\xFF\xFEK", std::nullopt},                            // an odd number of bytes
+      {std::string("\xFF\xFE\0\xDC", 4), std::nullopt},       // a lone low surrogate
+      {std::string("\xFE\xFF\xD8\x3D\0K", 6), std::nullopt},  // a high one without its low one
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), c.text) << c.bytes;
 }
 
 }  // namespace

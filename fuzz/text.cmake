@@ -1,0 +1,1 @@
+kelvora_fuzz_target(text_decode_fuzz text_decode_fuzz.cc)
