@@ -44,7 +44,7 @@ test-windows: windows-package
 	./tests/windows/run-package-tests
 
 run: deps build
-	./build/release/kelvora demo
+	./build/release/kelvora demo --force
 
 bench: build
 	@for b in build/release/bench/*_bench; do echo "== $$b"; $$b; done

@@ -125,7 +125,7 @@ int RunGan(const std::string& workbook, const std::string& last_text, bool json)
       return kExitUsage;
     }
   }
-  auto book = OpenWorkbook(workbook, false);
+  auto book = OpenWorkbook(workbook, Access::kRead);
   if (!book) return kExitFailed;
   GanReport g;
   try {

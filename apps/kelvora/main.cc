@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "host/error.h"
+#include "host/files.h"
 #include "verbs.h"
 
 namespace {
@@ -21,12 +22,18 @@ Command names may be written in any letter case.
 
 --clipboard FILE is what the clipboard holds (- reads standard input): an HTML
 page or fragment for DanKQXS and DanKQXSNgay, text for DanKQXSDB (an HTML file
-gives the text a browser would copy from it). Without it the desktop
+gives the text a browser would copy from it), in UTF-8 or in UTF-16 with a
+byte-order mark (other encodings exit 1). Without it the desktop
 clipboard is read where xclip, xsel or wl-clipboard and a display are present;
 otherwise the clipboard is empty. Messages go to standard error as
 "Thông Báo: ...". The question of XoaDuLieu is answered by --yes or --no, else
 asked when standard input is a terminal, else answered No. Copy1 to Copy6
 print the set on standard output (and copy it to the desktop clipboard).
+
+One command at a time writes a workbook: a second one on the same file waits
+for the first to end. Nothing is saved (status 1) while Excel or LibreOffice
+has the workbook open (~$BOOK or .~lock.BOOK# beside it), nor over a
+read-only workbook or one another program changed meanwhile.
 
 Exit status:
   0  the command ran to its end; what it changed is saved
@@ -69,6 +76,8 @@ std::string VerbNames(const CLI::App& app) {
 
 int main(int argc, char** argv) {
   using namespace kelvora::tool;
+  // An interrupted save leaves no temporary file beside the workbook.
+  kelvora::host::RemoveTemporaryFileOnInterrupt();
   CLI::App app{"kelvora: statistics for the special prize of the Vietnamese lottery", "kelvora"};
   app.set_version_flag("--version", std::string("kelvora 1.00"));
   app.require_subcommand(1);

@@ -22,7 +22,7 @@ std::string DefaultReportPath(const std::string& workbook) {
 }
 
 int RunReport(const std::string& workbook, const std::string& output, bool open) {
-  auto book = OpenWorkbook(workbook, false);
+  auto book = OpenWorkbook(workbook, Access::kRead);
   if (!book) return kExitFailed;
   const size_t slash = book->path.rfind('/');
   const std::string name = slash == std::string::npos ? book->path : book->path.substr(slash + 1);

@@ -216,7 +216,7 @@ void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceRe
 }  // namespace
 
 int RunShow(const std::string& workbook, bool json) {
-  auto book = OpenWorkbook(workbook, false);
+  auto book = OpenWorkbook(workbook, Access::kRead);
   if (!book) return kExitFailed;
   const auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   ChanceReport chance;

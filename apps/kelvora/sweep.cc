@@ -119,7 +119,7 @@ int RunSweep(const std::string& workbook, int stage, const std::string& sizes_te
       return kExitUsage;
     }
   }
-  auto book = OpenWorkbook(workbook, false);
+  auto book = OpenWorkbook(workbook, Access::kRead);
   if (!book) return kExitFailed;
   const layout::Stage& cells = stage == 1 ? layout::kStage1 : layout::kStage2;
   analysis::SweepOutcome outcome;

@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <iostream>
-#include <iterator>
+#include <utility>
 
 #include "command_summary.h"
 #include "entry/binding.h"
@@ -58,18 +58,17 @@ OpenBook NewBookFromTemplate(const std::string& path) {
   return b;
 }
 
-std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_default) {
+std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
   const bool is_default = path.empty();
   const std::string p = is_default ? kDefaultBook : path;
   try {
-    if (is_default && create_default && !host::Exists(p)) {
-      std::cerr << "kelvora: " << p << " does not exist; creating it from the built-in template\n";
-      OpenBook b = NewBookFromTemplate(p);
-      b.file->Save(p);
-      // Continue on the saved file, as a later run would.
-      b.stamp = host::IdentityOf(p);
-      b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
-      return b;
+    if (is_default && access == Access::kWrite && !host::Exists(p)) {
+      // Made only when still missing: a run started together with this one
+      // may have made it, and saved its change, meanwhile.
+      if (host::CreateFileAtomically(p, NewBookFromTemplate(p).file->SaveToBytes())) {
+        std::cerr << "kelvora: " << p
+                  << " does not exist; creating it from the built-in template\n";
+      }
     }
     if (!host::Exists(p)) {
       std::cerr << "kelvora: " << p << " does not exist (make one with: kelvora init " << p
@@ -79,12 +78,22 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_defaul
     OpenBook b;
     b.path = p;
     b.app = std::make_shared<host::memory::MemoryApplication>();
-    b.stamp = host::IdentityOf(p);
-    b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
+    if (access == Access::kWrite) {
+      b.lock.emplace(p);
+      b.stamp = b.lock->identity();
+      b.file = host::xlsx::XlsxWorkbook::Load(
+          b.lock->Read(host::xlsx::PackageLimits{}.max_file_size), b.app.get());
+    } else {
+      b.stamp = host::IdentityOf(p);
+      b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
+    }
     b.file->RequireBoundSheets();
     return b;
   } catch (const host::xlsx::XlsxError& e) {
     std::cerr << "kelvora: " << p << ": " << e.what() << '\n';
+    return std::nullopt;
+  } catch (const host::FileError& e) {
+    std::cerr << "kelvora: " << e.what() << '\n';
     return std::nullopt;
   }
 }
@@ -92,21 +101,55 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_defaul
 std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
   ClipboardInput in;
   in.given = true;
-  if (file == "-") {
-    in.bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return in;
-  }
+  const std::string name = file == "-" ? "standard input" : file;
+  std::optional<std::u16string> text;
   try {
-    in.bytes = host::ReadFile(file, uint64_t{64} << 20);
+    constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
+    text = DecodeTextFile(file == "-" ? host::ReadStandardInput(kMaxBytes)
+                                      : host::ReadFile(file, kMaxBytes));
   } catch (const host::FileError& e) {
     std::cerr << "kelvora: --clipboard: " << e.what() << '\n';
     return std::nullopt;
   }
+  if (!text) {
+    std::cerr << "kelvora: --clipboard: " << name
+              << " is in a wrong encoding: it is neither UTF-8 nor UTF-16 with a byte-order "
+                 "mark; save it in one of these (Notepad: UTF-8, or Unicode)\n";
+    return std::nullopt;
+  }
+  // Lines ended by CR alone (old Mac files) end as the intakes read them.
+  for (size_t i = 0; i < text->size(); ++i) {
+    if ((*text)[i] == u'\r' && (i + 1 == text->size() || (*text)[i + 1] != u'\n'))
+      (*text)[i] = u'\n';
+  }
+  in.bytes = Utf16ToUtf8(*text);
   return in;
+}
+
+std::optional<std::string> SpreadsheetHolding(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::pair<const char*, std::string> lock_files[] = {
+      {"Excel", "~$" + name},
+      {"LibreOffice", ".~lock." + name + "#"},
+  };
+  for (const auto& [program, lock_file] : lock_files) {
+    if (host::Exists(dir + lock_file)) {
+      return std::string("the workbook is open in ") + program + " (its lock file " + lock_file +
+             " lies beside it): close the workbook in " + program +
+             " first, then run the command again";
+    }
+  }
+  return std::nullopt;
 }
 
 bool SaveBook(const OpenBook& book) {
   if (!book.file->HasChanges()) return true;
+  if (const auto holder = SpreadsheetHolding(book.path)) {
+    std::cerr << "kelvora: " << book.path << ": not saved: " << *holder << '\n';
+    return false;
+  }
   if (book.stamp && host::IdentityOf(book.path) != book.stamp) {
     std::cerr << "kelvora: " << book.path
               << ": not saved: another program changed the file while the command ran\n";

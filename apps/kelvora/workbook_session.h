@@ -20,6 +20,9 @@ inline constexpr char kDefaultBook[] = "kelvora.xlsx";
 
 struct OpenBook {
   std::string path;
+  // Held by a book opened for writing, from its load to the end of the verb:
+  // another kelvora process on the same file waits until it is released.
+  std::optional<host::FileLock> lock;
   // The file as it was when opened (size, time of change, inode), so that a
   // change by another program meanwhile is not overwritten.
   std::optional<host::FileIdentity> stamp;
@@ -31,11 +34,18 @@ struct OpenBook {
 // ends in .xlsm), not yet saved.
 OpenBook NewBookFromTemplate(const std::string& path);
 
-// Opens `path` (or the default book when `path` is empty). When the default
-// book is missing and `create_default` is set, it is made from the template
-// and saved, with a notice on standard error. Prints the reason and returns
-// nothing when the book cannot be used.
-std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_default);
+enum class Access {
+  kRead,   // the verb only reads: no lock, and a missing default book is an error
+  kWrite,  // the verb may save: the book's lock is taken before it is read, and
+           // a missing default book is made from the template
+};
+
+// Opens `path` (or the default book when `path` is empty). For kWrite, waits
+// for the book's lock (host::FileLock) and reads the book through it; when
+// the default book is missing it is made from the template and saved, with a
+// notice on standard error. Prints the reason and returns nothing when the
+// book cannot be used.
+std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access);
 
 // The book's application and workbook, bound as the component binds them.
 host::BoundBook BindBook(const OpenBook& book, host::Locale* locale);
@@ -46,8 +56,10 @@ struct ClipboardInput {
   std::string bytes;   // HTML or text, UTF-8
 };
 
-// Reads --clipboard FILE ("-" for standard input). Prints the reason and
-// returns nothing when it cannot be read.
+// Reads --clipboard FILE ("-" for standard input; a pipe or /dev/stdin as
+// well): UTF-8, or UTF-16 with a byte-order mark, with any line ends (CR
+// alone becomes LF). Prints the reason and returns nothing when it cannot be
+// read or is in another encoding.
 std::optional<ClipboardInput> ReadClipboardInput(const std::string& file);
 
 // Runs `command` on a session on the book and saves the book when the
@@ -57,7 +69,14 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
                        Answer answer);
 
 // Saves the book when it changed; prints the reason and returns false when
-// it cannot.
+// it cannot: it is read-only, another program changed it since it was
+// opened, or a spreadsheet program has it open (its lock file lies beside
+// it; see SpreadsheetHolding).
 bool SaveBook(const OpenBook& book);
+
+// Why the workbook at `path` must not be written now, when a spreadsheet
+// program has it open: told by the lock file the program keeps beside it
+// ("~$NAME" for Excel, ".~lock.NAME#" for LibreOffice). Nothing otherwise.
+std::optional<std::string> SpreadsheetHolding(const std::string& path);
 
 }  // namespace kelvora::tool

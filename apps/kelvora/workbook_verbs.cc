@@ -57,7 +57,7 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
     }
     writes.emplace_back(*cell, a.substr(eq + 1));
   }
-  auto book = OpenWorkbook(options.workbook, true);
+  auto book = OpenWorkbook(options.workbook, Access::kWrite);
   if (!book) return kExitFailed;
   auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   try {
@@ -84,13 +84,25 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
 // init and demo
 
 int RunInit(const std::string& path, bool force) {
+  const std::string refusal = path + " already exists (use --force to replace it)";
   if (host::Exists(path) && !force) {
-    std::cerr << "kelvora: " << path << " already exists (use --force to replace it)\n";
+    std::cerr << "kelvora: " << refusal << '\n';
     return kExitFailed;
   }
   try {
-    OpenBook b = NewBookFromTemplate(path);
-    b.file->Save(path);
+    const std::string bytes = NewBookFromTemplate(path).file->SaveToBytes();
+    if (host::Exists(path)) {
+      // Replaced as a command saves: after any command running on it.
+      const host::FileLock lock(path);
+      if (const auto holder = SpreadsheetHolding(path)) {
+        std::cerr << "kelvora: " << path << ": not replaced: " << *holder << '\n';
+        return kExitFailed;
+      }
+      host::WriteFileAtomically(path, bytes);
+    } else if (!host::CreateFileAtomically(path, bytes)) {
+      std::cerr << "kelvora: " << refusal << '\n';
+      return kExitFailed;
+    }
   } catch (const std::exception& e) {
     std::cerr << "kelvora: " << path << ": " << e.what() << '\n';
     return kExitFailed;
@@ -106,7 +118,7 @@ std::string DefaultDemoPath() {
   return dir + "/demo/kelvora-demo.xlsx";
 }
 
-int RunDemo(const ToolOptions& options) {
+int RunDemo(const ToolOptions& options, bool force) {
   const std::string path = options.workbook.empty() ? DefaultDemoPath() : options.workbook;
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos) {
@@ -115,7 +127,7 @@ int RunDemo(const ToolOptions& options) {
   }
   std::cerr << "== demo workbook " << path << " (from the built-in template)\n";
   {
-    const int rc = RunInit(path, true);
+    const int rc = RunInit(path, force);
     if (rc != kExitOk) return rc;
   }
   struct Step {
@@ -139,7 +151,7 @@ int RunDemo(const ToolOptions& options) {
     std::cerr << "== " << s.command;
     if (s.source != nullptr) std::cerr << " with " << s.source;
     std::cerr << '\n';
-    auto book = OpenWorkbook(path, false);
+    auto book = OpenWorkbook(path, Access::kWrite);
     if (!book) return kExitFailed;
     ClipboardInput clip;
     clip.given = true;
@@ -186,7 +198,7 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
         exit_status = kExitFailed;
         return;
       }
-      auto book = OpenWorkbook(options.workbook, true);
+      auto book = OpenWorkbook(options.workbook, Access::kWrite);
       if (!book) {
         exit_status = kExitFailed;
         return;
@@ -262,8 +274,11 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
       "demo",
       "Take the bundled sample pages into a fresh demo workbook (demo/kelvora-demo.xlsx beside "
       "the tool, or -w BOOK), run Main and show it");
+  auto demo_force = std::make_shared<bool>(false);
+  demo->add_flag("--force", *demo_force, "replace an existing file");
   demo->fallthrough();
-  demo->callback([&exit_status, &options] { exit_status = RunDemo(options); });
+  demo->callback(
+      [&exit_status, &options, demo_force] { exit_status = RunDemo(options, *demo_force); });
 }
 
 }  // namespace kelvora::tool
