@@ -8,9 +8,10 @@
 // into their own error where they meet it.
 //
 // Temporary files: WriteFileAtomically writes ".NAME.kelvora-PID-XXXXXX.tmp"
-// beside NAME, where PID is the writing process and XXXXXX six random
-// characters. The PID tells whether the file's owner still runs: FileLock
-// removes such files of a process that is gone, and nothing else.
+// beside NAME (a NAME longer than 200 bytes cut there), where PID is the
+// writing process and XXXXXX six random characters. The PID tells whether the
+// file's owner still runs: FileLock removes such files of a process that is
+// gone, and nothing else.
 #pragma once
 
 #include <cstdint>
@@ -40,8 +41,8 @@ std::string ReadStandardInput(uint64_t max_size);
 // owner and group where this process may set them (a new file gets the
 // defaults). A file the caller may not write, or one without any write
 // permission (even when the caller is root), is refused, as a spreadsheet
-// program refuses it. On failure throws FileError and leaves the file at
-// `path` as it was and no temporary file behind.
+// program refuses it, and so is a folder. On failure throws FileError and
+// leaves the file at `path` as it was and no temporary file behind.
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 // Writes a new file at `path` holding `bytes` as WriteFileAtomically does,

@@ -156,6 +156,7 @@ bool WriteThroughTemporaryFile(const std::string& path, const std::string& bytes
   struct stat st;
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && !replace) return false;
+  if (exists && S_ISDIR(st.st_mode)) throw FileError(target + " is a folder, not a file");
   // Root passes access(W_OK) whatever the mode says.
   if (exists && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) {
     throw FileError(target + " is read-only (it has no write permission); give it one first");
