@@ -34,7 +34,9 @@ OpenBook NewBookFromTemplate(const std::string& path);
 // Opens `path` (or the default book when `path` is empty). When the default
 // book is missing and `create_default` is set, it is made from the template
 // and saved, with a notice on standard error. Prints the reason and returns
-// nothing when the book cannot be used.
+// nothing when the book cannot be used: it cannot be read, or it lacks the
+// shape the engine binds (host/xlsx/workbook_shape.h; the message says how to
+// mend it).
 std::optional<OpenBook> OpenWorkbook(const std::string& path, bool create_default);
 
 // The book's application and workbook, bound as the component binds them.
