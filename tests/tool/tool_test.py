@@ -49,13 +49,8 @@ def stored_entries(path):
 
 def changed_span(old, new):
     """How many bytes of `new` differ from `old` between their common ends."""
-    p = 0
-    while p < min(len(old), len(new)) and old[p] == new[p]:
-        p += 1
-    s = 0
-    while s < min(len(old), len(new)) - p and old[-1 - s] == new[-1 - s]:
-        s += 1
-    return len(new) - p - s
+    p = len(os.path.commonprefix([old, new]))
+    return len(new) - p - len(os.path.commonprefix([old[p:][::-1], new[p:][::-1]]))
 
 
 class ToolTest(unittest.TestCase):
@@ -421,15 +416,14 @@ class ToolTest(unittest.TestCase):
         refusals = [  # the tabs given do not fit, or the first three are a guess left unasked
             (tabs[:5] + ["Ghi chú"], 2, "no sheet has the tab 'Ghi chú' (given as the settings "
              "sheet); the worksheets are 'Thống kê', 'Dán kết quả', 'Cài đặt'"),
-            (tabs[:3] + ["Thống kê"] + tabs[4:], 2, "given as both the main and the paste sheet"),
-            (tabs[:2], 2, "all three"), ([], 1, "give --main, --paste and --settings"),
+            ([], 1, "give --main, --paste and --settings"),
         ]
         for args, status, message in refusals:
             rc, _, err = self.run_tool("adopt", "lo.xlsx", *args)
             self.assertEqual(rc, status, (args, err))
             self.assertIn(message, err)
             self.assertEqual(read_bytes(path), before, args)
-        old = entries(path)
+        old, old_stored = entries(path), stored_entries(path)
         rc, err = self.ask_on_a_terminal(path, b"y", args=("adopt",))
         self.assertEqual(rc, 0, err)
         self.assertIn("'Cài đặt' (no code name) -> Sheet3, the settings sheet", err)
@@ -437,8 +431,8 @@ class ToolTest(unittest.TestCase):
         # Only the workbook part and the three sheets changed, each by one
         # attribute or element; every other entry is stored as it was.
         edited = {"xl/workbook.xml"} | {"xl/worksheets/sheet%d.xml" % i for i in (1, 2, 3)}
-        new = entries(path)
-        self.assertEqual({n for n in old if new.get(n) != old[n]}, edited)
+        new, stored = entries(path), stored_entries(path)
+        self.assertEqual({n for n in old if stored.get(n) != old_stored[n]}, edited)
         self.assertEqual(set(new), set(old))
         for name in edited:
             self.assertLess(changed_span(old[name], new[name]), 120, name)
@@ -446,21 +440,17 @@ class ToolTest(unittest.TestCase):
         self.assertEqual([ws.sheet_properties.codeName for ws in wb.worksheets],
                          ["Sheet1", "Sheet2", "Sheet3"])
         self.assertEqual(wb.defined_names["KieuDanh"].attr_text, "'Cài đặt'!$A$1:$A$6")
-        stored = stored_entries(path)
+        adopted = read_bytes(path)
         rc, _, err = self.run_tool("adopt", "-w", "lo.xlsx", *tabs)
         self.assertEqual(rc, 0, err)
         self.assertIn("has its shape already", err)
-        self.assertEqual(stored_entries(path), stored)
+        self.assertEqual(read_bytes(path), adopted)
         rc, _, err = self.run_tool("-w", "lo.xlsx", "Main")
         self.assertEqual(rc, 0, err)
         shown = json.loads(self.run_tool("-w", "lo.xlsx", "show", "--json")[1])
         self.assertEqual(shown["stored_draws"], 60)
 
     def test_workbooks_without_their_shape_are_refused_before_any_command(self):
-        def rename(wb):
-            wb.worksheets[2].sheet_properties.codeName = "Sheet9"
-            wb.worksheets[3].sheet_properties.codeName = "Sheet3"
-
         def remove(wb):
             del wb.defined_names["KieuDanh"]
         cases = [  # how openpyxl changes a template book; what Main and adopt say
@@ -471,8 +461,6 @@ class ToolTest(unittest.TestCase):
             (lambda wb: setattr(wb.defined_names["KieuDanh"], "attr_text",
                                 "'Thống kê'!$A$1:$A$6"), "not to the settings sheet 'Cài đặt'", 1,
              "make 'Thống kê' the settings sheet"),
-            (lambda wb: (wb.create_sheet("Ghi chú"), rename(wb)), "'Cài đặt'!A1:A6, not to the "
-             "settings sheet 'Ghi chú'", 1, "and the settings sheet is 'Ghi chú'"),
         ]
         for change, refusal, adopt_status, adopted in cases:
             path = self.path("book.xlsx")

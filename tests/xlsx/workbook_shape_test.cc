@@ -34,10 +34,6 @@ TEST(WorkbookShapeTest, NamesWhatIsMissingByTab) {
       {"KieuDanh of a deleted sheet",
        WithKindList("<definedName name=\"KieuDanh\">#REF!$A$1:$A$6</definedName>"),
        Kind::kNoKindList, "no name KieuDanh"},
-      {"KieuDanh of one sheet only",
-       WithKindList("<definedName name=\"KieuDanh\" localSheetId=\"2\">'Cài đặt'!$A$1:$A$6"
-                    "</definedName>"),
-       Kind::kNoKindList, "no name KieuDanh"},
       {"KieuDanh on the main sheet",
        WithKindList("<definedName name=\"kieudanh\">Main!$A$1:$A$6</definedName>"),
        Kind::kKindListElsewhere,
