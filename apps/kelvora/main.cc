@@ -20,6 +20,15 @@ made from the built-in template when missing):
           [--clipboard FILE] [--yes|--no]
 Command names may be written in any letter case.
 
+Every command first checks the workbook's shape: worksheets with the code
+names Sheet1 (main), Sheet2 (paste) and Sheet3 (settings), and the name
+KieuDanh on six rows of the settings sheet. A workbook saved by LibreOffice
+loses the code names; give them back with
+  kelvora adopt BOOK [--main TAB --paste TAB --settings TAB] [--yes]
+which names the sheets by their tabs, or else takes the first three
+worksheets after asking, and adds KieuDanh (A1:A6 of the settings sheet)
+when it is missing. Nothing else of the file changes.
+
 --clipboard FILE is what the clipboard holds (- reads standard input): an HTML
 page or fragment for DanKQXS and DanKQXSNgay, text for DanKQXSDB (an HTML file
 gives the text a browser would copy from it), in UTF-8 or in UTF-16 with a
@@ -39,7 +48,8 @@ Exit status:
   0  the command ran to its end; what it changed is saved
   1  it failed (error number and description on standard error); the
      workbook is left exactly as it was
-  2  usage error (unknown command or option, set on a non-parameter cell)
+  2  usage error (unknown command or option, set on a non-parameter cell,
+     adopt given tabs that do not fit the workbook)
   3  one of its checks stopped it with a notice (wrong table, nothing new,
      not enough data, parameters, paste failed): every notice other than the
      confirmation of Copy1..Copy6 counts; what it changed is saved)";

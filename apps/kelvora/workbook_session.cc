@@ -4,12 +4,14 @@
 #include <iostream>
 #include <utility>
 
+#include "adopt_verb.h"
 #include "command_summary.h"
 #include "entry/binding.h"
 #include "entry/workbook_template.h"
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/files.h"
+#include "host/xlsx/workbook_shape.h"
 #include "text/utf.h"
 
 #if __has_include("host/memory/html_text.h")
@@ -87,7 +89,11 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
       b.stamp = host::IdentityOf(p);
       b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
     }
-    b.file->RequireBoundSheets();
+    if (const auto problem = host::xlsx::WorkbookShapeProblem(*b.file->book())) {
+      std::cerr << "kelvora: " << p << " cannot be used: " << problem->description << ".\n  "
+                << HowToMend(*problem, p) << " (" << p << " left unchanged)\n";
+      return std::nullopt;
+    }
     return b;
   } catch (const host::xlsx::XlsxError& e) {
     std::cerr << "kelvora: " << p << ": " << e.what() << '\n';

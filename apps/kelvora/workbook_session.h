@@ -44,7 +44,8 @@ enum class Access {
 // for the book's lock (host::FileLock) and reads the book through it; when
 // the default book is missing it is made from the template and saved, with a
 // notice on standard error. Prints the reason and returns nothing when the
-// book cannot be used.
+// book cannot be used: it cannot be read, or it lacks the shape the engine
+// binds (host/xlsx/workbook_shape.h; the message says how to mend it).
 std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access);
 
 // The book's application and workbook, bound as the component binds them.

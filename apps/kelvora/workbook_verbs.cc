@@ -1,10 +1,11 @@
-// The verbs that work on a workbook file: init, the component's commands,
-// set, show (show.cc) and demo.
+// The verbs that work on a workbook file: init, adopt (adopt_verb.cc), the
+// component's commands, set, show (show.cc) and demo.
 #include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
+#include "adopt_verb.h"
 #include "demo_data.h"
 #include "entry/commands.h"
 #include "gan_verb.h"
@@ -177,6 +178,31 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
     std::string path = *init_path;
     if (path == kDefaultBook && !options.workbook.empty()) path = options.workbook;
     exit_status = RunInit(path, *force);
+  });
+
+  auto* adopt = app.add_subcommand(
+      "adopt",
+      "Give a workbook saved without code names (LibreOffice) the code names Sheet1, Sheet2 and "
+      "Sheet3 of its main, paste and settings sheets, and the name KieuDanh when it is missing");
+  auto adopt_args = std::make_shared<AdoptArgs>();
+  adopt->add_option("BOOK", adopt_args->book, "the workbook (default: -w BOOK, else kelvora.xlsx)");
+  adopt->add_option("--main", adopt_args->main, "the tab of the main sheet");
+  adopt->add_option("--paste", adopt_args->paste, "the tab of the paste sheet");
+  adopt->add_option("--settings", adopt_args->settings, "the tab of the settings sheet");
+  adopt->add_flag("--yes", adopt_args->yes,
+                  "without the three tabs: take the first three worksheets without asking");
+  adopt->fallthrough();
+  adopt->callback([&exit_status, &options, adopt_args] {
+    if (!adopt_args->book.empty() && !options.workbook.empty() &&
+        adopt_args->book != options.workbook) {
+      std::cerr << "kelvora: adopt: two workbooks given (" << adopt_args->book << " and -w "
+                << options.workbook << ")\n";
+      exit_status = kExitUsage;
+      return;
+    }
+    std::string path = adopt_args->book.empty() ? options.workbook : adopt_args->book;
+    if (path.empty()) path = kDefaultBook;
+    exit_status = RunAdopt(path, *adopt_args);
   });
 
   for (const Command& command : kCommands) {

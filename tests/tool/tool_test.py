@@ -34,6 +34,25 @@ def read_bytes(path):
         return f.read()
 
 
+def stored_entries(path):
+    """Every entry of a zip file as stored: name -> (CRC, method, compressed bytes)."""
+    data = read_bytes(path)
+    out = {}
+    with zipfile.ZipFile(path) as z:
+        for i in z.infolist():
+            at = i.header_offset
+            start = (at + 30 + int.from_bytes(data[at + 26:at + 28], "little") +
+                     int.from_bytes(data[at + 28:at + 30], "little"))
+            out[i.filename] = (i.CRC, i.compress_type, data[start:start + i.compress_size])
+    return out
+
+
+def changed_span(old, new):
+    """How many bytes of `new` differ from `old` between their common ends."""
+    p = len(os.path.commonprefix([old, new]))
+    return len(new) - p - len(os.path.commonprefix([old[p:][::-1], new[p:][::-1]]))
+
+
 class ToolTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="kelvora-tool-")
@@ -259,11 +278,11 @@ class ToolTest(unittest.TestCase):
             ws = openpyxl.load_workbook(path).worksheets[0]
             self.assertEqual([ws["A17"].value, ws["B15"].value], kept, args)
 
-    def ask_on_a_terminal(self, path, answer, meanwhile=None):
-        """Runs XoaDuLieu with a terminal as standard input, answers its
-        question, and returns (status, standard error)."""
+    def ask_on_a_terminal(self, path, answer, meanwhile=None, args=("XoaDuLieu",)):
+        """Runs a command (XoaDuLieu) with a terminal as standard input,
+        answers its question, and returns (status, standard error)."""
         master, slave = pty.openpty()
-        p = subprocess.Popen([KELVORA, "-w", path, "XoaDuLieu"], cwd=self.dir, stdin=slave,
+        p = subprocess.Popen([KELVORA, "-w", path, *args], cwd=self.dir, stdin=slave,
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env)
         os.close(slave)
         err = b""
@@ -380,6 +399,88 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(wb["Ghi chú"]["A2"].value, "=A1*7")
         self.assertEqual(main.data_validations.dataValidation[0].formula1, "KieuDanh")
         self.assertRegex(main["L3"].value, r"^\d\d(,\d\d)+$")
+
+    def test_adopt_gives_a_workbook_libreoffice_saved_its_shape(self):
+        # LibreOffice keeps no code names; the name KieuDanh is gone too.
+        path = self.stored_book(name="lo.xlsx")
+        wb = openpyxl.load_workbook(path)
+        for ws in wb.worksheets:
+            ws.sheet_properties.codeName = None
+        del wb.defined_names["KieuDanh"]
+        wb.save(path)
+        before = read_bytes(path)
+        rc, _, err = self.run_tool("-w", "lo.xlsx", "Main")
+        self.assertEqual(rc, 1, err)
+        self.assertIn("its worksheets are 'Thống kê' (no code name), 'Dán kết quả' (no code "
+                      "name), 'Cài đặt' (no code name)", err)
+        self.assertIn("run: kelvora adopt lo.xlsx --main TAB --paste TAB --settings TAB", err)
+        tabs = ["--main", "Thống kê", "--paste", "Dán kết quả", "--settings", "Cài đặt"]
+        refusals = [  # the tabs given do not fit, or the first three are a guess left unasked
+            (tabs[:5] + ["Ghi chú"], 2, "no sheet has the tab 'Ghi chú' (given as the settings "
+             "sheet); the worksheets are 'Thống kê', 'Dán kết quả', 'Cài đặt'"),
+            ([], 1, "give --main, --paste and --settings"),
+        ]
+        for args, status, message in refusals:
+            rc, _, err = self.run_tool("adopt", "lo.xlsx", *args)
+            self.assertEqual(rc, status, (args, err))
+            self.assertIn(message, err)
+            self.assertEqual(read_bytes(path), before, args)
+        old, old_stored = entries(path), stored_entries(path)
+        rc, err = self.ask_on_a_terminal(path, b"y", args=("adopt",))
+        self.assertEqual(rc, 0, err)
+        self.assertIn("'Cài đặt' (no code name) -> Sheet3, the settings sheet", err)
+        self.assertIn("KieuDanh -> 'Cài đặt'!A1:A6 (added)", err)
+        # Only the workbook part and the three sheets changed, each by one
+        # attribute or element; every other entry is stored as it was.
+        edited = {"xl/workbook.xml"} | {"xl/worksheets/sheet%d.xml" % i for i in (1, 2, 3)}
+        new, stored = entries(path), stored_entries(path)
+        self.assertEqual({n for n in old if stored.get(n) != old_stored[n]}, edited)
+        self.assertEqual(set(new), set(old))
+        for name in edited:
+            self.assertLess(changed_span(old[name], new[name]), 120, name)
+        wb = openpyxl.load_workbook(path)
+        self.assertEqual([ws.sheet_properties.codeName for ws in wb.worksheets],
+                         ["Sheet1", "Sheet2", "Sheet3"])
+        self.assertEqual(wb.defined_names["KieuDanh"].attr_text, "'Cài đặt'!$A$1:$A$6")
+        adopted = read_bytes(path)
+        rc, _, err = self.run_tool("adopt", "-w", "lo.xlsx", *tabs)
+        self.assertEqual(rc, 0, err)
+        self.assertIn("has its shape already", err)
+        self.assertEqual(read_bytes(path), adopted)
+        rc, _, err = self.run_tool("-w", "lo.xlsx", "Main")
+        self.assertEqual(rc, 0, err)
+        shown = json.loads(self.run_tool("-w", "lo.xlsx", "show", "--json")[1])
+        self.assertEqual(shown["stored_draws"], 60)
+
+    def test_workbooks_without_their_shape_are_refused_before_any_command(self):
+        def remove(wb):
+            del wb.defined_names["KieuDanh"]
+        cases = [  # how openpyxl changes a template book; what Main and adopt say
+            (remove, "the workbook has no name KieuDanh",
+             0, "KieuDanh -> 'Cài đặt'!A1:A6 (added)"),
+            (lambda wb: setattr(wb.defined_names["KieuDanh"], "attr_text",
+                                "'Cài đặt'!$A$1:$A$4"), "'Cài đặt'!A1:A4: 4 rows", 1, "of 4 rows"),
+            (lambda wb: setattr(wb.defined_names["KieuDanh"], "attr_text",
+                                "'Thống kê'!$A$1:$A$6"), "not to the settings sheet 'Cài đặt'", 1,
+             "make 'Thống kê' the settings sheet"),
+        ]
+        for change, refusal, adopt_status, adopted in cases:
+            path = self.path("book.xlsx")
+            self.assertEqual(self.run_tool("init", "--force", path)[0], 0)
+            wb = openpyxl.load_workbook(path)
+            change(wb)
+            wb.save(path)
+            before = read_bytes(path)
+            for verb in (["set", "B2=30"], ["show"], ["Main"]):
+                rc, _, err = self.run_tool("-w", "book.xlsx", *verb)
+                self.assertEqual(rc, 1, (verb, err))
+                self.assertIn(refusal, err)
+                self.assertEqual(read_bytes(path), before)
+            rc, _, err = self.run_tool("adopt", "book.xlsx")
+            self.assertEqual(rc, adopt_status, err)
+            self.assertIn(adopted, err)
+            if adopt_status != 0:
+                self.assertEqual(read_bytes(path), before)
 
     def test_special_prize_page_from_files_and_standard_input(self):
         # The page as HTML gives the text a browser copies: the same store,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "entry/workbook_template.h"
+#include "host/xlsx/workbook_shape.h"
 #include "sample_package.h"
 
 namespace kelvora::host::xlsx {
@@ -50,7 +51,8 @@ TEST(PackageWriterTest, TemplateFileBindsAndKeepsItsCells) {
   const std::string created =
       XlsxWorkbook::Create(tmpl, TemplateSheetLayouts(), false, &app)->SaveToBytes();
   auto wb = XlsxWorkbook::Load(created, &app);
-  wb->RequireBoundSheets();
+  const auto problem = WorkbookShapeProblem(*wb->book());
+  EXPECT_FALSE(problem) << problem->description;
   EXPECT_FALSE(wb->macro_enabled());
   const auto& a = tmpl.sheets();
   const auto& b = wb->book()->sheets();

@@ -112,6 +112,22 @@ inline std::map<std::string, std::string> BaseParts(const std::string& sheet1_da
   return p;
 }
 
+// `text` with its first `from` replaced by `to`.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// The sample with its KieuDanh definition replaced by `definition`.
+inline std::map<std::string, std::string> WithKindList(const std::string& definition) {
+  auto p = BaseParts("");
+  p["xl/workbook.xml"] =
+      Replaced(p["xl/workbook.xml"],
+               "<definedName name=\"KieuDanh\">'Cài đặt'!$A$1:$A$6</definedName>", definition);
+  return p;
+}
+
 inline std::string Pack(const std::map<std::string, std::string>& parts) {
   std::vector<std::pair<std::string, std::string>> v(parts.begin(), parts.end());
   return ZipPackage::Build(v);

@@ -1,6 +1,5 @@
 #include "host/xlsx/workbook_reader.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "sample_package.h"
@@ -12,7 +11,6 @@ namespace {
 TEST(WorkbookReaderTest, ReadsTheValuesFilesHold) {
   MemoryApplication app;
   auto wb = XlsxWorkbook::Load(Pack(BaseParts(kCells)), &app);
-  wb->RequireBoundSheets();
   EXPECT_TRUE(wb->macro_enabled());
   EXPECT_EQ(wb->code_name(), u"ThisWorkbook");
   const auto& sheets = wb->book()->sheets();
@@ -112,14 +110,6 @@ TEST(WorkbookReaderTest, RefusesFilesItCannotUse) {
             Sheet("Sheet1", "<row><c r=\"A1\" t=\"s\"><v>99</v></c></row>"))},
   };
   for (const auto& c : cases) EXPECT_THROW(XlsxWorkbook::Load(c.bytes, &app), XlsxError) << c.what;
-
-  // A readable workbook without the three bound code names is refused by
-  // RequireBoundSheets, naming what is missing.
-  auto p = BaseParts(kCells);
-  p["xl/worksheets/sheet2.xml"] = Sheet("sheet2", "");
-  auto wb = XlsxWorkbook::Load(Pack(p), &app);
-  EXPECT_THAT([&] { wb->RequireBoundSheets(); },
-              ::testing::ThrowsMessage<XlsxError>(::testing::HasSubstr("Sheet2")));
 }
 
 }  // namespace

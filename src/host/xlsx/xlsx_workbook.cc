@@ -3,7 +3,6 @@
 #include "host/files.h"
 #include "host/xlsx/package_writer.h"
 #include "host/xlsx/sheet_rewriter.h"
-#include "text/utf.h"
 
 namespace kelvora::host::xlsx {
 
@@ -59,22 +58,6 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::Create(const MemoryWorkbook& source,
     }
   }
   return wbk;
-}
-
-void XlsxWorkbook::RequireBoundSheets() const {
-  std::string missing;
-  for (const char16_t* code : {u"Sheet1", u"Sheet2", u"Sheet3"}) {
-    if (loaded_.book->SheetByCodeName(code) == nullptr) {
-      if (!missing.empty()) missing += ", ";
-      missing += Utf16ToUtf8(code);
-    }
-  }
-  if (!missing.empty()) {
-    throw XlsxError(
-        "the workbook has no worksheet with the code name " + missing +
-        " (the three sheets Sheet1, Sheet2 and Sheet3 are required; kelvora init makes a workbook "
-        "that has them)");
-  }
 }
 
 bool XlsxWorkbook::HasChanges() const {

@@ -48,10 +48,6 @@ class XlsxWorkbook {
   bool date1904() const { return loaded_.date1904; }
   bool macro_enabled() const { return loaded_.macro_enabled; }
 
-  // Throws XlsxError naming the code names among Sheet1, Sheet2 and Sheet3
-  // that no worksheet carries.
-  void RequireBoundSheets() const;
-
   // True when a cell was written or cleared, or a style was derived, since
   // the workbook was loaded.
   bool HasChanges() const;
