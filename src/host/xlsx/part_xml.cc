@@ -7,8 +7,9 @@ constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration;
 constexpr unsigned kPrintOptions = pugi::format_raw | pugi::format_no_declaration;
 
-struct StringWriter : pugi::xml_writer {
-  std::string out;
+struct AppendingWriter : pugi::xml_writer {
+  std::string& out;
+  explicit AppendingWriter(std::string& o) : out(o) {}
   void write(const void* data, size_t size) override {
     out.append(static_cast<const char*>(data), size);
   }
@@ -53,20 +54,26 @@ void ParseXml(pugi::xml_document& doc, const std::string& bytes, const std::stri
   if (!doc.document_element()) throw XlsxError("damaged workbook file (" + part + " is empty)");
 }
 
+void ParseFragment(pugi::xml_document& doc, std::string_view bytes, const std::string& part) {
+  const pugi::xml_parse_result r = doc.load_buffer(
+      bytes.data(), bytes.size(), kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+  if (!r) throw XlsxError("damaged workbook file (" + part + ": " + r.description() + ")");
+}
+
 void ParsePart(pugi::xml_document& doc, const ZipPackage& package, const std::string& part) {
   ParseXml(doc, package.Read(part), part);
 }
 
-std::string PrintNode(const pugi::xml_node& node) {
-  StringWriter w;
+void AppendNode(std::string& out, const pugi::xml_node& node) {
+  AppendingWriter w(out);
   node.print(w, "", kPrintOptions, pugi::encoding_utf8);
-  return std::move(w.out);
 }
 
 std::string PrintDocument(const pugi::xml_document& doc) {
-  StringWriter w;
+  std::string out;
+  AppendingWriter w(out);
   doc.save(w, "", kPrintOptions, pugi::encoding_utf8);
-  return std::move(w.out);
+  return out;
 }
 
 std::string ResolveTarget(const std::string& source_part, const std::string& target) {

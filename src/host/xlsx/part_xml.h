@@ -36,11 +36,15 @@ pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view loca
 // and the declaration so that printing gives the part back. Throws XlsxError
 // naming the part when it is not well-formed or has no root element.
 void ParseXml(pugi::xml_document& doc, const std::string& bytes, const std::string& part);
+// Parses `bytes` of the part `part` as a fragment (any number of elements
+// and text in a row, possibly none), with the same options. Throws
+// XlsxError naming the part when it is not well-formed.
+void ParseFragment(pugi::xml_document& doc, std::string_view bytes, const std::string& part);
 // `doc` read from `package`'s entry `part` the same way.
 void ParsePart(pugi::xml_document& doc, const ZipPackage& package, const std::string& part);
-// The node or document as UTF-8 text, unindented; a document keeps its
-// declaration when it had one.
-std::string PrintNode(const pugi::xml_node& node);
+// The node, appended to `out`, or the document as UTF-8 text, unindented; a
+// document keeps its declaration when it had one.
+void AppendNode(std::string& out, const pugi::xml_node& node);
 std::string PrintDocument(const pugi::xml_document& doc);
 
 // The part a relationship target names: "xl/workbook.xml" with

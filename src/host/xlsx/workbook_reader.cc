@@ -9,6 +9,7 @@
 
 #include "host/cell_ref.h"
 #include "host/xlsx/part_xml.h"
+#include "host/xlsx/sheet_chunks.h"
 #include "host/xlsx/xlsx_text.h"
 #include "text/utf.h"
 
@@ -134,11 +135,13 @@ class CellReader {
     for (size_t i = 0; i < formats.size(); ++i) is_date_[i] = IsDateFormat(formats[i]);
   }
 
-  // Returns true when some cell carries a formula.
-  bool Read(pugi::xml_node sheet_data, MemoryWorksheet& sheet, uint64_t& cell_slots) const {
+  // Reads the rows among `first` and its following siblings. `row` is the
+  // number of the row read last (0 before the first). Returns true when
+  // some cell carries a formula.
+  bool Read(pugi::xml_node first, MemoryWorksheet& sheet, uint64_t& cell_slots,
+            int32_t& row) const {
     bool has_formulas = false;
-    int32_t row = 0;
-    for (pugi::xml_node rn = sheet_data.first_child(); rn; rn = rn.next_sibling()) {
+    for (pugi::xml_node rn = first; rn; rn = rn.next_sibling()) {
       if (LocalName(rn.name()) != "row") continue;
       const int32_t declared = rn.attribute("r").as_int(0);
       row = declared > 0 ? declared : row + 1;
@@ -254,9 +257,11 @@ void ReadNames(pugi::xml_node names, LoadedWorkbook& wb) {
   }
 }
 
-}  // namespace
+// Thrown when a piece of a cut cell table does not parse: the workbook is
+// read again with every sheet parsed whole.
+struct PieceRefused {};
 
-LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* app) {
+LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool cut_sheets) {
   LoadedWorkbook wb;
   if (!pkg.Find("[Content_Types].xml")) {
     throw XlsxError("not a workbook file (no [Content_Types].xml)");
@@ -331,8 +336,21 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
       continue;  // chart sheets and dialog sheets are not worksheets
     const auto path = pkg.Find(rel->second.target);
     if (!path) throw XlsxError("damaged workbook file (missing " + rel->second.target + ")");
+    const std::string text = pkg.Read(*path);
+    // The cell table is read piece by piece where it can be cut; the rest
+    // of the part is parsed as a document.
+    std::optional<SheetChunks> chunks;
+    if (cut_sheets) chunks = SheetChunks::Cut(text);
     pugi::xml_document sdoc;
-    ParsePart(sdoc, pkg, *path);
+    if (chunks) {
+      try {
+        ParseXml(sdoc, chunks->Skeleton(), *path);
+      } catch (const XlsxError&) {
+        throw PieceRefused{};
+      }
+    } else {
+      ParseXml(sdoc, text, *path);
+    }
     const pugi::xml_node root = sdoc.document_element();
     std::u16string code;
     if (pugi::xml_node pr = Child(root, "sheetPr"))
@@ -345,7 +363,21 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
       for (int32_t c = span.first; c <= span.last; ++c) sheet->SetColumnStyle(c, span.style);
     }
     wb.sheets.push_back({*path, sheet, std::move(column_styles)});
-    wb.has_formulas |= cells.Read(Child(root, "sheetData"), *sheet, cell_slots);
+    int32_t row = 0;
+    if (!chunks) {
+      wb.has_formulas |=
+          cells.Read(Child(root, "sheetData").first_child(), *sheet, cell_slots, row);
+      continue;
+    }
+    pugi::xml_document piece;
+    for (;;) {
+      try {
+        if (!chunks->Next(piece, *path)) break;
+      } catch (const XlsxError&) {
+        throw PieceRefused{};
+      }
+      wb.has_formulas |= cells.Read(piece.first_child(), *sheet, cell_slots, row);
+    }
   }
 
   if (pugi::xml_node names = Child(wbroot, "definedNames")) ReadNames(names, wb);
@@ -366,6 +398,16 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
     }
   }
   return wb;
+}
+
+}  // namespace
+
+LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* app) {
+  try {
+    return Read(pkg, app, true);
+  } catch (const PieceRefused&) {
+    return Read(pkg, app, false);
+  }
 }
 
 }  // namespace kelvora::host::xlsx

@@ -1,0 +1,118 @@
+#include "host/xlsx/sheet_chunks.h"
+
+#include <cctype>
+
+#include "host/xlsx/part_xml.h"
+
+namespace kelvora::host::xlsx {
+namespace {
+
+enum class Markup { kStart, kEnd, kEmpty, kOther };
+
+// The end of the markup that starts at xml[at] == '<' and its kind; npos
+// when it is unterminated or a document type declaration.
+size_t MarkupEnd(std::string_view xml, size_t at, Markup* kind) {
+  auto skip_to = [&](size_t from, std::string_view end) {
+    const size_t e = xml.find(end, from);
+    return e == std::string_view::npos ? e : e + end.size();
+  };
+  *kind = Markup::kOther;
+  const std::string_view rest = xml.substr(at);
+  if (rest.starts_with("<!--")) return skip_to(at + 4, "-->");
+  if (rest.starts_with("<![CDATA[")) return skip_to(at + 9, "]]>");
+  if (rest.starts_with("<?")) return skip_to(at + 2, "?>");
+  if (rest.starts_with("<!")) return std::string_view::npos;
+  for (size_t i = at + 1; i < xml.size(); ++i) {
+    const char c = xml[i];
+    if (c == '"' || c == '\'') {
+      i = xml.find(c, i + 1);
+      if (i == std::string_view::npos) return i;
+    } else if (c == '>') {
+      *kind = xml[at + 1] == '/'  ? Markup::kEnd
+              : xml[i - 1] == '/' ? Markup::kEmpty
+                                  : Markup::kStart;
+      return i + 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// The name of the tag that starts at xml[at] == '<'.
+std::string_view TagName(std::string_view xml, size_t at) {
+  size_t b = at + 1;
+  if (b < xml.size() && xml[b] == '/') ++b;
+  size_t e = b;
+  while (e < xml.size() && !std::isspace(static_cast<unsigned char>(xml[e])) && xml[e] != '/' &&
+         xml[e] != '>')
+    ++e;
+  return xml.substr(b, e - b);
+}
+
+// True when the declaration at the start of `xml` names no encoding or
+// UTF-8.
+bool DeclaresUtf8(std::string_view decl) {
+  const size_t e = decl.find("encoding");
+  if (e == std::string_view::npos) return true;
+  const size_t q = decl.find_first_of("\"'", e);
+  if (q == std::string_view::npos) return false;
+  std::string name;
+  for (size_t i = q + 1; i < decl.size() && decl[i] != decl[q]; ++i)
+    name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(decl[i]))));
+  return name == "utf-8" || name == "utf8";
+}
+
+}  // namespace
+
+std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml) {
+  size_t at = xml.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  int depth = 0;
+  while ((at = xml.find('<', at)) != std::string_view::npos) {
+    Markup kind;
+    const size_t end = MarkupEnd(xml, at, &kind);
+    if (end == std::string_view::npos) return std::nullopt;
+    if (kind == Markup::kOther && xml.substr(at).starts_with("<?xml") &&
+        !DeclaresUtf8(xml.substr(at, end - at)))
+      return std::nullopt;
+    if (kind == Markup::kStart || kind == Markup::kEmpty) {
+      const std::string_view name = TagName(xml, at);
+      if (depth == 1 && LocalName(std::string(name).c_str()) == "sheetData") {
+        const std::string prefix = PrefixOf(std::string(name).c_str());
+        if (kind == Markup::kEmpty) return SheetChunks(xml, end, end, "");
+        const size_t close = xml.find("</" + prefix + "sheetData>", end);
+        if (close == std::string_view::npos) return std::nullopt;
+        const std::string_view table = xml.substr(end, close - end);
+        if (table.find("<!") != std::string_view::npos ||
+            table.find("<?") != std::string_view::npos)
+          return std::nullopt;
+        return SheetChunks(xml, end, close, "</" + prefix + "row>");
+      }
+      if (kind == Markup::kStart) ++depth;
+    } else if (kind == Markup::kEnd) {
+      if (--depth <= 0) return std::nullopt;
+    }
+    at = end;
+  }
+  return std::nullopt;
+}
+
+std::string SheetChunks::Skeleton() const {
+  std::string s;
+  s.reserve(xml_.size() - (close_ - open_));
+  s.append(xml_.substr(0, open_));
+  s.append(xml_.substr(close_));
+  return s;
+}
+
+bool SheetChunks::Next(pugi::xml_document& doc, const std::string& part) {
+  if (at_ >= close_) return false;
+  size_t end = close_;
+  if (close_ - at_ > kPieceBytes) {
+    const size_t cut = xml_.find(row_end_, at_ + kPieceBytes);
+    if (cut < close_) end = cut + row_end_.size();
+  }
+  ParseFragment(doc, xml_.substr(at_, end - at_), part);
+  at_ = end;
+  return true;
+}
+
+}  // namespace kelvora::host::xlsx
