@@ -1,6 +1,9 @@
 #include "host/xlsx/sheet_chunks.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <functional>
 
 #include "host/xlsx/part_xml.h"
 
@@ -8,6 +11,31 @@ namespace kelvora::host::xlsx {
 namespace {
 
 enum class Markup { kStart, kEnd, kEmpty, kOther };
+
+// xml.find(what, from), skipping ahead by the length of `what` where it
+// can: the standard find stops at every '<' of a tag-heavy text.
+size_t Find(std::string_view xml, std::string_view what, size_t from) {
+  if (from > xml.size()) return std::string_view::npos;
+  const auto at = std::search(xml.begin() + static_cast<ptrdiff_t>(from), xml.end(),
+                              std::boyer_moore_horspool_searcher(what.begin(), what.end()));
+  return at == xml.end() ? std::string_view::npos : static_cast<size_t>(at - xml.begin());
+}
+
+// True when `text` holds markup other than elements: "<!" (comments, CDATA,
+// declarations) or "<?" (processing instructions). '!' and '?' are rare in
+// cell tables, so they are searched for rather than every '<'.
+bool HasOtherMarkup(std::string_view text) {
+  for (const char mark : {'!', '?'}) {
+    const char* p = text.data();
+    const char* end = text.data() + text.size();
+    while ((p = static_cast<const char*>(std::memchr(p, mark, static_cast<size_t>(end - p)))) !=
+           nullptr) {
+      if (p > text.data() && p[-1] == '<') return true;
+      ++p;
+    }
+  }
+  return false;
+}
 
 // The end of the markup that starts at xml[at] == '<' and its kind; npos
 // when it is unterminated or a document type declaration.
@@ -78,12 +106,10 @@ std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml) {
       if (depth == 1 && LocalName(std::string(name).c_str()) == "sheetData") {
         const std::string prefix = PrefixOf(std::string(name).c_str());
         if (kind == Markup::kEmpty) return SheetChunks(xml, end, end, "");
-        const size_t close = xml.find("</" + prefix + "sheetData>", end);
+        const size_t close = Find(xml, "</" + prefix + "sheetData>", end);
         if (close == std::string_view::npos) return std::nullopt;
         const std::string_view table = xml.substr(end, close - end);
-        if (table.find("<!") != std::string_view::npos ||
-            table.find("<?") != std::string_view::npos)
-          return std::nullopt;
+        if (HasOtherMarkup(table)) return std::nullopt;
         return SheetChunks(xml, end, close, "</" + prefix + "row>");
       }
       if (kind == Markup::kStart) ++depth;
@@ -107,7 +133,7 @@ bool SheetChunks::Next(pugi::xml_document& doc, const std::string& part) {
   if (at_ >= close_) return false;
   size_t end = close_;
   if (close_ - at_ > kPieceBytes) {
-    const size_t cut = xml_.find(row_end_, at_ + kPieceBytes);
+    const size_t cut = Find(xml_, row_end_, at_ + kPieceBytes);
     if (cut < close_) end = cut + row_end_.size();
   }
   ParseFragment(doc, xml_.substr(at_, end - at_), part);
