@@ -141,4 +141,29 @@ bool SheetChunks::Next(pugi::xml_document& doc, const std::string& part) {
   return true;
 }
 
+PieceParser::PieceParser(SheetChunks& chunks, const std::string& part)
+    : chunks_(chunks), part_(part) {
+  ParseAhead();
+}
+
+PieceParser::~PieceParser() {
+  if (ahead_.valid()) ahead_.wait();
+}
+
+void PieceParser::ParseAhead() {
+  ahead_ = std::async(std::launch::async, [this]() -> std::unique_ptr<pugi::xml_document> {
+    auto doc = std::make_unique<pugi::xml_document>();
+    if (!chunks_.Next(*doc, part_)) return nullptr;
+    return doc;
+  });
+}
+
+pugi::xml_document* PieceParser::Next() {
+  if (!ahead_.valid()) return nullptr;
+  current_ = ahead_.get();
+  if (current_ == nullptr) return nullptr;
+  ParseAhead();
+  return current_.get();
+}
+
 }  // namespace kelvora::host::xlsx

@@ -363,16 +363,18 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
   CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
   writer.out().reserve(static_cast<size_t>(sheet.UsedRows()) * 64);
 
-  pugi::xml_document piece;
+  PieceParser pieces(chunks, part.path);
   std::vector<FileCell> cells;
   int32_t row = 0, next = 1;
   for (;;) {
+    pugi::xml_document* piece;
     try {
-      if (!chunks.Next(piece, part.path)) break;
+      piece = pieces.Next();
     } catch (const XlsxError&) {
       throw NeedsWhole{};
     }
-    for (pugi::xml_node rn = piece.first_child(); rn; rn = rn.next_sibling()) {
+    if (piece == nullptr) break;
+    for (pugi::xml_node rn = piece->first_child(); rn; rn = rn.next_sibling()) {
       if (LocalName(rn.name()) != "row") continue;
       const int32_t declared = rn.attribute("r").as_int(0);
       const int32_t r = declared > 0 ? declared : row + 1;

@@ -369,14 +369,16 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
           cells.Read(Child(root, "sheetData").first_child(), *sheet, cell_slots, row);
       continue;
     }
-    pugi::xml_document piece;
+    PieceParser pieces(*chunks, *path);
     for (;;) {
+      pugi::xml_document* piece;
       try {
-        if (!chunks->Next(piece, *path)) break;
+        piece = pieces.Next();
       } catch (const XlsxError&) {
         throw PieceRefused{};
       }
-      wb.has_formulas |= cells.Read(piece.first_child(), *sheet, cell_slots, row);
+      if (piece == nullptr) break;
+      wb.has_formulas |= cells.Read(piece->first_child(), *sheet, cell_slots, row);
     }
   }
 
