@@ -40,6 +40,17 @@ TEST(SheetChunksTest, CutsOnlyPlainCellTables) {
   }
 }
 
+TEST(SheetChunksTest, ASecondCellTableIsNotReadAsPartOfTheFirst) {
+  // The cut takes the part's last </sheetData> as the table's end; the piece
+  // holding the first one does not parse, and the whole document is read.
+  MemoryApplication app;
+  auto wb = XlsxWorkbook::Load(
+      Pack(BaseParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData><sheetData>"
+                     "<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>")),
+      &app);
+  EXPECT_EQ(wb->book()->sheets()[0]->cell(1, 1).value, Value(1));
+}
+
 // A cell table of `rows` rows (several pieces long): numbers, texts in the
 // Text style and members of a shared formula whose first cell is C1.
 std::string BigTable(int rows) {

@@ -106,8 +106,11 @@ std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml) {
       if (depth == 1 && LocalName(std::string(name).c_str()) == "sheetData") {
         const std::string prefix = PrefixOf(std::string(name).c_str());
         if (kind == Markup::kEmpty) return SheetChunks(xml, end, end, "");
-        const size_t close = Find(xml, "</" + prefix + "sheetData>", end);
-        if (close == std::string_view::npos) return std::nullopt;
+        // The table's end tag is taken to be the part's last one, which is
+        // found without reading the table. Were an earlier one the table's
+        // end, the piece holding it would not parse.
+        const size_t close = xml.rfind("</" + prefix + "sheetData>");
+        if (close == std::string_view::npos || close < end) return std::nullopt;
         const std::string_view table = xml.substr(end, close - end);
         if (HasOtherMarkup(table)) return std::nullopt;
         return SheetChunks(xml, end, close, "</" + prefix + "row>");
