@@ -36,6 +36,8 @@ class SheetChunks {
 
   // The part's text without the content of its cell table.
   std::string Skeleton() const;
+  // The size of the part's text.
+  size_t size() const { return xml_.size(); }
 
   // Parses the next piece of the cell table into `doc` (a fragment: rows
   // and the text between them, in document order) and returns true; false

@@ -165,7 +165,9 @@ class CellTableWriter {
   }
 
   std::map<std::string, SharedMaster>& masters() { return masters_; }
-  std::string& out() { return out_; }
+  // Room for a cell table of about `bytes`, and the rest of the part: the
+  // table is written once, without being moved as it grows.
+  void Reserve(size_t bytes) { out_.reserve(bytes + bytes / 4 + (size_t{64} << 10)); }
 
   // Row `r`: its element in the file (null when none) and the file's cells
   // of that row in column order, one per column.
@@ -255,12 +257,10 @@ class CellTableWriter {
     for (const char* marker : {"<kelvora-cell-table />", "<kelvora-cell-table/>"}) {
       const size_t at = xml.find(marker);
       if (at == std::string::npos) continue;
-      std::string whole;
-      whole.reserve(xml.size() + out_.size());
-      whole.append(xml, 0, at);
-      whole.append(out_);
-      whole.append(xml, at + std::strlen(marker));
-      return whole;
+      // The cell table stays where it was written; the rest goes around it.
+      out_.insert(0, xml, 0, at);
+      out_.append(xml, at + std::strlen(marker));
+      return std::move(out_);
     }
     throw XlsxError("internal error: cannot place the cell table of " + part_.path);
   }
@@ -277,6 +277,11 @@ class CellTableWriter {
   std::string out_, row_cells_;
   int32_t top_ = 0, left_ = 0, bottom_ = 0, right_ = 0;
 };
+
+// About as many bytes as a cell table of this size takes, or more.
+size_t EstimatedTableBytes(int32_t rows, int32_t cols) {
+  return static_cast<size_t>(rows) * (64 + 16 * static_cast<size_t>(cols));
+}
 
 // The shared formula whose first cell is `cn`, if it is one.
 std::optional<std::pair<std::string, std::string>> MasterOf(pugi::xml_node cn) {
@@ -326,7 +331,7 @@ std::string RewriteWhole(const std::string& text, const SheetPart& part, bool da
   }
 
   const int32_t used_rows = std::max(sheet.UsedRows(), rows.empty() ? 0 : rows.rbegin()->first);
-  writer.out().reserve(static_cast<size_t>(used_rows) * 64);
+  writer.Reserve(std::max(text.size(), EstimatedTableBytes(used_rows, sheet.UsedCols())));
   std::vector<FileCell> cells;
   int32_t next = 1;
   for (const auto& [r, file_row] : rows) {
@@ -361,7 +366,7 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
   pugi::xml_node data = Child(root, "sheetData");
   if (!data) throw NeedsWhole{};
   CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
-  writer.out().reserve(static_cast<size_t>(sheet.UsedRows()) * 64);
+  writer.Reserve(std::max(chunks.size(), EstimatedTableBytes(sheet.UsedRows(), sheet.UsedCols())));
 
   PieceParser pieces(chunks, part.path);
   std::vector<FileCell> cells;

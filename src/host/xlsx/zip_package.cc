@@ -45,11 +45,14 @@ Deflated Deflate(const std::string& bytes, int level) {
   Deflated d;
   d.size = bytes.size();
   d.crc = static_cast<uint32_t>(libdeflate_crc32(0, bytes.data(), bytes.size()));
-  d.data.resize(libdeflate_deflate_compress_bound(compressor.c, bytes.size()));
-  const size_t n = libdeflate_deflate_compress(compressor.c, bytes.data(), bytes.size(),
-                                               d.data.data(), d.data.size());
+  // The bound is about the entry's size, of which the deflated data takes a
+  // fraction: a buffer left uninitialised is only touched where written.
+  const size_t bound = libdeflate_deflate_compress_bound(compressor.c, bytes.size());
+  const std::unique_ptr<char[]> buffer(new char[bound]);
+  const size_t n =
+      libdeflate_deflate_compress(compressor.c, bytes.data(), bytes.size(), buffer.get(), bound);
   if (n == 0) throw XlsxError("cannot compress an entry of the archive");
-  d.data.resize(n);
+  d.data.assign(buffer.get(), n);
   return d;
 }
 
