@@ -46,6 +46,29 @@ pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view loca
   return {};
 }
 
+CellElement ReadCellElement(pugi::xml_node c) {
+  CellElement e;
+  for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+    const char* n = a.name();
+    if (n[0] == 0 || n[1] != 0) continue;
+    pugi::xml_attribute* slot = n[0] == 'r'   ? &e.r
+                                : n[0] == 's' ? &e.s
+                                : n[0] == 't' ? &e.t
+                                              : nullptr;
+    if (slot != nullptr && !*slot) *slot = a;
+  }
+  for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
+    if (n.type() != pugi::node_element) continue;
+    const std::string_view local = LocalName(n.name());
+    pugi::xml_node* slot = local == "v"    ? &e.v
+                           : local == "f"  ? &e.f
+                           : local == "is" ? &e.is
+                                           : nullptr;
+    if (slot != nullptr && !*slot) *slot = n;
+  }
+  return e;
+}
+
 void ParseXml(pugi::xml_document& doc, const std::string& bytes, const std::string& part) {
   const pugi::xml_parse_result r = doc.load_buffer(bytes.data(), bytes.size(), kParseOptions);
   if (!r) {

@@ -32,6 +32,16 @@ pugi::xml_node Child(pugi::xml_node parent, std::string_view local);
 // declarations do not count. A null attribute when there is none.
 pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view local);
 
+// What the reader and the rewriter look at in a cell element (<c>), found
+// in one pass over it: its first r, s and t attributes and its first v, f
+// and is child elements (by local name); null where it has none. The same
+// as asking for each with attribute() and Child().
+struct CellElement {
+  pugi::xml_attribute r, s, t;
+  pugi::xml_node v, f, is;
+};
+CellElement ReadCellElement(pugi::xml_node c);
+
 // Parses `bytes` of the part `part` into `doc`, keeping whitespace-only text
 // and the declaration so that printing gives the part back. Throws XlsxError
 // naming the part when it is not well-formed or has no root element.

@@ -83,8 +83,10 @@ struct SharedMaster {
   std::string text;
 };
 
-void UpdateKeptCell(pugi::xml_node orig, const MemoryWorksheet& sheet, const Cell& cell, int32_t r,
-                    int32_t c, const std::map<std::string, SharedMaster>& masters) {
+// `f` is the cell's formula element, null when it has none.
+void UpdateKeptCell(pugi::xml_node orig, pugi::xml_node f, const MemoryWorksheet& sheet,
+                    const Cell& cell, int32_t r, int32_t c,
+                    const std::map<std::string, SharedMaster>& masters) {
   if (cell.style != orig.attribute("s").as_uint(0)) {
     if (cell.style == 0) {
       orig.remove_attribute("s");
@@ -94,7 +96,6 @@ void UpdateKeptCell(pugi::xml_node orig, const MemoryWorksheet& sheet, const Cel
       s.set_value(cell.style);
     }
   }
-  pugi::xml_node f = Child(orig, "f");
   if (!f || std::string_view(f.attribute("t").value()) != "shared") return;
   auto m = masters.find(f.attribute("si").value());
   if (m == masters.end() || !sheet.cell(m->second.row, m->second.col).written) return;
@@ -142,10 +143,12 @@ bool SheetUsesStyleFrom(const MemoryWorksheet& s, size_t first) {
 
 namespace {
 
-// A cell of the file: its column and element.
+// A cell of the file: its column, element and formula element (null when
+// it has none).
 struct FileCell {
   int32_t col;
   pugi::xml_node node;
+  pugi::xml_node f;
 };
 
 // Writes the new cell table row by row, each row merging the cells of the
@@ -184,19 +187,21 @@ class CellTableWriter {
     size_t next_file = 0;
     for (int32_t c = 1; c <= last_col; ++c) {
       const bool in_memory = c <= used_cols_ && r <= col_len_[static_cast<size_t>(c)];
-      pugi::xml_node orig;
-      if (next_file < file_cells.size() && file_cells[next_file].col == c)
-        orig = file_cells[next_file++].node;
+      pugi::xml_node orig, orig_f;
+      if (next_file < file_cells.size() && file_cells[next_file].col == c) {
+        orig = file_cells[next_file].node;
+        orig_f = file_cells[next_file++].f;
+      }
       if (!in_memory && !orig) continue;
       const Cell& cell = sheet_.cell(r, c);
       bool emitted = false;
       if (orig && !cell.written) {
         // Kept as it stood, with its formula.
-        UpdateKeptCell(orig, sheet_, cell, r, c, masters_);
+        UpdateKeptCell(orig, orig_f, sheet_, cell, r, c, masters_);
         AppendNode(row_cells_, orig);
         emitted = true;
       } else {
-        if (orig && Child(orig, "f")) *formula_overwritten_ = true;
+        if (orig_f) *formula_overwritten_ = true;
         const uint32_t implicit = row_style != 0 ? row_style : part_.column_styles.At(c);
         if (!orig && cell.style == 0 && cell.value.IsEmpty()) {
           emitted = false;  // nothing was there and nothing is
@@ -283,9 +288,9 @@ size_t EstimatedTableBytes(int32_t rows, int32_t cols) {
   return static_cast<size_t>(rows) * (64 + 16 * static_cast<size_t>(cols));
 }
 
-// The shared formula whose first cell is `cn`, if it is one.
-std::optional<std::pair<std::string, std::string>> MasterOf(pugi::xml_node cn) {
-  pugi::xml_node f = Child(cn, "f");
+// The shared formula whose first cell has the formula element `f`, if it
+// is one.
+std::optional<std::pair<std::string, std::string>> MasterOf(pugi::xml_node f) {
   if (f && std::string_view(f.attribute("t").value()) == "shared" && f.attribute("ref") &&
       *f.child_value() != 0)
     return std::make_pair(std::string(f.attribute("si").value()), std::string(f.child_value()));
@@ -308,7 +313,7 @@ std::string RewriteWhole(const std::string& text, const SheetPart& part, bool da
   // cell counts.
   struct FileRow {
     pugi::xml_node node;
-    std::map<int32_t, pugi::xml_node> cells;
+    std::map<int32_t, FileCell> cells;
   };
   std::map<int32_t, FileRow> rows;
   int32_t row = 0;
@@ -320,13 +325,14 @@ std::string RewriteWhole(const std::string& text, const SheetPart& part, bool da
     int32_t col = 0;
     for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
       if (LocalName(cn.name()) != "c") continue;
+      const CellElement e = ReadCellElement(cn);
       int32_t r = row, c = col + 1;
-      if (const char* ref = cn.attribute("r").value(); *ref != 0) {
+      if (const char* ref = e.r.value(); *ref != 0) {
         ParseCellRef(std::string_view(ref), &r, &c);
       }
       col = c;
-      rows[r].cells[c] = cn;
-      if (auto m = MasterOf(cn)) writer.masters()[m->first] = {r, c, std::move(m->second)};
+      rows[r].cells[c] = {c, cn, e.f};
+      if (auto m = MasterOf(e.f)) writer.masters()[m->first] = {r, c, std::move(m->second)};
     }
   }
 
@@ -338,7 +344,7 @@ std::string RewriteWhole(const std::string& text, const SheetPart& part, bool da
     if (r > used_rows) break;
     writer.MemoryRows(next, r - 1);
     cells.clear();
-    for (const auto& [c, node] : file_row.cells) cells.push_back({c, node});
+    for (const auto& [c, cell] : file_row.cells) cells.push_back(cell);
     writer.Row(r, file_row.node, cells);
     next = r + 1;
   }
@@ -388,22 +394,22 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
       cells.clear();
       for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
         if (LocalName(cn.name()) != "c") continue;
+        const CellElement e = ReadCellElement(cn);
         int32_t cr = row, c = cells.empty() ? 1 : cells.back().col + 1;
-        if (const char* ref = cn.attribute("r").value(); *ref != 0) {
+        if (const char* ref = e.r.value(); *ref != 0) {
           if (!ParseCellRef(std::string_view(ref), &cr, &c)) throw NeedsWhole{};
         }
         if (cr != row || (!cells.empty() && c <= cells.back().col)) throw NeedsWhole{};
-        cells.push_back({c, cn});
-        if (auto m = MasterOf(cn)) {
+        cells.push_back({c, cn, e.f});
+        if (auto m = MasterOf(e.f)) {
           if (!writer.masters().emplace(m->first, SharedMaster{r, c, std::move(m->second)}).second)
             throw NeedsWhole{};
         }
       }
       // A kept member of a shared formula needs its first cell seen.
       for (const FileCell& fc : cells) {
-        pugi::xml_node f = Child(fc.node, "f");
-        if (f && std::string_view(f.attribute("t").value()) == "shared" &&
-            !writer.masters().count(f.attribute("si").value()))
+        if (fc.f && std::string_view(fc.f.attribute("t").value()) == "shared" &&
+            !writer.masters().count(fc.f.attribute("si").value()))
           throw NeedsWhole{};
       }
       writer.MemoryRows(next, row - 1);

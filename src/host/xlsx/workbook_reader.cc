@@ -149,8 +149,9 @@ class CellReader {
       int32_t col = 0;
       for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
         if (LocalName(cn.name()) != "c") continue;
+        const CellElement e = ReadCellElement(cn);
         int32_t r = row, c = col + 1;
-        if (const char* ref = cn.attribute("r").value(); *ref != 0) {
+        if (const char* ref = e.r.value(); *ref != 0) {
           if (!ParseCellRef(std::string_view(ref), &r, &c)) {
             throw XlsxError(std::string("damaged workbook file (bad cell reference ") + ref + ")");
           }
@@ -167,7 +168,7 @@ class CellReader {
             throw XlsxError("the workbook's cells reach too far to be loaded");
           }
         }
-        has_formulas |= ReadCell(cn, sheet.MutableCell(r, c));
+        has_formulas |= ReadCell(e, sheet.MutableCell(r, c));
       }
     }
     return has_formulas;
@@ -175,14 +176,14 @@ class CellReader {
 
  private:
   // Returns true when the cell carries a formula.
-  bool ReadCell(pugi::xml_node cn, Cell& cell) const {
+  bool ReadCell(const CellElement& e, Cell& cell) const {
     bool formula = false;
-    cell.style = cn.attribute("s").as_uint(0);
+    cell.style = e.s.as_uint(0);
     if (cell.style >= formats_.size()) cell.style = 0;
-    const std::string_view t = cn.attribute("t").value();
-    const pugi::xml_node v = Child(cn, "v");
+    const std::string_view t = e.t.value();
+    const pugi::xml_node v = e.v;
     const char* vtext = v.child_value();
-    if (pugi::xml_node f = Child(cn, "f")) {
+    if (pugi::xml_node f = e.f) {
       formula = true;
       cell.formula = Utf8ToUtf16(f.child_value());
       if (cell.formula.empty()) cell.formula = u"=";  // a member of a shared formula
@@ -195,7 +196,7 @@ class CellReader {
         throw XlsxError("damaged workbook file (shared string index out of range)");
       }
     } else if (t == "inlineStr") {
-      if (pugi::xml_node is = Child(cn, "is")) cell.value = host::Value(RichText(is));
+      if (pugi::xml_node is = e.is) cell.value = host::Value(RichText(is));
     } else if (t == "str") {
       if (v) cell.value = host::Value(DecodeEscapes(Utf8ToUtf16(vtext)));
     } else if (t == "b") {
