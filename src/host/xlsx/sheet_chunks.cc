@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <system_error>
 
 #include "host/xlsx/part_xml.h"
 
@@ -154,11 +155,17 @@ PieceParser::~PieceParser() {
 }
 
 void PieceParser::ParseAhead() {
-  ahead_ = std::async(std::launch::async, [this]() -> std::unique_ptr<pugi::xml_document> {
+  auto parse = [this]() -> std::unique_ptr<pugi::xml_document> {
     auto doc = std::make_unique<pugi::xml_document>();
     if (!chunks_.Next(*doc, part_)) return nullptr;
     return doc;
-  });
+  };
+  try {
+    ahead_ = std::async(std::launch::async, parse);
+  } catch (const std::system_error&) {
+    // No thread to be had: the piece is parsed when it is asked for.
+    ahead_ = std::async(std::launch::deferred, parse);
+  }
 }
 
 pugi::xml_document* PieceParser::Next() {
