@@ -29,6 +29,7 @@ TEST(SheetChunksTest, CutsOnlyPlainCellTables) {
       {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><w><sheetData/></w>", nullptr},
       {"<w><p><sheetData/></p></w>", nullptr},
       {"<w><p/></w>", nullptr},
+      {"<v/><w><sheetData/></w>", nullptr},
       {"<w><sheetData><row>", nullptr},
   };
   for (const auto& c : cases) {

@@ -92,7 +92,7 @@ bool DeclaresUtf8(std::string_view decl) {
 
 }  // namespace
 
-std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml) {
+std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml, size_t piece_bytes) {
   size_t at = xml.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   int depth = 0;
   while ((at = xml.find('<', at)) != std::string_view::npos) {
@@ -102,11 +102,13 @@ std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml) {
     if (kind == Markup::kOther && xml.substr(at).starts_with("<?xml") &&
         !DeclaresUtf8(xml.substr(at, end - at)))
       return std::nullopt;
+    // The first element is the root; an empty one holds no cell table.
+    if (kind == Markup::kEmpty && depth == 0) return std::nullopt;
     if (kind == Markup::kStart || kind == Markup::kEmpty) {
       const std::string_view name = TagName(xml, at);
       if (depth == 1 && LocalName(std::string(name).c_str()) == "sheetData") {
         const std::string prefix = PrefixOf(std::string(name).c_str());
-        if (kind == Markup::kEmpty) return SheetChunks(xml, end, end, "");
+        if (kind == Markup::kEmpty) return SheetChunks(xml, end, end, "", piece_bytes);
         // The table's end tag is taken to be the part's last one, which is
         // found without reading the table. Were an earlier one the table's
         // end, the piece holding it would not parse.
@@ -114,7 +116,7 @@ std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml) {
         if (close == std::string_view::npos || close < end) return std::nullopt;
         const std::string_view table = xml.substr(end, close - end);
         if (HasOtherMarkup(table)) return std::nullopt;
-        return SheetChunks(xml, end, close, "</" + prefix + "row>");
+        return SheetChunks(xml, end, close, "</" + prefix + "row>", piece_bytes);
       }
       if (kind == Markup::kStart) ++depth;
     } else if (kind == Markup::kEnd) {
@@ -136,8 +138,8 @@ std::string SheetChunks::Skeleton() const {
 bool SheetChunks::Next(pugi::xml_document& doc, const std::string& part) {
   if (at_ >= close_) return false;
   size_t end = close_;
-  if (close_ - at_ > kPieceBytes) {
-    const size_t cut = Find(xml_, row_end_, at_ + kPieceBytes);
+  if (close_ - at_ > piece_bytes_) {
+    const size_t cut = Find(xml_, row_end_, at_ + piece_bytes_);
     if (cut < close_) end = cut + row_end_.size();
   }
   ParseFragment(doc, xml_.substr(at_, end - at_), part);

@@ -32,7 +32,8 @@ class SheetChunks {
   // the text is not plain enough to cut: not UTF-8, a document type
   // declaration, markup other than elements and text inside the cell table,
   // or no cell table (<sheetData>) among the root's children.
-  static std::optional<SheetChunks> Cut(std::string_view xml);
+  // Pieces are about `piece_bytes` long (tests and fuzzing cut smaller).
+  static std::optional<SheetChunks> Cut(std::string_view xml, size_t piece_bytes = kPieceBytes);
 
   // The part's text without the content of its cell table.
   std::string Skeleton() const;
@@ -46,14 +47,21 @@ class SheetChunks {
   bool Next(pugi::xml_document& doc, const std::string& part);
 
  private:
-  SheetChunks(std::string_view xml, size_t open, size_t close, std::string row_end)
-      : xml_(xml), open_(open), close_(close), at_(open), row_end_(std::move(row_end)) {}
+  SheetChunks(std::string_view xml, size_t open, size_t close, std::string row_end,
+              size_t piece_bytes)
+      : xml_(xml),
+        open_(open),
+        close_(close),
+        at_(open),
+        row_end_(std::move(row_end)),
+        piece_bytes_(piece_bytes) {}
 
   std::string_view xml_;
   size_t open_;          // just past the cell table's start tag
   size_t close_;         // at its end tag (== open_ for an empty-element tag)
   size_t at_;            // start of the next piece
   std::string row_end_;  // "</row>" with the table's prefix
+  size_t piece_bytes_;
 };
 
 // The pieces of a SheetChunks, each parsed on a thread of its own while the

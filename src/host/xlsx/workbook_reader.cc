@@ -353,6 +353,7 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
       ParseXml(sdoc, text, *path);
     }
     const pugi::xml_node root = sdoc.document_element();
+    if (chunks && !Child(root, "sheetData")) throw PieceRefused{};
     std::u16string code;
     if (pugi::xml_node pr = Child(root, "sheetPr"))
       code = Utf8ToUtf16(pr.attribute("codeName").value());
