@@ -46,8 +46,12 @@ test-windows: windows-package
 run: deps build
 	./build/release/kelvora demo --force
 
+# The Google Benchmark programs, then the full-scale run through the file
+# beside its floor and openpyxl (bench/xlsx_load_save.py).
 bench: build
 	@for b in build/release/bench/*_bench; do echo "== $$b"; $$b; done
+	@echo "== bench/xlsx_load_save.py"
+	/usr/bin/python3 bench/xlsx_load_save.py build/release/kelvora --analysis-bench build/release/bench/analysis_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cc' '*.h')

@@ -1,13 +1,27 @@
 #!/usr/bin/python3
-"""Load and save of a workbook with a full store (65000 draws): the kelvora
-tool against openpyxl on the same file, side by side, then Main end to end.
+"""The full-scale run through the workbook file, side by side with its floor
+and with openpyxl as the peer, in one run:
 
-Usage: bench/xlsx_load_save.py [KELVORA] [--draws N] [--runs N]
-(KELVORA defaults to build/release/kelvora.)
+- the floor: the digest compressions of Main at one-stream SHA-NI speed over
+  the run's threads, and Main in-process (analysis_bench's BM_Main);
+- `kelvora -w BOOK Main` end to end on a workbook with 65000 stored draws
+  (stage 1 kind row 5, stage 2 kind row 3, sets of 520, window 65000 in
+  both): the first time, and again on the analysed workbook (the everyday
+  case);
+- loading and saving that analysed workbook alone: `kelvora show` and
+  `kelvora set`, beside openpyxl's load_workbook and save;
+- the peak memory (max RSS) of each of those processes.
+
+Wall and CPU seconds are medians of --runs runs; the machine may be shared,
+so CPU time is the steadier figure. Ratios are to the floor.
+
+Usage: bench/xlsx_load_save.py [KELVORA] [--analysis-bench PATH] [--runs N]
+(KELVORA defaults to build/release/kelvora, the analysis benchmark to
+build/release/bench/analysis_bench.)
 """
 import argparse
+import json
 import os
-import resource
 import shutil
 import statistics
 import subprocess
@@ -17,86 +31,111 @@ import time
 
 import openpyxl
 
-
-def cpu_now():
-    """CPU seconds of this process and of its waited-for children."""
-    me = resource.getrusage(resource.RUSAGE_SELF)
-    kids = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return me.ru_utime + me.ru_stime + kids.ru_utime + kids.ru_stime
+DRAWS = 65000
+# The template's bet kinds of rows 5 and 3.
+KIND_ROW5 = "Ba càng đuôi"
+KIND_ROW3 = "Ba càng đầu"
 
 
-def timed(fn, runs):
-    """Median wall seconds and median CPU seconds of `runs` calls. On a busy
-    machine the CPU time is the steadier figure."""
-    walls, cpus = [], []
-    for _ in range(runs):
-        c = cpu_now()
-        t = time.perf_counter()
-        fn()
-        walls.append(time.perf_counter() - t)
-        cpus.append(cpu_now() - c)
-    return statistics.median(walls), statistics.median(cpus)
+def measured(argv, env):
+    """Runs `argv`; returns (wall s, CPU s, max RSS MB, exit status)."""
+    t = time.perf_counter()
+    p = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - t
+    p.returncode = os.waitstatus_to_exitcode(status)
+    err = p.stderr.read().decode(errors="replace")
+    p.stderr.close()
+    if p.returncode not in (0, 3):
+        sys.exit("%s failed (%d): %s" % (" ".join(argv), p.returncode, err))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0, p.returncode
+
+
+def median_of(runs, run_once):
+    """Median wall, CPU and max RSS of `runs` calls of run_once()."""
+    rows = [run_once() for _ in range(runs)]
+    return tuple(statistics.median(r[i] for r in rows) for i in range(3))
+
+
+def floor_and_main(analysis_bench):
+    """BM_Main on 2 threads with the back end picked for this processor."""
+    out = subprocess.run(
+        [analysis_bench, "--benchmark_filter=^BM_Main/2/-1/", "--benchmark_format=json"],
+        check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    b = json.loads(out)["benchmarks"][0]
+    return b["floor_s"], b["real_time"] / 1e3, b["cpu_s"], b.get("label", "")
+
+
+def make_workbook(kelvora, path, env):
+    subprocess.run([kelvora, "init", path], env=env, check=True, stderr=subprocess.DEVNULL)
+    wb = openpyxl.load_workbook(path)
+    ws = wb.worksheets[0]
+    x = 2024
+    for i in range(DRAWS):
+        x = (x * 1664525 + 1013904223) & 0xFFFFFFFF
+        ws.cell(17 + i, 1, 100000 - i)
+        ws.cell(17 + i, 2, "%05d" % ((x >> 7) % 100000))
+    ws["B15"] = DRAWS
+    wb.save(path)
+    subprocess.run([kelvora, "-w", path, "set", "B1=" + KIND_ROW5, "B2=520", "B4=%d" % DRAWS,
+                    "B6=ON", "B7=" + KIND_ROW3, "B8=520", "B10=%d" % DRAWS],
+                   env=env, check=True, stdout=subprocess.DEVNULL)
+
+
+OPENPYXL_LOAD = "import openpyxl, sys; openpyxl.load_workbook(sys.argv[1])"
+OPENPYXL_SAVE = ("import openpyxl, sys; w = openpyxl.load_workbook(sys.argv[1]); "
+                 "w.worksheets[0]['B2'] = 40; w.save(sys.argv[1])")
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("kelvora", nargs="?", default="build/release/kelvora")
-    ap.add_argument("--draws", type=int, default=65000)
+    ap.add_argument("--analysis-bench", default="build/release/bench/analysis_bench")
     ap.add_argument("--runs", type=int, default=5)
     args = ap.parse_args()
     kelvora = os.path.abspath(args.kelvora)
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     work = tempfile.mkdtemp(prefix="kelvora-bench-")
     try:
-        big = os.path.join(work, "big.xlsx")
+        fresh = os.path.join(work, "fresh.xlsx")
+        analysed = os.path.join(work, "analysed.xlsx")
+        book = os.path.join(work, "book.xlsx")
+        make_workbook(kelvora, fresh, env)
+        shutil.copyfile(fresh, analysed)
+        measured([kelvora, "-w", analysed, "Main"], env)
 
-        def tool(*a, check=True):
-            p = subprocess.run([kelvora, "-w", big, *a], env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE)
-            if check and p.returncode not in (0, 3):
-                sys.exit("kelvora %s failed: %s" % (" ".join(a), p.stderr.decode()))
-            return p.returncode
+        floor, in_process, in_process_cpu, label = floor_and_main(args.analysis_bench)
 
-        subprocess.run([kelvora, "init", big], env=env, check=True, stderr=subprocess.DEVNULL)
-        wb = openpyxl.load_workbook(big)
-        ws = wb.worksheets[0]
-        newest = 100000
-        for i in range(args.draws):
-            ws.cell(17 + i, 1, newest - i)
-            ws.cell(17 + i, 2, "%05d" % ((i * 7919 + 4242) % 100000))
-        ws["B15"] = args.draws
-        wb.save(big)
-        tool("Main")
-        size = os.path.getsize(big)
-        print("workbook: %d draws, %.1f MB; median wall / CPU seconds of %d runs" %
-              (args.draws, size / 1e6, args.runs))
+        def on_copy(source, argv):
+            def run_once():
+                shutil.copyfile(source, book)
+                return measured(argv, env)
+            return run_once
 
-        flip = [40]
-
-        def tool_save():
-            flip[0] = 81 - flip[0]  # 40, 41, 40, ...: every run changes a cell
-            tool("set", "B2=%d" % flip[0])
-
+        main_cmd = [kelvora, "-w", book, "Main"]
         rows = [
-            ("load (kelvora show / openpyxl load_workbook)",
-             timed(lambda: tool("show"), args.runs),
-             timed(lambda: openpyxl.load_workbook(big), args.runs)),
-            ("load + change a cell + save",
-             timed(tool_save, args.runs),
-             timed(lambda: (lambda w: (w.worksheets[0].__setitem__("B2", 40), w.save(big)))(
-                 openpyxl.load_workbook(big)), args.runs)),
+            ("Main end to end, first run", on_copy(fresh, main_cmd)),
+            ("Main end to end, again on the analysed book", on_copy(analysed, main_cmd)),
+            ("kelvora load (show)", on_copy(analysed, [kelvora, "-w", book, "show"])),
+            ("kelvora load + change B2 + save (set)",
+             on_copy(analysed, [kelvora, "-w", book, "set", "B2=40"])),
+            ("openpyxl load_workbook",
+             on_copy(analysed, [sys.executable, "-c", OPENPYXL_LOAD, book])),
+            ("openpyxl load + change B2 + save",
+             on_copy(analysed, [sys.executable, "-c", OPENPYXL_SAVE, book])),
         ]
-        print("%-46s %15s %15s %13s" % ("", "kelvora", "openpyxl", "ratio"))
-        for name, (k_wall, k_cpu), (o_wall, o_cpu) in rows:
-            print("%-46s %6.3f / %6.3f %6.3f / %6.3f %5.1fx / %4.1fx" %
-                  (name, k_wall, k_cpu, o_wall, o_cpu, o_wall / k_wall, o_cpu / k_cpu))
-
-        tool("set", "B2=40", "B4=200")
-        med, best = timed(lambda: tool("Main"), args.runs)
-        print("%-46s %6.3f / %6.3f" % ("kelvora Main end to end, window 200", med, best))
-        tool("set", "B4=%d" % args.draws)
-        med, best = timed(lambda: tool("Main"), max(1, args.runs // 2))
-        print("%-46s %6.3f / %6.3f" % ("kelvora Main end to end, window %d" % args.draws, med, best))
+        print("workbook: %d draws, %.1f MB before Main, %.1f MB analysed; medians of %d runs" %
+              (DRAWS, os.path.getsize(fresh) / 1e6, os.path.getsize(analysed) / 1e6, args.runs))
+        print("%-46s %8s %8s %9s %8s" % ("", "wall s", "CPU s", "max RSS", "/ floor"))
+        print("%-46s %8.3f %8s %9s %8.2f" % ("floor (one-stream SHA-NI, 2 threads)", floor, "", "",
+                                             1.0))
+        print("%-46s %8.3f %8.3f %9s %8.2f" % ("Main in-process (%s)" % label, in_process,
+                                               in_process_cpu, "", in_process / floor))
+        for name, run_once in rows:
+            wall, cpu, rss = median_of(args.runs, run_once)
+            print("%-46s %8.3f %8.3f %6.0f MB %8.2f" % (name, wall, cpu, rss, wall / floor))
+        load = os.getloadavg()[0]
+        print("load average over the last minute: %.2f" % load)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

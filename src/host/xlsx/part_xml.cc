@@ -7,8 +7,9 @@ constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration;
 constexpr unsigned kPrintOptions = pugi::format_raw | pugi::format_no_declaration;
 
-struct StringWriter : pugi::xml_writer {
-  std::string out;
+struct AppendingWriter : pugi::xml_writer {
+  std::string& out;
+  explicit AppendingWriter(std::string& o) : out(o) {}
   void write(const void* data, size_t size) override {
     out.append(static_cast<const char*>(data), size);
   }
@@ -45,6 +46,29 @@ pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view loca
   return {};
 }
 
+CellElement ReadCellElement(pugi::xml_node c) {
+  CellElement e;
+  for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+    const char* n = a.name();
+    if (n[0] == 0 || n[1] != 0) continue;
+    pugi::xml_attribute* slot = n[0] == 'r'   ? &e.r
+                                : n[0] == 's' ? &e.s
+                                : n[0] == 't' ? &e.t
+                                              : nullptr;
+    if (slot != nullptr && !*slot) *slot = a;
+  }
+  for (pugi::xml_node n = c.first_child(); n; n = n.next_sibling()) {
+    if (n.type() != pugi::node_element) continue;
+    const std::string_view local = LocalName(n.name());
+    pugi::xml_node* slot = local == "v"    ? &e.v
+                           : local == "f"  ? &e.f
+                           : local == "is" ? &e.is
+                                           : nullptr;
+    if (slot != nullptr && !*slot) *slot = n;
+  }
+  return e;
+}
+
 void ParseXml(pugi::xml_document& doc, const std::string& bytes, const std::string& part) {
   const pugi::xml_parse_result r = doc.load_buffer(bytes.data(), bytes.size(), kParseOptions);
   if (!r) {
@@ -53,20 +77,26 @@ void ParseXml(pugi::xml_document& doc, const std::string& bytes, const std::stri
   if (!doc.document_element()) throw XlsxError("damaged workbook file (" + part + " is empty)");
 }
 
+void ParseFragment(pugi::xml_document& doc, std::string_view bytes, const std::string& part) {
+  const pugi::xml_parse_result r = doc.load_buffer(
+      bytes.data(), bytes.size(), kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+  if (!r) throw XlsxError("damaged workbook file (" + part + ": " + r.description() + ")");
+}
+
 void ParsePart(pugi::xml_document& doc, const ZipPackage& package, const std::string& part) {
   ParseXml(doc, package.Read(part), part);
 }
 
-std::string PrintNode(const pugi::xml_node& node) {
-  StringWriter w;
+void AppendNode(std::string& out, const pugi::xml_node& node) {
+  AppendingWriter w(out);
   node.print(w, "", kPrintOptions, pugi::encoding_utf8);
-  return std::move(w.out);
 }
 
 std::string PrintDocument(const pugi::xml_document& doc) {
-  StringWriter w;
+  std::string out;
+  AppendingWriter w(out);
   doc.save(w, "", kPrintOptions, pugi::encoding_utf8);
-  return std::move(w.out);
+  return out;
 }
 
 std::string ResolveTarget(const std::string& source_part, const std::string& target) {

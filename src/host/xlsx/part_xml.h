@@ -32,15 +32,29 @@ pugi::xml_node Child(pugi::xml_node parent, std::string_view local);
 // declarations do not count. A null attribute when there is none.
 pugi::xml_attribute PrefixedAttribute(pugi::xml_node node, std::string_view local);
 
+// What the reader and the rewriter look at in a cell element (<c>), found
+// in one pass over it: its first r, s and t attributes and its first v, f
+// and is child elements (by local name); null where it has none. The same
+// as asking for each with attribute() and Child().
+struct CellElement {
+  pugi::xml_attribute r, s, t;
+  pugi::xml_node v, f, is;
+};
+CellElement ReadCellElement(pugi::xml_node c);
+
 // Parses `bytes` of the part `part` into `doc`, keeping whitespace-only text
 // and the declaration so that printing gives the part back. Throws XlsxError
 // naming the part when it is not well-formed or has no root element.
 void ParseXml(pugi::xml_document& doc, const std::string& bytes, const std::string& part);
+// Parses `bytes` of the part `part` as a fragment (any number of elements
+// and text in a row, possibly none), with the same options. Throws
+// XlsxError naming the part when it is not well-formed.
+void ParseFragment(pugi::xml_document& doc, std::string_view bytes, const std::string& part);
 // `doc` read from `package`'s entry `part` the same way.
 void ParsePart(pugi::xml_document& doc, const ZipPackage& package, const std::string& part);
-// The node or document as UTF-8 text, unindented; a document keeps its
-// declaration when it had one.
-std::string PrintNode(const pugi::xml_node& node);
+// The node, appended to `out`, or the document as UTF-8 text, unindented; a
+// document keeps its declaration when it had one.
+void AppendNode(std::string& out, const pugi::xml_node& node);
 std::string PrintDocument(const pugi::xml_document& doc);
 
 // The part a relationship target names: "xl/workbook.xml" with

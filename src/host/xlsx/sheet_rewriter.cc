@@ -3,11 +3,13 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <unordered_map>
+#include <optional>
+#include <vector>
 
 #include "host/cell_ref.h"
 #include "host/xlsx/formula_shift.h"
 #include "host/xlsx/part_xml.h"
+#include "host/xlsx/sheet_chunks.h"
 #include "host/xlsx/xlsx_text.h"
 
 namespace kelvora::host::xlsx {
@@ -16,10 +18,6 @@ using memory::Cell;
 using memory::MemoryWorksheet;
 
 namespace {
-
-uint64_t Key(int32_t row, int32_t col) {
-  return (static_cast<uint64_t>(row) << 15) | static_cast<uint64_t>(col);
-}
 
 bool IsXmlSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
@@ -85,8 +83,10 @@ struct SharedMaster {
   std::string text;
 };
 
-void UpdateKeptCell(pugi::xml_node orig, const MemoryWorksheet& sheet, const Cell& cell, int32_t r,
-                    int32_t c, const std::map<std::string, SharedMaster>& masters) {
+// `f` is the cell's formula element, null when it has none.
+void UpdateKeptCell(pugi::xml_node orig, pugi::xml_node f, const MemoryWorksheet& sheet,
+                    const Cell& cell, int32_t r, int32_t c,
+                    const std::map<std::string, SharedMaster>& masters) {
   if (cell.style != orig.attribute("s").as_uint(0)) {
     if (cell.style == 0) {
       orig.remove_attribute("s");
@@ -96,7 +96,6 @@ void UpdateKeptCell(pugi::xml_node orig, const MemoryWorksheet& sheet, const Cel
       s.set_value(cell.style);
     }
   }
-  pugi::xml_node f = Child(orig, "f");
   if (!f || std::string_view(f.attribute("t").value()) != "shared") return;
   auto m = masters.find(f.attribute("si").value());
   if (m == masters.end() || !sheet.cell(m->second.row, m->second.col).written) return;
@@ -142,141 +141,301 @@ bool SheetUsesStyleFrom(const MemoryWorksheet& s, size_t first) {
   return false;
 }
 
-std::string RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
-                         bool* formula_overwritten) {
-  const MemoryWorksheet& sheet = *part.sheet;
-  pugi::xml_document doc;
-  ParsePart(doc, package, part.path);
-  const pugi::xml_node root = doc.document_element();
-  const std::string px = PrefixOf(root.name());
-  pugi::xml_node data = Child(root, "sheetData");
-  if (!data) throw XlsxError("damaged workbook file (" + part.path + " has no cell table)");
+namespace {
 
-  // The cells as they stand in the file.
-  std::map<int32_t, pugi::xml_node> rows;
-  std::unordered_map<uint64_t, pugi::xml_node> cells;
-  cells.reserve(static_cast<size_t>(sheet.UsedRows()) * 2 + 64);
-  std::map<std::string, SharedMaster> masters;
-  std::unordered_map<int32_t, int32_t> last_file_col;
-  int32_t row = 0;
-  for (pugi::xml_node rn = data.first_child(); rn; rn = rn.next_sibling()) {
-    if (LocalName(rn.name()) != "row") continue;
-    const int32_t declared = rn.attribute("r").as_int(0);
-    row = declared > 0 ? declared : row + 1;
-    rows[row] = rn;
-    int32_t col = 0;
-    for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
-      if (LocalName(cn.name()) != "c") continue;
-      int32_t r = row, c = col + 1;
-      if (const char* ref = cn.attribute("r").value(); *ref != 0) {
-        ParseCellRef(std::string_view(ref), &r, &c);
-      }
-      col = c;
-      if (r != row) rows.emplace(r, pugi::xml_node());
-      cells[Key(r, c)] = cn;
-      int32_t& last = last_file_col[r];
-      last = std::max(last, c);
-      pugi::xml_node f = Child(cn, "f");
-      if (f && std::string_view(f.attribute("t").value()) == "shared" && f.attribute("ref") &&
-          *f.child_value() != 0) {
-        masters[f.attribute("si").value()] = {r, c, f.child_value()};
-      }
-    }
+// A cell of the file: its column, element and formula element (null when
+// it has none).
+struct FileCell {
+  int32_t col;
+  pugi::xml_node node;
+  pugi::xml_node f;
+};
+
+// Writes the new cell table row by row, each row merging the cells of the
+// memory sheet with the file's own, and keeps the used range.
+class CellTableWriter {
+ public:
+  CellTableWriter(const SheetPart& part, std::string px, bool date1904, bool* formula_overwritten)
+      : part_(part),
+        sheet_(*part.sheet),
+        px_(std::move(px)),
+        date1904_(date1904),
+        formula_overwritten_(formula_overwritten),
+        used_cols_(sheet_.UsedCols()),
+        col_len_(static_cast<size_t>(used_cols_) + 1) {
+    for (int32_t c = 1; c <= used_cols_; ++c)
+      col_len_[static_cast<size_t>(c)] = sheet_.ColumnLength(c);
   }
 
-  const int32_t used_rows = std::max(sheet.UsedRows(), rows.empty() ? 0 : rows.rbegin()->first);
-  const int32_t used_cols = sheet.UsedCols();
-  std::string out;
-  out.reserve(static_cast<size_t>(used_rows) * 64);
-  int32_t top = 0, left = 0, bottom = 0, right = 0;
-  std::string row_cells;
-  std::vector<int32_t> col_len(static_cast<size_t>(used_cols) + 1);
-  for (int32_t c = 1; c <= used_cols; ++c) col_len[static_cast<size_t>(c)] = sheet.ColumnLength(c);
+  std::map<std::string, SharedMaster>& masters() { return masters_; }
+  // Room for a cell table of about `bytes`, and the rest of the part: the
+  // table is written once, without being moved as it grows.
+  void Reserve(size_t bytes) { out_.reserve(bytes + bytes / 4 + (size_t{64} << 10)); }
 
-  for (int32_t r = 1; r <= used_rows; ++r) {
-    auto row_it = rows.find(r);
-    const pugi::xml_node row_node = row_it == rows.end() ? pugi::xml_node() : row_it->second;
-    row_cells.clear();
+  // Row `r`: its element in the file (null when none) and the file's cells
+  // of that row in column order, one per column.
+  void Row(int32_t r, pugi::xml_node row_node, const std::vector<FileCell>& file_cells) {
+    row_cells_.clear();
     // Columns to visit: the memory sheet's, and beyond them the file's own.
-    auto file_cols = last_file_col.find(r);
-    const int32_t file_last = file_cols == last_file_col.end() ? 0 : file_cols->second;
-    const int32_t last_col = std::max(used_cols, file_last);
+    const int32_t file_last = file_cells.empty() ? 0 : file_cells.back().col;
+    const int32_t last_col = std::max(used_cols_, file_last);
     uint32_t row_style = 0;
     if (row_node) {
       const std::string_view custom = row_node.attribute("customFormat").value();
       if (custom == "1" || custom == "true") row_style = row_node.attribute("s").as_uint(0);
     }
+    size_t next_file = 0;
     for (int32_t c = 1; c <= last_col; ++c) {
-      const bool in_memory = c <= used_cols && r <= col_len[static_cast<size_t>(c)];
-      pugi::xml_node orig;
-      if (c <= file_last) {
-        auto it = cells.find(Key(r, c));
-        if (it != cells.end()) orig = it->second;
+      const bool in_memory = c <= used_cols_ && r <= col_len_[static_cast<size_t>(c)];
+      pugi::xml_node orig, orig_f;
+      if (next_file < file_cells.size() && file_cells[next_file].col == c) {
+        orig = file_cells[next_file].node;
+        orig_f = file_cells[next_file++].f;
       }
       if (!in_memory && !orig) continue;
-      const Cell& cell = sheet.cell(r, c);
+      const Cell& cell = sheet_.cell(r, c);
       bool emitted = false;
       if (orig && !cell.written) {
         // Kept as it stood, with its formula.
-        UpdateKeptCell(orig, sheet, cell, r, c, masters);
-        row_cells += PrintNode(orig);
+        UpdateKeptCell(orig, orig_f, sheet_, cell, r, c, masters_);
+        AppendNode(row_cells_, orig);
         emitted = true;
       } else {
-        if (orig && Child(orig, "f")) *formula_overwritten = true;
-        const uint32_t implicit = row_style != 0 ? row_style : part.column_styles.At(c);
+        if (orig_f) *formula_overwritten_ = true;
+        const uint32_t implicit = row_style != 0 ? row_style : part_.column_styles.At(c);
         if (!orig && cell.style == 0 && cell.value.IsEmpty()) {
           emitted = false;  // nothing was there and nothing is
         } else if (!orig && cell.style == 0 && implicit != 0) {
           // A new cell shows its row's or column's style.
           Cell styled = cell;
           styled.style = implicit;
-          emitted = AppendCell(row_cells, px, r, c, styled, implicit, date1904);
+          emitted = AppendCell(row_cells_, px_, r, c, styled, implicit, date1904_);
         } else {
-          emitted = AppendCell(row_cells, px, r, c, cell, implicit, date1904);
+          emitted = AppendCell(row_cells_, px_, r, c, cell, implicit, date1904_);
         }
       }
       if (emitted) {
-        if (top == 0) top = r;
-        bottom = r;
-        if (left == 0 || c < left) left = c;
-        right = std::max(right, c);
+        if (top_ == 0) top_ = r;
+        bottom_ = r;
+        if (left_ == 0 || c < left_) left_ = c;
+        right_ = std::max(right_, c);
       }
     }
     const std::string attrs = row_node ? RowAttributes(row_node) : std::string();
-    if (row_cells.empty() && attrs.empty()) continue;
-    Append(out, '<', px, "row r=\"", r, '"', attrs);
-    if (row_cells.empty()) {
-      out += "/>";
+    if (row_cells_.empty() && attrs.empty()) return;
+    Append(out_, '<', px_, "row r=\"", r, '"', attrs);
+    if (row_cells_.empty()) {
+      out_ += "/>";
     } else {
-      Append(out, '>', row_cells, "</", px, "row>");
+      Append(out_, '>', row_cells_, "</", px_, "row>");
     }
   }
 
-  if (pugi::xml_node dim = Child(root, "dimension")) {
-    std::string ref = "A1";
-    if (top != 0) {
-      ref.clear();
-      AppendCellRef(ref, top, left);
-      if (bottom != top || right != left) {
-        ref += ':';
-        AppendCellRef(ref, bottom, right);
+  // The rows of the memory sheet from `first` to `last` that the file does
+  // not have.
+  void MemoryRows(int32_t first, int32_t last) {
+    static const std::vector<FileCell> kNone;
+    for (int32_t r = first; r <= last; ++r) Row(r, pugi::xml_node(), kNone);
+  }
+
+  // The part's bytes: `doc` (the part with an empty cell table, which
+  // `root` and `data` are of) with the cell table written and the
+  // dimension set to the used range.
+  std::string Finish(const pugi::xml_document& doc, pugi::xml_node root, pugi::xml_node data) {
+    if (pugi::xml_node dim = Child(root, "dimension")) {
+      std::string ref = "A1";
+      if (top_ != 0) {
+        ref.clear();
+        AppendCellRef(ref, top_, left_);
+        if (bottom_ != top_ || right_ != left_) {
+          ref += ':';
+          AppendCellRef(ref, bottom_, right_);
+        }
       }
+      pugi::xml_attribute a = dim.attribute("ref");
+      if (!a) a = dim.append_attribute("ref");
+      a.set_value(ref.c_str());
     }
-    pugi::xml_attribute a = dim.attribute("ref");
-    if (!a) a = dim.append_attribute("ref");
-    a.set_value(ref.c_str());
+    while (data.first_child()) data.remove_child(data.first_child());
+    data.append_child("kelvora-cell-table");
+    const std::string xml = PrintDocument(doc);
+    for (const char* marker : {"<kelvora-cell-table />", "<kelvora-cell-table/>"}) {
+      const size_t at = xml.find(marker);
+      if (at == std::string::npos) continue;
+      // The cell table stays where it was written; the rest goes around it.
+      out_.insert(0, xml, 0, at);
+      out_.append(xml, at + std::strlen(marker));
+      return std::move(out_);
+    }
+    throw XlsxError("internal error: cannot place the cell table of " + part_.path);
   }
-  while (data.first_child()) data.remove_child(data.first_child());
-  data.append_child("kelvora-cell-table");
-  std::string xml = PrintDocument(doc);
-  for (const char* marker : {"<kelvora-cell-table />", "<kelvora-cell-table/>"}) {
-    const size_t at = xml.find(marker);
-    if (at != std::string::npos) {
-      xml.replace(at, std::strlen(marker), out);
+
+ private:
+  const SheetPart& part_;
+  const MemoryWorksheet& sheet_;
+  const std::string px_;
+  const bool date1904_;
+  bool* const formula_overwritten_;
+  const int32_t used_cols_;
+  std::vector<int32_t> col_len_;
+  std::map<std::string, SharedMaster> masters_;
+  std::string out_, row_cells_;
+  int32_t top_ = 0, left_ = 0, bottom_ = 0, right_ = 0;
+};
+
+// About as many bytes as a cell table of this size takes, or more.
+size_t EstimatedTableBytes(int32_t rows, int32_t cols) {
+  return static_cast<size_t>(rows) * (64 + 16 * static_cast<size_t>(cols));
+}
+
+// The shared formula whose first cell has the formula element `f`, if it
+// is one.
+std::optional<std::pair<std::string, std::string>> MasterOf(pugi::xml_node f) {
+  if (f && std::string_view(f.attribute("t").value()) == "shared" && f.attribute("ref") &&
+      *f.child_value() != 0)
+    return std::make_pair(std::string(f.attribute("si").value()), std::string(f.child_value()));
+  return std::nullopt;
+}
+
+// The rewrite from the whole part parsed as one document; it takes cells
+// in any order.
+std::string RewriteWhole(const std::string& text, const SheetPart& part, bool date1904,
+                         bool* formula_overwritten) {
+  const MemoryWorksheet& sheet = *part.sheet;
+  pugi::xml_document doc;
+  ParseXml(doc, text, part.path);
+  const pugi::xml_node root = doc.document_element();
+  pugi::xml_node data = Child(root, "sheetData");
+  if (!data) throw XlsxError("damaged workbook file (" + part.path + " has no cell table)");
+  CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
+
+  // The cells as they stand in the file; a later element of the same row or
+  // cell counts.
+  struct FileRow {
+    pugi::xml_node node;
+    std::map<int32_t, FileCell> cells;
+  };
+  std::map<int32_t, FileRow> rows;
+  int32_t row = 0;
+  for (pugi::xml_node rn = data.first_child(); rn; rn = rn.next_sibling()) {
+    if (LocalName(rn.name()) != "row") continue;
+    const int32_t declared = rn.attribute("r").as_int(0);
+    row = declared > 0 ? declared : row + 1;
+    rows[row].node = rn;
+    int32_t col = 0;
+    for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
+      if (LocalName(cn.name()) != "c") continue;
+      const CellElement e = ReadCellElement(cn);
+      int32_t r = row, c = col + 1;
+      if (const char* ref = e.r.value(); *ref != 0) {
+        ParseCellRef(std::string_view(ref), &r, &c);
+      }
+      col = c;
+      rows[r].cells[c] = {c, cn, e.f};
+      if (auto m = MasterOf(e.f)) writer.masters()[m->first] = {r, c, std::move(m->second)};
+    }
+  }
+
+  const int32_t used_rows = std::max(sheet.UsedRows(), rows.empty() ? 0 : rows.rbegin()->first);
+  writer.Reserve(std::max(text.size(), EstimatedTableBytes(used_rows, sheet.UsedCols())));
+  std::vector<FileCell> cells;
+  int32_t next = 1;
+  for (const auto& [r, file_row] : rows) {
+    if (r > used_rows) break;
+    writer.MemoryRows(next, r - 1);
+    cells.clear();
+    for (const auto& [c, cell] : file_row.cells) cells.push_back(cell);
+    writer.Row(r, file_row.node, cells);
+    next = r + 1;
+  }
+  writer.MemoryRows(next, used_rows);
+  return writer.Finish(doc, root, data);
+}
+
+// Thrown by the piecewise rewrite when the file's cells need the whole
+// document: rows or cells out of order, or a member of a shared formula
+// met before its first cell.
+struct NeedsWhole {};
+
+// The rewrite from the cell table read piece by piece, for rows and cells
+// in order (as spreadsheet programs write them).
+std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool date1904,
+                            bool* formula_overwritten) {
+  const MemoryWorksheet& sheet = *part.sheet;
+  pugi::xml_document doc;
+  try {
+    ParseXml(doc, chunks.Skeleton(), part.path);
+  } catch (const XlsxError&) {
+    throw NeedsWhole{};
+  }
+  const pugi::xml_node root = doc.document_element();
+  pugi::xml_node data = Child(root, "sheetData");
+  if (!data) throw NeedsWhole{};
+  CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
+  writer.Reserve(std::max(chunks.size(), EstimatedTableBytes(sheet.UsedRows(), sheet.UsedCols())));
+
+  PieceParser pieces(chunks, part.path);
+  std::vector<FileCell> cells;
+  int32_t row = 0, next = 1;
+  for (;;) {
+    pugi::xml_document* piece;
+    try {
+      piece = pieces.Next();
+    } catch (const XlsxError&) {
+      throw NeedsWhole{};
+    }
+    if (piece == nullptr) break;
+    for (pugi::xml_node rn = piece->first_child(); rn; rn = rn.next_sibling()) {
+      if (LocalName(rn.name()) != "row") continue;
+      const int32_t declared = rn.attribute("r").as_int(0);
+      const int32_t r = declared > 0 ? declared : row + 1;
+      if (r <= row) throw NeedsWhole{};
+      row = r;
+      cells.clear();
+      for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
+        if (LocalName(cn.name()) != "c") continue;
+        const CellElement e = ReadCellElement(cn);
+        int32_t cr = row, c = cells.empty() ? 1 : cells.back().col + 1;
+        if (const char* ref = e.r.value(); *ref != 0) {
+          if (!ParseCellRef(std::string_view(ref), &cr, &c)) throw NeedsWhole{};
+        }
+        if (cr != row || (!cells.empty() && c <= cells.back().col)) throw NeedsWhole{};
+        cells.push_back({c, cn, e.f});
+        if (auto m = MasterOf(e.f)) {
+          if (!writer.masters().emplace(m->first, SharedMaster{r, c, std::move(m->second)}).second)
+            throw NeedsWhole{};
+        }
+      }
+      // A kept member of a shared formula needs its first cell seen.
+      for (const FileCell& fc : cells) {
+        if (fc.f && std::string_view(fc.f.attribute("t").value()) == "shared" &&
+            !writer.masters().count(fc.f.attribute("si").value()))
+          throw NeedsWhole{};
+      }
+      writer.MemoryRows(next, row - 1);
+      writer.Row(row, rn, cells);
+      next = row + 1;
+    }
+  }
+  writer.MemoryRows(next, sheet.UsedRows());
+  return writer.Finish(doc, root, data);
+}
+
+}  // namespace
+
+std::string RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
+                         bool* formula_overwritten) {
+  const std::string text = package.Read(part.path);
+  if (auto chunks = SheetChunks::Cut(text)) {
+    bool overwritten = false;
+    try {
+      std::string xml = RewriteInPieces(*chunks, part, date1904, &overwritten);
+      *formula_overwritten |= overwritten;
       return xml;
+    } catch (const NeedsWhole&) {
     }
   }
-  throw XlsxError("internal error: cannot place the cell table of " + part.path);
+  return RewriteWhole(text, part, date1904, formula_overwritten);
 }
 
 }  // namespace kelvora::host::xlsx

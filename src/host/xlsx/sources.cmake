@@ -4,6 +4,7 @@ target_sources(kelvora_core PRIVATE
   src/host/xlsx/package_writer.cc
   src/host/xlsx/part_text.cc
   src/host/xlsx/part_xml.cc
+  src/host/xlsx/sheet_chunks.cc
   src/host/xlsx/sheet_rewriter.cc
   src/host/xlsx/workbook_reader.cc
   src/host/xlsx/workbook_shape.cc

@@ -9,6 +9,7 @@
 
 #include "host/cell_ref.h"
 #include "host/xlsx/part_xml.h"
+#include "host/xlsx/sheet_chunks.h"
 #include "host/xlsx/xlsx_text.h"
 #include "text/utf.h"
 
@@ -134,11 +135,13 @@ class CellReader {
     for (size_t i = 0; i < formats.size(); ++i) is_date_[i] = IsDateFormat(formats[i]);
   }
 
-  // Returns true when some cell carries a formula.
-  bool Read(pugi::xml_node sheet_data, MemoryWorksheet& sheet, uint64_t& cell_slots) const {
+  // Reads the rows among `first` and its following siblings. `row` is the
+  // number of the row read last (0 before the first). Returns true when
+  // some cell carries a formula.
+  bool Read(pugi::xml_node first, MemoryWorksheet& sheet, uint64_t& cell_slots,
+            int32_t& row) const {
     bool has_formulas = false;
-    int32_t row = 0;
-    for (pugi::xml_node rn = sheet_data.first_child(); rn; rn = rn.next_sibling()) {
+    for (pugi::xml_node rn = first; rn; rn = rn.next_sibling()) {
       if (LocalName(rn.name()) != "row") continue;
       const int32_t declared = rn.attribute("r").as_int(0);
       row = declared > 0 ? declared : row + 1;
@@ -146,8 +149,9 @@ class CellReader {
       int32_t col = 0;
       for (pugi::xml_node cn = rn.first_child(); cn; cn = cn.next_sibling()) {
         if (LocalName(cn.name()) != "c") continue;
+        const CellElement e = ReadCellElement(cn);
         int32_t r = row, c = col + 1;
-        if (const char* ref = cn.attribute("r").value(); *ref != 0) {
+        if (const char* ref = e.r.value(); *ref != 0) {
           if (!ParseCellRef(std::string_view(ref), &r, &c)) {
             throw XlsxError(std::string("damaged workbook file (bad cell reference ") + ref + ")");
           }
@@ -164,7 +168,7 @@ class CellReader {
             throw XlsxError("the workbook's cells reach too far to be loaded");
           }
         }
-        has_formulas |= ReadCell(cn, sheet.MutableCell(r, c));
+        has_formulas |= ReadCell(e, sheet.MutableCell(r, c));
       }
     }
     return has_formulas;
@@ -172,14 +176,14 @@ class CellReader {
 
  private:
   // Returns true when the cell carries a formula.
-  bool ReadCell(pugi::xml_node cn, Cell& cell) const {
+  bool ReadCell(const CellElement& e, Cell& cell) const {
     bool formula = false;
-    cell.style = cn.attribute("s").as_uint(0);
+    cell.style = e.s.as_uint(0);
     if (cell.style >= formats_.size()) cell.style = 0;
-    const std::string_view t = cn.attribute("t").value();
-    const pugi::xml_node v = Child(cn, "v");
+    const std::string_view t = e.t.value();
+    const pugi::xml_node v = e.v;
     const char* vtext = v.child_value();
-    if (pugi::xml_node f = Child(cn, "f")) {
+    if (pugi::xml_node f = e.f) {
       formula = true;
       cell.formula = Utf8ToUtf16(f.child_value());
       if (cell.formula.empty()) cell.formula = u"=";  // a member of a shared formula
@@ -192,7 +196,7 @@ class CellReader {
         throw XlsxError("damaged workbook file (shared string index out of range)");
       }
     } else if (t == "inlineStr") {
-      if (pugi::xml_node is = Child(cn, "is")) cell.value = host::Value(RichText(is));
+      if (pugi::xml_node is = e.is) cell.value = host::Value(RichText(is));
     } else if (t == "str") {
       if (v) cell.value = host::Value(DecodeEscapes(Utf8ToUtf16(vtext)));
     } else if (t == "b") {
@@ -254,9 +258,11 @@ void ReadNames(pugi::xml_node names, LoadedWorkbook& wb) {
   }
 }
 
-}  // namespace
+// Thrown when a piece of a cut cell table does not parse: the workbook is
+// read again with every sheet parsed whole.
+struct PieceRefused {};
 
-LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* app) {
+LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool cut_sheets) {
   LoadedWorkbook wb;
   if (!pkg.Find("[Content_Types].xml")) {
     throw XlsxError("not a workbook file (no [Content_Types].xml)");
@@ -331,9 +337,23 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
       continue;  // chart sheets and dialog sheets are not worksheets
     const auto path = pkg.Find(rel->second.target);
     if (!path) throw XlsxError("damaged workbook file (missing " + rel->second.target + ")");
+    const std::string text = pkg.Read(*path);
+    // The cell table is read piece by piece where it can be cut; the rest
+    // of the part is parsed as a document.
+    std::optional<SheetChunks> chunks;
+    if (cut_sheets) chunks = SheetChunks::Cut(text);
     pugi::xml_document sdoc;
-    ParsePart(sdoc, pkg, *path);
+    if (chunks) {
+      try {
+        ParseXml(sdoc, chunks->Skeleton(), *path);
+      } catch (const XlsxError&) {
+        throw PieceRefused{};
+      }
+    } else {
+      ParseXml(sdoc, text, *path);
+    }
     const pugi::xml_node root = sdoc.document_element();
+    if (chunks && !Child(root, "sheetData")) throw PieceRefused{};
     std::u16string code;
     if (pugi::xml_node pr = Child(root, "sheetPr"))
       code = Utf8ToUtf16(pr.attribute("codeName").value());
@@ -345,7 +365,23 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
       for (int32_t c = span.first; c <= span.last; ++c) sheet->SetColumnStyle(c, span.style);
     }
     wb.sheets.push_back({*path, sheet, std::move(column_styles)});
-    wb.has_formulas |= cells.Read(Child(root, "sheetData"), *sheet, cell_slots);
+    int32_t row = 0;
+    if (!chunks) {
+      wb.has_formulas |=
+          cells.Read(Child(root, "sheetData").first_child(), *sheet, cell_slots, row);
+      continue;
+    }
+    PieceParser pieces(*chunks, *path);
+    for (;;) {
+      pugi::xml_document* piece;
+      try {
+        piece = pieces.Next();
+      } catch (const XlsxError&) {
+        throw PieceRefused{};
+      }
+      if (piece == nullptr) break;
+      wb.has_formulas |= cells.Read(piece->first_child(), *sheet, cell_slots, row);
+    }
   }
 
   if (pugi::xml_node names = Child(wbroot, "definedNames")) ReadNames(names, wb);
@@ -366,6 +402,16 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
     }
   }
   return wb;
+}
+
+}  // namespace
+
+LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* app) {
+  try {
+    return Read(pkg, app, true);
+  } catch (const PieceRefused&) {
+    return Read(pkg, app, false);
+  }
 }
 
 }  // namespace kelvora::host::xlsx

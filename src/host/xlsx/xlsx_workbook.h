@@ -7,7 +7,9 @@
 //                      rest of the sheet;
 //   package_writer.h   assembles the saved package (changed parts, styles,
 //                      the calculation chain, content types) and new ones.
-// Files are read and written through host/files.h.
+// Both the reader and the rewriter take a sheet's cell table in pieces of
+// whole rows (sheet_chunks.h), so that no sheet is ever held as one parsed
+// document. Files are read and written through host/files.h.
 #pragma once
 
 #include <memory>

@@ -2,7 +2,8 @@
 // container (consistency of the directory, encryption, sizes within limits
 // so that a small file cannot expand into gigabytes); reading an entry checks
 // its size and checksum. Editing replaces or removes entries and copies every
-// other entry's compressed bytes unchanged.
+// other entry's compressed bytes unchanged. libzip keeps the container;
+// entry data is deflated and inflated with libdeflate.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,94 @@
+// Reading a worksheet part piece by piece. Its cell table can hold nearly
+// all of a workbook's bytes, and as one parsed document it takes many times
+// its size in memory. SheetChunks cuts the part's text into its skeleton
+// (the part with an empty cell table) and pieces of the cell table that
+// hold whole rows, each parsed as a document fragment of its own.
+//
+// Cutting is only done where it is plainly safe: the cell table holds
+// nothing but elements and text (no comments, CDATA sections or processing
+// instructions, whose contents could look like tags), and each cut falls
+// just after a row's end tag. A piece that does not parse means either a
+// damaged part or a cut that the whole document would not have made
+// (a row inside a row); the caller then parses the part whole, which gives
+// the same result the whole-document reading always gave.
+#pragma once
+
+#include <cstddef>
+#include <future>
+#include <memory>
+#include <optional>
+#include <pugixml.hpp>
+#include <string>
+#include <string_view>
+
+namespace kelvora::host::xlsx {
+
+class SheetChunks {
+ public:
+  // About this many bytes of the cell table per piece.
+  static constexpr size_t kPieceBytes = size_t{1} << 20;
+
+  // Cuts the part's text `xml`, which must outlive the result. Nothing when
+  // the text is not plain enough to cut: not UTF-8, a document type
+  // declaration, markup other than elements and text inside the cell table,
+  // or no cell table (<sheetData>) among the root's children.
+  // Pieces are about `piece_bytes` long (tests and fuzzing cut smaller).
+  static std::optional<SheetChunks> Cut(std::string_view xml, size_t piece_bytes = kPieceBytes);
+
+  // The part's text without the content of its cell table.
+  std::string Skeleton() const;
+  // The size of the part's text.
+  size_t size() const { return xml_.size(); }
+
+  // Parses the next piece of the cell table into `doc` (a fragment: rows
+  // and the text between them, in document order) and returns true; false
+  // when no piece is left. Throws XlsxError naming `part` when the piece is
+  // not well-formed.
+  bool Next(pugi::xml_document& doc, const std::string& part);
+
+ private:
+  SheetChunks(std::string_view xml, size_t open, size_t close, std::string row_end,
+              size_t piece_bytes)
+      : xml_(xml),
+        open_(open),
+        close_(close),
+        at_(open),
+        row_end_(std::move(row_end)),
+        piece_bytes_(piece_bytes) {}
+
+  std::string_view xml_;
+  size_t open_;          // just past the cell table's start tag
+  size_t close_;         // at its end tag (== open_ for an empty-element tag)
+  size_t at_;            // start of the next piece
+  std::string row_end_;  // "</row>" with the table's prefix
+  size_t piece_bytes_;
+};
+
+// The pieces of a SheetChunks, each parsed on a thread of its own while the
+// caller reads the one before it: parsing and reading, about equal in
+// cost, overlap on two cores.
+class PieceParser {
+ public:
+  // `chunks` and `part` must outlive this; nothing else may take pieces
+  // from `chunks` meanwhile.
+  PieceParser(SheetChunks& chunks, const std::string& part);
+  // Waits for the piece being parsed, if any.
+  ~PieceParser();
+  PieceParser(const PieceParser&) = delete;
+  PieceParser& operator=(const PieceParser&) = delete;
+
+  // The next piece, which stays valid (and the caller's to edit) until the
+  // next call; null when none is left. Throws XlsxError as
+  // SheetChunks::Next does; no piece follows then.
+  pugi::xml_document* Next();
+
+ private:
+  void ParseAhead();
+
+  SheetChunks& chunks_;
+  const std::string& part_;
+  std::unique_ptr<pugi::xml_document> current_;
+  std::future<std::unique_ptr<pugi::xml_document>> ahead_;
+};
+
+}  // namespace kelvora::host::xlsx
