@@ -91,7 +91,7 @@ int RunAdopt(const std::string& path, const AdoptArgs& args) {
   std::optional<host::FileLock> lock;
   host::xlsx::Adoption adoption;
   try {
-    lock.emplace(path);
+    lock.emplace(path, [&path] { WaitingForAnotherRun(path); });
     const std::string bytes = lock->Read(host::xlsx::PackageLimits{}.max_file_size);
     adoption = host::xlsx::AdoptWorkbook(
         bytes, {Utf8ToUtf16(args.main), Utf8ToUtf16(args.paste), Utf8ToUtf16(args.settings)});

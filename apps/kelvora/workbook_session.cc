@@ -81,7 +81,7 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
     b.path = p;
     b.app = std::make_shared<host::memory::MemoryApplication>();
     if (access == Access::kWrite) {
-      b.lock.emplace(p);
+      b.lock.emplace(p, [&p] { WaitingForAnotherRun(p); });
       b.stamp = b.lock->identity();
       b.file = host::xlsx::XlsxWorkbook::Load(
           b.lock->Read(host::xlsx::PackageLimits{}.max_file_size), b.app.get());
@@ -148,6 +148,10 @@ std::optional<std::string> SpreadsheetHolding(const std::string& path) {
     }
   }
   return std::nullopt;
+}
+
+void WaitingForAnotherRun(const std::string& path) {
+  std::cerr << "kelvora: " << path << " is in use by another kelvora run; waiting for it to end\n";
 }
 
 bool SaveBook(const OpenBook& book) {

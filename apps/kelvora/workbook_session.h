@@ -80,4 +80,8 @@ bool SaveBook(const OpenBook& book);
 // ("~$NAME" for Excel, ".~lock.NAME#" for LibreOffice). Nothing otherwise.
 std::optional<std::string> SpreadsheetHolding(const std::string& path);
 
+// Says on standard error that the run waits for another run on the workbook
+// at `path` to end (it holds the workbook's lock).
+void WaitingForAnotherRun(const std::string& path);
+
 }  // namespace kelvora::tool

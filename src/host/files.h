@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -96,8 +97,10 @@ class FileLock {
   // (a symbolic link is followed), then removes the stale temporary files
   // beside it: those of the naming above, for this file, whose process no
   // longer runs. Throws FileError when no file can be opened at `path`, it
-  // is a folder, or it cannot be locked.
-  explicit FileLock(const std::string& path);
+  // is a folder, or it cannot be locked. When another holder has the lock,
+  // `on_wait` (when given) is called once before the wait, so that a program
+  // can say why it pauses.
+  explicit FileLock(const std::string& path, const std::function<void()>& on_wait = {});
   ~FileLock();
   FileLock(FileLock&& other) noexcept;
   FileLock& operator=(FileLock&& other) noexcept;

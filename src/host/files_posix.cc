@@ -274,7 +274,8 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-FileLock::FileLock(const std::string& path) : path_(path) {
+FileLock::FileLock(const std::string& path, const std::function<void()>& on_wait) : path_(path) {
+  bool told = false;
   for (;;) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw FileError("cannot open " + path + ": " + ErrnoText());
@@ -283,8 +284,12 @@ FileLock::FileLock(const std::string& path) : path_(path) {
       ::close(fd);
       throw FileError(path + " is a folder, not a file");
     }
-    int rc;
-    while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    int rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    if (rc != 0 && errno == EWOULDBLOCK) {
+      if (on_wait && !told) on_wait();
+      told = true;
+      while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+      }
     }
     if (rc != 0 || ::fstat(fd, &locked) != 0) {
       const std::string msg = "cannot lock " + path + ": " + ErrnoText();

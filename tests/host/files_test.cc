@@ -82,8 +82,9 @@ TEST(FilesTest, LockWaitsForItsHolderAndFollowsTheFileItSaved) {
   auto holder = std::make_unique<FileLock>(path);
   std::string seen;
   FileIdentity identity;
+  bool told_to_wait = false;
   std::thread waiter([&] {
-    const FileLock lock(path);
+    const FileLock lock(path, [&] { told_to_wait = true; });
     seen = lock.Read(100);
     identity = lock.identity();
   });
@@ -92,6 +93,7 @@ TEST(FilesTest, LockWaitsForItsHolderAndFollowsTheFileItSaved) {
   WriteFileAtomically(path, "new");
   holder.reset();
   waiter.join();
+  EXPECT_TRUE(told_to_wait);
   EXPECT_EQ(seen, "new");
   EXPECT_EQ(identity, IdentityOf(path));
   std::filesystem::remove_all(dir);
