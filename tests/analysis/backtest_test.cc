@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "numbersets/number_sets.h"
+#include "support/bound_workbook.h"
 #include "support/error_number.h"
 #include "text/utf.h"
 
@@ -170,10 +170,9 @@ Table MakeBlock(int rows) {
   const Table pinned = PinnedBlock();
   for (int r = 1; r <= rows; ++r) {
     x = x * 1103515245u + 12345u;
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%05u", (x >> 8) % 100000u);
     t(r, 1) = Value(30000 - r);
-    t(r, 2) = r % 23 == 0 ? pinned(r / 23 % 13 + 1, 2) : Value(Ascii(buf));
+    t(r, 2) =
+        r % 23 == 0 ? pinned(r / 23 % 13 + 1, 2) : Value(kelvora::testing::FiveDigits(x >> 8));
   }
   return t;
 }

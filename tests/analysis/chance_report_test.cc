@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "analysis/main_analysis.h"
 #include "entry/workbook_template.h"
 #include "support/bound_workbook.h"
@@ -19,15 +17,7 @@ using testing::U;
 // kind "Đề đuôi", 40 numbers, window 200; the second stage on "Ba càng đuôi".
 struct Analysed : BoundWorkbook {
   explicit Analysed(int draws = 120, bool second = true) {
-    uint32_t x = 99;
-    for (int i = 0; i < draws; ++i) {
-      x = x * 1664525u + 1013904223u;
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "%05u", (x >> 7) % 100000u);
-      main().PutValue(17 + i, 1, Value(30000 - i));
-      main().PutValue(17 + i, 2, Value(Ascii(buf)));
-    }
-    main().PutValue(15, 2, Value(draws));
+    FillStore(draws, 30000, 99);
     main().PutValue(6, 2, Value(second ? u"ON" : u"OFF"));
     Run(analysis::Main);
   }

@@ -5,12 +5,11 @@
 #include <boost/math/distributions/binomial.hpp>
 #include <boost/math/distributions/chi_squared.hpp>
 #include <cmath>
-#include <cstdio>
 #include <random>
 
 #include "analysis/backtest.h"
 #include "analysis/bet_kinds.h"
-#include "text/utf.h"
+#include "support/bound_workbook.h"
 
 namespace kelvora::analysis {
 namespace {
@@ -124,10 +123,8 @@ TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
   std::mt19937 rng(2024);
   Table block(kDraws + 1, 2);
   for (int r = 1; r <= kDraws + 1; ++r) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%05u", static_cast<unsigned>(rng() % 100000));
     block(r, 1) = Value(100000 - r);
-    block(r, 2) = Value(Ascii(digits));
+    block(r, 2) = Value(testing::FiveDigits(rng()));
   }
   const struct {
     int kind_row;

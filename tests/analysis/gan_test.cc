@@ -4,10 +4,9 @@
 
 #include <boost/math/special_functions/binomial.hpp>
 #include <cmath>
-#include <cstdio>
 #include <random>
 
-#include "text/utf.h"
+#include "support/bound_workbook.h"
 
 namespace kelvora::analysis {
 namespace {
@@ -69,11 +68,7 @@ TEST(GanTest, SomeEndingAbsentAgreesWithInclusionExclusion) {
 TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   std::mt19937 rng(20240601);
   std::vector<Value> results;
-  for (int i = 0; i < 20000; ++i) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%05u", static_cast<unsigned>(rng() % 100000));
-    results.push_back(Value(Ascii(buf)));
-  }
+  for (int i = 0; i < 20000; ++i) results.push_back(Value(testing::FiveDigits(rng())));
   const GanReport g = AssessGan(Store(results), 1000);
   EXPECT_EQ(g.draws, 20000);
   EXPECT_GE(g.smallest_p_holm, 0.05);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,22 +26,8 @@ const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông S�
 
 std::u16string KindName(int row) { return U(kTemplateKindNames[static_cast<size_t>(row - 1)]); }
 
-// A store of `count` draws, newest (number `newest`) in row 17; results are
-// five digits from a fixed sequence unless `results` gives them.
-void FillStore(BoundWorkbook& w, int count, int newest = 24123,
-               const std::vector<std::u16string>& results = {}) {
-  uint32_t x = 777;
-  for (int i = 0; i < count; ++i) {
-    x = x * 1664525u + 1013904223u;
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%05u", (x >> 7) % 100000u);
-    const std::u16string result =
-        static_cast<size_t>(i) < results.size() ? results[static_cast<size_t>(i)] : Ascii(buf);
-    w.main().PutValue(17 + i, 1, Value(newest - i));
-    w.main().PutValue(17 + i, 2, Value(result));
-  }
-  w.main().PutValue(15, 2, Value(count));
-}
+// A store of `count` draws, newest (number `newest`) in row 17.
+void FillStore(BoundWorkbook& w, int count, int newest = 24123) { w.FillStore(count, newest, 777); }
 
 // The parameter block of a stage: kind row, size, position or suffix, window.
 void SetParameters(BoundWorkbook& w, int stage, int kind_row, Value size, Value position,
@@ -150,11 +135,12 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
   // pattern, newest tested draw first, under kind row 2 (last two digits)
   // with sets of 50.
   const char* planned[3] = {"MMMHMMHMMM", "HHHHHHHHHH", "HHMMHHHMHM"};
-  std::vector<std::u16string> results = {u"12301", u"12305", u"12315", u"12313", u"12317", u"12301",
-                                         u"12300", u"12323", u"12303", u"12308", u"55555"};
-  results.resize(34, u"98765");
+  const char16_t* planned_results[] = {u"12301", u"12305", u"12315", u"12313", u"12317", u"12301",
+                                       u"12300", u"12323", u"12303", u"12308", u"55555"};
   BoundWorkbook w;
-  FillStore(w, 34, 1034, results);
+  FillStore(w, 34, 1034);
+  for (int i = 0; i < 34; ++i)
+    w.main().PutValue(17 + i, 2, Value(i < 11 ? planned_results[i] : u"98765"));
   SetParameters(w, 1, 2, Value(50), Value(), Value(11));
   SetParameters(w, 2, 2, Value(50), Value(), Value(2));
   w.main().PutValue(6, 2, Value(u"ON"));

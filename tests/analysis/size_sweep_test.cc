@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 #include "analysis/chance.h"
@@ -22,10 +21,8 @@ Table RandomBlock(int rows, uint32_t seed) {
   std::mt19937 rng(seed);
   Table t(rows, 2);
   for (int r = 1; r <= rows; ++r) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%05u", static_cast<unsigned>(rng() % 100000));
     t(r, 1) = Value(50000 - r);
-    t(r, 2) = Value(Ascii(digits));
+    t(r, 2) = Value(testing::FiveDigits(rng()));
   }
   const Value odd[] = {Value(u"1234"), Value(u""),    Value(),          Value(u"12a45"),
                        Value(4567),    Value(u"3,8"), Value(u"9,12,0"), Value(u"7")};

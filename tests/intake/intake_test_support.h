@@ -63,9 +63,8 @@ inline std::vector<StoreRow> Draws(int count, int newest) {
   std::vector<StoreRow> out;
   for (int i = 0; i < count; ++i) {
     const int draw = newest - i;
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%05d", (draw * 7919) % 100000);
-    out.emplace_back(host::Value(draw), host::Value(Ascii(buf)));
+    out.emplace_back(host::Value(draw),
+                     host::Value(FiveDigits(static_cast<uint32_t>(draw) * 7919)));
   }
   return out;
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "analysis/main_analysis.h"
 #include "report/report_page.h"
 #include "support/bound_workbook.h"
@@ -14,17 +12,7 @@ namespace {
 using host::Value;
 
 struct Book : testing::BoundWorkbook {
-  explicit Book(int draws) {
-    uint32_t x = 5;
-    for (int i = 0; i < draws; ++i) {
-      x = x * 1664525u + 1013904223u;
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "%05u", (x >> 7) % 100000u);
-      main().PutValue(17 + i, 1, Value(40000 - i));
-      main().PutValue(17 + i, 2, Value(Ascii(buf)));
-    }
-    main().PutValue(15, 2, Value(draws));
-  }
+  explicit Book(int draws) { FillStore(draws, 40000, 5); }
   std::optional<ReportData> Gather() {
     host::Session s = NewSession();
     return GatherReport(s, u"book.xlsx");

@@ -3,6 +3,8 @@
 // clipboard, message box and locale.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -14,6 +16,13 @@
 #include "text/utf.h"
 
 namespace kelvora::testing {
+
+// `n` modulo 100000 as a result text of five digits.
+inline std::u16string FiveDigits(uint32_t n) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%05u", n % 100000u);
+  return Ascii(buf);
+}
 
 struct BoundWorkbook {
   BoundWorkbook()
@@ -37,6 +46,18 @@ struct BoundWorkbook {
   host::memory::MemoryWorksheet& main() { return *book->SheetByCodeName(u"Sheet1"); }
   host::memory::MemoryWorksheet& paste() { return *book->SheetByCodeName(u"Sheet2"); }
   host::memory::MemoryWorksheet& settings() { return *book->SheetByCodeName(u"Sheet3"); }
+
+  // Stores `count` draws numbered from `newest` down, the newest in row 17,
+  // with results from a congruential sequence that starts at `seed`, and
+  // their count in B15.
+  void FillStore(int count, int newest, uint32_t seed) {
+    for (int i = 0; i < count; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      main().PutValue(17 + i, 1, host::Value(newest - i));
+      main().PutValue(17 + i, 2, host::Value(FiveDigits(seed >> 7)));
+    }
+    main().PutValue(15, 2, host::Value(count));
+  }
 
   // A fresh session on the workbook, as each call of the component gets.
   host::Session NewSession() {
