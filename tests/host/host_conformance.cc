@@ -24,7 +24,7 @@ std::shared_ptr<host::Worksheet> Sheet(HostUnderTest& h, size_t index) {
 
 std::u16string At(const char* column, int32_t row) { return Ascii(column + std::to_string(row)); }
 
-// The error number `call` fails with; 0 when it succeeds.
+// A block of `rows` x `cols` filled row by row with `cells`.
 Table Grid(int32_t rows, int32_t cols, const std::vector<Value>& cells) {
   Table t(rows, cols);
   for (size_t i = 0; i < cells.size(); ++i) {
