@@ -27,6 +27,7 @@ TEST(SheetChunksTest, CutsOnlyPlainCellTables) {
       {"<w><sheetData><?pi </row>?></sheetData></w>", nullptr},
       {"<!DOCTYPE w><w><sheetData/></w>", nullptr},
       {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><w><sheetData/></w>", nullptr},
+      {"<?xml version=\"1.0\" a=\"\"/><v/>?><w><sheetData/></w>", nullptr},
       {"<w><p><sheetData/></p></w>", nullptr},
       {"<w><p/></w>", nullptr},
       {"<v/><w><sheetData/></w>", nullptr},

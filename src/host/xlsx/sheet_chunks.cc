@@ -90,6 +90,14 @@ bool DeclaresUtf8(std::string_view decl) {
   return name == "utf-8" || name == "utf8";
 }
 
+// True for a declaration that the whole document's parse reads as this cut
+// does: UTF-8, and no '<', '>' or '/' inside, where the parser, which reads
+// the declaration's attributes as a tag's, would end it early.
+bool IsPlainUtf8Declaration(std::string_view decl) {
+  return DeclaresUtf8(decl) &&
+         decl.substr(2, decl.size() - 4).find_first_of("<>/") == std::string_view::npos;
+}
+
 }  // namespace
 
 std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml, size_t piece_bytes) {
@@ -100,7 +108,7 @@ std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml, size_t piece_b
     const size_t end = MarkupEnd(xml, at, &kind);
     if (end == std::string_view::npos) return std::nullopt;
     if (kind == Markup::kOther && xml.substr(at).starts_with("<?xml") &&
-        !DeclaresUtf8(xml.substr(at, end - at)))
+        !IsPlainUtf8Declaration(xml.substr(at, end - at)))
       return std::nullopt;
     // The first element is the root; an empty one holds no cell table.
     if (kind == Markup::kEmpty && depth == 0) return std::nullopt;
