@@ -5,6 +5,7 @@
 #include "host/convert.h"
 #include "report/number_format.h"
 #include "report/report_assets.h"
+#include "text/markup_escape.h"
 #include "text/utf.h"
 
 namespace kelvora::report {
@@ -18,24 +19,7 @@ using analysis::StageState;
 std::string Escape(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (char c : utf8) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
+  AppendEscapedMarkup(out, utf8);
   return out;
 }
 std::string Escape(const std::u16string& text) { return Escape(Utf16ToUtf8(text)); }

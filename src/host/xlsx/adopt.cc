@@ -11,6 +11,7 @@
 #include "host/xlsx/workbook_reader.h"
 #include "host/xlsx/workbook_shape.h"
 #include "host/xlsx/xlsx_text.h"
+#include "text/markup_escape.h"
 #include "text/utf.h"
 
 namespace kelvora::host::xlsx {
@@ -44,7 +45,7 @@ std::string Folded(std::u16string_view s) {
 
 std::string Escaped(std::string_view utf8) {
   std::string out;
-  AppendEscapedAttribute(out, utf8);
+  AppendEscapedMarkup(out, utf8);
   return out;
 }
 

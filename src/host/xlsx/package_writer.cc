@@ -8,6 +8,7 @@
 #include "host/xlsx/part_xml.h"
 #include "host/xlsx/sheet_rewriter.h"
 #include "host/xlsx/xlsx_text.h"
+#include "text/markup_escape.h"
 #include "text/utf.h"
 
 namespace kelvora::host::xlsx {
@@ -188,7 +189,7 @@ void AppendSheet(std::string& ws, memory::MemoryWorksheet& sheet, const SheetLay
                  bool active) {
   Append(ws, kDecl, "<worksheet xmlns=\"", kMainNs, "\" xmlns:r=\"", kRelNs,
          "\"><sheetPr codeName=\"");
-  AppendEscapedAttribute(ws, Utf16ToUtf8(sheet.CodeName()));
+  AppendEscapedMarkup(ws, Utf16ToUtf8(sheet.CodeName()));
   Append(ws, "\"/><dimension ref=\"A1\"/><sheetViews><sheetView ",
          active ? "tabSelected=\"1\" " : "",
          "workbookViewId=\"0\"/></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/>");
@@ -208,7 +209,7 @@ void AppendSheet(std::string& ws, memory::MemoryWorksheet& sheet, const SheetLay
       ws +=
           "<dataValidation type=\"list\" allowBlank=\"1\" showInputMessage=\"1\" "
           "showErrorMessage=\"1\" sqref=\"";
-      AppendEscapedAttribute(ws, v.sqref);
+      AppendEscapedMarkup(ws, v.sqref);
       ws += "\"><formula1>";
       AppendEscapedText(ws, Utf8ToUtf16(v.source));
       ws += "</formula1></dataValidation>";
@@ -241,7 +242,7 @@ void AppendNames(std::string& wb, const memory::MemoryWorkbook& source) {
     }
     ref += Utf8ToUtf16(cells);
     names += "<definedName name=\"";
-    AppendEscapedAttribute(names, Utf16ToUtf8(dn.name));
+    AppendEscapedMarkup(names, Utf16ToUtf8(dn.name));
     names += "\">";
     AppendEscapedText(names, ref);
     names += "</definedName>";
@@ -314,7 +315,7 @@ std::string NewPackage(const memory::MemoryWorkbook& source,
   for (size_t i = 0; i < sheets.size(); ++i) {
     const size_t n = i + 1;
     wb += "<sheet name=\"";
-    AppendEscapedAttribute(wb, Utf16ToUtf8(sheets[i]->Name()));
+    AppendEscapedMarkup(wb, Utf16ToUtf8(sheets[i]->Name()));
     Append(wb, "\" sheetId=\"", n, "\" r:id=\"rId", n, "\"/>");
     Append(wb_rels, "<Relationship Id=\"rId", n, "\" Type=\"", kRelNs,
            "/worksheet\" Target=\"worksheets/sheet", n, ".xml\"/>");

@@ -11,6 +11,7 @@
 #include "host/xlsx/part_xml.h"
 #include "host/xlsx/sheet_chunks.h"
 #include "host/xlsx/xlsx_text.h"
+#include "text/markup_escape.h"
 
 namespace kelvora::host::xlsx {
 
@@ -115,7 +116,7 @@ std::string RowAttributes(pugi::xml_node row_node) {
     const std::string_view n = a.name();
     if (n == "r" || n == "spans") continue;
     Append(attrs, ' ', n, "=\"");
-    AppendEscapedAttribute(attrs, a.value());
+    AppendEscapedMarkup(attrs, a.value());
     attrs += '"';
   }
   return attrs;

@@ -134,27 +134,6 @@ void AppendEscapedText(std::string& out, std::u16string_view text) {
   }
 }
 
-void AppendEscapedAttribute(std::string& out, std::string_view utf8) {
-  for (char c : utf8) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-}
-
 std::optional<int32_t> ErrorCodeOfLiteral(std::string_view literal) {
   for (const auto& e : kErrors)
     if (literal == e.literal) return e.code;

@@ -19,8 +19,6 @@ namespace kelvora::host::xlsx {
 // them (and escapes &, <, > for element content).
 std::u16string DecodeEscapes(std::u16string_view text);
 void AppendEscapedText(std::string& out, std::u16string_view text);
-// Escapes &, <, >, " of a UTF-8 text for an attribute value.
-void AppendEscapedAttribute(std::string& out, std::string_view utf8);
 
 // The one way the file back end writes XML: piece by piece onto the end of
 // one output string, texts escaped by the two functions above. Append adds
