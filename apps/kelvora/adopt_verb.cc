@@ -8,6 +8,7 @@
 #include "host/layout.h"
 #include "host/message.h"
 #include "host/xlsx/adopt.h"
+#include "i18n.h"
 #include "terminal_platform.h"
 #include "text/utf.h"
 #include "workbook_session.h"
@@ -17,7 +18,10 @@ namespace {
 
 using host::xlsx::QuotedTab;
 
-constexpr const char* kRoles[] = {"the main sheet", "the paste sheet", "the settings sheet"};
+// The part a sheet plays: 0 main, 1 paste, 2 settings.
+std::string Role(size_t i) {
+  return i == 0 ? _("the main sheet") : i == 1 ? _("the paste sheet") : _("the settings sheet");
+}
 
 // `path` as a shell reads it back: quoted unless it is plain.
 std::string ShellWord(const std::string& path) {
@@ -33,25 +37,30 @@ std::string ShellWord(const std::string& path) {
 }
 
 std::string CodeNameText(const std::u16string& code) {
-  return code.empty() ? "no code name" : Utf16ToUtf8(code);
+  return code.empty() ? _("no code name") : Utf16ToUtf8(code);
 }
 
 void PrintAdoption(const host::xlsx::Adoption& a, const std::string& path) {
-  std::cerr << "kelvora: adopt " << path << ":\n";
+  std::cerr << Fill(_("kelvora: adopt {1}:"), {path}) << '\n';
   if (a.by_position) {
-    std::cerr << "  not every one of the three code names is there; the first three worksheets "
-                 "are taken in order\n";
+    std::cerr << "  "
+              << _("not every one of the three code names is there; the first three worksheets "
+                   "are taken in order")
+              << '\n';
   }
   for (const auto& change : a.changes) {
     std::cerr << "  " << QuotedTab(change.tab) << " (" << CodeNameText(change.from) << ") -> "
               << Utf16ToUtf8(change.to);
     for (size_t i = 0; i < 3; ++i)
-      if (change.tab == a.tabs[i]) std::cerr << ", " << kRoles[i];
+      if (change.tab == a.tabs[i]) std::cerr << ", " << Role(i);
     std::cerr << '\n';
   }
   if (a.kind_list_added) {
-    std::cerr << "  " << Utf16ToUtf8(layout::kKindListName) << " -> " << QuotedTab(a.tabs[2]) << "!"
-              << Utf16ToUtf8(layout::A1(layout::kKindList)) << " (added)\n";
+    std::cerr << "  "
+              << Fill(_("{1} -> {2}!{3} (added)"),
+                      {Utf16ToUtf8(layout::kKindListName), QuotedTab(a.tabs[2]),
+                       Utf16ToUtf8(layout::A1(layout::kKindList))})
+              << '\n';
   }
 }
 
@@ -60,31 +69,33 @@ void PrintAdoption(const host::xlsx::Adoption& a, const std::string& path) {
 std::string HowToMend(const host::xlsx::ShapeProblem& problem, const std::string& path) {
   using Kind = host::xlsx::ShapeProblem::Kind;
   const std::string book = ShellWord(path);
-  const std::string by_tabs = "kelvora adopt " + book +
-                              " --main TAB --paste TAB --settings TAB (each TAB the tab of "
-                              "that sheet)";
+  const std::string name = Utf16ToUtf8(layout::kKindListName);
+  const std::string by_tabs = Fill(
+      _("kelvora adopt {1} --main TAB --paste TAB --settings TAB (each TAB the tab of that sheet)"),
+      {book});
   switch (problem.kind) {
     case Kind::kMissingCodeNames:
-      return "to give three worksheets these code names, run: " + by_tabs + ", or kelvora adopt " +
-             book + " to take the first three worksheets after a question";
+      return Fill(_("to give three worksheets these code names, run: {1}, or kelvora adopt {2} to "
+                    "take the first three worksheets after a question"),
+                  {by_tabs, book});
     case Kind::kNoKindList:
-      return "to add it, run: kelvora adopt " + book;
+      return Fill(_("to add it, run: kelvora adopt {1}"), {book});
     case Kind::kKindListElsewhere:
-      return "correct the name " + Utf16ToUtf8(layout::kKindListName) +
-             " in a spreadsheet program (Formulas > Name Manager) so that it refers to six rows of "
-             "the settings sheet, or make its sheet the settings sheet: " +
-             by_tabs;
+      return Fill(_("correct the name {1} in a spreadsheet program (Formulas > Name Manager) so "
+                    "that it refers to six rows of the settings sheet, or make its sheet the "
+                    "settings sheet: {2}"),
+                  {name, by_tabs});
     case Kind::kKindListTooShort:
       break;
   }
-  return "correct the name " + Utf16ToUtf8(layout::kKindListName) +
-         " in a spreadsheet program (Formulas > Name Manager) so that it refers to the six rows of "
-         "bet kinds";
+  return Fill(_("correct the name {1} in a spreadsheet program (Formulas > Name Manager) so that "
+                "it refers to the six rows of bet kinds"),
+              {name});
 }
 
 int RunAdopt(const std::string& path, const AdoptArgs& args) {
   if (!host::Exists(path)) {
-    std::cerr << "kelvora: " << path << " does not exist\n";
+    std::cerr << Fill(_("kelvora: {1} does not exist"), {path}) << '\n';
     return kExitFailed;
   }
   // One writer at a time: the lock is held from the read to the write.
@@ -96,45 +107,49 @@ int RunAdopt(const std::string& path, const AdoptArgs& args) {
     adoption = host::xlsx::AdoptWorkbook(
         bytes, {Utf8ToUtf16(args.main), Utf8ToUtf16(args.paste), Utf8ToUtf16(args.settings)});
   } catch (const host::xlsx::AdoptRefused& e) {
-    std::cerr << "kelvora: adopt: " << path << ": " << e.what() << " (nothing written)\n";
+    std::cerr << Fill(_("kelvora: adopt: {1}: {2} (nothing written)"), {path, e.what()}) << '\n';
     return e.tabs_given_wrong() ? kExitUsage : kExitFailed;
   } catch (const std::exception& e) {
-    std::cerr << "kelvora: adopt: " << path << ": " << e.what() << " (nothing written)\n";
+    std::cerr << Fill(_("kelvora: adopt: {1}: {2} (nothing written)"), {path, e.what()}) << '\n';
     return kExitFailed;
   }
   if (adoption.bytes.empty()) {
-    std::cerr << "kelvora: " << path << " has its shape already: ";
-    for (size_t i = 0; i < 3; ++i)
-      std::cerr << QuotedTab(adoption.tabs[i]) << " is " << kRoles[i] << ", ";
-    std::cerr << Utf16ToUtf8(layout::kKindListName) << " is there; nothing written\n";
+    std::cerr << Fill(_("kelvora: {1} has its shape already: {2} is {3}, {4} is {5}, {6} is {7}, "
+                        "{8} is there; nothing written"),
+                      {path, QuotedTab(adoption.tabs[0]), Role(0), QuotedTab(adoption.tabs[1]),
+                       Role(1), QuotedTab(adoption.tabs[2]), Role(2),
+                       Utf16ToUtf8(layout::kKindListName)})
+              << '\n';
     return kExitOk;
   }
   PrintAdoption(adoption, path);
   if (adoption.by_position) {
     TerminalMessageBox question(args.yes ? Answer::kYes : Answer::kAsk);
-    if (question.Show(u"give these worksheets the code names above?", u"kelvora adopt",
-                      kMbSystemModal + kMbYesNo) != kIdYes) {
-      std::cerr << "kelvora: adopt: nothing written; to adopt without a question, give --main, "
-                   "--paste and --settings with the sheets' tabs, or --yes\n";
+    if (question.Show(Utf8ToUtf16(_("give these worksheets the code names above?")),
+                      u"kelvora adopt", kMbSystemModal + kMbYesNo) != kIdYes) {
+      std::cerr << _("kelvora: adopt: nothing written; to adopt without a question, give "
+                     "--main, --paste and --settings with the sheets' tabs, or --yes")
+                << '\n';
       return kExitFailed;
     }
   }
   if (const auto holder = SpreadsheetHolding(path)) {
-    std::cerr << "kelvora: " << path << ": not written: " << *holder << '\n';
+    std::cerr << Fill(_("kelvora: {1}: not written: {2}"), {path, *holder}) << '\n';
     return kExitFailed;
   }
   if (host::IdentityOf(path) != lock->identity()) {
-    std::cerr << "kelvora: " << path
-              << ": not written: another program changed the file meanwhile\n";
+    std::cerr << Fill(_("kelvora: {1}: not written: another program changed the file meanwhile"),
+                      {path})
+              << '\n';
     return kExitFailed;
   }
   try {
     host::WriteFileAtomically(path, adoption.bytes);
   } catch (const host::FileError& e) {
-    std::cerr << "kelvora: " << path << ": not written: " << e.what() << '\n';
+    std::cerr << Fill(_("kelvora: {1}: not written: {2}"), {path, e.what()}) << '\n';
     return kExitFailed;
   }
-  std::cerr << "kelvora: adopted " << path << '\n';
+  std::cerr << Fill(_("kelvora: adopted {1}"), {path}) << '\n';
   return kExitOk;
 }
 

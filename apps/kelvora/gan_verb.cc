@@ -12,6 +12,7 @@
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/layout.h"
+#include "i18n.h"
 #include "intake/result_store.h"
 #include "report/json.h"
 #include "report/number_format.h"
@@ -33,11 +34,24 @@ std::string Two(int ending) {
   return buf;
 }
 std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
+// A figure a person reads: printf's `format`, the user's decimal mark.
+std::string Figure(const char* format, double v) { return LocalDecimal(FormatNumber(format, v)); }
 
 void PrintText(const GanReport& g) {
-  std::cout << "Kho: " << g.draws << " kết quả 5 chữ số";
-  if (g.left_out > 0) std::cout << " (bỏ qua " << g.left_out << " kết quả không đủ 5 chữ số)";
-  std::cout << "; tần suất trong " << g.last << " kỳ gần nhất\n\n";
+  const auto draws = static_cast<unsigned long>(g.draws);
+  if (g.left_out > 0) {
+    std::cout << Fill(_n("Store: {1} five-digit result (left out: {2} not of five digits); "
+                         "counts over the newest {3} draws",
+                         "Store: {1} five-digit results (left out: {2} not of five digits); "
+                         "counts over the newest {3} draws",
+                         draws),
+                      {g.draws, g.left_out, g.last});
+  } else {
+    std::cout << Fill(_n("Store: {1} five-digit result; counts over the newest {2} draws",
+                         "Store: {1} five-digit results; counts over the newest {2} draws", draws),
+                      {g.draws, g.last});
+  }
+  std::cout << "\n\n";
 
   std::vector<int> order(100);
   std::iota(order.begin(), order.end(), 0);
@@ -45,27 +59,37 @@ void PrintText(const GanReport& g) {
     return g.endings[static_cast<size_t>(a)].current_gan >
            g.endings[static_cast<size_t>(b)].current_gan;
   });
-  std::cout << "Gan hiện tại dài nhất (khả năng ngẫu nhiên một số vắng lâu như vậy: 0.99^gan):\n";
+  // TRANSLATORS: "gan" is the lottery's word for how long a number has been
+  // absent; the figure 0.99 takes the language's decimal mark.
+  std::cout << _("Longest current gan (the chance that a number stays away this long at random: "
+                 "0.99^gan):")
+            << '\n';
   std::vector<std::vector<std::u16string>> rows = {
-      {U("Số"), u"Gan", U("Gan dài nhất"), U("Khả năng")}};
+      {U(_("Number")), u"Gan", U(_("Longest gan")), U(_("Probability"))}};
   for (int i = 0; i < 10; ++i) {
     const auto& e = g.endings[static_cast<size_t>(order[static_cast<size_t>(i)])];
     rows.push_back({U(Two(order[static_cast<size_t>(i)])), U(std::to_string(e.current_gan)),
-                    U(std::to_string(e.longest_gan)), U(FormatNumber("%.2g", e.gan_p))});
+                    U(std::to_string(e.longest_gan)), U(Figure("%.2g", e.gan_p))});
   }
   PrintTable(std::cout, rows, 2);
-  std::cout << "  Khả năng gan lớn nhất trong 100 số dài như vậy khi ngẫu nhiên: "
-            << FormatNumber("%.2g", g.max_current_gan_p) << " (tính chính xác)\n";
-  std::cout << "  Gan dài nhất của một số khi ngẫu nhiên (95%): " << g.longest_gan_low << " đến "
-            << g.longest_gan_high << " kỳ\n\n";
+  std::cout << "  "
+            << Fill(_("The chance that the longest gan of the 100 numbers is this long at random: "
+                      "{1} (exact)"),
+                    {Figure("%.2g", g.max_current_gan_p)})
+            << '\n';
+  std::cout << "  "
+            << Fill(_("The longest gan of one number at random (95%): {1} to {2} draws"),
+                    {g.longest_gan_low, g.longest_gan_high})
+            << "\n\n";
 
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
     return g.endings[static_cast<size_t>(a)].count > g.endings[static_cast<size_t>(b)].count;
   });
-  std::cout << "Về nhiều nhất và ít nhất trong " << g.last << " kỳ (kỳ vọng "
-            << FormatNumber("%.2f", g.expected)
-            << " lần mỗi số; χ² p = " << FormatNumber("%.2g", g.chi2_p) << "):\n";
-  rows = {{U("Nhiều nhất"), U("Số lần"), U("Ít nhất"), U("Số lần")}};
+  std::cout << Fill(_("Most and least frequent in {1} draws (expected {2} times each number; χ² "
+                      "p = {3}):"),
+                    {g.last, Figure("%.2f", g.expected), Figure("%.2g", g.chi2_p)})
+            << '\n';
+  rows = {{U(_("Most")), U(_("Times")), U(_("Least")), U(_("Times"))}};
   for (int i = 0; i < 10; ++i) {
     const int most = order[static_cast<size_t>(i)], least = order[static_cast<size_t>(99 - i)];
     rows.push_back({U(Two(most)), U(std::to_string(g.endings[static_cast<size_t>(most)].count)),
@@ -73,15 +97,19 @@ void PrintText(const GanReport& g) {
   }
   PrintTable(std::cout, rows, 2);
 
-  std::cout << "\nĐầu, đuôi và tổng trong " << g.last << " kỳ (kỳ vọng "
-            << FormatNumber("%.1f", static_cast<double>(g.last) / 10) << " lần mỗi chữ số):\n";
-  rows = {{U("Chữ số"), U("Đầu"), U("Đuôi"), U("Tổng")}};
+  // TRANSLATORS: head and tail are the first and last digit of a two-digit
+  // ending (đầu, đuôi), sum the last digit of their sum (tổng).
+  std::cout << '\n'
+            << Fill(_("Head, tail and sum in {1} draws (expected {2} times each digit):"),
+                    {g.last, Figure("%.1f", static_cast<double>(g.last) / 10)})
+            << '\n';
+  rows = {{U(_("Digit")), U(_("Head")), U(_("Tail")), U(_("Sum"))}};
   for (size_t d = 0; d < 10; ++d) {
     rows.push_back({U(std::to_string(d)), U(std::to_string(g.dau.counts[d])),
                     U(std::to_string(g.duoi.counts[d])), U(std::to_string(g.tong.counts[d]))});
   }
-  rows.push_back({U("χ² p"), U(FormatNumber("%.2g", g.dau.chi2_p)),
-                  U(FormatNumber("%.2g", g.duoi.chi2_p)), U(FormatNumber("%.2g", g.tong.chi2_p))});
+  rows.push_back({U("χ² p"), U(Figure("%.2g", g.dau.chi2_p)), U(Figure("%.2g", g.duoi.chi2_p)),
+                  U(Figure("%.2g", g.tong.chi2_p))});
   PrintTable(std::cout, rows, 2);
   std::cout << '\n' << Utf16ToUtf8(g.verdict) << '\n';
 }
@@ -121,7 +149,8 @@ int RunGan(const std::string& workbook, const std::string& last_text, bool json)
     const auto [end, ec] =
         std::from_chars(last_text.data(), last_text.data() + last_text.size(), last);
     if (ec != std::errc() || end != last_text.data() + last_text.size() || last < 1) {
-      std::cerr << "kelvora: gan: --last " << last_text << ": expected a whole number above 0\n";
+      std::cerr << Fill(_("kelvora: gan: --last {1}: expected a whole number above 0"), {last_text})
+                << '\n';
       return kExitUsage;
     }
   }
@@ -137,11 +166,12 @@ int RunGan(const std::string& workbook, const std::string& last_text, bool json)
                                   : host::Table(0, 2);
     g = analysis::AssessGan(block, last);
   } catch (const CommandError& e) {
-    std::cerr << "kelvora: gan: error " << e.number() << ": " << e.description() << '\n';
+    std::cerr << Fill(_("kelvora: gan: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   if (g.draws == 0) {
-    std::cerr << "kelvora: gan: the store holds no five-digit result (take some in first)\n";
+    std::cerr << _("kelvora: gan: the store holds no five-digit result (take some in first)")
+              << '\n';
     return kExitStopped;
   }
   if (json) {

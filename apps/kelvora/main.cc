@@ -4,17 +4,25 @@
 
 #include <exception>
 #include <iostream>
+#include <regex>
 #include <string>
 #include <string_view>
 
 #include "host/error.h"
 #include "host/files.h"
+#include "i18n.h"
+#include "terminal_table.h"
+#include "text/utf.h"
 #include "verbs.h"
 
 namespace {
 
-constexpr char kFooter[] =
-    R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx,
+using kelvora::tool::_;
+using kelvora::tool::DisplayWidth;
+using kelvora::tool::Fill;
+
+std::string Footer() {
+  return _(R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx,
 made from the built-in template when missing):
   kelvora [-w BOOK] DanKQXS|DanKQXSNgay|DanKQXSDB|Main|XoaDuLieu|Copy1..Copy6
           [--clipboard FILE] [--yes|--no]
@@ -52,7 +60,83 @@ Exit status:
      adopt given tabs that do not fit the workbook)
   3  one of its checks stopped it with a notice (wrong table, nothing new,
      not enough data, parameters, paste failed): every notice other than the
-     confirmation of Copy1..Copy6 counts; what it changed is saved)";
+     confirmation of Copy1..Copy6 counts; what it changed is saved)");
+}
+
+// A parse error of CLI11 in the user's language: its English wording matched
+// against the shapes CLI11 writes, the parts it names put into the
+// translation; a shape not listed here keeps CLI11's words.
+std::string ParseErrorText(const std::string& what) {
+  const std::pair<const char*, const char*> shapes[] = {
+      {"The following argument was not expected: (.*)",
+       _("The following argument was not expected: {1}")},
+      {"The following arguments were not expected: (.*)",
+       _("The following arguments were not expected: {1}")},
+      {"A subcommand is required", _("A subcommand is required")},
+      {"(.*) is required", _("{1} is required")},
+      {"(.*) excludes (.*)", _("{1} excludes {2}")},
+      {"Could not convert: (.*) = (.*)", _("Could not convert: {1} = {2}")},
+      {"(.*): ([0-9]+) required (.*) missing", _("{1}: {2} required {3} missing")},
+      {"Expected exactly ([0-9]+) arguments to (.*), got ([0-9]+)",
+       _("Expected exactly {1} arguments to {2}, got {3}")},
+      {"(.*): Should be true/false or a number", _("{1}: Should be true/false or a number")},
+  };
+  for (const auto& [shape, text] : shapes) {
+    std::smatch m;
+    if (std::regex_match(what, m, std::regex(shape))) {
+      auto part = [&m](size_t i) { return i < m.size() ? m[i].str() : std::string(); };
+      return Fill(text, {part(1), part(2), part(3)});
+    }
+  }
+  return what;
+}
+
+// CLI11's help texts with the option column aligned by what a terminal
+// shows: a translated label ("VĂN BẢN") has more bytes than columns.
+class TerminalFormatter : public CLI::Formatter {
+ public:
+  std::string make_option(const CLI::Option* opt, bool is_positional) const override {
+    const std::string name = "  " + make_option_name(opt, is_positional) + make_option_opts(opt);
+    const size_t width = get_column_width();
+    const size_t shown = DisplayWidth(kelvora::Utf8ToUtf16(name));
+    std::string out = name;
+    const std::string description = make_option_desc(opt);
+    if (!description.empty()) {
+      out += shown >= width ? "\n" + std::string(width, ' ') : std::string(width - shown, ' ');
+      for (const char c : description) {
+        out += c;
+        if (c == '\n') out += std::string(width, ' ');
+      }
+    }
+    return out + "\n";
+  }
+};
+
+// CLI11's own words, in the user's language: the labels of its help texts
+// and its parse errors (its English wording is each message's msgid).
+void TranslateParser(CLI::App& app) {
+  app.formatter(std::make_shared<TerminalFormatter>());
+  const std::pair<const char*, const char*> labels[] = {
+      {"Usage", _("Usage")},
+      {"OPTIONS", _("OPTIONS")},
+      {"SUBCOMMAND", _("SUBCOMMAND")},
+      {"SUBCOMMANDS", _("SUBCOMMANDS")},
+      {"Positionals", _("Positionals")},
+      {"REQUIRED", _("REQUIRED")},
+      {"Excludes", _("Excludes")},
+      {"Needs", _("Needs")},
+      {"TEXT", _("TEXT")},
+      {"INT", _("INT")},
+  };
+  for (const auto& [key, label] : labels) app.get_formatter()->label(key, label);
+  // The groups of the help texts: subcommands take theirs from the tool.
+  app.group(_("Subcommands"));
+  app.option_defaults()->group(_("Options"));
+  app.set_help_flag("-h,--help", _("Print this help message and exit"));
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return Fill(_("{1}\nRun with --help for more information.\n"), {ParseErrorText(e.what())});
+  });
+}
 
 // The command a command line names: its first word that is neither an
 // option nor the value of -w; empty when there is none.
@@ -86,21 +170,28 @@ std::string VerbNames(const CLI::App& app) {
 
 int main(int argc, char** argv) {
   using namespace kelvora::tool;
+  StartLanguage();
   // An interrupted save leaves no temporary file beside the workbook.
   kelvora::host::RemoveTemporaryFileOnInterrupt();
-  CLI::App app{"kelvora: statistics for the special prize of the Vietnamese lottery", "kelvora"};
-  app.set_version_flag("--version", std::string("kelvora 1.00"));
+  CLI::App app{_("kelvora: statistics for the special prize of the Vietnamese lottery"), "kelvora"};
+  TranslateParser(app);
+  app.set_version_flag("--version", std::string("kelvora 1.00"),
+                       _("Display program version information and exit"));
   app.require_subcommand(1);
-  app.footer(kFooter);
+  app.footer(Footer());
   ToolOptions options;
   app.add_option("-w,--workbook", options.workbook,
-                 "the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx");
+                 _("the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx"));
   int exit_status = kExitOk;
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
   AddWorkbookVerbs(app, options, exit_status);
   // A verb's help shows what that verb takes; the overview is the tool's.
-  for (CLI::App* sub : app.get_subcommands({})) sub->footer("");
+  for (CLI::App* sub : app.get_subcommands({})) {
+    sub->footer("");
+    // Made before the group of options was inherited.
+    sub->get_help_ptr()->group(app.get_help_ptr()->get_group());
+  }
 
   const std::string named = NamedCommand(argc, argv);
   if (named == "help") {
@@ -111,8 +202,9 @@ int main(int argc, char** argv) {
     return verb.empty() || sub != nullptr ? kExitOk : kExitUsage;
   }
   if (!named.empty() && FindVerb(app, named) == nullptr) {
-    std::cerr << "kelvora: unknown command " << named << "; the commands are: " << VerbNames(app)
-              << " and help\n";
+    std::cerr << Fill(_("kelvora: unknown command {1}; the commands are: {2} and help"),
+                      {named, VerbNames(app)})
+              << '\n';
     return kExitUsage;
   }
   try {
@@ -123,7 +215,7 @@ int main(int argc, char** argv) {
   } catch (const kelvora::CommandError& e) {
     // Verbs report their own failures; this is the last line for any that
     // escapes, so that no failure ends the tool abnormally.
-    std::cerr << "kelvora: error " << e.number() << ": " << e.what() << '\n';
+    std::cerr << Fill(_("kelvora: error {1}: {2}"), {e.number(), e.what()}) << '\n';
     return kExitFailed;
   } catch (const std::exception& e) {
     std::cerr << "kelvora: " << e.what() << '\n';

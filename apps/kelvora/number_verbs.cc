@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/error.h"
+#include "i18n.h"
 #include "numbersets/number_sets.h"
 #include "numbersets/sha256.h"
 #include "text/utf.h"
@@ -15,8 +16,8 @@ void AddNumberVerbs(CLI::App& app, int& exit_status) {
 
   auto text = std::make_shared<std::string>();
   auto* digest = app.add_subcommand(
-      "digest", "Print the SHA-256 digest of a text, one byte per UTF-16 code unit");
-  digest->add_option("TEXT", *text, "the text to hash")->required();
+      "digest", _("Print the SHA-256 digest of a text, one byte per UTF-16 code unit"));
+  digest->add_option("TEXT", *text, _("the text to hash"))->required();
   digest->callback([text, &exit_status] {
     std::cout << Utf16ToUtf8(CSHA256().DigestHex(Utf8ToUtf16(*text))) << '\n';
     exit_status = kExitOk;
@@ -29,20 +30,22 @@ void AddNumberVerbs(CLI::App& app, int& exit_status) {
   };
   auto args = std::make_shared<NumbersArgs>();
   auto* numbers =
-      app.add_subcommand("numbers", "Print the set of distinct numbers drawn from a seed text");
-  numbers->add_option("--width", args->width, "digits per number: 1, 2 or 3")->required();
-  numbers->add_option("--size", args->size, "how many numbers: 1 to 10, 100 or 1000")->required();
-  numbers->add_option("SEED", args->seed, "the seed text")->required();
+      app.add_subcommand("numbers", _("Print the set of distinct numbers drawn from a seed text"));
+  numbers->add_option("--width", args->width, _("digits per number: 1, 2 or 3"))->required();
+  numbers->add_option("--size", args->size, _("how many numbers: 1 to 10, 100 or 1000"))
+      ->required();
+  numbers->add_option("SEED", args->seed, _("the seed text"))->required();
   numbers->callback([args, &exit_status] {
     if (args->width < 1 || args->width > 3) {
-      std::cerr << "kelvora numbers: --width must be 1, 2 or 3\n";
+      std::cerr << _("kelvora numbers: --width must be 1, 2 or 3") << '\n';
       exit_status = kExitUsage;
       return;
     }
     const int64_t universe = args->width == 1 ? 10 : args->width == 2 ? 100 : 1000;
     if (args->size < 1 || args->size > universe) {
-      std::cerr << "kelvora numbers: --size must be between 1 and " << universe << " for width "
-                << args->width << '\n';
+      std::cerr << Fill(_("kelvora numbers: --size must be between 1 and {1} for width {2}"),
+                        {universe, args->width})
+                << '\n';
       exit_status = kExitUsage;
       return;
     }
@@ -55,7 +58,7 @@ void AddNumberVerbs(CLI::App& app, int& exit_status) {
       std::cout << Utf16ToUtf8(set) << '\n';
       exit_status = kExitOk;
     } catch (const CommandError& e) {
-      std::cerr << "kelvora numbers: " << e.description() << '\n';
+      std::cerr << Fill(_("kelvora numbers: {1}"), {e.description()}) << '\n';
       exit_status = kExitFailed;
     }
   });

@@ -5,6 +5,7 @@
 
 #include "analysis/bet_kinds.h"
 #include "host/convert.h"
+#include "i18n.h"
 #include "text/utf.h"
 
 namespace kelvora::tool {
@@ -47,38 +48,42 @@ std::optional<std::string> RefusalOf(host::Session& session,
     return current.IsError() ? u"" : host::ToText(current);
   };
   for (const auto& [cell, value] : writes) {
-    const std::string where = A1Text(cell) + "=" + value + ": ";
+    const std::string where = A1Text(cell) + "=" + value;
     if (Same(cell, layout::kSecondStageSwitch)) {
       if (value != "ON" && value != "OFF")
-        return where + "the second stage is switched by ON or OFF, in capitals";
+        return Fill(_("{1}: the second stage is switched by ON or OFF, in capitals"), {where});
       continue;
     }
     for (const layout::Stage* stage : {&layout::kStage1, &layout::kStage2}) {
       const bool number_cell =
           Same(cell, stage->size) || Same(cell, stage->window) || Same(cell, stage->position);
       if (number_cell && DecimalComma(value)) {
-        return where + "write the number with a decimal point, not a comma (" +
-               value.substr(0, value.find(',')) + "." + value.substr(value.find(',') + 1) + ")";
+        return Fill(
+            _("{1}: write the number with a decimal point, not a comma ({2})"),
+            {where, value.substr(0, value.find(',')) + "." + value.substr(value.find(',') + 1)});
       }
       if (Same(cell, stage->kind) &&
           !analysis::FirstNamingRow(kinds, Utf8ToUtf16(value)).has_value()) {
-        return where + "the kind must be one of the KieuDanh names, exactly: " + KindNames(kinds);
+        return Fill(_("{1}: the kind must be one of the KieuDanh names, exactly: {2}"),
+                    {where, KindNames(kinds)});
       }
       // A size must fit its kind, whichever of the two is written.
       if (Same(cell, stage->size) || Same(cell, stage->kind)) {
         const std::u16string kind = value_of(stage->kind);
         const auto row = analysis::FirstNamingRow(kinds, kind);
         if (!row) {
-          return where + "the kind in " + A1Text(stage->kind) + " (\"" + Utf16ToUtf8(kind) +
-                 "\") is not one of the KieuDanh names, so no size fits it";
+          return Fill(_("{1}: the kind in {2} (\"{3}\") is not one of the KieuDanh names, so no "
+                        "size fits it"),
+                      {where, A1Text(stage->kind), Utf16ToUtf8(kind)});
         }
         const analysis::BetKind& k = analysis::BetKindOfRow(*row);
         const std::u16string size = value_of(stage->size);
         const auto n = host::ParseNumericText(size);
         if (!n || *n != std::floor(*n) || *n < k.min_size || *n > k.max_size) {
-          return where + "the size for \"" + Utf16ToUtf8(kind) + "\" is a whole number from " +
-                 std::to_string(k.min_size) + " to " + std::to_string(k.max_size) + " (" +
-                 A1Text(stage->size) + " holds \"" + Utf16ToUtf8(size) + "\")";
+          return Fill(_("{1}: the size for \"{2}\" is a whole number from {3} to {4} ({5} "
+                        "holds \"{6}\")"),
+                      {where, Utf16ToUtf8(kind), k.min_size, k.max_size, A1Text(stage->size),
+                       Utf16ToUtf8(size)});
         }
       }
     }

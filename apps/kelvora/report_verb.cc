@@ -5,6 +5,7 @@
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/files.h"
+#include "i18n.h"
 #include "report/report_data.h"
 #include "report/report_page.h"
 #include "terminal_platform.h"
@@ -31,13 +32,14 @@ int RunReport(const std::string& workbook, const std::string& output, bool open)
     host::Session session(BindBook(*book, nullptr), {});
     data = report::GatherReport(session, Utf8ToUtf16(name));
   } catch (const CommandError& e) {
-    std::cerr << "kelvora: report: error " << e.number() << ": " << e.description() << '\n';
+    std::cerr << Fill(_("kelvora: report: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   if (!data) {
-    std::cerr << "kelvora: report: " << book->path
-              << " has no analysis results yet; run Main first (kelvora -w " << book->path
-              << " Main)\n";
+    std::cerr << Fill(_("kelvora: report: {1} has no analysis results yet; run Main first "
+                        "(kelvora -w {1} Main)"),
+                      {book->path})
+              << '\n';
     return kExitStopped;
   }
   const std::string path = output.empty() ? DefaultReportPath(book->path) : output;
@@ -49,7 +51,7 @@ int RunReport(const std::string& workbook, const std::string& output, bool open)
   }
   std::cout << path << '\n';
   if (open && !OpenInBrowser(path))
-    std::cerr << "kelvora: report: no desktop browser to open " << path << " with\n";
+    std::cerr << Fill(_("kelvora: report: no desktop browser to open {1} with"), {path}) << '\n';
   return kExitOk;
 }
 

@@ -12,6 +12,7 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
+#include "i18n.h"
 #include "report/json.h"
 #include "report/number_format.h"
 #include "terminal_table.h"
@@ -48,12 +49,13 @@ const Value& CellValue(const MemoryWorksheet& s, Cell cell) {
   return s.cell(cell.row, cell.col).value;
 }
 
-// Rate cells show two decimals in the text view.
+// Rate cells show two decimals in the text view, with the user's decimal
+// mark.
 std::u16string ShortNumber(const Value& v) {
   if (v.IsNumber() && v.number() != std::floor(v.number())) {
     std::ostringstream o;
     o << std::fixed << std::setprecision(2) << v.number();
-    return Utf8ToUtf16(o.str());
+    return Utf8ToUtf16(LocalDecimal(o.str()));
   }
   return v.IsError() ? u"#ERROR" : host::ToText(v);
 }
@@ -69,18 +71,22 @@ void PrintChance(std::ostream& out, int stage, const StageChance& chance,
     return;
   }
   const std::vector<std::u16string> headings = {
-      u"PP",     Utf8ToUtf16("Tỷ lệ"),      Utf8ToUtf16("Ngẫu nhiên"), u"p",
-      u"p Holm", Utf8ToUtf16("Khoảng 95%"), Utf8ToUtf16("Nhận định")};
+      u"PP",     Utf8ToUtf16(_("Rate")),         Utf8ToUtf16(_("Chance")), u"p",
+      u"p Holm", Utf8ToUtf16(_("95% interval")), Utf8ToUtf16(_("Verdict"))};
+  auto percent = [](double v) { return Utf8ToUtf16(LocalDecimal(PercentText(v))); };
+  auto probability = [](double v) { return Utf8ToUtf16(LocalDecimal(ProbabilityText(v))); };
   std::vector<std::vector<std::u16string>> rows = {headings};
   for (const MethodChance& m : chance.methods) {
     rows.push_back(
-        {Ascii(std::to_string((stage - 1) * layout::kMethods + m.method)),
-         Ascii(PercentText(*m.rate)), Ascii(PercentText(m.chance_rate)),
-         Ascii(ProbabilityText(m.p_value)), Ascii(ProbabilityText(m.p_value_holm)),
-         Ascii("[" + PercentText(m.interval95.low) + ", " + PercentText(m.interval95.high) + "]"),
+        {Ascii(std::to_string((stage - 1) * layout::kMethods + m.method)), percent(*m.rate),
+         percent(m.chance_rate), probability(m.p_value), probability(m.p_value_holm),
+         // TRANSLATORS: the bounds of an interval; beside a decimal comma a
+         // semicolon sets them apart.
+         Utf8ToUtf16(Fill(_("[{1}, {2}]"), {LocalDecimal(PercentText(m.interval95.low)),
+                                            LocalDecimal(PercentText(m.interval95.high))})),
          analysis::ChanceVerdict(m, quality)});
   }
-  out << "  So với ngẫu nhiên:\n";
+  out << "  " << _("Against chance:") << '\n';
   PrintTable(out, rows, 4);
 }
 
@@ -91,14 +97,17 @@ const layout::Stage* const kStages[] = {&layout::kStage1, &layout::kStage2};
 
 void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance) {
   std::ostringstream out;
-  out << "Workbook: " << path << '\n';
+  out << Fill(_("Workbook: {1}"), {path}) << '\n';
   const std::u16string heading = CellText(m, layout::kHeading);
-  out << (heading.empty() ? "(no analysis yet)" : Utf16ToUtf8(heading)) << '\n';
-  out << "Stored draws: " << Utf16ToUtf8(CellText(m, layout::kStoreCount));
+  out << (heading.empty() ? _("(no analysis yet)") : Utf16ToUtf8(heading)) << '\n';
+  const std::string count = Utf16ToUtf8(CellText(m, layout::kStoreCount));
   const Cell newest{layout::kStoreFirstRow, layout::kStoreDrawCol};
   if (!CellValue(m, newest).IsEmpty()) {
-    out << "  (newest " << Utf16ToUtf8(CellText(m, newest)) << ": "
-        << Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol})) << ")";
+    out << Fill(_("Stored draws: {1}  (newest {2}: {3})"),
+                {count, Utf16ToUtf8(CellText(m, newest)),
+                 Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol}))});
+  } else {
+    out << Fill(_("Stored draws: {1}"), {count});
   }
   out << "\n";
   if (chance.quality.results_not_five_digits > 0) {
@@ -111,7 +120,7 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   size_t label_width = 0;
   for (const Cell c : layout::kParameterCells)
     label_width = std::max(label_width, DisplayWidth(CellText(m, LabelOf(c))));
-  auto block = [&](const char* title, std::initializer_list<Cell> cells) {
+  auto block = [&](const std::string& title, std::initializer_list<Cell> cells) {
     out << '\n' << title << '\n';
     for (const Cell c : cells) {
       std::string address = A1Text(c);
@@ -122,9 +131,9 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   };
   const layout::Stage& one = layout::kStage1;
   const layout::Stage& two = layout::kStage2;
-  block("Parameters 1:",
+  block(Fill(_("Parameters {1}:"), {1}),
         {one.kind, one.size, one.position, one.window, layout::kSecondStageSwitch});
-  block("Parameters 2:", {two.kind, two.size, two.position, two.window});
+  block(Fill(_("Parameters {1}:"), {2}), {two.kind, two.size, two.position, two.window});
   constexpr int32_t kFigures = layout::kMethodTableCols - 1;  // all but the set
   for (int stage = 1; stage <= 2; ++stage) {
     const layout::Stage& st = *kStages[stage - 1];
@@ -132,7 +141,7 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
     const int32_t col = st.table.col;
     // The column headings above the first table name the columns of both.
     const int32_t heading_row = layout::kStage1.table.row - 1;
-    out << "\nMethods " << stage << " (" << A1Text(layout::MethodTable(st)) << "):\n";
+    out << '\n' << Fill(_("Methods {1} ({2}):"), {stage, A1Text(layout::MethodTable(st))}) << '\n';
     std::vector<size_t> widths(kFigures);
     for (int32_t c = 0; c < kFigures; ++c) {
       widths[c] = DisplayWidth(CellText(m, {heading_row, col + c}));
@@ -140,7 +149,7 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
         widths[c] = std::max(widths[c], DisplayWidth(ShortNumber(CellValue(m, {r, col + c}))));
     }
     if (CellValue(m, st.table).IsEmpty()) {
-      out << "  (empty)\n";
+      out << "  " << _("(empty)") << '\n';
       continue;
     }
     const StageChance& stage_chance = chance.stages[static_cast<size_t>(stage - 1)];
@@ -224,7 +233,7 @@ int RunShow(const std::string& workbook, bool json) {
     host::Session session(BindBook(*book, nullptr), {});
     chance = analysis::AssessAgainstChance(session);
   } catch (const CommandError& e) {
-    std::cerr << "kelvora: show: error " << e.number() << ": " << e.description() << '\n';
+    std::cerr << Fill(_("kelvora: show: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   if (json) {

@@ -9,6 +9,7 @@
 #include "analysis/size_sweep.h"
 #include "exit_status.h"
 #include "host/error.h"
+#include "i18n.h"
 #include "report/json.h"
 #include "report/number_format.h"
 #include "terminal_table.h"
@@ -55,24 +56,33 @@ const SweepRow& Best(const SizeSweep& sweep) {
 }
 
 void PrintText(const SizeSweep& sweep, int stage) {
-  std::cout << "Xử lý " << stage << ": " << Utf16ToUtf8(sweep.kind) << ", " << sweep.tested
-            << " kỳ xét, cỡ dàn " << sweep.min_size << ".." << sweep.max_size << '\n';
+  std::cout << Fill(_n("Stage {1}: {2}, {3} draw tested, set sizes {4}..{5}",
+                       "Stage {1}: {2}, {3} draws tested, set sizes {4}..{5}",
+                       static_cast<unsigned long>(sweep.tested)),
+                    {stage, Utf16ToUtf8(sweep.kind), sweep.tested, sweep.min_size, sweep.max_size})
+            << '\n';
+  auto percent = [](double v) { return LocalDecimal(PercentText(v)); };
+  auto probability = [](double v) { return LocalDecimal(ProbabilityText(v)); };
   std::vector<std::vector<std::u16string>> rows = {
-      {Utf8ToUtf16("Cỡ"), u"PP", Utf8ToUtf16("Trúng"), Utf8ToUtf16("Trượt"), Utf8ToUtf16("Tỷ lệ"),
-       Utf8ToUtf16("Ngẫu nhiên"), u"p", u"p Holm", u"q"}};
+      {Utf8ToUtf16(_("Size")), u"PP", Utf8ToUtf16(_("Hits")), Utf8ToUtf16(_("Misses")),
+       Utf8ToUtf16(_("Rate")), Utf8ToUtf16(_("Chance")), u"p", u"p Holm", u"q"}};
   for (const SweepRow& r : sweep.rows) {
     rows.push_back({Ascii(std::to_string(r.size)), Ascii(std::to_string(r.method)),
                     Ascii(std::to_string(r.hits)), Ascii(std::to_string(r.misses)),
-                    Ascii(PercentText(r.rate)), Ascii(PercentText(r.chance)),
-                    Ascii(ProbabilityText(r.p_value)), Ascii(ProbabilityText(r.p_value_holm)),
-                    Ascii(ProbabilityText(r.q_value))});
+                    Utf8ToUtf16(percent(r.rate)), Utf8ToUtf16(percent(r.chance)),
+                    Utf8ToUtf16(probability(r.p_value)), Utf8ToUtf16(probability(r.p_value_holm)),
+                    Utf8ToUtf16(probability(r.q_value))});
   }
   PrintTable(std::cout, rows, 0);
   const SweepRow& best = Best(sweep);
-  std::cout << "Tỷ lệ cao nhất: cỡ " << best.size << ", PP" << best.method << ", "
-            << PercentText(best.rate) << " (ngẫu nhiên " << PercentText(best.chance)
-            << "); p Holm = " << ProbabilityText(best.p_value_holm)
-            << (best.p_value_holm >= 0.05 ? ": không khác ngẫu nhiên" : ": khác ngẫu nhiên")
+  const char* line =
+      best.p_value_holm >= 0.05
+          ? _("Highest rate: size {1}, PP{2}, {3} (chance {4}); p Holm = {5}: no different from "
+              "chance")
+          : _("Highest rate: size {1}, PP{2}, {3} (chance {4}); p Holm = {5}: different from "
+              "chance");
+  std::cout << Fill(line, {best.size, best.method, percent(best.rate), percent(best.chance),
+                           probability(best.p_value_holm)})
             << '\n';
 }
 
@@ -108,14 +118,16 @@ void PrintCsv(const SizeSweep& sweep) {
 int RunSweep(const std::string& workbook, int stage, const std::string& sizes_text,
              SweepFormat format) {
   if (stage != 1 && stage != 2) {
-    std::cerr << "kelvora: sweep: --stage must be 1 or 2\n";
+    std::cerr << _("kelvora: sweep: --stage must be 1 or 2") << '\n';
     return kExitUsage;
   }
   std::optional<std::pair<int32_t, int32_t>> sizes;
   if (!sizes_text.empty()) {
     sizes = ParseSizes(sizes_text);
     if (!sizes) {
-      std::cerr << "kelvora: sweep: --sizes " << sizes_text << ": expected N or A..B with A <= B\n";
+      std::cerr << Fill(_("kelvora: sweep: --sizes {1}: expected N or A..B with A <= B"),
+                        {sizes_text})
+                << '\n';
       return kExitUsage;
     }
   }
@@ -127,21 +139,26 @@ int RunSweep(const std::string& workbook, int stage, const std::string& sizes_te
     host::Session session(BindBook(*book, nullptr), {});
     outcome = analysis::SweepStageSizes(session, cells, sizes);
   } catch (const CommandError& e) {
-    std::cerr << "kelvora: sweep: error " << e.number() << ": " << e.description() << '\n';
+    std::cerr << Fill(_("kelvora: sweep: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   if (!outcome.sweep) {
     switch (*outcome.refusal) {
       case analysis::SweepRefusal::kNoDraws:
-        std::cerr << "kelvora: sweep: the store holds no draws to test (take some in first)\n";
+        std::cerr << _("kelvora: sweep: the store holds no draws to test (take some in first)")
+                  << '\n';
         return kExitStopped;
       case analysis::SweepRefusal::kParameters:
-        std::cerr << "kelvora: sweep: the parameters of stage " << stage
-                  << " cannot run (kind, position or window); check them with show\n";
+        std::cerr << Fill(_("kelvora: sweep: the parameters of stage {1} cannot run (kind, "
+                            "position or window); check them with show"),
+                          {stage})
+                  << '\n';
         return kExitStopped;
       case analysis::SweepRefusal::kSizesOutside:
-        std::cerr << "kelvora: sweep: --sizes " << sizes_text << ": the stage's kind allows sizes "
-                  << outcome.kind_min_size << " to " << outcome.kind_max_size << '\n';
+        std::cerr << Fill(_("kelvora: sweep: --sizes {1}: the stage's kind allows sizes {2} to "
+                            "{3}"),
+                          {sizes_text, outcome.kind_min_size, outcome.kind_max_size})
+                  << '\n';
         return kExitUsage;
     }
   }

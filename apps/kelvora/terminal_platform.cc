@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "host/message.h"
+#include "i18n.h"
 #include "text/utf.h"
 
 namespace kelvora::tool {
@@ -111,7 +112,8 @@ int32_t TerminalMessageBox::Show(const std::u16string& text, const std::u16strin
   }
   Answer answer = answer_;
   if (answer == Answer::kAsk && isatty(STDIN_FILENO)) {
-    std::cerr << " [y/N] " << std::flush;
+    // TRANSLATORS: the answers read as Yes are y, yes, c, co and có.
+    std::cerr << ' ' << _("[y/N]") << ' ' << std::flush;
     std::string line;
     if (std::getline(std::cin, line)) {
       while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
@@ -124,9 +126,10 @@ int32_t TerminalMessageBox::Show(const std::u16string& text, const std::u16strin
     return kIdNo;
   }
   const bool yes = answer == Answer::kYes;
-  std::cerr << (yes                     ? " -> Yes (--yes)"
-                : answer == Answer::kNo ? " -> No (--no)"
-                                        : " -> No")
+  std::cerr << " -> "
+            << (yes                     ? _("Yes (--yes)")
+                : answer == Answer::kNo ? _("No (--no)")
+                                        : _("No"))
             << '\n';
   return yes ? kIdYes : kIdNo;
 }

@@ -12,6 +12,7 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "host/xlsx/workbook_shape.h"
+#include "i18n.h"
 #include "text/utf.h"
 
 #if __has_include("host/memory/html_text.h")
@@ -68,13 +69,15 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
       // Made only when still missing: a run started together with this one
       // may have made it, and saved its change, meanwhile.
       if (host::CreateFileAtomically(p, NewBookFromTemplate(p).file->SaveToBytes())) {
-        std::cerr << "kelvora: " << p
-                  << " does not exist; creating it from the built-in template\n";
+        std::cerr << Fill(_("kelvora: {1} does not exist; creating it from the built-in "
+                            "template"),
+                          {p})
+                  << '\n';
       }
     }
     if (!host::Exists(p)) {
-      std::cerr << "kelvora: " << p << " does not exist (make one with: kelvora init " << p
-                << ")\n";
+      std::cerr << Fill(_("kelvora: {1} does not exist (make one with: kelvora init {1})"), {p})
+                << '\n';
       return std::nullopt;
     }
     OpenBook b;
@@ -90,8 +93,9 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
       b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
     }
     if (const auto problem = host::xlsx::WorkbookShapeProblem(*b.file->book())) {
-      std::cerr << "kelvora: " << p << " cannot be used: " << problem->description << ".\n  "
-                << HowToMend(*problem, p) << " (" << p << " left unchanged)\n";
+      std::cerr << Fill(_("kelvora: {1} cannot be used: {2}.\n  {3} ({1} left unchanged)"),
+                        {p, problem->description, HowToMend(*problem, p)})
+                << '\n';
       return std::nullopt;
     }
     return b;
@@ -107,7 +111,7 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
 std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
   ClipboardInput in;
   in.given = true;
-  const std::string name = file == "-" ? "standard input" : file;
+  const std::string name = file == "-" ? std::string(_("standard input")) : file;
   std::optional<std::u16string> text;
   try {
     constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
@@ -118,9 +122,11 @@ std::optional<ClipboardInput> ReadClipboardInput(const std::string& file) {
     return std::nullopt;
   }
   if (!text) {
-    std::cerr << "kelvora: --clipboard: " << name
-              << " is in a wrong encoding: it is neither UTF-8 nor UTF-16 with a byte-order "
-                 "mark; save it in one of these (Notepad: UTF-8, or Unicode)\n";
+    std::cerr << Fill(_("kelvora: --clipboard: {1} is in a wrong encoding: it is neither UTF-8 "
+                        "nor UTF-16 with a byte-order mark; save it in one of these (Notepad: "
+                        "UTF-8, or Unicode)"),
+                      {name})
+              << '\n';
     return std::nullopt;
   }
   // Lines ended by CR alone (old Mac files) end as the intakes read them.
@@ -142,34 +148,38 @@ std::optional<std::string> SpreadsheetHolding(const std::string& path) {
   };
   for (const auto& [program, lock_file] : lock_files) {
     if (host::Exists(dir + lock_file)) {
-      return std::string("the workbook is open in ") + program + " (its lock file " + lock_file +
-             " lies beside it): close the workbook in " + program +
-             " first, then run the command again";
+      return Fill(_("the workbook is open in {1} (its lock file {2} lies beside it): close the "
+                    "workbook in {1} first, then run the command again"),
+                  {program, lock_file});
     }
   }
   return std::nullopt;
 }
 
 void WaitingForAnotherRun(const std::string& path) {
-  std::cerr << "kelvora: " << path << " is in use by another kelvora run; waiting for it to end\n";
+  std::cerr << Fill(_("kelvora: {1} is in use by another kelvora run; waiting for it to end"),
+                    {path})
+            << '\n';
 }
 
 bool SaveBook(const OpenBook& book) {
   if (!book.file->HasChanges()) return true;
   if (const auto holder = SpreadsheetHolding(book.path)) {
-    std::cerr << "kelvora: " << book.path << ": not saved: " << *holder << '\n';
+    std::cerr << Fill(_("kelvora: {1}: not saved: {2}"), {book.path, *holder}) << '\n';
     return false;
   }
   if (book.stamp && host::IdentityOf(book.path) != book.stamp) {
-    std::cerr << "kelvora: " << book.path
-              << ": not saved: another program changed the file while the command ran\n";
+    std::cerr << Fill(_("kelvora: {1}: not saved: another program changed the file while the "
+                        "command ran"),
+                      {book.path})
+              << '\n';
     return false;
   }
   try {
     book.file->Save(book.path);
     return true;
   } catch (const std::exception& e) {
-    std::cerr << "kelvora: " << book.path << ": not saved: " << e.what() << '\n';
+    std::cerr << Fill(_("kelvora: {1}: not saved: {2}"), {book.path, e.what()}) << '\n';
     return false;
   }
 }
@@ -214,12 +224,14 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
     outcome = session.outcome();
     summary = CommandSummary(session, command, outcome, stored_before);
   } catch (const CommandError& e) {
-    std::cerr << "kelvora: " << command.name << " failed: error " << e.number() << ": "
-              << e.description() << " (" << book.path << " left unchanged)\n";
+    std::cerr << Fill(_("kelvora: {1} failed: error {2}: {3} ({4} left unchanged)"),
+                      {command.name, e.number(), e.description(), book.path})
+              << '\n';
     return kExitFailed;
   } catch (const std::exception& e) {
-    std::cerr << "kelvora: " << command.name << " failed: " << e.what() << " (" << book.path
-              << " left unchanged)\n";
+    std::cerr << Fill(_("kelvora: {1} failed: {2} ({3} left unchanged)"),
+                      {command.name, e.what(), book.path})
+              << '\n';
     return kExitFailed;
   }
   if (clip.written()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';

@@ -13,6 +13,7 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "host/layout.h"
+#include "i18n.h"
 #include "parameter_check.h"
 #include "report_verb.h"
 #include "show.h"
@@ -29,13 +30,32 @@ using layout::Cell;
 
 std::string A1Text(Cell cell) { return Utf16ToUtf8(layout::A1(cell)); }
 
+// The help line of one of the component's commands.
+std::string CommandHelp(const Command& command) {
+  const std::string name(command.name);
+  std::string cells;
+  if (command.cells) {
+    const layout::Block& b = *command.cells;
+    cells = b.first.row == b.last.row && b.first.col == b.last.col ? A1Text(b.first)
+                                                                   : Utf16ToUtf8(layout::A1(b));
+  }
+  if (name == "DanKQXS") return _("Take in a copied table of the last 100 draws");
+  if (name == "DanKQXSNgay") return _("Take in a copied table of draws of any length");
+  if (name == "DanKQXSDB") return _("Take in the copied text of a special-prize page");
+  if (name == "Main") return Fill(_("Run the statistics with the parameters in {1}"), {cells});
+  if (name == "XoaDuLieu") return _("Clear the stored draws (asks first)");
+  if (name.starts_with("Copy")) return Fill(_("Print (and copy) the set of {1}"), {cells});
+  return CommandSummary(command);
+}
+
 // ---------------------------------------------------------------------------
 // set
 
 // The parameter cells as the user names them: "B1 to B4, B6 to B10".
 std::string ParameterCellsText() {
-  return A1Text(layout::kStage1.kind) + " to " + A1Text(layout::kStage1.window) + ", " +
-         A1Text(layout::kSecondStageSwitch) + " to " + A1Text(layout::kStage2.window);
+  return Fill(_("{1} to {2}, {3} to {4}"),
+              {A1Text(layout::kStage1.kind), A1Text(layout::kStage1.window),
+               A1Text(layout::kSecondStageSwitch), A1Text(layout::kStage2.window)});
 }
 
 std::optional<std::string> ParameterCell(std::string cell) {
@@ -51,9 +71,10 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
     const size_t eq = a.find('=');
     const auto cell = eq == std::string::npos ? std::nullopt : ParameterCell(a.substr(0, eq));
     if (!cell) {
-      std::cerr << "kelvora: set: " << a
-                << ": expected CELL=VALUE with CELL one of the parameter cells "
-                << ParameterCellsText() << "\n";
+      std::cerr << Fill(_("kelvora: set: {1}: expected CELL=VALUE with CELL one of the "
+                          "parameter cells {2}"),
+                        {a, ParameterCellsText()})
+                << '\n';
       return kExitUsage;
     }
     writes.emplace_back(*cell, a.substr(eq + 1));
@@ -69,13 +90,13 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
     }
     host::Session session(BindBook(*book, nullptr), {});
     if (const auto refusal = RefusalOf(session, checked)) {
-      std::cerr << "kelvora: set: " << *refusal << " (nothing written)\n";
+      std::cerr << Fill(_("kelvora: set: {1} (nothing written)"), {*refusal}) << '\n';
       return kExitUsage;
     }
     for (const auto& [cell, value] : writes)
       main->GetRange(Ascii(cell))->SetValue(Value(Utf8ToUtf16(value)));
   } catch (const CommandError& e) {
-    std::cerr << "kelvora: set: error " << e.number() << ": " << e.description() << '\n';
+    std::cerr << Fill(_("kelvora: set: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   return SaveBook(*book) ? kExitOk : kExitFailed;
@@ -85,9 +106,10 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
 // init and demo
 
 int RunInit(const std::string& path, bool force) {
-  const std::string refusal = path + " already exists (use --force to replace it)";
+  const std::string refusal =
+      Fill(_("kelvora: {1} already exists (use --force to replace it)"), {path});
   if (host::Exists(path) && !force) {
-    std::cerr << "kelvora: " << refusal << '\n';
+    std::cerr << refusal << '\n';
     return kExitFailed;
   }
   try {
@@ -96,19 +118,19 @@ int RunInit(const std::string& path, bool force) {
       // Replaced as a command saves: after any command running on it.
       const host::FileLock lock(path);
       if (const auto holder = SpreadsheetHolding(path)) {
-        std::cerr << "kelvora: " << path << ": not replaced: " << *holder << '\n';
+        std::cerr << Fill(_("kelvora: {1}: not replaced: {2}"), {path, *holder}) << '\n';
         return kExitFailed;
       }
       host::WriteFileAtomically(path, bytes);
     } else if (!host::CreateFileAtomically(path, bytes)) {
-      std::cerr << "kelvora: " << refusal << '\n';
+      std::cerr << refusal << '\n';
       return kExitFailed;
     }
   } catch (const std::exception& e) {
     std::cerr << "kelvora: " << path << ": " << e.what() << '\n';
     return kExitFailed;
   }
-  std::cerr << "kelvora: created " << path << '\n';
+  std::cerr << Fill(_("kelvora: created {1}"), {path}) << '\n';
   return kExitOk;
 }
 
@@ -126,7 +148,7 @@ int RunDemo(const ToolOptions& options, bool force) {
     std::error_code ignored;  // a folder that cannot be made fails at the save
     std::filesystem::create_directories(path.substr(0, slash), ignored);
   }
-  std::cerr << "== demo workbook " << path << " (from the built-in template)\n";
+  std::cerr << Fill(_("== demo workbook {1} (from the built-in template)"), {path}) << '\n';
   {
     const int rc = RunInit(path, force);
     if (rc != kExitOk) return rc;
@@ -146,12 +168,13 @@ int RunDemo(const ToolOptions& options, bool force) {
   // ends it.
   for (const Step& s : steps) {
     if (s.source != nullptr && s.clipboard.empty()) {
-      std::cerr << "== " << s.command << ": skipped (this build has no " << s.source << ")\n";
+      std::cerr << Fill(_("== {1}: skipped (this build has no {2})"), {s.command, s.source})
+                << '\n';
       continue;
     }
-    std::cerr << "== " << s.command;
-    if (s.source != nullptr) std::cerr << " with " << s.source;
-    std::cerr << '\n';
+    std::cerr << (s.source != nullptr ? Fill(_("== {1} with {2}"), {s.command, s.source})
+                                      : "== " + std::string(s.command))
+              << '\n';
     auto book = OpenWorkbook(path, Access::kWrite);
     if (!book) return kExitFailed;
     ClipboardInput clip;
@@ -169,11 +192,11 @@ int RunDemo(const ToolOptions& options, bool force) {
 }  // namespace
 
 void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_status) {
-  auto* init = app.add_subcommand("init", "Create a workbook from the built-in template");
+  auto* init = app.add_subcommand("init", _("Create a workbook from the built-in template"));
   auto init_path = std::make_shared<std::string>(kDefaultBook);
   auto force = std::make_shared<bool>(false);
-  init->add_option("BOOK", *init_path, "the file to create (default kelvora.xlsx)");
-  init->add_flag("--force", *force, "replace an existing file");
+  init->add_option("BOOK", *init_path, _("the file to create (default kelvora.xlsx)"));
+  init->add_flag("--force", *force, _("replace an existing file"));
   init->callback([&exit_status, &options, init_path, force] {
     std::string path = *init_path;
     if (path == kDefaultBook && !options.workbook.empty()) path = options.workbook;
@@ -182,21 +205,24 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
 
   auto* adopt = app.add_subcommand(
       "adopt",
-      "Give a workbook saved without code names (LibreOffice) the code names Sheet1, Sheet2 and "
-      "Sheet3 of its main, paste and settings sheets, and the name KieuDanh when it is missing");
+      _("Give a workbook saved without code names (LibreOffice) the code names Sheet1, Sheet2 "
+        "and Sheet3 of its main, paste and settings sheets, and the name KieuDanh when it is "
+        "missing"));
   auto adopt_args = std::make_shared<AdoptArgs>();
-  adopt->add_option("BOOK", adopt_args->book, "the workbook (default: -w BOOK, else kelvora.xlsx)");
-  adopt->add_option("--main", adopt_args->main, "the tab of the main sheet");
-  adopt->add_option("--paste", adopt_args->paste, "the tab of the paste sheet");
-  adopt->add_option("--settings", adopt_args->settings, "the tab of the settings sheet");
+  adopt->add_option("BOOK", adopt_args->book,
+                    _("the workbook (default: -w BOOK, else kelvora.xlsx)"));
+  adopt->add_option("--main", adopt_args->main, _("the tab of the main sheet"));
+  adopt->add_option("--paste", adopt_args->paste, _("the tab of the paste sheet"));
+  adopt->add_option("--settings", adopt_args->settings, _("the tab of the settings sheet"));
   adopt->add_flag("--yes", adopt_args->yes,
-                  "without the three tabs: take the first three worksheets without asking");
+                  _("without the three tabs: take the first three worksheets without asking"));
   adopt->fallthrough();
   adopt->callback([&exit_status, &options, adopt_args] {
     if (!adopt_args->book.empty() && !options.workbook.empty() &&
         adopt_args->book != options.workbook) {
-      std::cerr << "kelvora: adopt: two workbooks given (" << adopt_args->book << " and -w "
-                << options.workbook << ")\n";
+      std::cerr << Fill(_("kelvora: adopt: two workbooks given ({1} and -w {2})"),
+                        {adopt_args->book, options.workbook})
+                << '\n';
       exit_status = kExitUsage;
       return;
     }
@@ -206,16 +232,17 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
   });
 
   for (const Command& command : kCommands) {
-    auto* cmd = app.add_subcommand(std::string(command.name), CommandSummary(command));
+    auto* cmd = app.add_subcommand(std::string(command.name), CommandHelp(command));
     cmd->ignore_case();
     cmd->fallthrough();
     auto clipboard = std::make_shared<std::string>();
     auto yes = std::make_shared<bool>(false);
     auto no = std::make_shared<bool>(false);
     cmd->add_option("--clipboard", *clipboard,
-                    "what the clipboard holds: an HTML page or text file, - for standard input");
-    auto* yes_flag = cmd->add_flag("--yes", *yes, "answer Yes to the question");
-    auto* no_flag = cmd->add_flag("--no", *no, "answer No to the question");
+                    _("what the clipboard holds: an HTML page or text file, - for standard "
+                      "input"));
+    auto* yes_flag = cmd->add_flag("--yes", *yes, _("answer Yes to the question"));
+    auto* no_flag = cmd->add_flag("--no", *no, _("answer No to the question"));
     yes_flag->excludes(no_flag);
     cmd->callback([&exit_status, &options, &command, clipboard, yes, no] {
       std::optional<ClipboardInput> clip = ClipboardInput{};
@@ -235,36 +262,37 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
   }
 
   auto* set =
-      app.add_subcommand("set", "Write parameter cells: set " + A1Text(layout::kStage1.kind) +
-                                    "=\"Đề đuôi\" " + A1Text(layout::kStage1.size) + "=40 ...");
+      app.add_subcommand("set", Fill(_("Write parameter cells: set {1}=\"Đề đuôi\" {2}=40 ..."),
+                                     {A1Text(layout::kStage1.kind), A1Text(layout::kStage1.size)}));
   auto assignments = std::make_shared<std::vector<std::string>>();
-  set->add_option("CELL=VALUE", *assignments, ParameterCellsText() + " of the main sheet")
+  set->add_option("CELL=VALUE", *assignments,
+                  Fill(_("{1} of the main sheet"), {ParameterCellsText()}))
       ->required();
   set->fallthrough();
   set->callback(
       [&exit_status, &options, assignments] { exit_status = RunSet(options, *assignments); });
 
-  auto* show = app.add_subcommand("show", "Print the heading, store, parameters and results");
+  auto* show = app.add_subcommand("show", _("Print the heading, store, parameters and results"));
   auto json = std::make_shared<bool>(false);
-  show->add_flag("--json", *json, "print JSON");
+  show->add_flag("--json", *json, _("print JSON"));
   show->fallthrough();
   show->callback(
       [&exit_status, &options, json] { exit_status = RunShow(options.workbook, *json); });
 
   auto* sweep = app.add_subcommand(
       "sweep",
-      "Every set size of a stage's kind at once, beside chance (the workbook is only read)");
+      _("Every set size of a stage's kind at once, beside chance (the workbook is only read)"));
   struct SweepArgs {
     int stage = 1;
     std::string sizes;
     bool json = false, csv = false;
   };
   auto sweep_args = std::make_shared<SweepArgs>();
-  sweep->add_option("--stage", sweep_args->stage, "1 or 2 (default 1)");
+  sweep->add_option("--stage", sweep_args->stage, _("1 or 2 (default 1)"));
   sweep->add_option("--sizes", sweep_args->sizes,
-                    "N or A..B (default: every size the kind allows)");
-  auto* sweep_json = sweep->add_flag("--json", sweep_args->json, "print JSON");
-  auto* sweep_csv = sweep->add_flag("--csv", sweep_args->csv, "print CSV");
+                    _("N or A..B (default: every size the kind allows)"));
+  auto* sweep_json = sweep->add_flag("--json", sweep_args->json, _("print JSON"));
+  auto* sweep_csv = sweep->add_flag("--csv", sweep_args->csv, _("print CSV"));
   sweep_json->excludes(sweep_csv);
   sweep->fallthrough();
   sweep->callback([&exit_status, &options, sweep_args] {
@@ -275,22 +303,22 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
   });
 
   auto* gan = app.add_subcommand(
-      "gan", "How long each ending has been absent and how often it came, beside chance");
+      "gan", _("How long each ending has been absent and how often it came, beside chance"));
   auto gan_last = std::make_shared<std::string>();
   auto gan_json = std::make_shared<bool>(false);
-  gan->add_option("--last", *gan_last, "the newest draws counted (default 100)");
-  gan->add_flag("--json", *gan_json, "print JSON");
+  gan->add_option("--last", *gan_last, _("the newest draws counted (default 100)"));
+  gan->add_flag("--json", *gan_json, _("print JSON"));
   gan->fallthrough();
   gan->callback([&exit_status, &options, gan_last, gan_json] {
     exit_status = RunGan(options.workbook, *gan_last, *gan_json);
   });
 
   auto* report = app.add_subcommand(
-      "report", "Write the workbook's report: one self-contained HTML page with charts");
+      "report", _("Write the workbook's report: one self-contained HTML page with charts"));
   auto report_out = std::make_shared<std::string>();
   auto report_open = std::make_shared<bool>(false);
-  report->add_option("-o,--output", *report_out, "the page to write (default BOOK-report.html)");
-  report->add_flag("--open", *report_open, "open the page in the desktop's browser");
+  report->add_option("-o,--output", *report_out, _("the page to write (default BOOK-report.html)"));
+  report->add_flag("--open", *report_open, _("open the page in the desktop's browser"));
   report->fallthrough();
   report->callback([&exit_status, &options, report_out, report_open] {
     exit_status = RunReport(options.workbook, *report_out, *report_open);
@@ -298,10 +326,10 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
 
   auto* demo = app.add_subcommand(
       "demo",
-      "Take the bundled sample pages into a fresh demo workbook (demo/kelvora-demo.xlsx beside "
-      "the tool, or -w BOOK), run Main and show it");
+      _("Take the bundled sample pages into a fresh demo workbook (demo/kelvora-demo.xlsx beside "
+        "the tool, or -w BOOK), run Main and show it"));
   auto demo_force = std::make_shared<bool>(false);
-  demo->add_flag("--force", *demo_force, "replace an existing file");
+  demo->add_flag("--force", *demo_force, _("replace an existing file"));
   demo->fallthrough();
   demo->callback(
       [&exit_status, &options, demo_force] { exit_status = RunDemo(options, *demo_force); });

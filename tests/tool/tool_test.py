@@ -56,8 +56,11 @@ def changed_span(old, new):
 class ToolTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="kelvora-tool-")
+        # The tool's own lines in English, whatever the caller's locale
+        # (language_test.py checks them under Vietnamese).
         self.env = {k: v for k, v in os.environ.items()
-                    if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+                    if k not in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
+        self.env["LC_ALL"] = "C"
 
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
