@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "completion_words.h"
 #include "host/error.h"
 #include "host/files.h"
 #include "verbs.h"
@@ -101,6 +102,11 @@ int main(int argc, char** argv) {
   AddWorkbookVerbs(app, options, exit_status);
   // A verb's help shows what that verb takes; the overview is the tool's.
   for (CLI::App* sub : app.get_subcommands({})) sub->footer("");
+  // For the build, which writes the bash completion from these words.
+  if (argc == 2 && std::string_view(argv[1]) == "--completion-words") {
+    WriteCompletionWords(app, std::cout);
+    return kExitOk;
+  }
 
   const std::string named = NamedCommand(argc, argv);
   if (named == "help") {
