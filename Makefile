@@ -1,18 +1,42 @@
 # A thin wrapper over CMake presets and ctest.
-.PHONY: build test run deps format-check test-release test-asan test-fuzz test-windows bench windows windows-package format clean
+.PHONY: build build-tool test run deps deps-run deb test-package format-check test-release test-asan test-fuzz test-windows bench windows windows-package format clean
 
 JOBS ?= $(shell nproc)
 
+# The packages of the whole suite; deps-run only those of the tool.
 deps:
-	./scripts/install-deps
+	./scripts/install-deps test
 
+deps-run:
+	./scripts/install-deps run
+
+# Everything of the release tree: the tool, its manual page and completion,
+# the tests and the benchmarks.
 build:
-	cmake --preset release >/dev/null
+	cmake --preset release -DKELVORA_BUILD_TESTS=ON -DKELVORA_BUILD_BENCH=ON >/dev/null
 	cmake --build --preset release -j $(JOBS)
+
+# The tool alone at build/release/kelvora. A new tree is configured without
+# the tests and benchmarks; one that has them keeps them.
+build-tool:
+	@test -f build/release/CMakeCache.txt || \
+	  cmake --preset release -DKELVORA_BUILD_TESTS=OFF -DKELVORA_BUILD_BENCH=OFF >/dev/null
+	cmake --build --preset release -j $(JOBS) --target kelvora
+
+# build/release/kelvora_VERSION_ARCH.deb: the tool, its manual page and its
+# bash completion under /usr.
+deb: build-tool
+	cmake --build --preset release -j $(JOBS) --target kelvora-docs
+	cd build/release && cpack -G DEB >/dev/null
+	@ls build/release/kelvora_*.deb
+
+# Unpacks the package into a temporary root and uses it there.
+test-package: deb
+	./tests/package/check-deb build/release/kelvora_*.deb
 
 # The closing summary repeats the one line of the Windows suites that step
 # aside on a machine that cannot execute 32-bit programs.
-test: deps format-check build test-release test-asan test-fuzz test-windows
+test: deps format-check build test-release test-asan test-fuzz test-package test-windows
 	@echo "make test: the release, sanitizer, fuzz and Windows suites passed"
 	@bash -c 'root="$(CURDIR)"; . tests/windows/wine-env; can_run_32bit || echo "$$x86_not_run"'
 
@@ -47,7 +71,7 @@ test-windows: windows-package
 	JOBS=$(JOBS) ./tests/windows/run-wine-tests
 	./tests/windows/run-package-tests
 
-run: deps build
+run: deps-run build-tool
 	./build/release/kelvora demo --force
 
 # The Google Benchmark programs, then the full-scale run through the file

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "completion_words.h"
 #include "host/error.h"
 #include "host/files.h"
 #include "i18n.h"
@@ -191,6 +192,11 @@ int main(int argc, char** argv) {
     sub->footer("");
     // Made before the group of options was inherited.
     sub->get_help_ptr()->group(app.get_help_ptr()->get_group());
+  }
+  // For the build, which writes the bash completion from these words.
+  if (argc == 2 && std::string_view(argv[1]) == "--completion-words") {
+    WriteCompletionWords(app, std::cout);
+    return kExitOk;
   }
 
   const std::string named = NamedCommand(argc, argv);

@@ -134,11 +134,14 @@ int RunInit(const std::string& path, bool force) {
   return kExitOk;
 }
 
-// build/<preset>/demo/kelvora-demo.xlsx: beside the tool's own binary.
+// A tool run from its build tree (its folder holds CMakeCache.txt) writes
+// build/<preset>/demo/kelvora-demo.xlsx beside itself; an installed one,
+// which cannot write beside /usr/bin/kelvora, writes kelvora-demo.xlsx into
+// the current folder.
 std::string DefaultDemoPath() {
-  std::string dir = ExecutableDir();
-  if (dir.empty()) dir = "build";
-  return dir + "/demo/kelvora-demo.xlsx";
+  const std::string dir = ExecutableDir();
+  if (!dir.empty() && host::Exists(dir + "/CMakeCache.txt")) return dir + "/demo/kelvora-demo.xlsx";
+  return "kelvora-demo.xlsx";
 }
 
 int RunDemo(const ToolOptions& options, bool force) {
@@ -326,8 +329,9 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
 
   auto* demo = app.add_subcommand(
       "demo",
-      _("Take the bundled sample pages into a fresh demo workbook (demo/kelvora-demo.xlsx beside "
-        "the tool, or -w BOOK), run Main and show it"));
+      _("Take the bundled sample pages into a fresh demo workbook (-w BOOK, else "
+        "kelvora-demo.xlsx in the current folder, or demo/kelvora-demo.xlsx beside a tool run "
+        "from its build tree, whose folder holds CMakeCache.txt), run Main and show it"));
   auto demo_force = std::make_shared<bool>(false);
   demo->add_flag("--force", *demo_force, _("replace an existing file"));
   demo->fallthrough();
