@@ -163,7 +163,7 @@ int RunDemo(const ToolOptions& options, bool force) {
   std::cerr << "== show\n";
   if (const int rc = RunShow(path, false); rc != kExitOk) return rc;
   std::cerr << "== report\n";
-  return RunReport(path, "", false);
+  return RunReport(path, "", false, false);
 }
 
 }  // namespace
@@ -289,11 +289,15 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
       "report", "Write the workbook's report: one self-contained HTML page with charts");
   auto report_out = std::make_shared<std::string>();
   auto report_open = std::make_shared<bool>(false);
-  report->add_option("-o,--output", *report_out, "the page to write (default BOOK-report.html)");
+  auto report_force = std::make_shared<bool>(false);
+  report->add_option("-o,--output", *report_out,
+                     "the page to write (default BOOK-report.html; - for standard output)");
   report->add_flag("--open", *report_open, "open the page in the desktop's browser");
+  report->add_flag("--force", *report_force,
+                   "replace an existing file that is not a report (never a workbook)");
   report->fallthrough();
-  report->callback([&exit_status, &options, report_out, report_open] {
-    exit_status = RunReport(options.workbook, *report_out, *report_open);
+  report->callback([&exit_status, &options, report_out, report_open, report_force] {
+    exit_status = RunReport(options.workbook, *report_out, *report_open, *report_force);
   });
 
   auto* demo = app.add_subcommand(

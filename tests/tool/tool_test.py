@@ -267,6 +267,36 @@ class ToolTest(unittest.TestCase):
         self.assertIn("Main", self.run_tool("-w", "store.xlsx", "show")[1])
         self.assertTrue(os.path.exists(empty))
 
+    def test_report_replaces_only_its_own_pages(self):
+        path = self.stored_book(draws=80)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "Main")[0], 0)
+        other = self.init("other.xlsx")
+        os.symlink("store.xlsx", self.path("link.html"))
+        with open(self.path("notes.txt"), "w") as f:
+            f.write("mine")
+        rc, page, err = self.run_tool("-w", "store.xlsx", "report", "-o", "-")
+        self.assertEqual(rc, 0, err)
+        self.assertIn('id="kelvora-data"', page)
+        self.assertFalse(os.path.exists(self.path("-")))
+        cases = [  # (the page's file, --force, status, what the message says)
+            ("store.xlsx", True, 1, "the workbook the report is made from"),
+            ("link.html", True, 1, "the workbook the report is made from"),
+            ("other.xlsx", True, 1, "zip package"),
+            ("notes.txt", False, 1, "use --force"),
+            ("notes.txt", True, 0, ""),
+            ("notes.txt", False, 0, ""),  # now one of its own pages
+        ]
+        for name, force, status, message in cases:
+            before = {p: read_bytes(p) for p in (path, other)}
+            rc, _, err = self.run_tool("-w", "store.xlsx", "report", "-o", name,
+                                       *(["--force"] if force else []))
+            self.assertEqual(rc, status, (name, err))
+            self.assertIn(message, err, name)
+            self.assertEqual({p: read_bytes(p) for p in (path, other)}, before, name)
+        self.assertTrue(os.path.islink(self.path("link.html")))
+        self.assertEqual(read_bytes(self.path("notes.txt")).count(b'id="kelvora-data"'), 1)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "report", "-o", "-", "--open")[0], 2)
+
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
         for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
