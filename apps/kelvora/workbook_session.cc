@@ -12,6 +12,7 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "host/xlsx/workbook_shape.h"
+#include "i18n.h"
 #include "text/utf.h"
 
 #if __has_include("host/memory/html_text.h")
@@ -223,9 +224,20 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
     return kExitFailed;
   }
   if (clip.written()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';
-  if (!SaveBook(book)) return kExitFailed;
+  const bool stopped = outcome == host::Outcome::kStoppedByCheck;
+  // A command its check refused leaves the file byte for byte as it was: an
+  // intake refuses its page whole, and what it pasted to read the page is
+  // no change of the user's. Main is the exception: what it wrote before its
+  // check stopped it (its outputs cleared, the first stage's results when
+  // the second stage's parameters stop it) is its result, as in Excel.
+  if (stopped && command.name != "Main") {
+    std::cerr << "kelvora: " << command.name << ": " << book.path << ": "
+              << _("stopped by a check; the workbook is left as it was.") << '\n';
+  } else if (!SaveBook(book)) {
+    return kExitFailed;
+  }
   if (!summary.empty()) std::cerr << "kelvora: " << summary << '\n';
-  return outcome == host::Outcome::kStoppedByCheck ? kExitStopped : kExitOk;
+  return stopped ? kExitStopped : kExitOk;
 }
 
 }  // namespace kelvora::tool

@@ -569,6 +569,17 @@ class ToolTest(unittest.TestCase):
             self.assertIn(message, err)
             self.assertEqual(read_bytes(path), before, args)
 
+    def test_a_refused_intake_saves_nothing(self):
+        path = self.init()
+        row = "<tr><td>5</td><td>x</td><td>1</td><td>2</td><td>3</td><td>4</td></tr>"
+        with open(self.path("page.html"), "w") as f:
+            f.write("<table>%s</table>" % row)
+        before = read_bytes(path)
+        for command in ("DanKQXS", "DanKQXSNgay"):  # too few rows; a four-digit result
+            rc, _, err = self.run_tool("-w", "book.xlsx", command, "--clipboard", "page.html")
+            self.assertEqual(rc, 3, (command, err))
+            self.assertEqual(read_bytes(path), before, command)
+
     def test_stale_temporary_files_of_gone_processes_are_removed(self):
         self.init()
         gone = subprocess.Popen(["true"])
