@@ -38,10 +38,13 @@ void PasteResultTable(host::Session& session);
 // columns ignored; at least two columns) into the store: the stored rows
 // with a numeric draw number and a non-empty result come first, then the new
 // rows with a non-empty numeric draw number; the first row of each draw
-// number wins. The store is rewritten from A17, sorted by draw number
-// descending, and B15 receives the count (0 when nothing is left).
-// More than layout::kStoreCapacity distinct draws: subscript error (9)
-// before anything is written, so the store and B15 stay as they were.
+// number wins. Results compare as ResultText (draw_check.h) does. A new row
+// whose result differs from the stored one of its draw, or from an earlier
+// new row of the same draw, refuses the whole merge (RefuseChangedResult or
+// RefuseConflictingDraw) before anything is written. The store is rewritten from A17, sorted by
+// draw number descending, and B15 receives the count (0 when nothing is left). More than
+// layout::kStoreCapacity distinct draws: subscript error (9) before anything is written, so the
+// store and B15 stay as they were.
 void MergeDraws(host::Session& session, host::Table new_rows);
 
 }  // namespace kelvora::intake

@@ -44,10 +44,10 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
        {},
        {R(5, u"00005"), R(9, u"99999"), R(7, u"7")},
        {R(9, u"99999"), R(7, u"7"), R(5, u"00005")}},
-      {"the stored result wins over a new row with the same number; the first new row wins",
-       {R(3, u"33333")},
-       {R(3, u"00000"), R(4, u"44444"), R(4, u"second")},
-       {R(4, u"44444"), R(3, u"33333")}},
+      {"a new row that repeats a stored draw or an earlier new row, result and all, is passed",
+       {R(3, u"33333"), R(6, 1234)},
+       {R(3, 33333), R(4, u"44444"), R(4, u"44444"), R(6, u"01234")},
+       {R(6, 1234), R(4, u"44444"), R(3, u"33333")}},
       {"a stored row with an empty result disappears",
        {R(8, u"88888"), R(6, e), R(5, u"")},
        {},
@@ -80,6 +80,53 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
   EXPECT_TRUE(StoreRows(w).empty());
   EXPECT_EQ(w.main().cell(15, 2).value, Value(0));
   EXPECT_EQ(StoreLastRow(w.main()), layout::kEmptyStoreLastRow);
+}
+
+// A page that contradicts the store, or itself, is refused before anything
+// is written; the message names the draw and both results, and ends with the
+// platform's remedy when it has one.
+TEST(MergeDrawsTest, AResultThatDiffersRefusesTheWholeMerge) {
+  struct Case {
+    const char* name;
+    std::vector<StoreRow> stored, added;
+    bool tool_remedy;
+    std::string message;
+  } cases[] = {
+      {"a stored result changed",
+       {R(9, u"99999"), R(3, u"33333")},
+       {R(4, u"44444"), R(3, u"33334")},
+       false,
+       "Kỳ 3 đã có trong kho với kết quả 33333, nhưng trang mới ghi 33334.\r\nKhông có kỳ nào "
+       "được thêm vào kho.\r\nNếu trang mới đúng, hãy sửa ô B18 của trang chính thành 33334 rồi "
+       "chạy lại lệnh."},
+      {"a stored result that lost its leading zero, changed",
+       {R(5, 1234)},
+       {R(5, u"01235")},
+       true,
+       "Kỳ 5 đã có trong kho với kết quả 01234, nhưng trang mới ghi 01235.\r\nKhông có kỳ nào "
+       "được thêm vào kho.\r\nfix 5=01235"},
+      {"one draw with two results on the page",
+       {},
+       {R(4, u"44444"), R(4, u"44445")},
+       false,
+       "Kỳ 4 xuất hiện hai lần với hai kết quả khác nhau (44444, 44445)\r\nKhông có kỳ nào "
+       "được thêm vào kho"},
+  };
+  for (const auto& c : cases) {
+    BoundWorkbook w;
+    SetStore(w, c.stored);
+    const auto before = Snapshot(w);
+    host::Session session = w.NewSession();
+    if (c.tool_remedy)
+      session.result_remedy = [](const std::u16string& draw, const std::u16string& result) {
+        return u"fix " + draw + u"=" + result;
+      };
+    MergeDraws(session, ToTable(c.added));
+    EXPECT_EQ(session.outcome(), host::Outcome::kStoppedByCheck) << c.name;
+    ASSERT_EQ(w.platform.messages.shown().size(), 1u) << c.name;
+    EXPECT_EQ(Utf16ToUtf8(w.platform.messages.shown()[0].text), c.message) << c.name;
+    EXPECT_EQ(Snapshot(w), before) << c.name;
+  }
 }
 
 TEST(MergeDrawsTest, MergingTwiceChangesNothingAndTheNextMergeDropsTheBlankKey) {

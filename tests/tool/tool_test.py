@@ -580,6 +580,31 @@ class ToolTest(unittest.TestCase):
             self.assertEqual(rc, 3, (command, err))
             self.assertEqual(read_bytes(path), before, command)
 
+    def test_a_changed_result_is_refused_and_fix_replaces_it(self):
+        path = self.init()
+        row = lambda draw, digits: "<tr><td>%d</td><td>x</td>%s</tr>" % (
+            draw, "".join("<td>%s</td>" % d for d in digits))
+        pages = {"a.html": [row(10, "01234"), row(11, "22222")],
+                 "b.html": [row(10, "01235"), row(12, "33333")]}
+        for name, rows in pages.items():
+            with open(self.path(name), "w") as f:
+                f.write("<table>%s</table>" % "".join(rows))
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "DanKQXSNgay", "--clipboard",
+                                       "a.html")[0], 0)
+        before = read_bytes(path)
+        rc, _, err = self.run_tool("-w", "book.xlsx", "DanKQXSNgay", "--clipboard", "b.html")
+        self.assertEqual(rc, 3, err)
+        self.assertIn("01234", err)
+        self.assertIn("kelvora -w book.xlsx fix 10=01235", err)
+        self.assertEqual(read_bytes(path), before)
+        for arg, status in [("10=1235", 2), ("99=12345", 1), ("10=01235", 0)]:
+            self.assertEqual(self.run_tool("-w", "book.xlsx", "fix", arg)[0], status, arg)
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "DanKQXSNgay", "--clipboard",
+                                       "b.html")[0], 0)
+        ws = openpyxl.load_workbook(path).worksheets[0]
+        self.assertEqual([(ws.cell(r, 1).value, str(ws.cell(r, 2).value)) for r in (17, 18, 19)],
+                         [(12, "33333"), (11, "22222"), (10, "01235")])
+
     def test_stale_temporary_files_of_gone_processes_are_removed(self):
         self.init()
         gone = subprocess.Popen(["true"])
