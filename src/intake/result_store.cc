@@ -35,7 +35,9 @@ void PasteResultTable(host::Session& session) {
     host::Worksheet& paste = session.PasteSheet();
     const std::u16string top = layout::A1(layout::kPasteTop);
     paste.Activate();
-    paste.GetRange(top)->Resize(layout::kPasteClearRows, layout::kPasteClearCols)->ClearContents();
+    // The whole used area, not only the scratch block: rows an earlier,
+    // longer table left would otherwise be read with the new one.
+    paste.UsedRange()->ClearContents();
     paste.GetRange(top)->Select();
     paste.PasteSpecial(u"HTML", false, false, true);
   } catch (const CommandError&) {

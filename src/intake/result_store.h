@@ -26,8 +26,8 @@ double LeadingNumber(const host::Value& v);
 bool IsNotEmpty(const host::Value& v);
 
 // Pastes the clipboard's HTML table onto PasteSheet at A1 after clearing
-// A1:BR300 there (cells a longer table covered before, below row 300 or
-// right of column BR, stay until overwritten). Screen updating is off while
+// the contents of the sheet's whole used area, so that nothing of an
+// earlier, longer table stays to be read with it. Screen updating is off while
 // it runs. When the paste fails for any reason, shows "Vui Lofng Copy Ddusng
 // Barng Keest Quar", sets the session's paste_failed and marks the command
 // stopped; the failure is not passed on. In every case MainSheet is made the

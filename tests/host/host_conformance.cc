@@ -230,6 +230,24 @@ void ApplicationSettingsReachTheHost(HostUnderTest& h) {
                                       "CutCopyMode=false", "CellDragAndDrop=true"}));
 }
 
+// UsedRange spans the first to the last row and column that hold anything;
+// on a sheet that holds nothing it is A1.
+void UsedRangeSpansWhatTheSheetHolds(HostUnderTest& h) {
+  auto paste = Sheet(h, kPaste);
+  auto empty = paste->UsedRange();
+  EXPECT_EQ(empty->Row(), 1);
+  EXPECT_EQ(Cells(empty->GetValues()), "-");
+  paste->GetRange(u"C4")->SetValue(Value(u"x"));
+  paste->GetRange(u"E302")->SetValue(Value(7));
+  auto used = paste->UsedRange();
+  EXPECT_EQ(used->Row(), 4);
+  const Table t = used->GetValues();
+  ASSERT_EQ(std::pair(t.rows(), t.cols()), std::pair(299, 3));
+  EXPECT_EQ(Cells(Grid(1, 3, {t(1, 1), t(1, 3), t(299, 3)})), "tx|-|n7");
+  used->ClearContents();
+  EXPECT_EQ(Cells(paste->GetRange(u"C4:E302")->GetValues()), Cells(Table(299, 3)));
+}
+
 #define KELVORA_CASE(name) \
   ConformanceCase { #name, &name }
 const ConformanceCase kCases[] = {
@@ -243,6 +261,7 @@ const ConformanceCase kCases[] = {
     KELVORA_CASE(WorksheetsInOrderWithCodeNames),
     KELVORA_CASE(WorksheetFunctionMinAndTrim),
     KELVORA_CASE(ApplicationSettingsReachTheHost),
+    KELVORA_CASE(UsedRangeSpansWhatTheSheetHolds),
 };
 #undef KELVORA_CASE
 
