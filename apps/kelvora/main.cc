@@ -59,9 +59,11 @@ Exit status:
      workbook is left exactly as it was
   2  usage error (unknown command or option, set on a non-parameter cell,
      adopt given tabs that do not fit the workbook)
-  3  one of its checks stopped it with a notice (wrong table, nothing new,
-     not enough data, parameters, paste failed): every notice other than the
-     confirmation of Copy1..Copy6 counts; what it changed is saved)");
+  3  one of its checks stopped it with a notice (wrong table, a result that
+     differs from the store, nothing new, not enough data, parameters, paste
+     failed): every notice other than the confirmation of Copy1..Copy6
+     counts; the workbook is left exactly as it was, except that Main saves
+     what it wrote before its check stopped it)");
 }
 
 // A parse error of CLI11 in the user's language: its English wording matched

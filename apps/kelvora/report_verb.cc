@@ -5,6 +5,7 @@
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/files.h"
+#include "host/xlsx/zip_package.h"
 #include "i18n.h"
 #include "report/report_data.h"
 #include "report/report_page.h"
@@ -22,7 +23,41 @@ std::string DefaultReportPath(const std::string& workbook) {
   return (has_extension ? workbook.substr(0, dot) : workbook) + "-report.html";
 }
 
-int RunReport(const std::string& workbook, const std::string& output, bool open) {
+namespace {
+
+// Why the page must not be written at `path`, the file that `book` was read
+// from being at `workbook`; nothing when it may.
+std::optional<const char*> OutputRefusal(const std::string& path, const std::string& workbook,
+                                         bool force) {
+  if (!host::Exists(path)) return std::nullopt;
+  if (host::IdentityOf(path) == host::IdentityOf(workbook))
+    return _("it is the workbook the report is made from; choose another file for the page.");
+  if (!host::IsRegularFile(path))
+    return _("it is not a regular file; choose another file for the page.");
+  // A page the report wrote is far smaller than this.
+  constexpr uint64_t kMaxPage = uint64_t{256} << 20;
+  if (host::xlsx::LooksLikeZipPackage(host::ReadFileStart(path, 4)))
+    return _(
+        "it is a workbook or another zip package, which the report never replaces; choose "
+        "another file for the page.");
+  if (force) return std::nullopt;
+  try {
+    if (report::IsReportPage(host::ReadFile(path, kMaxPage))) return std::nullopt;
+  } catch (const host::FileError&) {
+    // Too large to be a page the report wrote.
+  }
+  return _("it exists and is not a page the report wrote; use --force to replace it.");
+}
+
+}  // namespace
+
+int RunReport(const std::string& workbook, const std::string& output, bool open, bool force) {
+  const bool to_stdout = output == "-";
+  if (to_stdout && open) {
+    std::cerr << "kelvora: report: " << _("--open cannot open a page written to standard output.")
+              << '\n';
+    return kExitUsage;
+  }
   auto book = OpenWorkbook(workbook, Access::kRead);
   if (!book) return kExitFailed;
   const size_t slash = book->path.rfind('/');
@@ -42,8 +77,17 @@ int RunReport(const std::string& workbook, const std::string& output, bool open)
               << '\n';
     return kExitStopped;
   }
+  if (to_stdout) {
+    std::cout << report::RenderReportPage(*data) << std::flush;
+    return std::cout ? kExitOk : kExitFailed;
+  }
   const std::string path = output.empty() ? DefaultReportPath(book->path) : output;
   try {
+    if (const auto refusal = OutputRefusal(path, book->path, force)) {
+      std::cerr << "kelvora: report: " << path << ": " << _("not written:") << ' ' << *refusal
+                << '\n';
+      return kExitFailed;
+    }
     host::WriteFileAtomically(path, report::RenderReportPage(*data));
   } catch (const std::exception& e) {
     std::cerr << "kelvora: report: " << path << ": " << e.what() << '\n';

@@ -13,6 +13,7 @@
 #include "host/files.h"
 #include "host/xlsx/workbook_shape.h"
 #include "i18n.h"
+#include "text/telex.h"
 #include "text/utf.h"
 
 #if __has_include("host/memory/html_text.h")
@@ -46,6 +47,17 @@ std::u16string ClipboardTextOfHtml(std::string_view html) {
 std::string StripBom(std::string s) {
   if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
   return s;
+}
+
+// The tool's way to mend a stored result a page contradicts, ending the
+// intakes' refusal (the component's says to correct the cell instead).
+std::u16string FixRemedy(const std::string& path, const std::u16string& draw,
+                         const std::u16string& result) {
+  const std::string book = path == kDefaultBook ? "" : "-w " + path + " ";
+  return TelexToUnicode(u"Neesu trang mowsi ddusng, haxy suwra bawfng leejnh: ") +
+         Utf8ToUtf16("kelvora " + book + "fix ") + draw + u"=" + result +
+         TelexToUnicode(u", hoawjc xosa duwx lieeju (") + u"XoaDuLieu" +
+         TelexToUnicode(u") roofi nhaajp laji.");
 }
 
 }  // namespace
@@ -219,6 +231,9 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
   std::string summary;
   try {
     host::Session session(BindBook(book, &locale), {&clip, &messages, &locale});
+    session.result_remedy = [&book](const std::u16string& draw, const std::u16string& result) {
+      return FixRemedy(book.path, draw, result);
+    };
     const int64_t stored_before = StoredDraws(session);
     command.run(session);
     outcome = session.outcome();
@@ -235,9 +250,20 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
     return kExitFailed;
   }
   if (clip.written()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';
-  if (!SaveBook(book)) return kExitFailed;
+  const bool stopped = outcome == host::Outcome::kStoppedByCheck;
+  // A command its check refused leaves the file byte for byte as it was: an
+  // intake refuses its page whole, and what it pasted to read the page is
+  // no change of the user's. Main is the exception: what it wrote before its
+  // check stopped it (its outputs cleared, the first stage's results when
+  // the second stage's parameters stop it) is its result, as in Excel.
+  if (stopped && command.name != "Main") {
+    std::cerr << "kelvora: " << command.name << ": " << book.path << ": "
+              << _("stopped by a check; the workbook is left as it was.") << '\n';
+  } else if (!SaveBook(book)) {
+    return kExitFailed;
+  }
   if (!summary.empty()) std::cerr << "kelvora: " << summary << '\n';
-  return outcome == host::Outcome::kStoppedByCheck ? kExitStopped : kExitOk;
+  return stopped ? kExitStopped : kExitOk;
 }
 
 }  // namespace kelvora::tool

@@ -64,8 +64,10 @@ struct ClipboardInput {
 std::optional<ClipboardInput> ReadClipboardInput(const std::string& file);
 
 // Runs `command` on a session on the book and saves the book when the
-// command ran to its end or was stopped by one of its checks. Returns the
-// exit status: kExitOk, kExitFailed, or kExitStopped for a stop by a check.
+// command ran to its end, or when Main was stopped by one of its checks; any
+// other command stopped by a check saves nothing, so the file stays byte for
+// byte as it was. Returns the exit status: kExitOk, kExitFailed, or
+// kExitStopped for a stop by a check.
 int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardInput& clipboard,
                        Answer answer);
 

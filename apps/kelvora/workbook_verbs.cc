@@ -1,5 +1,6 @@
 // The verbs that work on a workbook file: init, adopt (adopt_verb.cc), the
 // component's commands, set, show (show.cc) and demo.
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <iostream>
@@ -14,6 +15,9 @@
 #include "host/files.h"
 #include "host/layout.h"
 #include "i18n.h"
+#include "intake/draw_check.h"
+#include "intake/result_store.h"
+#include "intake/special_prize_text.h"
 #include "parameter_check.h"
 #include "report_verb.h"
 #include "show.h"
@@ -103,6 +107,59 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
 }
 
 // ---------------------------------------------------------------------------
+// fix
+
+int RunFix(const ToolOptions& options, const std::string& assignment) {
+  const size_t eq = assignment.find('=');
+  const host::Value draw = intake::DrawLookupValue(
+      Value(Utf8ToUtf16(assignment.substr(0, std::min(eq, assignment.size())))));
+  const std::u16string result =
+      eq == std::string::npos ? u"" : Utf8ToUtf16(assignment.substr(eq + 1));
+  if (eq == std::string::npos || intake::CheckDraw(draw, Value(result), std::nullopt)) {
+    std::cerr << "kelvora: fix: " << assignment << ": "
+              << _("expected DRAW=RESULT, with a whole draw number above 0 and a result of "
+                   "exactly five digits.")
+              << '\n';
+    return kExitUsage;
+  }
+  auto book = OpenWorkbook(options.workbook, Access::kWrite);
+  if (!book) return kExitFailed;
+  const std::string name = Utf16ToUtf8(host::ToText(draw));
+  try {
+    host::Session session(BindBook(*book, nullptr), {});
+    host::Worksheet& main = session.MainSheet();
+    const int32_t last = intake::StoreLastRow(main);
+    const host::Table rows = last == layout::kEmptyStoreLastRow
+                                 ? host::Table(0, 2)
+                                 : main.GetRange(layout::A1(layout::StoreRows(last)))->GetValues();
+    for (int32_t i = 1; i <= rows.rows(); ++i) {
+      const host::Value stored = intake::DrawLookupValue(rows(i, 1));
+      if (!intake::IsDrawNumber(stored) || host::ToDouble(stored) != host::ToDouble(draw)) continue;
+      const std::string before = Utf16ToUtf8(intake::ResultText(rows(i, 2)));
+      if (before == Utf16ToUtf8(result)) {
+        std::cerr << "kelvora: fix: " << name << ": " << _("the store already holds this result.")
+                  << '\n';
+        return kExitOk;
+      }
+      const int32_t row = layout::kStoreFirstRow + i - 1;
+      main.GetRange(layout::A1(Cell{row, layout::kStoreResultCol}))->SetValue(Value(result));
+      if (!SaveBook(*book)) return kExitFailed;
+      std::cerr << Fill(_("kelvora: fix: {1}: replaced the stored result {2} ({3}) by {4}."),
+                        {name, before, A1Text(Cell{row, layout::kStoreResultCol}),
+                         Utf16ToUtf8(result)})
+                << '\n';
+      return kExitOk;
+    }
+  } catch (const CommandError& e) {
+    std::cerr << "kelvora: fix: error " << e.number() << ": " << e.description() << '\n';
+    return kExitFailed;
+  }
+  std::cerr << "kelvora: fix: " << name << ": "
+            << _("this draw is not in the store; nothing was changed.") << '\n';
+  return kExitFailed;
+}
+
+// ---------------------------------------------------------------------------
 // init and demo
 
 int RunInit(const std::string& path, bool force) {
@@ -189,7 +246,7 @@ int RunDemo(const ToolOptions& options, bool force) {
   std::cerr << "== show\n";
   if (const int rc = RunShow(path, false); rc != kExitOk) return rc;
   std::cerr << "== report\n";
-  return RunReport(path, "", false);
+  return RunReport(path, "", false, false);
 }
 
 }  // namespace
@@ -275,6 +332,13 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
   set->callback(
       [&exit_status, &options, assignments] { exit_status = RunSet(options, *assignments); });
 
+  auto* fix = app.add_subcommand(
+      "fix", _("Replace one stored result: fix DRAW=RESULT (the result a page disagrees with)"));
+  auto fix_arg = std::make_shared<std::string>();
+  fix->add_option("DRAW=RESULT", *fix_arg, _("the draw number and its five-digit result"))->required();
+  fix->fallthrough();
+  fix->callback([&exit_status, &options, fix_arg] { exit_status = RunFix(options, *fix_arg); });
+
   auto* show = app.add_subcommand("show", _("Print the heading, store, parameters and results"));
   auto json = std::make_shared<bool>(false);
   show->add_flag("--json", *json, _("print JSON"));
@@ -320,11 +384,15 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
       "report", _("Write the workbook's report: one self-contained HTML page with charts"));
   auto report_out = std::make_shared<std::string>();
   auto report_open = std::make_shared<bool>(false);
-  report->add_option("-o,--output", *report_out, _("the page to write (default BOOK-report.html)"));
+  auto report_force = std::make_shared<bool>(false);
+  report->add_option("-o,--output", *report_out,
+                     _("the page to write (default BOOK-report.html; - for standard output)"));
   report->add_flag("--open", *report_open, _("open the page in the desktop's browser"));
+  report->add_flag("--force", *report_force,
+                   _("replace an existing file that is not a report (never a workbook)"));
   report->fallthrough();
-  report->callback([&exit_status, &options, report_out, report_open] {
-    exit_status = RunReport(options.workbook, *report_out, *report_open);
+  report->callback([&exit_status, &options, report_out, report_open, report_force] {
+    exit_status = RunReport(options.workbook, *report_out, *report_open, *report_force);
   });
 
   auto* demo = app.add_subcommand(

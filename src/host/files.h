@@ -32,6 +32,10 @@ class FileError : public std::runtime_error {
 // opened or read, is a folder, or is larger than `max_size` bytes.
 std::string ReadFile(const std::string& path, uint64_t max_size);
 
+// The first `n` bytes of the file at `path` (all of it when it is shorter).
+// Throws FileError as ReadFile does.
+std::string ReadFileStart(const std::string& path, size_t n);
+
 // The whole of standard input, as ReadFile reads a file.
 std::string ReadStandardInput(uint64_t max_size);
 
@@ -74,6 +78,10 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 // True when something (a file, a folder) exists at `path`.
 bool Exists(const std::string& path);
+
+// True when `path` names a regular file (a symbolic link is followed): not a
+// folder, a device or a pipe.
+bool IsRegularFile(const std::string& path);
 
 // An exclusive lock on an existing file, held from construction to
 // destruction: one writer at a time. Every program of this project that

@@ -144,6 +144,27 @@ std::string ReadFile(const std::string& path, uint64_t max_size) {
   }
 }
 
+std::string ReadFileStart(const std::string& path, size_t n) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError("cannot open " + path + ": " + ErrnoText());
+  std::string bytes(n, '\0');
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::read(fd, bytes.data() + done, n - done);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const std::string msg = "cannot read " + path + ": " + ErrnoText();
+      ::close(fd);
+      throw FileError(msg);
+    }
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+
 std::string ReadStandardInput(uint64_t max_size) {
   return ReadToEnd(STDIN_FILENO, "standard input", max_size);
 }
@@ -272,6 +293,11 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 FileLock::FileLock(const std::string& path, const std::function<void()>& on_wait) : path_(path) {

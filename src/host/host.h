@@ -86,6 +86,10 @@ class Worksheet {
   // a defined name ("KieuDanh") that refers to a block on this sheet.
   // An address or name the host does not know fails (1004).
   virtual std::unique_ptr<Range> GetRange(const std::u16string& address_or_name) = 0;
+  // The block from the first to the last row and column that hold anything
+  // (a value, a formula or formatting), as the host's UsedRange gives it; A1
+  // alone on a sheet that holds nothing.
+  virtual std::unique_ptr<Range> UsedRange() = 0;
   // Makes the sheet the workbook's active sheet.
   virtual void Activate() = 0;
   // Pastes the clipboard at the selection of the sheet. The engine passes

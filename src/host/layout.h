@@ -60,11 +60,10 @@ constexpr Block StoreRows(int32_t last_row) { return {kStoreTop, {last_row, kSto
 constexpr Block StoreDrawColumn(int32_t last_row) { return {kStoreTop, {last_row, kStoreDrawCol}}; }
 
 // ---------------------------------------------------------------------------
-// The paste sheet: a copied table is pasted at A1 after A1:BR300 is cleared.
+// The paste sheet: a copied table is pasted at A1 after the sheet's used
+// area is cleared.
 
 inline constexpr Cell kPasteTop{1, 1};
-inline constexpr int32_t kPasteClearRows = 300;
-inline constexpr int32_t kPasteClearCols = 70;
 // The hundred-draw table: draw numbers in column A, the five result digits
 // in columns B to F, rows 14 to 113.
 inline constexpr Block kHundredDraws{{14, 1}, {113, 6}};

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,6 +69,13 @@ class Session {
 
   // Threads the analysis may use; 0 lets the analysis choose.
   int workers = 0;
+
+  // Words how to mend a stored result that a page contradicts, the last line
+  // of the intakes' refusal: given the draw number and the page's result, a
+  // Unicode text. Unset: the component's own wording (correct the result
+  // cell of the draw's row on the main sheet).
+  std::function<std::u16string(const std::u16string& draw, const std::u16string& result)>
+      result_remedy;
 
   Outcome outcome() const { return outcome_; }
   // The message (Unicode) that told the user why the command stopped.

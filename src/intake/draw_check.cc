@@ -21,6 +21,11 @@ constexpr char16_t kRule[] =
     u"Kyf quay phari laf soos nguyeen duwowng, keest quar phari ddur 5 chuwx soos.";
 constexpr char16_t kNothingAdded[] = u"Khoong cos kyf nafo dduwowjc theem vafo kho";
 constexpr char16_t kConflict[] = u" xuaast hieejn hai laafn vowsi hai keest quar khasc nhau";
+constexpr char16_t kStoredAs[] = u" ddax cos trong kho vowsi keest quar ";
+constexpr char16_t kPageSays[] = u", nhuwng trang mowsi ghi ";
+constexpr char16_t kIfPageRight[] = u"Neesu trang mowsi ddusng, haxy suwra oo ";
+constexpr char16_t kOfMainSheet[] = u" cura trang chisnh thafnh ";
+constexpr char16_t kThenRunAgain[] = u" roofi chajy laji leejnh.";
 constexpr char16_t kLayout[] =
     u"Barng khoong ddusng dajng 100 kyf: cos kyf quay nawfm ngoafi vufng ddojc";
 
@@ -75,6 +80,28 @@ void RefuseConflictingDraw(host::Session& session, const std::u16string& draw,
                            const std::u16string& first, const std::u16string& second) {
   Refuse(session, TelexToUnicode(u"Kyf ") + draw + TelexToUnicode(kConflict) + u" (" + first +
                       u", " + second + u")\r\n" + TelexToUnicode(kNothingAdded));
+}
+
+std::u16string ResultText(const host::Value& v) {
+  if (v.IsNumber() && v.number() >= 0 && v.number() <= 99999 &&
+      v.number() == std::floor(v.number())) {
+    std::u16string digits = host::ToText(v);
+    return std::u16string(5 - digits.size(), u'0') + digits;
+  }
+  return Shown(v);
+}
+
+void RefuseChangedResult(host::Session& session, const std::u16string& draw,
+                         const std::u16string& stored, const std::u16string& page,
+                         int32_t store_row) {
+  const std::u16string remedy =
+      session.result_remedy
+          ? session.result_remedy(draw, page)
+          : TelexToUnicode(kIfPageRight) + u"B" + Ascii(std::to_string(store_row)) +
+                TelexToUnicode(kOfMainSheet) + page + TelexToUnicode(kThenRunAgain);
+  Refuse(session, TelexToUnicode(u"Kyf ") + draw + TelexToUnicode(kStoredAs) + stored +
+                      TelexToUnicode(kPageSays) + page + u".\r\n" + TelexToUnicode(kNothingAdded) +
+                      u".\r\n" + remedy);
 }
 
 void RefuseHundredDrawLayout(host::Session& session, int32_t row, const host::Value& found) {

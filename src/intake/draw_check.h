@@ -25,6 +25,11 @@ struct MalformedDraw {
   std::u16string found;
 };
 
+// The result as the store compares it: a whole number from 0 to 99999 as
+// five digits padded with zeros (a stored result that lost its leading zero
+// reads as the result in full), any other value as its text form.
+std::u16string ResultText(const host::Value& v);
+
 // The check of one row: nothing when the draw and result may be stored.
 // `page_row`, when given, names the row when the draw number is what is
 // wrong; otherwise the draw is named by what was found.
@@ -37,6 +42,12 @@ void RefuseMalformedDraw(host::Session& session, const MalformedDraw& bad);
 // The same draw twice in one text with different results.
 void RefuseConflictingDraw(host::Session& session, const std::u16string& draw,
                            const std::u16string& first, const std::u16string& second);
+// A page whose result for a stored draw differs from the store: names the
+// draw and both results and ends with the session's remedy (by default: make
+// cell B of `store_row` on the main sheet the page's result).
+void RefuseChangedResult(host::Session& session, const std::u16string& draw,
+                         const std::u16string& stored, const std::u16string& page,
+                         int32_t store_row);
 // A hundred-draw page with numbered draws outside the rows that are read.
 void RefuseHundredDrawLayout(host::Session& session, int32_t row, const host::Value& found);
 

@@ -141,12 +141,21 @@ void DanKQXSNgay(host::Session& session) {
 void DanKQXSDB(host::Session& session) {
   host::Worksheet& main = session.MainSheet();
   host::KeyedSet stored;
+  // The stored result of each draw number and its row: a text that
+  // contradicts one is refused.
+  std::map<double, std::pair<host::Value, int32_t>> stored_results;
   const int32_t last = StoreLastRow(main);
   if (last == layout::kEmptyStoreLastRow) {
     stored.Insert(host::Value());
   } else {
-    const host::Table keys = main.GetRange(layout::A1(layout::StoreDrawColumn(last)))->GetValues();
-    for (int32_t i = 1; i <= keys.rows(); ++i) stored.Insert(DrawLookupValue(keys(i, 1)));
+    const host::Table rows = main.GetRange(layout::A1(layout::StoreRows(last)))->GetValues();
+    for (int32_t i = 1; i <= rows.rows(); ++i) {
+      const host::Value draw = DrawLookupValue(rows(i, 1));
+      stored.Insert(draw);
+      if (IsDrawNumber(draw) && IsNotEmpty(rows(i, 2)))
+        stored_results.emplace(host::ToDouble(draw),
+                               std::pair{rows(i, 2), layout::kStoreFirstRow + i - 1});
+    }
   }
 
   const std::u16string text = GetClipboardText(session);
@@ -171,7 +180,19 @@ void DanKQXSDB(host::Session& session) {
   std::map<double, const std::u16string*> taken;  // the draws of this text, by number
   for (const SpecialPrizeBlock& block : page.blocks) {
     const host::Value draw = DrawLookupValue(host::Value(block.key));
-    if (stored.Exists(draw)) continue;
+    if (stored.Exists(draw)) {
+      const auto at = IsDrawNumber(draw) && block.result.has_value()
+                          ? stored_results.find(host::ToDouble(draw))
+                          : stored_results.end();
+      if (at == stored_results.end() || ResultText(at->second.first) == *block.result) continue;
+      if (const auto bad = CheckDraw(draw, host::Value(*block.result), std::nullopt)) {
+        RefuseMalformedDraw(session, *bad);
+      } else {
+        RefuseChangedResult(session, host::ToText(draw), ResultText(at->second.first),
+                            *block.result, at->second.second);
+      }
+      return;
+    }
     if (!block.result.has_value()) {
       // A block without its result line: the page was not copied whole.
       StopByCheck(session, kWrongCopy, kMbIconInformation);

@@ -1,6 +1,7 @@
 #include "intake/result_store.h"
 
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "host/error.h"
 #include "host/keyed_set.h"
 #include "host/message.h"
+#include "intake/draw_check.h"
 
 namespace kelvora::intake {
 
@@ -33,7 +35,9 @@ void PasteResultTable(host::Session& session) {
     host::Worksheet& paste = session.PasteSheet();
     const std::u16string top = layout::A1(layout::kPasteTop);
     paste.Activate();
-    paste.GetRange(top)->Resize(layout::kPasteClearRows, layout::kPasteClearCols)->ClearContents();
+    // The whole used area, not only the scratch block: rows an earlier,
+    // longer table left would otherwise be read with the new one.
+    paste.UsedRange()->ClearContents();
     paste.GetRange(top)->Select();
     paste.PasteSpecial(u"HTML", false, false, true);
   } catch (const CommandError&) {
@@ -53,20 +57,44 @@ void MergeDraws(host::Session& session, host::Table new_rows) {
     rows.emplace_back(draw, result);
   };
 
+  // The row taken for each draw number, and whether it was stored: a page
+  // that contradicts a result it meets there is refused before any write.
+  struct Seen {
+    size_t row;         // in `rows`
+    int32_t store_row;  // on the main sheet; 0 for a row of the page
+  };
+  std::unordered_map<double, Seen> seen;
   host::Worksheet& main = session.MainSheet();
   const int32_t last = StoreLastRow(main);
   if (last != layout::kEmptyStoreLastRow) {
     const host::Table stored = main.GetRange(layout::A1(layout::StoreRows(last)))->GetValues();
     for (int32_t i = 1; i <= stored.rows(); ++i) {
       const host::Value& draw = stored(i, 1);
-      if (intake::IsNumericValue(draw) && IsNotEmpty(stored(i, 2)) && !taken.Exists(draw))
+      if (intake::IsNumericValue(draw) && IsNotEmpty(stored(i, 2)) && !taken.Exists(draw)) {
+        if (IsDrawNumber(draw))
+          seen.emplace(host::ToDouble(draw), Seen{rows.size(), layout::kStoreFirstRow + i - 1});
         take(draw, stored(i, 2));
+      }
     }
   }
   for (int32_t i = 1; i <= new_rows.rows(); ++i) {
     const host::Value& draw = new_rows.at(i, 1);
-    if (intake::IsNumericValue(draw) && IsNotEmpty(draw) && !taken.Exists(draw))
-      take(draw, new_rows.at(i, 2));
+    if (!intake::IsNumericValue(draw) || !IsNotEmpty(draw)) continue;
+    const auto at = IsDrawNumber(draw) ? seen.find(host::ToDouble(draw)) : seen.end();
+    if (at != seen.end()) {
+      const std::u16string before = ResultText(rows[at->second.row].second);
+      const std::u16string now = ResultText(new_rows.at(i, 2));
+      if (before == now) continue;
+      if (at->second.store_row != 0) {
+        RefuseChangedResult(session, host::ToText(draw), before, now, at->second.store_row);
+      } else {
+        RefuseConflictingDraw(session, host::ToText(draw), before, now);
+      }
+      return;
+    }
+    if (taken.Exists(draw)) continue;
+    if (IsDrawNumber(draw)) seen.emplace(host::ToDouble(draw), Seen{rows.size(), 0});
+    take(draw, new_rows.at(i, 2));
   }
 
   const auto n = static_cast<int32_t>(rows.size());

@@ -26,8 +26,8 @@ double LeadingNumber(const host::Value& v);
 bool IsNotEmpty(const host::Value& v);
 
 // Pastes the clipboard's HTML table onto PasteSheet at A1 after clearing
-// A1:BR300 there (cells a longer table covered before, below row 300 or
-// right of column BR, stay until overwritten). Screen updating is off while
+// the contents of the sheet's whole used area, so that nothing of an
+// earlier, longer table stays to be read with it. Screen updating is off while
 // it runs. When the paste fails for any reason, shows "Vui Lofng Copy Ddusng
 // Barng Keest Quar", sets the session's paste_failed and marks the command
 // stopped; the failure is not passed on. In every case MainSheet is made the
@@ -38,10 +38,13 @@ void PasteResultTable(host::Session& session);
 // columns ignored; at least two columns) into the store: the stored rows
 // with a numeric draw number and a non-empty result come first, then the new
 // rows with a non-empty numeric draw number; the first row of each draw
-// number wins. The store is rewritten from A17, sorted by draw number
-// descending, and B15 receives the count (0 when nothing is left).
-// More than layout::kStoreCapacity distinct draws: subscript error (9)
-// before anything is written, so the store and B15 stay as they were.
+// number wins. Results compare as ResultText (draw_check.h) does. A new row
+// whose result differs from the stored one of its draw, or from an earlier
+// new row of the same draw, refuses the whole merge (RefuseChangedResult or
+// RefuseConflictingDraw) before anything is written. The store is rewritten from A17, sorted by
+// draw number descending, and B15 receives the count (0 when nothing is left). More than
+// layout::kStoreCapacity distinct draws: subscript error (9) before anything is written, so the
+// store and B15 stay as they were.
 void MergeDraws(host::Session& session, host::Table new_rows);
 
 }  // namespace kelvora::intake

@@ -16,6 +16,10 @@ using analysis::MethodChance;
 using analysis::StageChance;
 using analysis::StageState;
 
+// How the page's data block begins; it tells the tool's own pages apart.
+constexpr std::string_view kDataBlockStart =
+    "<script type=\"application/json\" id=\"kelvora-data\">";
+
 std::string Escape(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
@@ -190,10 +194,12 @@ std::string RenderReportPage(const ReportData& d) {
   std::string json = ReportDataJson(d);
   for (size_t at = 0; (at = json.find('<', at)) != std::string::npos;)
     json.replace(at, 1, "\\u003c");
-  o += "<script type=\"application/json\" id=\"kelvora-data\">\n" + json + "\n</script>\n";
+  o += std::string(kDataBlockStart) + "\n" + json + "\n</script>\n";
   o += "<script>\n" + Inline(kChartJs) + "\n</script>\n";
   o += "<script>\n" + Inline(kReportScript) + "\n</script>\n</body>\n</html>\n";
   return o;
 }
+
+bool IsReportPage(std::string_view bytes) { return bytes.find(kDataBlockStart) != bytes.npos; }
 
 }  // namespace kelvora::report

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "report/report_data.h"
 
@@ -12,5 +13,9 @@ namespace kelvora::report {
 
 // The page, UTF-8.
 std::string RenderReportPage(const ReportData& data);
+
+// True when `bytes` hold a page that RenderReportPage wrote: they hold its
+// data block.
+bool IsReportPage(std::string_view bytes);
 
 }  // namespace kelvora::report

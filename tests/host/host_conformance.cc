@@ -230,6 +230,22 @@ void ApplicationSettingsReachTheHost(HostUnderTest& h) {
                                       "CutCopyMode=false", "CellDragAndDrop=true"}));
 }
 
+// UsedRange spans the first to the last row and column that hold anything;
+// on a sheet that holds nothing it is A1.
+void UsedRangeSpansWhatTheSheetHolds(HostUnderTest& h) {
+  auto paste = Sheet(h, kPaste);
+  EXPECT_EQ(std::pair(paste->UsedRange()->Row(), Cells(paste->UsedRange()->GetValues())),
+            std::pair(1, std::string("-")));
+  paste->GetRange(u"C4")->SetValue(Value(u"x"));
+  paste->GetRange(u"E302")->SetValue(Value(7));
+  auto used = paste->UsedRange();
+  const Table t = used->GetValues();
+  EXPECT_EQ(Cells(Grid(1, 5, {used->Row(), t.rows(), t.cols(), t(1, 1), t(299, 3)})),
+            "n4|n299|n3|tx|n7");
+  used->ClearContents();
+  EXPECT_EQ(Cells(paste->GetRange(u"C4:E302")->GetValues()), Cells(Table(299, 3)));
+}
+
 #define KELVORA_CASE(name) \
   ConformanceCase { #name, &name }
 const ConformanceCase kCases[] = {
@@ -243,6 +259,7 @@ const ConformanceCase kCases[] = {
     KELVORA_CASE(WorksheetsInOrderWithCodeNames),
     KELVORA_CASE(WorksheetFunctionMinAndTrim),
     KELVORA_CASE(ApplicationSettingsReachTheHost),
+    KELVORA_CASE(UsedRangeSpansWhatTheSheetHolds),
 };
 #undef KELVORA_CASE
 

@@ -20,7 +20,6 @@ TEST(LayoutTest, NamesTheCellsWorkbooksRelyOn) {
       {A1(kStoreCount), "B15"},
       {A1(kMergeSortKey), "A11"},
       {A1(Cell{kStoreSearchRow, kStoreDrawCol}), "A1000000"},
-      {A1(Block{kPasteTop, {kPasteClearRows, kPasteClearCols}}), "A1:BR300"},
       {A1(kHundredDraws), "A14:F113"},
       {A1(ByDateRows(250)), "A1:K250"},
       {A1(Cell{kSheetRows, 1}), "A1048576"},

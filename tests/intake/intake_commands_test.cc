@@ -252,16 +252,26 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   EXPECT_EQ(store[2].first, Value(899));
   EXPECT_EQ(w.main().cell(15, 2).value, Value(51));
 
-  // A stored draw number kept as text compares by its number too, and a
-  // malformed block whose draw is stored is passed over.
+  // A stored draw number kept as text compares by its number too, so does a
+  // result that lost its leading zero, and a malformed block whose draw is
+  // stored is passed over.
   BoundWorkbook t;
-  SetStore(t, {{Value(u"900"), Value(u"1")}, {Value(2), Value(u"2")}});
+  const auto fifty = Draws(50, 900);
+  SetStore(t, {{Value(u"900"), fifty[0].second}, {Value(2), Value(u"2")}});
   std::u16string again = SpecialText(kHeading, Draws(50, 900));
   again += std::u16string(kDrawWord) + u" 2\n";
   t.platform.clipboard.set_text(again);
   t.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(t).empty());
   EXPECT_EQ(t.main().cell(15, 2).value, Value(51));
+
+  // A text whose result for a stored draw differs is refused whole.
+  BoundWorkbook c;
+  SetStore(c, {{Value(899), Value(u"00001")}});
+  c.platform.clipboard.set_text(SpecialText(kHeading, fifty));
+  c.Run(intake::DanKQXSDB);
+  EXPECT_EQ(StoreRows(c).size(), 1u);
+  EXPECT_EQ(Shown(c).at(0).first.rfind("Kỳ 899 đã có trong kho với kết quả 00001, nhưng", 0), 0u);
 }
 
 // A page or text with any row the store may not take is refused as a

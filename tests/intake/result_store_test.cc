@@ -14,6 +14,7 @@ using host::Value;
 using testing::BoundWorkbook;
 using testing::Draws;
 using testing::SetStore;
+using testing::Shown;
 using testing::Snapshot;
 using testing::StoreRow;
 using testing::StoreRows;
@@ -44,10 +45,10 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
        {},
        {R(5, u"00005"), R(9, u"99999"), R(7, u"7")},
        {R(9, u"99999"), R(7, u"7"), R(5, u"00005")}},
-      {"the stored result wins over a new row with the same number; the first new row wins",
-       {R(3, u"33333")},
-       {R(3, u"00000"), R(4, u"44444"), R(4, u"second")},
-       {R(4, u"44444"), R(3, u"33333")}},
+      {"a new row that repeats a stored draw or an earlier new row, result and all, is passed",
+       {R(3, u"33333"), R(6, 1234)},
+       {R(3, 33333), R(4, u"44444"), R(4, u"44444"), R(6, u"01234")},
+       {R(6, 1234), R(4, u"44444"), R(3, u"33333")}},
       {"a stored row with an empty result disappears",
        {R(8, u"88888"), R(6, e), R(5, u"")},
        {},
@@ -80,6 +81,28 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
   EXPECT_TRUE(StoreRows(w).empty());
   EXPECT_EQ(w.main().cell(15, 2).value, Value(0));
   EXPECT_EQ(StoreLastRow(w.main()), layout::kEmptyStoreLastRow);
+}
+
+// A page that contradicts the store (results compared as five digits), or
+// itself, is refused before anything is written.
+TEST(MergeDrawsTest, AResultThatDiffersRefusesTheWholeMerge) {
+  const std::pair<std::vector<StoreRow>, std::string> cases[] = {
+      {{R(9, u"99999"), R(5, 1234), R(4, u"44444"), R(5, u"01235")},
+       "Kỳ 5 đã có trong kho với kết quả 01234, nhưng trang mới ghi 01235.\r\nKhông có kỳ nào "
+       "được thêm vào kho.\r\nNếu trang mới đúng, hãy sửa ô B18 của trang chính thành 01235 rồi "
+       "chạy lại lệnh."},
+      {{R(9, u"99999"), R(8, u"88888"), R(4, u"44444"), R(4, u"44445")},
+       "Kỳ 4 xuất hiện hai lần với hai kết quả khác nhau (44444, 44445)\r\nKhông có kỳ nào "
+       "được thêm vào kho"},
+  };
+  for (const auto& [rows, message] : cases) {
+    BoundWorkbook w;
+    SetStore(w, {rows.begin(), rows.begin() + 2});  // the rest is the page
+    const auto before = Snapshot(w);
+    Merge(w, ToTable({rows.begin() + 2, rows.end()}));
+    EXPECT_EQ(Shown(w), (std::vector{std::pair{message, 4160}})) << message;
+    EXPECT_EQ(Snapshot(w), before) << message;
+  }
 }
 
 TEST(MergeDrawsTest, MergingTwiceChangesNothingAndTheNextMergeDropsTheBlankKey) {
@@ -123,7 +146,7 @@ TEST(MergeDrawsTest, CapacityIsSixtyFiveThousandDraws) {
   }
 }
 
-TEST(PasteResultTableTest, PastesAtA1AfterClearingTheScratchArea) {
+TEST(PasteResultTableTest, PastesAtA1AfterClearingTheUsedArea) {
   BoundWorkbook w;
   auto& p = w.paste();
   p.PutValue(300, 70, Value(u"in the area"));
@@ -138,9 +161,9 @@ TEST(PasteResultTableTest, PastesAtA1AfterClearingTheScratchArea) {
   EXPECT_TRUE(w.platform.messages.shown().empty());
   EXPECT_EQ(p.cell(1, 1).value, Value(1));
   EXPECT_EQ(p.cell(1, 2).value, Value(u"a"));
-  EXPECT_TRUE(p.cell(300, 70).value.IsEmpty());
-  EXPECT_EQ(p.cell(301, 1).value, Value(u"below"));
-  EXPECT_EQ(p.cell(1, 71).value, Value(u"right"));
+  // What an earlier, longer table left, anywhere on the sheet, is gone.
+  for (const auto& [row, col] : {std::pair{300, 70}, {301, 1}, {1, 71}})
+    EXPECT_TRUE(p.cell(row, col).value.IsEmpty()) << row << "," << col;
   EXPECT_EQ(w.book->active_sheet(), &w.main());
   EXPECT_TRUE(w.app->screen_updating());
 }

@@ -78,6 +78,9 @@ class FaultyWorksheet : public Faulty<Worksheet> {
   std::unique_ptr<Range> GetRange(const std::u16string& a) override {
     return std::make_unique<FaultyRange>(Forward("Worksheet.Range", &I::GetRange, a), plan_);
   }
+  std::unique_ptr<Range> UsedRange() override {
+    return std::make_unique<FaultyRange>(Forward("Worksheet.UsedRange", &I::UsedRange), plan_);
+  }
   void Activate() override { Forward("Worksheet.Activate", &I::Activate); }
   void PasteSpecial(const std::u16string& f, bool l, bool d, bool n) override {
     Forward("Worksheet.PasteSpecial", &I::PasteSpecial, f, l, d, n);

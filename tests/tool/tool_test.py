@@ -270,6 +270,34 @@ class ToolTest(unittest.TestCase):
         self.assertIn("Main", self.run_tool("-w", "store.xlsx", "show")[1])
         self.assertTrue(os.path.exists(empty))
 
+    def test_report_replaces_only_its_own_pages(self):
+        path = self.stored_book(draws=80)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "Main")[0], 0)
+        other = self.init("other.xlsx")
+        os.symlink("store.xlsx", self.path("link.html"))
+        with open(self.path("notes.txt"), "w") as f:
+            f.write("mine")
+        rc, page, err = self.run_tool("-w", "store.xlsx", "report", "-o", "-")
+        self.assertEqual(rc, 0, err)
+        self.assertIn('id="kelvora-data"', page)
+        self.assertFalse(os.path.exists(self.path("-")))
+        cases = [  # (the page's file, --force, status, what the message says)
+            ("store.xlsx", True, 1, "the workbook the report is made from"),
+            ("link.html", True, 1, "the workbook the report is made from"),
+            ("other.xlsx", True, 1, "zip package"),
+            ("notes.txt", False, 1, "use --force"),
+            ("notes.txt", True, 0, ""),
+            ("notes.txt", False, 0, ""),  # now one of its own pages
+        ]
+        for name, force, status, message in cases:
+            before = {p: read_bytes(p) for p in (path, other)}
+            rc, _, err = self.run_tool("-w", "store.xlsx", "report", "-o", name,
+                                       *(["--force"] if force else []))
+            self.assertEqual(rc, status, (name, err))
+            self.assertIn(message, err, name)
+            self.assertEqual({p: read_bytes(p) for p in (path, other)}, before, name)
+        self.assertTrue(os.path.islink(self.path("link.html")))
+
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
         for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
@@ -541,6 +569,28 @@ class ToolTest(unittest.TestCase):
             self.assertEqual(rc, 1, (args, err))
             self.assertIn(message, err)
             self.assertEqual(read_bytes(path), before, args)
+
+    def test_refused_intakes_save_nothing_and_fix_mends_a_result(self):
+        path = self.init()
+        row = lambda draw, digits: "<tr><td>%d</td><td>x</td>%s</tr>" % (
+            draw, "".join("<td>%s</td>" % d for d in digits))
+        pages = {"a.html": [row(10, "01234"), row(11, "22222")],
+                 "b.html": [row(10, "01235"), row(12, "33333")]}
+        for name, rows in pages.items():
+            with open(self.path(name), "w") as f:
+                f.write("<table>%s</table>" % "".join(rows))
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "DanKQXSNgay", "--clipboard",
+                                       "a.html")[0], 0)
+        before = read_bytes(path)
+        for command in ("DanKQXS", "DanKQXSNgay"):  # a refused intake saves nothing
+            rc, _, err = self.run_tool("-w", "book.xlsx", command, "--clipboard", "b.html")
+            self.assertEqual((rc, read_bytes(path) == before), (3, True), err)
+        self.assertIn("01234", err)
+        self.assertIn("kelvora -w book.xlsx fix 10=01235", err)
+        for arg, status in [("10=1235", 2), ("99=12345", 1), ("10=01235", 0)]:
+            self.assertEqual(self.run_tool("-w", "book.xlsx", "fix", arg)[0], status, arg)
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "DanKQXSNgay", "--clipboard",
+                                       "b.html")[0], 0)
 
     def test_stale_temporary_files_of_gone_processes_are_removed(self):
         self.init()

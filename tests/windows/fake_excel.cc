@@ -359,6 +359,11 @@ IDispatch* NewWorksheet(const State& s, std::shared_ptr<MemoryWorksheet> sheet) 
                                    area ? *area : s->book->FindName(address_or_name)->area));
        },
        1},
+      {L"UsedRange",
+       {},
+       [s, sheet](Args, VARIANT* out) {
+         SetDispatch(out, NewRange(s, sheet, sheet->UsedRange(), sheet->UsedArea()));
+       }},
       {L"Activate", {}, [sheet](Args, VARIANT*) { sheet->Activate(); }},
       {L"PasteSpecial",
        {L"Format", L"Link", L"DisplayAsIcon", L"IconFileName", L"IconIndex", L"IconLabel",

@@ -137,6 +137,11 @@ class ExcelWorksheet : public Worksheet {
     return std::make_unique<ExcelRange>(r.AsDispatch(), shape);
   }
 
+  std::unique_ptr<Range> UsedRange() override {
+    Variant r = Call(sheet_.get(), L"UsedRange");
+    return std::make_unique<ExcelRange>(r.AsDispatch(), std::nullopt);
+  }
+
   void Activate() override { Call(sheet_.get(), L"Activate"); }
 
   void PasteSpecial(const std::u16string& format, bool link, bool display_as_icon,

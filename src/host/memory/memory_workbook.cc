@@ -188,6 +188,24 @@ std::unique_ptr<Range> MemoryWorksheet::GetRange(const std::u16string& address_o
   ThrowHostRefused("Method 'Range' of object '_Worksheet' failed");
 }
 
+std::unique_ptr<Range> MemoryWorksheet::UsedRange() {
+  return std::make_unique<MemoryRange>(shared_from_this(), UsedArea());
+}
+
+Area MemoryWorksheet::UsedArea() const {
+  Area used{kMaxRows + 1, kMaxCols + 1, 0, 0};
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    for (size_t r = 0; r < columns_[c].size(); ++r) {
+      const Cell& cell = columns_[c][r];
+      if (cell.value.IsEmpty() && cell.formula.empty() && cell.style == 0) continue;
+      const auto row = static_cast<int32_t>(r) + 1, col = static_cast<int32_t>(c) + 1;
+      used = {std::min(used.top, row), std::min(used.left, col), std::max(used.bottom, row),
+              std::max(used.right, col)};
+    }
+  }
+  return used.bottom == 0 ? Area{1, 1, 1, 1} : used;
+}
+
 void MemoryWorksheet::Activate() { book_->set_active_sheet(this); }
 
 void MemoryWorksheet::PasteSpecial(const std::u16string& format, bool /*link*/,

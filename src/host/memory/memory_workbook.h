@@ -48,6 +48,7 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
   std::u16string CodeName() override { return code_name_; }
   std::u16string Name() override { return name_; }
   std::unique_ptr<Range> GetRange(const std::u16string& address_or_name) override;
+  std::unique_ptr<Range> UsedRange() override;
   void Activate() override;
   void PasteSpecial(const std::u16string& format, bool link, bool display_as_icon,
                     bool no_html_formatting) override;
@@ -69,6 +70,9 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
   // Highest row / column holding any cell record (0 when none).
   int32_t UsedRows() const;
   int32_t UsedCols() const { return static_cast<int32_t>(columns_.size()); }
+  // The block UsedRange gives: the cells with a value, a formula or a style
+  // other than General; A1 alone when there are none.
+  Area UsedArea() const;
   // Rows of column `col` that hold a record (0 when none).
   int32_t ColumnLength(int32_t col) const;
 
