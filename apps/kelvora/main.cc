@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
   AddWorkbookVerbs(app, options, exit_status);
+  AddStoreVerbs(app, options, exit_status);
   // A verb's help shows what that verb takes; the overview is the tool's.
   for (CLI::App* sub : app.get_subcommands({})) sub->footer("");
 

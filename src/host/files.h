@@ -75,6 +75,15 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // True when something (a file, a folder) exists at `path`.
 bool Exists(const std::string& path);
 
+// The target of the symbolic link at `path` when it points at nothing (a
+// "dangling" link: Exists is false for it, yet a new file cannot be made
+// there); nothing otherwise.
+std::optional<std::string> DanglingLinkTarget(const std::string& path);
+
+// The first `n` bytes of the file at `path` (fewer when it is shorter; a
+// symbolic link is followed); nothing when no file can be read there.
+std::optional<std::string> ReadFileStart(const std::string& path, size_t n);
+
 // An exclusive lock on an existing file, held from construction to
 // destruction: one writer at a time. Every program of this project that
 // reads a file in order to write it back takes it first, reads through it,

@@ -274,6 +274,31 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+std::optional<std::string> DanglingLinkTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || Exists(path)) return std::nullopt;
+  std::string target(4096, '\0');
+  const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+  target.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return target;
+}
+
+std::optional<std::string> ReadFileStart(const std::string& path, size_t n) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes(n, '\0');
+  size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::read(fd, bytes.data() + got, n - got);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    got += static_cast<size_t>(r);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  return bytes;
+}
+
 FileLock::FileLock(const std::string& path, const std::function<void()>& on_wait) : path_(path) {
   bool told = false;
   for (;;) {

@@ -267,6 +267,45 @@ class ToolTest(unittest.TestCase):
         self.assertIn("Main", self.run_tool("-w", "store.xlsx", "show")[1])
         self.assertTrue(os.path.exists(empty))
 
+    def test_export_and_import_round_trip_the_store(self):
+        path = self.stored_book()
+        wb = openpyxl.load_workbook(path)
+        wb.worksheets[0]["B20"] = "00017"
+        wb.save(path)
+        store = lambda: [(c.value, type(c.value)) for row in openpyxl.load_workbook(path)
+                         .worksheets[0]["A15:B80"] for c in row]
+        before = store()
+        rc, out, err = self.run_tool("-w", "store.xlsx", "export")
+        self.assertEqual(rc, 0, err)
+        lines = out.split("\n")
+        self.assertEqual(lines[:5], ["draw,result", "24100,12345", "24099,20264", "24098,28183",
+                                     "24097,00017"])
+        rows = json.loads(self.run_tool("-w", "store.xlsx", "export", "--json")[1])
+        self.assertEqual(rows[3], {"draw": 24097, "result": "00017"})
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "export", "-o", "s.csv")[0], 0)
+        self.assertEqual(read_bytes(self.path("s.csv")).decode(), out)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "XoaDuLieu", "--yes")[0], 0)
+        rc, _, err = self.run_tool("-w", "store.xlsx", "import", "-",
+                                   stdin=b"\xef\xbb\xbf" + out.replace("\n", "\r\n").encode())
+        self.assertEqual(rc, 0, err)
+        self.assertIn("60 new draws", err)
+        self.assertEqual(store(), before)
+        # Nothing new, a bad row, an export over a workbook: the file stays.
+        self.init("other.xlsx")
+        saved = read_bytes(path)
+        bad = out.replace("24099,20264", "24099,20264\n24096,123")
+        for args, stdin, status, message in [
+                (["import", "s.csv"], b"", 3, "holds no new draws"),
+                (["import", "-"], bad.encode(), 3, 'line 4: "24096,123": the result must be'),
+                (["export", "-o", "store.xlsx"], b"", 1, "is the workbook being exported"),
+                (["export", "-o", "other.xlsx"], b"", 1, "is a workbook (a zip package)")]:
+            others = read_bytes(self.path("other.xlsx"))
+            rc, _, err = self.run_tool("-w", "store.xlsx", *args, stdin=stdin)
+            self.assertEqual(rc, status, (args, err))
+            self.assertIn(message, err)
+            self.assertEqual((read_bytes(path), read_bytes(self.path("other.xlsx"))),
+                             (saved, others), args)
+
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
         for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
