@@ -4,8 +4,11 @@
 #include <cmath>
 
 #include "analysis/bet_kinds.h"
+#include "analysis/main_analysis.h"
 #include "host/convert.h"
+#include "i18n.h"
 #include "text/utf.h"
+#include "text_format.h"
 
 namespace kelvora::tool {
 
@@ -59,6 +62,11 @@ std::optional<std::string> RefusalOf(host::Session& session,
       if (number_cell && DecimalComma(value)) {
         return where + "write the number with a decimal point, not a comma (" +
                value.substr(0, value.find(',')) + "." + value.substr(value.find(',') + 1) + ")";
+      }
+      if (Same(cell, stage->window) && !analysis::UsableWindow(host::Value(Utf8ToUtf16(value)))) {
+        return where + Printf(_("the window is a number of draws from %d to %d."),
+                              static_cast<int>(analysis::kMinWindow),
+                              static_cast<int>(analysis::kMaxWindow));
       }
       if (Same(cell, stage->kind) &&
           !analysis::FirstNamingRow(kinds, Utf8ToUtf16(value)).has_value()) {

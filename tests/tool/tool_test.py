@@ -136,7 +136,7 @@ class ToolTest(unittest.TestCase):
             (["B2=35"], 0, {"B2": 35}), (["b4=150", "B6=ON"], 0, {"B4": 150, "B6": "ON"}),
             (["B3=07"], 0, {"B3": "07"}), (["B9=3"], 0, {"B9": "3"}),
             (["B1=Đề đầu"], 0, {"B1": "Đề đầu"}), (["B8=2.5e2"], 0, {"B8": 250}),
-            (["B10="], 0, {"B10": None}), (["B5=1"], 2, {}), (["A17=1"], 2, {}), (["B2"], 2, {}),
+            (["B4=2"], 0, {"B4": 2}), (["B5=1"], 2, {}), (["A17=1"], 2, {}), (["B2"], 2, {}),
             (["B2=1", "L3=x"], 2, {}),
             # What no run could use: a kind in another case, a size past its
             # kind's limits (with the kind written or stored), the switch in
@@ -144,6 +144,9 @@ class ToolTest(unittest.TestCase):
             (["B1=Đề Đầu"], 2, {}), (["B2=66"], 2, {}), (["B1=Một số"], 2, {}),
             (["B1=Một số", "B2=9"], 0, {"B1": "Một số", "B2": 9}), (["B6=on"], 2, {}),
             (["B4=1,5"], 2, {}), (["B8=521", "B7=Ba càng đuôi"], 2, {}),
+            # Windows no run can use.
+            *[([c + "=" + v], 2, {}) for c in ("B4", "B10")
+              for v in ("abc", "0", "-5", "1", "", "99999999999999999999")],
         ]
         for args, status, expect in cases:
             before = read_bytes(path)
@@ -151,6 +154,8 @@ class ToolTest(unittest.TestCase):
             self.assertEqual(rc, status, (args, err))
             if status != 0:
                 self.assertEqual(read_bytes(path), before, args)
+            if args[0][:3] in ("B4=", "B10") and status and "," not in args[0]:
+                self.assertIn("the window is a number of draws from 2 to 2147483647", err)
             ws = openpyxl.load_workbook(path).worksheets[0]
             for cell, value in expect.items():
                 self.assertEqual(ws[cell].value, value, (args, cell))
