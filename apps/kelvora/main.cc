@@ -9,13 +9,15 @@
 
 #include "host/error.h"
 #include "host/files.h"
+#include "i18n.h"
 #include "verbs.h"
 
 namespace {
 
 constexpr char kFooter[] =
-    R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx,
-made from the built-in template when missing):
+    R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx).
+Only the default ./kelvora.xlsx is made from the built-in template when
+missing; a BOOK named with -w must exist (make one with: kelvora init BOOK):
   kelvora [-w BOOK] DanKQXS|DanKQXSNgay|DanKQXSDB|Main|XoaDuLieu|Copy1..Copy6
           [--clipboard FILE] [--yes|--no]
 Command names may be written in any letter case.
@@ -48,11 +50,13 @@ Exit status:
   0  the command ran to its end; what it changed is saved
   1  it failed (error number and description on standard error); the
      workbook is left exactly as it was
-  2  usage error (unknown command or option, set on a non-parameter cell,
-     adopt given tabs that do not fit the workbook)
+  2  usage error (unknown command or option, an empty -w, init of a name not
+     ending in .xlsx or .xlsm, set on a non-parameter cell or with a value no
+     run could use, adopt given tabs that do not fit the workbook)
   3  one of its checks stopped it with a notice (wrong table, nothing new,
      not enough data, parameters, paste failed): every notice other than the
-     confirmation of Copy1..Copy6 counts; what it changed is saved)";
+     confirmation of Copy1..Copy6 counts; what it changed is saved. import:
+     a bad row, no new draw or too many draws; nothing is saved)";
 
 // The command a command line names: its first word that is neither an
 // option nor the value of -w; empty when there is none.
@@ -94,7 +98,12 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
   ToolOptions options;
   app.add_option("-w,--workbook", options.workbook,
-                 "the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx");
+                 "the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx")
+      ->check(CLI::Validator(
+          [](const std::string& path) {
+            return path.empty() ? std::string(_("the workbook's name is empty")) : std::string();
+          },
+          "BOOK"));
   int exit_status = kExitOk;
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);

@@ -12,7 +12,9 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "host/xlsx/workbook_shape.h"
+#include "i18n.h"
 #include "text/utf.h"
+#include "text_format.h"
 
 #if __has_include("host/memory/html_text.h")
 #include "host/memory/html_text.h"
@@ -49,6 +51,18 @@ std::string StripBom(std::string s) {
 
 }  // namespace
 
+bool HasWorkbookExtension(const std::string& path) {
+  return EndsWithNoCase(path, ".xlsx") || EndsWithNoCase(path, ".xlsm");
+}
+
+std::optional<std::string> DanglingLinkNotice(const std::string& path) {
+  const auto target = host::DanglingLinkTarget(path);
+  if (!target) return std::nullopt;
+  return Printf(_("kelvora: %1$s is a symbolic link to %2$s, which does not exist; nothing was "
+                  "read or written."),
+                path.c_str(), target->c_str());
+}
+
 OpenBook NewBookFromTemplate(const std::string& path) {
   OpenBook b;
   b.path = path;
@@ -71,6 +85,10 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
         std::cerr << "kelvora: " << p
                   << " does not exist; creating it from the built-in template\n";
       }
+    }
+    if (const auto notice = DanglingLinkNotice(p)) {
+      std::cerr << *notice << '\n';
+      return std::nullopt;
     }
     if (!host::Exists(p)) {
       std::cerr << "kelvora: " << p << " does not exist (make one with: kelvora init " << p

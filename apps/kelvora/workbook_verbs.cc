@@ -13,11 +13,13 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "host/layout.h"
+#include "i18n.h"
 #include "parameter_check.h"
 #include "report_verb.h"
 #include "show.h"
 #include "sweep.h"
 #include "text/utf.h"
+#include "text_format.h"
 #include "verbs.h"
 #include "workbook_session.h"
 
@@ -85,6 +87,17 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
 // init and demo
 
 int RunInit(const std::string& path, bool force) {
+  if (!HasWorkbookExtension(path)) {
+    std::cerr << Printf(_("kelvora: %s: a workbook's name ends in .xlsx or .xlsm, else a "
+                          "spreadsheet program does not open it as one; nothing was written."),
+                        path.c_str())
+              << '\n';
+    return kExitUsage;
+  }
+  if (const auto notice = DanglingLinkNotice(path)) {
+    std::cerr << *notice << '\n';
+    return kExitFailed;
+  }
   const std::string refusal = path + " already exists (use --force to replace it)";
   if (host::Exists(path) && !force) {
     std::cerr << "kelvora: " << refusal << '\n';

@@ -311,6 +311,22 @@ class ToolTest(unittest.TestCase):
             self.assertEqual((read_bytes(path), read_bytes(self.path("other.xlsx"))),
                              (saved, others), args)
 
+    def test_paths_users_trip_on(self):
+        os.symlink("gone.xlsx", self.path("link.xlsx"))
+        cases = [  # (arguments, status, message)
+            (["-w", "", "Main"], 2, "the workbook's name is empty"),
+            (["-w", "link.xlsx", "Main"], 1, "link.xlsx is a symbolic link to gone.xlsx, which"),
+            (["init", "--force", "link.xlsx"], 1, "a symbolic link to gone.xlsx, which does not"),
+            (["init", "a.txt"], 2, "ends in .xlsx or .xlsm"),
+            (["init", "a.xls"], 2, "ends in .xlsx or .xlsm"),
+            (["init", "A.XLSM"], 0, "created A.XLSM"),
+        ]
+        for args, status, message in cases:
+            rc, _, err = self.run_tool(*args)
+            self.assertEqual(rc, status, (args, err))
+            self.assertIn(message, err, args)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["A.XLSM", "link.xlsx"])
+
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
         for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
