@@ -9,6 +9,7 @@
 #include "analysis/size_sweep.h"
 #include "exit_status.h"
 #include "host/error.h"
+#include "host/layout.h"
 #include "report/json.h"
 #include "report/number_format.h"
 #include "terminal_table.h"
@@ -61,7 +62,8 @@ void PrintText(const SizeSweep& sweep, int stage) {
       {Utf8ToUtf16("Cỡ"), u"PP", Utf8ToUtf16("Trúng"), Utf8ToUtf16("Trượt"), Utf8ToUtf16("Tỷ lệ"),
        Utf8ToUtf16("Ngẫu nhiên"), u"p", u"p Holm", u"q"}};
   for (const SweepRow& r : sweep.rows) {
-    rows.push_back({Ascii(std::to_string(r.size)), Ascii(std::to_string(r.method)),
+    rows.push_back({Ascii(std::to_string(r.size)),
+                    Ascii(std::to_string(layout::MethodNumber(stage, r.method))),
                     Ascii(std::to_string(r.hits)), Ascii(std::to_string(r.misses)),
                     Ascii(PercentText(r.rate)), Ascii(PercentText(r.chance)),
                     Ascii(ProbabilityText(r.p_value)), Ascii(ProbabilityText(r.p_value_holm)),
@@ -69,15 +71,17 @@ void PrintText(const SizeSweep& sweep, int stage) {
   }
   PrintTable(std::cout, rows, 0);
   const SweepRow& best = Best(sweep);
-  std::cout << "Tỷ lệ cao nhất: cỡ " << best.size << ", PP" << best.method << ", "
-            << PercentText(best.rate) << " (ngẫu nhiên " << PercentText(best.chance)
+  std::cout << "Tỷ lệ cao nhất: cỡ " << best.size << ", PP"
+            << layout::MethodNumber(stage, best.method) << ", " << PercentText(best.rate)
+            << " (ngẫu nhiên " << PercentText(best.chance)
             << "); p Holm = " << ProbabilityText(best.p_value_holm)
             << (best.p_value_holm >= 0.05 ? ": không khác ngẫu nhiên" : ": khác ngẫu nhiên")
             << '\n';
 }
 
-std::string RowJson(const SweepRow& r) {
-  return "{\"size\": " + std::to_string(r.size) + ", \"method\": " + std::to_string(r.method) +
+std::string RowJson(const SweepRow& r, int stage) {
+  return "{\"size\": " + std::to_string(r.size) +
+         ", \"method\": " + std::to_string(layout::MethodNumber(stage, r.method)) +
          ", \"hits\": " + std::to_string(r.hits) + ", \"misses\": " + std::to_string(r.misses) +
          ", \"rate\": " + JsonNumber(r.rate) + ", \"chance\": " + JsonNumber(r.chance) +
          ", \"p_value\": " + JsonNumber(r.p_value) +
@@ -90,16 +94,17 @@ void PrintJson(const SizeSweep& sweep, int stage) {
             << ", \"window\": " << sweep.window << ", \"tested\": " << sweep.tested
             << ", \"rows\": [";
   for (size_t i = 0; i < sweep.rows.size(); ++i)
-    std::cout << (i ? ",\n  " : "\n  ") << RowJson(sweep.rows[i]);
+    std::cout << (i ? ",\n  " : "\n  ") << RowJson(sweep.rows[i], stage);
   std::cout << "\n]}\n";
 }
 
-void PrintCsv(const SizeSweep& sweep) {
+void PrintCsv(const SizeSweep& sweep, int stage) {
   std::cout << "size,method,hits,misses,rate,chance,p_value,p_value_holm,q_value\n";
   for (const SweepRow& r : sweep.rows) {
-    std::cout << r.size << ',' << r.method << ',' << r.hits << ',' << r.misses << ','
-              << JsonNumber(r.rate) << ',' << JsonNumber(r.chance) << ',' << JsonNumber(r.p_value)
-              << ',' << JsonNumber(r.p_value_holm) << ',' << JsonNumber(r.q_value) << '\n';
+    std::cout << r.size << ',' << layout::MethodNumber(stage, r.method) << ',' << r.hits << ','
+              << r.misses << ',' << JsonNumber(r.rate) << ',' << JsonNumber(r.chance) << ','
+              << JsonNumber(r.p_value) << ',' << JsonNumber(r.p_value_holm) << ','
+              << JsonNumber(r.q_value) << '\n';
   }
 }
 
@@ -153,7 +158,7 @@ int RunSweep(const std::string& workbook, int stage, const std::string& sizes_te
       PrintJson(*outcome.sweep, stage);
       break;
     case SweepFormat::kCsv:
-      PrintCsv(*outcome.sweep);
+      PrintCsv(*outcome.sweep, stage);
       break;
   }
   return kExitOk;

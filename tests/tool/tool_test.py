@@ -327,6 +327,27 @@ class ToolTest(unittest.TestCase):
             self.assertIn(message, err, args)
         self.assertEqual(sorted(os.listdir(self.dir)), ["A.XLSM", "link.xlsx"])
 
+    def test_second_stage_methods_are_numbered_four_to_six(self):
+        self.init("empty.xlsx")
+        rc, out, _ = self.run_tool("-w", "empty.xlsx", "show")
+        self.assertIn("The store is empty", out)
+        self.assertEqual(json.loads(self.run_tool("-w", "empty.xlsx", "show", "--json")[1])
+                         ["stored_draws"], 0)
+        self.stored_book(name="book.xlsx")
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "set", "B6=ON")[0], 0)
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "Main")[0], 0)
+        rc, out, _ = self.run_tool("-w", "book.xlsx", "show")
+        stage2 = out[out.index("Stage 2, methods 4 to 6 (D9:L11):"):].split("\n")
+        self.assertEqual([line.split()[0] for line in stage2[2:5]], ["4", "5", "6"])
+        shown = json.loads(self.run_tool("-w", "book.xlsx", "show", "--json")[1])
+        self.assertEqual([m["method"] for m in shown["methods_2"]], [4, 5, 6])
+        sweep = json.loads(self.run_tool("-w", "book.xlsx", "sweep", "--stage", "2", "--json")[1])
+        self.assertEqual({r["method"] for r in sweep["rows"]}, {4, 5, 6})
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "report", "-o", "r.html")[0], 0)
+        page = read_bytes(self.path("r.html")).decode()
+        data = json.loads(re.search(r'id="kelvora-data">(.*?)</script>', page, re.S).group(1))
+        self.assertEqual(data["methods_2"], shown["methods_2"])
+
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()
         for args, kept in (([], [24100, 60]), (["--no"], [24100, 60]), (["--yes"], [None, None])):
