@@ -64,7 +64,7 @@ std::optional<std::string> RefusalOf(host::Session& session,
                value.substr(0, value.find(',')) + "." + value.substr(value.find(',') + 1) + ")";
       }
       if (Same(cell, stage->window) && !analysis::UsableWindow(host::Value(Utf8ToUtf16(value)))) {
-        return where + Printf(_("the window is a number of draws from %d to %d."),
+        return where + Printf(_("the window is a number of draws from %d to %d"),
                               static_cast<int>(analysis::kMinWindow),
                               static_cast<int>(analysis::kMaxWindow));
       }
