@@ -9,6 +9,7 @@
 #include "command_summary.h"
 #include "host/error.h"
 #include "host/files.h"
+#include "host/xlsx/zip_package.h"
 #include "i18n.h"
 #include "intake/result_store.h"
 #include "intake/store_csv.h"
@@ -47,8 +48,15 @@ std::optional<std::string> OutputRefusal(const std::string& output, const OpenBo
   if (id && id == book.stamp)
     return Printf(_("kelvora: export: %s is the workbook being exported; nothing was written."),
                   output.c_str());
-  const auto start = host::ReadFileStart(output, 4);
-  if (start && (*start == std::string("PK\3\4", 4) || *start == std::string("PK\5\6", 4))) {
+  std::string start;
+  try {
+    if (host::Exists(output)) start = host::ReadFileStart(output, 4);
+  } catch (const host::FileError& e) {
+    return Printf(_("kelvora: export: %s, so it cannot be told from a workbook; nothing was "
+                    "written."),
+                  e.what());
+  }
+  if (host::xlsx::LooksLikeZipPackage(start)) {
     return Printf(_("kelvora: export: %s is a workbook (a zip package), which an export never "
                     "replaces; nothing was written."),
                   output.c_str());

@@ -32,6 +32,10 @@ class FileError : public std::runtime_error {
 // opened or read, is a folder, or is larger than `max_size` bytes.
 std::string ReadFile(const std::string& path, uint64_t max_size);
 
+// The first `n` bytes of the file at `path` (all of it when it is shorter).
+// Throws FileError as ReadFile does.
+std::string ReadFileStart(const std::string& path, size_t n);
+
 // The whole of standard input, as ReadFile reads a file.
 std::string ReadStandardInput(uint64_t max_size);
 
@@ -72,17 +76,13 @@ struct FileIdentity {
 // when there is none or it cannot be examined.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 
-// True when something (a file, a folder) exists at `path`.
-bool Exists(const std::string& path);
-
 // The target of the symbolic link at `path` when it points at nothing (a
 // "dangling" link: Exists is false for it, yet a new file cannot be made
 // there); nothing otherwise.
 std::optional<std::string> DanglingLinkTarget(const std::string& path);
 
-// The first `n` bytes of the file at `path` (fewer when it is shorter; a
-// symbolic link is followed); nothing when no file can be read there.
-std::optional<std::string> ReadFileStart(const std::string& path, size_t n);
+// True when something (a file, a folder) exists at `path`.
+bool Exists(const std::string& path);
 
 // An exclusive lock on an existing file, held from construction to
 // destruction: one writer at a time. Every program of this project that

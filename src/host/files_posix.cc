@@ -144,6 +144,27 @@ std::string ReadFile(const std::string& path, uint64_t max_size) {
   }
 }
 
+std::string ReadFileStart(const std::string& path, size_t n) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError("cannot open " + path + ": " + ErrnoText());
+  std::string bytes(n, '\0');
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::read(fd, bytes.data() + done, n - done);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const std::string msg = "cannot read " + path + ": " + ErrnoText();
+      ::close(fd);
+      throw FileError(msg);
+    }
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+
 std::string ReadStandardInput(uint64_t max_size) {
   return ReadToEnd(STDIN_FILENO, "standard input", max_size);
 }
@@ -269,11 +290,6 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
   return IdentityOfStat(st);
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 std::optional<std::string> DanglingLinkTarget(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || Exists(path)) return std::nullopt;
@@ -283,20 +299,9 @@ std::optional<std::string> DanglingLinkTarget(const std::string& path) {
   return target;
 }
 
-std::optional<std::string> ReadFileStart(const std::string& path, size_t n) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes(n, '\0');
-  size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::read(fd, bytes.data() + got, n - got);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    got += static_cast<size_t>(r);
-  }
-  ::close(fd);
-  bytes.resize(got);
-  return bytes;
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
 }
 
 FileLock::FileLock(const std::string& path, const std::function<void()>& on_wait) : path_(path) {

@@ -178,6 +178,11 @@ struct ZipPackage::Handle {
   }
 };
 
+bool LooksLikeZipPackage(std::string_view head) {
+  return head.size() >= 4 && head.substr(0, 2) == "PK" &&
+         (head.substr(2, 2) == "\x03\x04" || head.substr(2, 2) == "\x05\x06");
+}
+
 ZipPackage::ZipPackage(std::string bytes, const PackageLimits& limits)
     : bytes_(std::move(bytes)), limits_(limits), handle_(std::make_unique<Handle>()) {
   if (bytes_.size() > limits_.max_file_size) throw XlsxError("the file is too large");

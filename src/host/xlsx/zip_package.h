@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvora::host::xlsx {
@@ -21,6 +22,11 @@ class XlsxError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// True when `head`, the first four bytes of a file or more, begin as a zip
+// archive does (a local file header, or the end record of an empty archive):
+// a workbook package, or another package that must not be written over.
+bool LooksLikeZipPackage(std::string_view head);
 
 struct PackageLimits {
   uint64_t max_file_size = uint64_t{512} << 20;
