@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
           [](const std::string& path) {
             return path.empty() ? std::string(_("the workbook's name is empty")) : std::string();
           },
-          "BOOK"));
+          ""))
+      ->type_name("BOOK");
   int exit_status = kExitOk;
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
