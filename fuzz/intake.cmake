@@ -1,2 +1,3 @@
 kelvora_fuzz_target(intake_html_paste intake_html_paste.cc)
 kelvora_fuzz_target(intake_special_prize intake_special_prize.cc)
+kelvora_fuzz_target(intake_store_csv intake_store_csv.cc)

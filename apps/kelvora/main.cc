@@ -23,8 +23,9 @@ using kelvora::tool::DisplayWidth;
 using kelvora::tool::Fill;
 
 std::string Footer() {
-  return _(R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx,
-made from the built-in template when missing):
+  return _(R"(Commands run on the workbook BOOK (-w/--workbook, default ./kelvora.xlsx).
+Only the default ./kelvora.xlsx is made from the built-in template when
+missing; a BOOK named with -w must exist (make one with: kelvora init BOOK):
   kelvora [-w BOOK] DanKQXS|DanKQXSNgay|DanKQXSDB|Main|XoaDuLieu|Copy1..Copy6
           [--clipboard FILE] [--yes|--no]
 Command names may be written in any letter case.
@@ -57,13 +58,16 @@ Exit status:
   0  the command ran to its end; what it changed is saved
   1  it failed (error number and description on standard error); the
      workbook is left exactly as it was
-  2  usage error (unknown command or option, set on a non-parameter cell,
-     adopt given tabs that do not fit the workbook)
+  2  usage error (unknown command or option, an empty -w, init of a name not
+     ending in .xlsx or .xlsm, set on a non-parameter cell or with a value no
+     run could use, fix without a draw number and a five-digit result, adopt
+     given tabs that do not fit the workbook)
   3  one of its checks stopped it with a notice (wrong table, a result that
      differs from the store, nothing new, not enough data, parameters, paste
-     failed): every notice other than the confirmation of Copy1..Copy6
-     counts; the workbook is left exactly as it was, except that Main saves
-     what it wrote before its check stopped it)");
+     failed, an import file with a bad row, no new draw or too many draws):
+     every notice other than the confirmation of Copy1..Copy6 counts; the
+     workbook is left exactly as it was, except that Main saves what it wrote
+     before its check stopped it)");
 }
 
 // A parse error of CLI11 in the user's language: its English wording matched
@@ -184,11 +188,18 @@ int main(int argc, char** argv) {
   app.footer(Footer());
   ToolOptions options;
   app.add_option("-w,--workbook", options.workbook,
-                 _("the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx"));
+                 _("the workbook file (.xlsx or .xlsm); default ./kelvora.xlsx"))
+      ->check(CLI::Validator(
+          [](const std::string& path) {
+            return path.empty() ? std::string(_("the workbook's name is empty")) : std::string();
+          },
+          ""))
+      ->type_name("BOOK");
   int exit_status = kExitOk;
   AddTextVerbs(app, exit_status);
   AddNumberVerbs(app, exit_status);
   AddWorkbookVerbs(app, options, exit_status);
+  AddStoreVerbs(app, options, exit_status);
   // A verb's help shows what that verb takes; the overview is the tool's.
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->footer("");

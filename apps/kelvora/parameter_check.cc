@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/bet_kinds.h"
+#include "analysis/main_analysis.h"
 #include "host/convert.h"
 #include "i18n.h"
 #include "text/utf.h"
@@ -61,6 +62,11 @@ std::optional<std::string> RefusalOf(host::Session& session,
         return Fill(
             _("{1}: write the number with a decimal point, not a comma ({2})"),
             {where, value.substr(0, value.find(',')) + "." + value.substr(value.find(',') + 1)});
+      }
+      if (Same(cell, stage->window) && !analysis::UsableWindow(host::Value(Utf8ToUtf16(value)))) {
+        return Fill(_("{1}: the window is a number of draws from {2} to {3}"),
+                    {where, static_cast<int>(analysis::kMinWindow),
+                     static_cast<int>(analysis::kMaxWindow)});
       }
       if (Same(cell, stage->kind) &&
           !analysis::FirstNamingRow(kinds, Utf8ToUtf16(value)).has_value()) {

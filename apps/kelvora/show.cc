@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/chance_report.h"
+#include "command_summary.h"
 #include "exit_status.h"
 #include "host/convert.h"
 #include "host/error.h"
@@ -78,7 +79,7 @@ void PrintChance(std::ostream& out, int stage, const StageChance& chance,
   std::vector<std::vector<std::u16string>> rows = {headings};
   for (const MethodChance& m : chance.methods) {
     rows.push_back(
-        {Ascii(std::to_string((stage - 1) * layout::kMethods + m.method)), percent(*m.rate),
+        {Ascii(std::to_string(layout::MethodNumber(stage, m.method))), percent(*m.rate),
          percent(m.chance_rate), probability(m.p_value), probability(m.p_value_holm),
          // TRANSLATORS: the bounds of an interval; beside a decimal comma a
          // semicolon sets them apart.
@@ -95,19 +96,19 @@ constexpr Cell LabelOf(Cell cell) { return {cell.row, cell.col - 1}; }
 
 const layout::Stage* const kStages[] = {&layout::kStage1, &layout::kStage2};
 
-void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance) {
+void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance,
+               int64_t stored) {
   std::ostringstream out;
   out << Fill(_("Workbook: {1}"), {path}) << '\n';
   const std::u16string heading = CellText(m, layout::kHeading);
   out << (heading.empty() ? _("(no analysis yet)") : Utf16ToUtf8(heading)) << '\n';
-  const std::string count = Utf16ToUtf8(CellText(m, layout::kStoreCount));
   const Cell newest{layout::kStoreFirstRow, layout::kStoreDrawCol};
-  if (!CellValue(m, newest).IsEmpty()) {
-    out << Fill(_("Stored draws: {1}  (newest {2}: {3})"),
-                {count, Utf16ToUtf8(CellText(m, newest)),
-                 Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol}))});
+  if (stored == 0) {
+    out << _("The store is empty: take draws in with DanKQXS, DanKQXSNgay, DanKQXSDB or import.");
   } else {
-    out << Fill(_("Stored draws: {1}"), {count});
+    out << Fill(_("Stored draws: {1}  (newest {2}: {3})"),
+                {stored, Utf16ToUtf8(CellText(m, newest)),
+                 Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol}))});
   }
   out << "\n";
   if (chance.quality.results_not_five_digits > 0) {
@@ -141,7 +142,12 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
     const int32_t col = st.table.col;
     // The column headings above the first table name the columns of both.
     const int32_t heading_row = layout::kStage1.table.row - 1;
-    out << '\n' << Fill(_("Methods {1} ({2}):"), {stage, A1Text(layout::MethodTable(st))}) << '\n';
+    const int first_method = layout::MethodNumber(stage, 1);
+    out << '\n'
+        << Fill(_("Stage {1}, methods {2} to {3} ({4}):"),
+                {stage, first_method, first_method + layout::kMethods - 1,
+                 A1Text(layout::MethodTable(st))})
+        << '\n';
     std::vector<size_t> widths(kFigures);
     for (int32_t c = 0; c < kFigures; ++c) {
       widths[c] = DisplayWidth(CellText(m, {heading_row, col + c}));
@@ -157,15 +163,21 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
     for (int32_t c = 0; c < kFigures; ++c)
       out << ' ' << Pad(CellText(m, {heading_row, col + c}), widths[c]);
     out << '\n';
+    // The first column numbers the stage's methods as the copies do (4 to 6
+    // for the second stage), whatever the table holds.
     for (int32_t r = first; r < first + layout::kMethods; ++r) {
       out << ' ';
-      for (int32_t c = 0; c < kFigures; ++c)
-        out << ' ' << Pad(ShortNumber(CellValue(m, {r, col + c})), widths[c]);
+      for (int32_t c = 0; c < kFigures; ++c) {
+        const std::u16string shown = c == 0 && !CellValue(m, {r, col}).IsEmpty()
+                                         ? Ascii(std::to_string(first_method + r - first))
+                                         : ShortNumber(CellValue(m, {r, col + c}));
+        out << ' ' << Pad(shown, widths[c]);
+      }
       out << '\n';
     }
     out << "  " << Utf16ToUtf8(CellText(m, {heading_row, layout::SetColumn(st)})) << ":\n";
     for (int k = 1; k <= layout::kMethods; ++k) {
-      const int copy = (stage - 1) * layout::kMethods + k;
+      const int copy = layout::MethodNumber(stage, k);
       const Cell set = layout::OutputCell(copy);
       out << "    PP" << copy << " (" << A1Text(set) << "): " << Utf16ToUtf8(CellText(m, set))
           << '\n';
@@ -180,11 +192,12 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   }
 }
 
-void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance) {
+void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance,
+               int64_t stored) {
   std::ostringstream o;
   o << "{\n  \"workbook\": " << JsonString(Utf8ToUtf16(path)) << ",\n";
   o << "  \"heading\": " << JsonValue(CellValue(m, layout::kHeading)) << ",\n";
-  o << "  \"stored_draws\": " << JsonValue(CellValue(m, layout::kStoreCount)) << ",\n";
+  o << "  \"stored_draws\": " << stored << ",\n";
   o << "  \"newest_draw\": "
     << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreDrawCol})) << ",\n";
   o << "  \"newest_result\": "
@@ -201,16 +214,16 @@ void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   o << "  \"parameters\": " << params(layout::kStage1) << ",\n";
   o << "  \"second_stage\": " << JsonValue(CellValue(m, layout::kSecondStageSwitch)) << ",\n";
   o << "  \"parameters_2\": " << params(layout::kStage2) << ",\n";
-  auto methods = [&](const layout::Stage& st, const StageChance& stage) {
+  auto methods = [&](const layout::Stage& st, const StageChance& stage, int number) {
     const layout::Block block = layout::MethodTable(st);
     host::Table table(block.rows(), block.cols());
     for (int32_t r = 1; r <= block.rows(); ++r)
       for (int32_t c = 1; c <= block.cols(); ++c)
         table(r, c) = CellValue(m, {block.first.row + r - 1, block.first.col + c - 1});
-    return report::MethodsJson(table, stage);
+    return report::MethodsJson(table, stage, number);
   };
-  o << "  \"methods\": " << methods(layout::kStage1, chance.stages[0]) << ",\n";
-  o << "  \"methods_2\": " << methods(layout::kStage2, chance.stages[1]) << ",\n";
+  o << "  \"methods\": " << methods(layout::kStage1, chance.stages[0], 1) << ",\n";
+  o << "  \"methods_2\": " << methods(layout::kStage2, chance.stages[1], 2) << ",\n";
   bool stale = false;
   for (const StageChance& st : chance.stages) stale = stale || st.state == StageState::kStale;
   o << "  \"rerun_main\": " << (stale ? "true" : "false") << ",\n";
@@ -229,17 +242,19 @@ int RunShow(const std::string& workbook, bool json) {
   if (!book) return kExitFailed;
   const auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   ChanceReport chance;
+  int64_t stored = 0;
   try {
     host::Session session(BindBook(*book, nullptr), {});
     chance = analysis::AssessAgainstChance(session);
+    stored = StoredDraws(session);
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: show: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   if (json) {
-    PrintJson(book->path, *main, chance);
+    PrintJson(book->path, *main, chance, stored);
   } else {
-    PrintText(book->path, *main, chance);
+    PrintText(book->path, *main, chance, stored);
   }
   return kExitOk;
 }

@@ -9,6 +9,7 @@
 #include "analysis/size_sweep.h"
 #include "exit_status.h"
 #include "host/error.h"
+#include "host/layout.h"
 #include "i18n.h"
 #include "report/json.h"
 #include "report/number_format.h"
@@ -67,7 +68,8 @@ void PrintText(const SizeSweep& sweep, int stage) {
       {Utf8ToUtf16(_("Size")), u"PP", Utf8ToUtf16(_("Hits")), Utf8ToUtf16(_("Misses")),
        Utf8ToUtf16(_("Rate")), Utf8ToUtf16(_("Chance")), u"p", u"p Holm", u"q"}};
   for (const SweepRow& r : sweep.rows) {
-    rows.push_back({Ascii(std::to_string(r.size)), Ascii(std::to_string(r.method)),
+    rows.push_back({Ascii(std::to_string(r.size)),
+                    Ascii(std::to_string(layout::MethodNumber(stage, r.method))),
                     Ascii(std::to_string(r.hits)), Ascii(std::to_string(r.misses)),
                     Utf8ToUtf16(percent(r.rate)), Utf8ToUtf16(percent(r.chance)),
                     Utf8ToUtf16(probability(r.p_value)), Utf8ToUtf16(probability(r.p_value_holm)),
@@ -81,13 +83,14 @@ void PrintText(const SizeSweep& sweep, int stage) {
               "chance")
           : _("Highest rate: size {1}, PP{2}, {3} (chance {4}); p Holm = {5}: different from "
               "chance");
-  std::cout << Fill(line, {best.size, best.method, percent(best.rate), percent(best.chance),
+  std::cout << Fill(line, {best.size, layout::MethodNumber(stage, best.method), percent(best.rate), percent(best.chance),
                            probability(best.p_value_holm)})
             << '\n';
 }
 
-std::string RowJson(const SweepRow& r) {
-  return "{\"size\": " + std::to_string(r.size) + ", \"method\": " + std::to_string(r.method) +
+std::string RowJson(const SweepRow& r, int stage) {
+  return "{\"size\": " + std::to_string(r.size) +
+         ", \"method\": " + std::to_string(layout::MethodNumber(stage, r.method)) +
          ", \"hits\": " + std::to_string(r.hits) + ", \"misses\": " + std::to_string(r.misses) +
          ", \"rate\": " + JsonNumber(r.rate) + ", \"chance\": " + JsonNumber(r.chance) +
          ", \"p_value\": " + JsonNumber(r.p_value) +
@@ -100,16 +103,17 @@ void PrintJson(const SizeSweep& sweep, int stage) {
             << ", \"window\": " << sweep.window << ", \"tested\": " << sweep.tested
             << ", \"rows\": [";
   for (size_t i = 0; i < sweep.rows.size(); ++i)
-    std::cout << (i ? ",\n  " : "\n  ") << RowJson(sweep.rows[i]);
+    std::cout << (i ? ",\n  " : "\n  ") << RowJson(sweep.rows[i], stage);
   std::cout << "\n]}\n";
 }
 
-void PrintCsv(const SizeSweep& sweep) {
+void PrintCsv(const SizeSweep& sweep, int stage) {
   std::cout << "size,method,hits,misses,rate,chance,p_value,p_value_holm,q_value\n";
   for (const SweepRow& r : sweep.rows) {
-    std::cout << r.size << ',' << r.method << ',' << r.hits << ',' << r.misses << ','
-              << JsonNumber(r.rate) << ',' << JsonNumber(r.chance) << ',' << JsonNumber(r.p_value)
-              << ',' << JsonNumber(r.p_value_holm) << ',' << JsonNumber(r.q_value) << '\n';
+    std::cout << r.size << ',' << layout::MethodNumber(stage, r.method) << ',' << r.hits << ','
+              << r.misses << ',' << JsonNumber(r.rate) << ',' << JsonNumber(r.chance) << ','
+              << JsonNumber(r.p_value) << ',' << JsonNumber(r.p_value_holm) << ','
+              << JsonNumber(r.q_value) << '\n';
   }
 }
 
@@ -170,7 +174,7 @@ int RunSweep(const std::string& workbook, int stage, const std::string& sizes_te
       PrintJson(*outcome.sweep, stage);
       break;
     case SweepFormat::kCsv:
-      PrintCsv(*outcome.sweep);
+      PrintCsv(*outcome.sweep, stage);
       break;
   }
   return kExitOk;

@@ -20,5 +20,7 @@ void AddTextVerbs(CLI::App& app, int& exit_status);    // telex
 void AddNumberVerbs(CLI::App& app, int& exit_status);  // digest, numbers
 // init, the component's commands, set, show, demo
 void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_status);
+// export, import: the store in and out as data
+void AddStoreVerbs(CLI::App& app, const ToolOptions& options, int& exit_status);
 
 }  // namespace kelvora::tool

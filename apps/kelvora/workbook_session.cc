@@ -62,6 +62,17 @@ std::u16string FixRemedy(const std::string& path, const std::u16string& draw,
 
 }  // namespace
 
+bool HasWorkbookExtension(const std::string& path) {
+  return EndsWithNoCase(path, ".xlsx") || EndsWithNoCase(path, ".xlsm");
+}
+
+std::optional<std::string> DanglingLinkNotice(const std::string& path) {
+  const auto target = host::DanglingLinkTarget(path);
+  if (!target) return std::nullopt;
+  return Fill(_("kelvora: {1} is a symbolic link to {2}, which does not exist; nothing was "
+                  "read or written."), {path, target->c_str()});
+}
+
 OpenBook NewBookFromTemplate(const std::string& path) {
   OpenBook b;
   b.path = path;
@@ -86,6 +97,10 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
                           {p})
                   << '\n';
       }
+    }
+    if (const auto notice = DanglingLinkNotice(p)) {
+      std::cerr << *notice << '\n';
+      return std::nullopt;
     }
     if (!host::Exists(p)) {
       std::cerr << Fill(_("kelvora: {1} does not exist (make one with: kelvora init {1})"), {p})

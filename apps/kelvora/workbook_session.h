@@ -30,6 +30,14 @@ struct OpenBook {
   std::unique_ptr<host::xlsx::XlsxWorkbook> file;
 };
 
+// True when `path` ends in .xlsx or .xlsm, in any letter case: the names
+// under which a spreadsheet program opens a file as a workbook.
+bool HasWorkbookExtension(const std::string& path);
+
+// When `path` is a symbolic link to nothing, the line that says so (no line
+// end); nothing otherwise.
+std::optional<std::string> DanglingLinkNotice(const std::string& path);
+
 // A new workbook from the built-in template (an .xlsm package when `path`
 // ends in .xlsm), not yet saved.
 OpenBook NewBookFromTemplate(const std::string& path);

@@ -163,6 +163,17 @@ int RunFix(const ToolOptions& options, const std::string& assignment) {
 // init and demo
 
 int RunInit(const std::string& path, bool force) {
+  if (!HasWorkbookExtension(path)) {
+    std::cerr << Fill(_("kelvora: {1}: a workbook's name ends in .xlsx or .xlsm, else a "
+                        "spreadsheet program does not open it as one; nothing was written."),
+                      {path})
+              << '\n';
+    return kExitUsage;
+  }
+  if (const auto notice = DanglingLinkNotice(path)) {
+    std::cerr << *notice << '\n';
+    return kExitFailed;
+  }
   const std::string refusal =
       Fill(_("kelvora: {1} already exists (use --force to replace it)"), {path});
   if (host::Exists(path) && !force) {

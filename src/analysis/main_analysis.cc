@@ -126,6 +126,12 @@ bool RunStage(host::Session& session, const host::Table& block, const StageCells
 
 }  // namespace
 
+std::optional<int32_t> UsableWindow(const host::Value& v) {
+  const auto window = TryConvert(v, host::ToInt32);
+  if (!window || *window < kMinWindow) return std::nullopt;
+  return window;
+}
+
 std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
                                      const layout::Stage& cells,
                                      std::optional<int16_t> size_given) {
@@ -134,13 +140,12 @@ std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
   const auto kind = TryConvert(read(cells.kind), host::ToText);
   const auto size = size_given ? size_given : TryConvert(read(cells.size), host::ToInt16);
   const auto position = TryConvert(read(cells.position), host::ToText);
-  const auto window = TryConvert(read(cells.window), host::ToInt32);
+  const auto window = UsableWindow(read(cells.window));
   if (!kind || !size || !position || !window) return std::nullopt;
 
   StageRun run;
   run.params = AnalysisParameters{*kind, *size, *position, *window};
   if (!IsSetSizeAllowed(session, run.params.kindName, run.params.setSize)) return std::nullopt;
-  if (run.params.window < 2) return std::nullopt;
 
   const double smaller = session.ExcelApp().GetWorksheetFunction()->Min(
       static_cast<double>(block_rows), static_cast<double>(run.params.window));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 #include "analysis/backtest.h"
@@ -31,6 +32,14 @@ struct StageRun {
   int kind_row = 0;
   int32_t n = 0;  // tested draws: the smaller of the store's rows and the window, less 1
 };
+
+// The windows (B4, B10) a run can use: a value that converts to a 32-bit
+// whole number (rounded half to even, as a run reads the cell) of at least
+// kMinWindow draws, so that at least one draw is tested.
+inline constexpr int32_t kMinWindow = 2;
+inline constexpr int32_t kMaxWindow = std::numeric_limits<int32_t>::max();
+// The window a run reads from `v`; nothing when no run can use it.
+std::optional<int32_t> UsableWindow(const host::Value& v);
 
 // Reads the stage's parameter cells and checks them against the kind list,
 // for a store of `block_rows` draws; nothing when a run could not use them.

@@ -76,6 +76,11 @@ struct FileIdentity {
 // when there is none or it cannot be examined.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 
+// The target of the symbolic link at `path` when it points at nothing (a
+// "dangling" link: Exists is false for it, yet a new file cannot be made
+// there); nothing otherwise.
+std::optional<std::string> DanglingLinkTarget(const std::string& path);
+
 // True when something (a file, a folder) exists at `path`.
 bool Exists(const std::string& path);
 

@@ -290,6 +290,15 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
   return IdentityOfStat(st);
 }
 
+std::optional<std::string> DanglingLinkTarget(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || Exists(path)) return std::nullopt;
+  std::string target(4096, '\0');
+  const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+  target.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return target;
+}
+
 bool Exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;

@@ -114,6 +114,10 @@ constexpr int32_t MethodRow(const Stage& s, int k) { return s.table.row + k - 1;
 constexpr int32_t SetColumn(const Stage& s) { return s.table.col + kMethodTableCols - 1; }
 
 // The six sets that Copy1 to Copy6 copy: L3, L4, L5, L9, L10, L11.
+// The number of method `method` (1 to 3) of stage `stage` (1 or 2) as the
+// copies number them: 1 to 3, and 4 to 6 for the second stage.
+constexpr int MethodNumber(int stage, int method) { return (stage - 1) * kMethods + method; }
+
 constexpr Cell OutputCell(int index) {
   const Stage& s = index <= kMethods ? kStage1 : kStage2;
   return {MethodRow(s, (index - 1) % kMethods + 1), SetColumn(s)};

@@ -3,4 +3,5 @@ target_sources(kelvora_core PRIVATE
   src/intake/intake_commands.cc
   src/intake/result_store.cc
   src/intake/special_prize_text.cc
+  src/intake/store_csv.cc
 )

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include "host/convert.h"
+#include "host/layout.h"
 #include "text/utf.h"
 
 namespace kelvora::report {
@@ -90,16 +91,21 @@ std::string ChanceJson(const analysis::StageChance& stage, int k) {
          ", \"current_miss_run_p\": " + JsonNumber(m.current_miss_run_p) + "}";
 }
 
-std::string MethodsJson(const host::Table& table, const analysis::StageChance& stage) {
+std::string MethodsJson(const host::Table& table, const analysis::StageChance& stage,
+                        int stage_number) {
   static constexpr const char* kMethodKeys[] = {
       "method", "longest_hit_run", "current_hit_run", "longest_miss_run", "current_miss_run",
       "hits",   "misses",          "hit_rate",        "next_set"};
   std::string s = "[";
   for (int k = 1; k <= 3; ++k) {
     s += k == 1 ? "\n    {" : ",\n    {";
-    for (int c = 0; c < 9; ++c)
-      s += std::string(c ? ", " : "") + "\"" + kMethodKeys[c] +
-           "\": " + JsonValue(table.at(k, c + 1));
+    for (int c = 0; c < 9; ++c) {
+      const host::Value& v = table.at(k, c + 1);
+      const std::string value = c == 0 && !v.IsEmpty()
+                                    ? std::to_string(layout::MethodNumber(stage_number, k))
+                                    : JsonValue(v);
+      s += std::string(c ? ", " : "") + "\"" + kMethodKeys[c] + "\": " + value;
+    }
     s += ", \"chance\": " + ChanceJson(stage, k) + "}";
   }
   return s + "\n  ]";

@@ -24,9 +24,12 @@ std::string JsonNumber(const std::optional<double>& d);
 // outputs are current.
 std::string ChanceJson(const analysis::StageChance& stage, int k);
 
-// The three methods of a stage: the nine values of each row of its method
-// table (3 by 9) by name, and "chance", as an array laid out one method a
-// line, indented for a member of a top-level object.
-std::string MethodsJson(const host::Table& table, const analysis::StageChance& stage);
+// The three methods of stage `stage` (1 or 2): the nine values of each row of
+// its method table (3 by 9) by name, and "chance", as an array laid out one
+// method a line, indented for a member of a top-level object. "method"
+// numbers the methods as the copies do, 1 to 3 and 4 to 6 for the second
+// stage; it is null for an empty row.
+std::string MethodsJson(const host::Table& table, const analysis::StageChance& stage,
+                        int stage_number);
 
 }  // namespace kelvora::report

@@ -106,7 +106,7 @@
 
   // Rate minus chance at every size of the kind, per method, within the
   // 95 % band of chance at that size.
-  function sweep(canvas, sw) {
+  function sweep(canvas, sw, stage) {
     var low = sw.band.map(function (b) { return -b; });
     var dashes = [[], [6, 3], [2, 2]], shades = [DARK, '#000', '#666'];
     var sets = [
@@ -114,7 +114,7 @@
         backgroundColor: 'rgba(0,0,0,0.13)', fill: '+1' },
       { label: '', data: low, borderWidth: 0, pointRadius: 0, fill: false } ];
     sw.rate_minus_chance.forEach(function (values, k) {
-      sets.push({ label: 'PP' + (k + 1), data: values, borderColor: shades[k],
+      sets.push({ label: 'PP' + (3 * stage + k + 1), data: values, borderColor: shades[k],
                   borderDash: dashes[k], borderWidth: 1.5, pointRadius: 0, fill: false });
     });
     new Chart(canvas, {
@@ -129,7 +129,7 @@
 
   data.stages.forEach(function (stage, s) {
     if (stage.state !== 'current') return;
-    if (stage.sweep) sweep(document.getElementById('sweep-' + (s + 1)), stage.sweep);
+    if (stage.sweep) sweep(document.getElementById('sweep-' + (s + 1)), stage.sweep, s);
     var methods = s === 0 ? data.methods : data.methods_2;
     stage.hits.forEach(function (hits, k) {
       var p0 = methods[k].chance.rate, id = (s + 1) + '-' + (k + 1);

@@ -174,8 +174,8 @@ std::string ReportDataJson(const ReportData& d) {
   o += "  \"stored_draws\": " + std::to_string(d.draws) + ",\n";
   o += "  \"newest_draw\": " + JsonValue(d.newest_draw) + ",\n";
   o += "  \"oldest_draw\": " + JsonValue(d.oldest_draw) + ",\n";
-  o += "  \"methods\": " + MethodsJson(d.stages[0].table, d.chance.stages[0]) + ",\n";
-  o += "  \"methods_2\": " + MethodsJson(d.stages[1].table, d.chance.stages[1]) + ",\n";
+  o += "  \"methods\": " + MethodsJson(d.stages[0].table, d.chance.stages[0], 1) + ",\n";
+  o += "  \"methods_2\": " + MethodsJson(d.stages[1].table, d.chance.stages[1], 2) + ",\n";
   bool stale = false;
   for (const auto& st : d.chance.stages) stale = stale || st.state == StageState::kStale;
   o += std::string("  \"rerun_main\": ") + (stale ? "true" : "false") + ",\n";

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/convert.h"
+#include "host/layout.h"
 #include "report/number_format.h"
 #include "report/report_assets.h"
 #include "text/markup_escape.h"
@@ -60,7 +61,7 @@ void Header(const ReportData& d, std::string& o) {
 void Method(int stage, const MethodChance& m, const analysis::StoreQuality& quality,
             std::string& o) {
   const std::string id = std::to_string(stage) + "-" + std::to_string(m.method);
-  const int copy = (stage - 1) * 3 + m.method;
+  const int copy = layout::MethodNumber(stage, m.method);
   o += "<section class=\"method\"><h3>PP" + std::to_string(copy) + "</h3>\n<p class=\"stats\">";
   o += "<span>Tỷ lệ trúng " + PercentText(*m.rate) + " (" + std::to_string(m.hits) + "/" +
        std::to_string(m.tested) + ")</span>";

@@ -139,7 +139,7 @@ class ToolTest(unittest.TestCase):
             (["B2=35"], 0, {"B2": 35}), (["b4=150", "B6=ON"], 0, {"B4": 150, "B6": "ON"}),
             (["B3=07"], 0, {"B3": "07"}), (["B9=3"], 0, {"B9": "3"}),
             (["B1=Đề đầu"], 0, {"B1": "Đề đầu"}), (["B8=2.5e2"], 0, {"B8": 250}),
-            (["B10="], 0, {"B10": None}), (["B5=1"], 2, {}), (["A17=1"], 2, {}), (["B2"], 2, {}),
+            (["B4=2"], 0, {"B4": 2}), (["B5=1"], 2, {}), (["A17=1"], 2, {}), (["B2"], 2, {}),
             (["B2=1", "L3=x"], 2, {}),
             # What no run could use: a kind in another case, a size past its
             # kind's limits (with the kind written or stored), the switch in
@@ -147,6 +147,9 @@ class ToolTest(unittest.TestCase):
             (["B1=Đề Đầu"], 2, {}), (["B2=66"], 2, {}), (["B1=Một số"], 2, {}),
             (["B1=Một số", "B2=9"], 0, {"B1": "Một số", "B2": 9}), (["B6=on"], 2, {}),
             (["B4=1,5"], 2, {}), (["B8=521", "B7=Ba càng đuôi"], 2, {}),
+            # Windows no run can use.
+            *[([c + "=" + v], 2, {}) for c in ("B4", "B10")
+              for v in ("abc", "0", "-5", "1", "", "99999999999999999999")],
         ]
         for args, status, expect in cases:
             before = read_bytes(path)
@@ -154,6 +157,8 @@ class ToolTest(unittest.TestCase):
             self.assertEqual(rc, status, (args, err))
             if status != 0:
                 self.assertEqual(read_bytes(path), before, args)
+            if args[0][:3] in ("B4=", "B10") and status and "," not in args[0]:
+                self.assertIn("the window is a number of draws from 2 to 2147483647", err)
             ws = openpyxl.load_workbook(path).worksheets[0]
             for cell, value in expect.items():
                 self.assertEqual(ws[cell].value, value, (args, cell))
@@ -297,6 +302,81 @@ class ToolTest(unittest.TestCase):
             self.assertIn(message, err, name)
             self.assertEqual({p: read_bytes(p) for p in (path, other)}, before, name)
         self.assertTrue(os.path.islink(self.path("link.html")))
+    def test_export_and_import_round_trip_the_store(self):
+        path = self.stored_book()
+        wb = openpyxl.load_workbook(path)
+        wb.worksheets[0]["B20"] = "00017"
+        wb.save(path)
+        store = lambda: [(c.value, type(c.value)) for row in openpyxl.load_workbook(path)
+                         .worksheets[0]["A15:B80"] for c in row]
+        before = store()
+        rc, out, err = self.run_tool("-w", "store.xlsx", "export")
+        self.assertEqual(rc, 0, err)
+        lines = out.split("\n")
+        self.assertEqual(lines[:5], ["draw,result", "24100,12345", "24099,20264", "24098,28183",
+                                     "24097,00017"])
+        rows = json.loads(self.run_tool("-w", "store.xlsx", "export", "--json")[1])
+        self.assertEqual(rows[3], {"draw": 24097, "result": "00017"})
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "export", "-o", "s.csv")[0], 0)
+        self.assertEqual(read_bytes(self.path("s.csv")).decode(), out)
+        self.assertEqual(self.run_tool("-w", "store.xlsx", "XoaDuLieu", "--yes")[0], 0)
+        rc, _, err = self.run_tool("-w", "store.xlsx", "import", "-",
+                                   stdin=b"\xef\xbb\xbf" + out.replace("\n", "\r\n").encode())
+        self.assertEqual(rc, 0, err)
+        self.assertIn("60 new draws", err)
+        self.assertEqual(store(), before)
+        # Nothing new, a bad row, an export over a workbook: the file stays.
+        self.init("other.xlsx")
+        saved = read_bytes(path)
+        bad = out.replace("24099,20264", "24099,20264\n24096,123")
+        for args, stdin, status, message in [
+                (["import", "s.csv"], b"", 3, "holds no new draws"),
+                (["import", "-"], bad.encode(), 3, 'line 4: "24096,123": the result must be'),
+                (["export", "-o", "store.xlsx"], b"", 1, "is the workbook being exported"),
+                (["export", "-o", "other.xlsx"], b"", 1, "is a workbook (a zip package)")]:
+            others = read_bytes(self.path("other.xlsx"))
+            rc, _, err = self.run_tool("-w", "store.xlsx", *args, stdin=stdin)
+            self.assertEqual(rc, status, (args, err))
+            self.assertIn(message, err)
+            self.assertEqual((read_bytes(path), read_bytes(self.path("other.xlsx"))),
+                             (saved, others), args)
+
+    def test_paths_users_trip_on(self):
+        os.symlink("gone.xlsx", self.path("link.xlsx"))
+        cases = [  # (arguments, status, message)
+            (["-w", "", "Main"], 2, "the workbook's name is empty"),
+            (["-w", "link.xlsx", "Main"], 1, "link.xlsx is a symbolic link to gone.xlsx, which"),
+            (["init", "--force", "link.xlsx"], 1, "a symbolic link to gone.xlsx, which does not"),
+            (["init", "a.txt"], 2, "ends in .xlsx or .xlsm"),
+            (["init", "a.xls"], 2, "ends in .xlsx or .xlsm"),
+            (["init", "A.XLSM"], 0, "created A.XLSM"),
+        ]
+        for args, status, message in cases:
+            rc, _, err = self.run_tool(*args)
+            self.assertEqual(rc, status, (args, err))
+            self.assertIn(message, err, args)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["A.XLSM", "link.xlsx"])
+
+    def test_second_stage_methods_are_numbered_four_to_six(self):
+        self.init("empty.xlsx")
+        rc, out, _ = self.run_tool("-w", "empty.xlsx", "show")
+        self.assertIn("The store is empty", out)
+        self.assertEqual(json.loads(self.run_tool("-w", "empty.xlsx", "show", "--json")[1])
+                         ["stored_draws"], 0)
+        self.stored_book(name="book.xlsx")
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "set", "B6=ON")[0], 0)
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "Main")[0], 0)
+        rc, out, _ = self.run_tool("-w", "book.xlsx", "show")
+        stage2 = out[out.index("Stage 2, methods 4 to 6 (D9:L11):"):].split("\n")
+        self.assertEqual([line.split()[0] for line in stage2[2:5]], ["4", "5", "6"])
+        shown = json.loads(self.run_tool("-w", "book.xlsx", "show", "--json")[1])
+        self.assertEqual([m["method"] for m in shown["methods_2"]], [4, 5, 6])
+        sweep = json.loads(self.run_tool("-w", "book.xlsx", "sweep", "--stage", "2", "--json")[1])
+        self.assertEqual({r["method"] for r in sweep["rows"]}, {4, 5, 6})
+        self.assertEqual(self.run_tool("-w", "book.xlsx", "report", "-o", "r.html")[0], 0)
+        page = read_bytes(self.path("r.html")).decode()
+        data = json.loads(re.search(r'id="kelvora-data">(.*?)</script>', page, re.S).group(1))
+        self.assertEqual(data["methods_2"], shown["methods_2"])
 
     def test_clear_asks_and_no_is_the_default(self):
         path = self.stored_book()

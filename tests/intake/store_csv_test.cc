@@ -1,0 +1,90 @@
+#include "intake/store_csv.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kelvora::intake {
+namespace {
+
+using host::Table;
+using host::Value;
+using Kind = StoreCsvProblem::Kind;
+
+Table Rows(std::vector<std::pair<Value, Value>> rows) {
+  Table t(static_cast<int32_t>(rows.size()), 2);
+  for (int32_t i = 1; i <= t.rows(); ++i) {
+    t(i, 1) = rows[static_cast<size_t>(i - 1)].first;
+    t(i, 2) = rows[static_cast<size_t>(i - 1)].second;
+  }
+  return t;
+}
+
+TEST(StoreCsvTest, WritesFieldsAsStoredAndReadsThemBack) {
+  const Table block =
+      Rows({{24100, u"06235"}, {24099, 1234}, {24098, u"a,\"b\""}, {Value(), Value()}});
+  EXPECT_EQ(StoreCsv(block), "draw,result\n24100,06235\n24099,1234\n24098,\"a,\"\"b\"\"\"\n,\n");
+  const Table good = Rows({{24100, u"06235"}, {24099, u"00001"}});
+  const StoreCsvRows back = ReadStoreCsv(StoreCsv(good));
+  EXPECT_FALSE(back.problem);
+  EXPECT_EQ(back.rows, good);
+}
+
+TEST(StoreCsvTest, ReadsTheFormsUsersHandIt) {
+  const Table expected = Rows({{24100, u"06235"}, {24099, u"99999"}});
+  std::string utf16("\xFF\xFE", 2);
+  for (char c : std::string("24100,06235\n24099,99999")) utf16 += {c, '\0'};
+  for (const std::string& text : std::vector<std::string>{
+           "draw,result\n24100,06235\n24099,99999\n",
+           "\xEF\xBB\xBF"
+           "DRAW,Result\r\n24100,06235\r\n\r\n24099,99999",    // BOM, CRLF, blank line
+           "24100,06235\r24099,99999\r",                       // no header, CR alone
+           "\"24100\",\"06235\"\n24099,99999\n24100,06235\n",  // quoted; repeated alike
+           utf16,
+       }) {
+    const StoreCsvRows got = ReadStoreCsv(text);
+    EXPECT_FALSE(got.problem) << text;
+    EXPECT_EQ(got.rows, expected) << text;
+  }
+}
+
+TEST(StoreCsvTest, OneBadRowRefusesTheFileNamingIt) {
+  struct Case {
+    std::string text;
+    Kind kind;
+    int64_t line;
+    std::string record;
+  } cases[] = {
+      {"draw,result\n24100,06235\n24099,6235\n", Kind::kResult, 3, "24099,6235"},
+      {"draw,result\r\n\r\n0,12345\r\n", Kind::kDraw, 3, "0,12345"},
+      {"24100.5,12345\n", Kind::kDraw, 1, "24100.5,12345"},
+      {"24100,12345,x\n", Kind::kFields, 1, "24100,12345,x"},
+      {"draw;result\n", Kind::kFields, 1, "draw;result"},
+      {"24100,\"12345\nx", Kind::kQuote, 1, "24100,\"12345\nx"},
+      {"24100,\"12345\"x\n", Kind::kQuote, 1, "24100,\"12345\"x"},
+      {"24100,\"1\n2\"\n24099,12345\n24100,12346\n", Kind::kResult, 1, "24100,\"1\n2\""},
+      {"24100,12345\n\n24100,12346\n", Kind::kConflict, 3, "24100,12346"},
+      {"24100,12345\n\xC3(,x", Kind::kEncoding, 0, ""},
+  };
+  for (const Case& c : cases) {
+    const StoreCsvRows got = ReadStoreCsv(c.text);
+    ASSERT_TRUE(got.problem) << c.text;
+    EXPECT_EQ(got.problem->kind, c.kind) << c.text;
+    EXPECT_EQ(got.problem->line, c.line) << c.text;
+    EXPECT_EQ(got.problem->record, c.record) << c.text;
+    EXPECT_EQ(got.rows.rows(), 0) << c.text;
+  }
+  EXPECT_EQ(ReadStoreCsv("24100,12345\n\n24100,12346\n").problem->earlier_line, 1);
+}
+
+TEST(StoreCsvTest, RefusesMoreDrawsThanTheStoreHolds) {
+  std::string text;
+  for (int i = 1; i <= 65001; ++i) text += std::to_string(i) + ",12345\n";
+  const StoreCsvRows got = ReadStoreCsv(text);
+  ASSERT_TRUE(got.problem);
+  EXPECT_EQ(got.problem->kind, Kind::kTooMany);
+  EXPECT_EQ(got.problem->line, 65001);
+}
+
+}  // namespace
+}  // namespace kelvora::intake
