@@ -45,17 +45,20 @@ std::string StoreJson(const host::Table& block) {
 std::optional<std::string> OutputRefusal(const std::string& output, const OpenBook& book) {
   const auto id = host::IdentityOf(output);
   if (id && id == book.stamp)
-    return Fill(_("kelvora: export: {1} is the workbook being exported; nothing was written."), {output});
+    return Fill(_("kelvora: export: {1} is the workbook being exported; nothing was written."),
+                {output});
   std::string start;
   try {
     if (host::Exists(output)) start = host::ReadFileStart(output, 4);
   } catch (const host::FileError& e) {
     return Fill(_("kelvora: export: {1}, so it cannot be told from a workbook; nothing was "
-                    "written."), {e.what()});
+                  "written."),
+                {e.what()});
   }
   if (host::xlsx::LooksLikeZipPackage(start)) {
     return Fill(_("kelvora: export: {1} is a workbook (a zip package), which an export never "
-                    "replaces; nothing was written."), {output});
+                  "replaces; nothing was written."),
+                {output});
   }
   return std::nullopt;
 }
@@ -68,7 +71,8 @@ int RunExport(const ToolOptions& options, bool json, const std::string& output) 
     host::Session session(BindBook(*book, nullptr), {});
     block = StoreBlock(session);
   } catch (const CommandError& e) {
-    std::cerr << Fill(_("kelvora: export: error {1}: {2}"), {static_cast<int>(e.number()), e.what()})
+    std::cerr << Fill(_("kelvora: export: error {1}: {2}"),
+                      {static_cast<int>(e.number()), e.what()})
               << '\n';
     return kExitFailed;
   }
@@ -88,8 +92,9 @@ int RunExport(const ToolOptions& options, bool json, const std::string& output) 
     return kExitFailed;
   }
   std::cerr << Fill(_n("kelvora: export: {1} draw written to {2}.",
-                               "kelvora: export: {1} draws written to {2}.",
-                               static_cast<unsigned long>(block.rows())), {block.rows(), output})
+                       "kelvora: export: {1} draws written to {2}.",
+                       static_cast<unsigned long>(block.rows())),
+                    {block.rows(), output})
             << '\n';
   return kExitOk;
 }
@@ -111,10 +116,12 @@ std::string ProblemText(const std::string& name, const intake::StoreCsvProblem& 
   switch (p.kind) {
     case Kind::kEncoding:
       return Fill(_("kelvora: import: {1} is neither UTF-8 nor UTF-16 with a byte-order mark; "
-                      "nothing was stored."), {name});
+                    "nothing was stored."),
+                  {name});
     case Kind::kConflict:
       return Fill(_("kelvora: import: {1}, line {2}: \"{3}\": line {4} gives this draw "
-                      "another result; nothing was stored."), {name, line, record, static_cast<long long>(p.earlier_line)});
+                    "another result; nothing was stored."),
+                  {name, line, record, static_cast<long long>(p.earlier_line)});
     case Kind::kQuote:
       format =
           _("kelvora: import: {1}, line {2}: \"{3}\": a quoted field does not end, or "
@@ -170,27 +177,31 @@ int RunImport(const ToolOptions& options, const std::string& file) {
   } catch (const CommandError& e) {
     if (e.number() == err::kSubscriptOutOfRange) {
       std::cerr << Fill(_("kelvora: import: the store would hold more than {1} draws; nothing "
-                            "was stored."), {static_cast<int>(layout::kStoreCapacity)})
+                          "was stored."),
+                        {static_cast<int>(layout::kStoreCapacity)})
                 << '\n';
       return kExitStopped;
     }
-    std::cerr << Fill(_("kelvora: import: error {1}: {2}; nothing was stored."), {static_cast<int>(e.number()), e.what()})
+    std::cerr << Fill(_("kelvora: import: error {1}: {2}; nothing was stored."),
+                      {static_cast<int>(e.number()), e.what()})
               << '\n';
     return kExitFailed;
   }
   const auto added = static_cast<long long>(after - before);
   if (added <= 0) {
     std::cerr << Fill(_("kelvora: import: {1} holds no new draws; the store holds {2} "
-                          "draws as before."), {name, static_cast<long long>(after)})
+                        "draws as before."),
+                      {name, static_cast<long long>(after)})
               << '\n';
     return kExitStopped;
   }
   if (!SaveBook(*book)) return kExitFailed;
   std::cerr << Fill(_n("kelvora: import: {1} new draw taken in from {2}; the store "
-                               "holds {3} draws.",
-                               "kelvora: import: {1} new draws taken in from {2}; the store "
-                               "holds {3} draws.",
-                               static_cast<unsigned long>(added)), {added, name, static_cast<long long>(after)})
+                       "holds {3} draws.",
+                       "kelvora: import: {1} new draws taken in from {2}; the store "
+                       "holds {3} draws.",
+                       static_cast<unsigned long>(added)),
+                    {added, name, static_cast<long long>(after)})
             << '\n';
   return kExitOk;
 }
@@ -199,30 +210,28 @@ int RunImport(const ToolOptions& options, const std::string& file) {
 
 void AddStoreVerbs(CLI::App& app, const ToolOptions& options, int& exit_status) {
   auto* exp = app.add_subcommand(
-      "export",
-      "Write the result store as CSV or JSON, newest draw first (the workbook is only "
-      "read)");
+      "export", _("Write the result store as CSV or JSON, newest draw first (the workbook is only "
+                  "read)"));
   struct ExportArgs {
     bool csv = false, json = false;
     std::string output;
   };
   auto args = std::make_shared<ExportArgs>();
-  auto* csv = exp->add_flag("--csv", args->csv, "CSV: a header line draw,result (the default)");
-  auto* json = exp->add_flag("--json", args->json, "JSON: an array of {\"draw\", \"result\"}");
+  auto* csv = exp->add_flag("--csv", args->csv, _("CSV: a header line draw,result (the default)"));
+  auto* json = exp->add_flag("--json", args->json, _("JSON: an array of {\"draw\", \"result\"}"));
   csv->excludes(json);
   exp->add_option("-o,--output", args->output,
-                  "the file to write (- or none: standard output); never a workbook");
+                  _("the file to write (- or none: standard output); never a workbook"));
   exp->fallthrough();
   exp->callback([&exit_status, &options, args] {
     exit_status = RunExport(options, args->json, args->output);
   });
 
   auto* imp = app.add_subcommand(
-      "import",
-      "Take the draws of a CSV file as export writes it into the store, checked as the "
-      "intakes check them");
+      "import", _("Take the draws of a CSV file as export writes it into the store, checked as the "
+                  "intakes check them"));
   auto file = std::make_shared<std::string>();
-  imp->add_option("FILE", *file, "the CSV file (- for standard input)")->required();
+  imp->add_option("FILE", *file, _("the CSV file (- for standard input)"))->required();
   imp->fallthrough();
   imp->callback([&exit_status, &options, file] { exit_status = RunImport(options, *file); });
 }

@@ -83,8 +83,8 @@ void PrintText(const SizeSweep& sweep, int stage) {
               "chance")
           : _("Highest rate: size {1}, PP{2}, {3} (chance {4}); p Holm = {5}: different from "
               "chance");
-  std::cout << Fill(line, {best.size, layout::MethodNumber(stage, best.method), percent(best.rate), percent(best.chance),
-                           probability(best.p_value_holm)})
+  std::cout << Fill(line, {best.size, layout::MethodNumber(stage, best.method), percent(best.rate),
+                           percent(best.chance), probability(best.p_value_holm)})
             << '\n';
 }
 

@@ -70,7 +70,8 @@ std::optional<std::string> DanglingLinkNotice(const std::string& path) {
   const auto target = host::DanglingLinkTarget(path);
   if (!target) return std::nullopt;
   return Fill(_("kelvora: {1} is a symbolic link to {2}, which does not exist; nothing was "
-                  "read or written."), {path, target->c_str()});
+                "read or written."),
+              {path, target->c_str()});
 }
 
 OpenBook NewBookFromTemplate(const std::string& path) {

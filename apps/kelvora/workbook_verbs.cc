@@ -346,7 +346,8 @@ void AddWorkbookVerbs(CLI::App& app, const ToolOptions& options, int& exit_statu
   auto* fix = app.add_subcommand(
       "fix", _("Replace one stored result: fix DRAW=RESULT (the result a page disagrees with)"));
   auto fix_arg = std::make_shared<std::string>();
-  fix->add_option("DRAW=RESULT", *fix_arg, _("the draw number and its five-digit result"))->required();
+  fix->add_option("DRAW=RESULT", *fix_arg, _("the draw number and its five-digit result"))
+      ->required();
   fix->fallthrough();
   fix->callback([&exit_status, &options, fix_arg] { exit_status = RunFix(options, *fix_arg); });
 

@@ -23,8 +23,8 @@ ENGLISH = re.compile(r"\b(the|and|not|with|from|for|is|are|was|has|this|that|of|
 
 
 # Options and the tool's and its verbs' names, the same in every language.
-NAMES = re.compile(r"-[-a-z]+|\b(kelvora|telex|digest|numbers|init|adopt|set|show|sweep|gan|"
-                   r"report|demo|help)\b")
+NAMES = re.compile(r"-[-a-z]+|\bDRAW=RESULT\b|\b(kelvora|telex|digest|numbers|init|adopt|set|"
+                   r"show|sweep|gan|report|demo|help|fix|export|import)\b")
 
 
 def english_runs(pot):
@@ -58,7 +58,8 @@ CASES = [
     (["-w", "so.xlsx", "sweep", "--stage", "3"], ""), (["-w", "so.xlsx", "gan", "--last", "0"], ""),
     (["-w", "so.xlsx", "Copy1"], ""), (["-w", "demo.xlsx", "demo"], ""),
     (["-w", "demo.xlsx", "sweep", "--sizes", "38..40"], ""), (["-w", "demo.xlsx", "gan"], ""),
-    (["-w", "demo.xlsx", "show"], ""),
+    (["-w", "demo.xlsx", "show"], ""), (["-w", "demo.xlsx", "export", "-o", "demo.xlsx"], ""),
+    (["-w", "demo.xlsx", "import", "-"], b"1,2\n"), (["-w", "demo.xlsx", "fix", "1=2"], ""),
 ]
 
 
@@ -85,7 +86,9 @@ class LanguageTest(unittest.TestCase):
                     os.remove(os.path.join(self.dir, f))
             for args, stdin in CASES:
                 with self.subTest(lang=lang, args=args):
-                    lines = "".join(self.run_tool(lang, args, special if stdin else b""))
+                    lines = "".join(self.run_tool(
+                        lang, args, stdin if isinstance(stdin, bytes) else
+                        special if stdin else b""))
                     lines = lines.splitlines()
                     english = [l for l in map(NAMES.sub, [""] * len(lines), lines)
                                if ENGLISH.search(l) or runs.search(l)]
