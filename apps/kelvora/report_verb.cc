@@ -5,7 +5,6 @@
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/files.h"
-#include "host/xlsx/zip_package.h"
 #include "i18n.h"
 #include "report/report_data.h"
 #include "report/report_page.h"
@@ -25,22 +24,24 @@ std::string DefaultReportPath(const std::string& workbook) {
 
 namespace {
 
-// Why the page must not be written at `path`, the file that `book` was read
-// from being at `workbook`; nothing when it may.
-std::optional<const char*> OutputRefusal(const std::string& path, const std::string& workbook,
+// Why the page must not be written at `path`; nothing when it may.
+std::optional<const char*> OutputRefusal(const std::string& path, const OpenBook& book,
                                          bool force) {
-  if (!host::Exists(path)) return std::nullopt;
-  if (host::IdentityOf(path) == host::IdentityOf(workbook))
-    return _("it is the workbook the report is made from; choose another file for the page.");
-  if (!host::IsRegularFile(path))
-    return _("it is not a regular file; choose another file for the page.");
+  switch (ClashOf(path, book)) {
+    case OutputClash::kTheWorkbook:
+      return _("it is the workbook the report is made from; choose another file for the page.");
+    case OutputClash::kNotRegularFile:
+      return _("it is not a regular file; choose another file for the page.");
+    case OutputClash::kZipPackage:
+      return _(
+          "it is a workbook or another zip package, which the report never replaces; choose "
+          "another file for the page.");
+    case OutputClash::kNone:
+      break;
+  }
+  if (force || !host::Exists(path)) return std::nullopt;
   // A page the report wrote is far smaller than this.
   constexpr uint64_t kMaxPage = uint64_t{256} << 20;
-  if (host::xlsx::LooksLikeZipPackage(host::ReadFileStart(path, 4)))
-    return _(
-        "it is a workbook or another zip package, which the report never replaces; choose "
-        "another file for the page.");
-  if (force) return std::nullopt;
   try {
     if (report::IsReportPage(host::ReadFile(path, kMaxPage))) return std::nullopt;
   } catch (const host::FileError&) {
@@ -83,7 +84,7 @@ int RunReport(const std::string& workbook, const std::string& output, bool open,
   }
   const std::string path = output.empty() ? DefaultReportPath(book->path) : output;
   try {
-    if (const auto refusal = OutputRefusal(path, book->path, force)) {
+    if (const auto refusal = OutputRefusal(path, *book, force)) {
       std::cerr << "kelvora: report: " << path << ": " << _("not written:") << ' ' << *refusal
                 << '\n';
       return kExitFailed;

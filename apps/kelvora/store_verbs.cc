@@ -9,7 +9,6 @@
 #include "command_summary.h"
 #include "host/error.h"
 #include "host/files.h"
-#include "host/xlsx/zip_package.h"
 #include "i18n.h"
 #include "intake/result_store.h"
 #include "intake/store_csv.h"
@@ -43,22 +42,25 @@ std::string StoreJson(const host::Table& block) {
 // Why `output` may not be replaced by an export of `book`: it is that
 // workbook (by another name or a link as well), or another workbook file.
 std::optional<std::string> OutputRefusal(const std::string& output, const OpenBook& book) {
-  const auto id = host::IdentityOf(output);
-  if (id && id == book.stamp)
-    return Fill(_("kelvora: export: {1} is the workbook being exported; nothing was written."),
-                {output});
-  std::string start;
   try {
-    if (host::Exists(output)) start = host::ReadFileStart(output, 4);
+    switch (ClashOf(output, book)) {
+      case OutputClash::kTheWorkbook:
+        return Fill(_("kelvora: export: {1} is the workbook being exported; nothing was written."),
+                    {output});
+      case OutputClash::kNotRegularFile:
+        return Fill(_("kelvora: export: {1} is not a regular file; nothing was written."),
+                    {output});
+      case OutputClash::kZipPackage:
+        return Fill(_("kelvora: export: {1} is a workbook (a zip package), which an export never "
+                      "replaces; nothing was written."),
+                    {output});
+      case OutputClash::kNone:
+        break;
+    }
   } catch (const host::FileError& e) {
     return Fill(_("kelvora: export: {1}, so it cannot be told from a workbook; nothing was "
                   "written."),
                 {e.what()});
-  }
-  if (host::xlsx::LooksLikeZipPackage(start)) {
-    return Fill(_("kelvora: export: {1} is a workbook (a zip package), which an export never "
-                  "replaces; nothing was written."),
-                {output});
   }
   return std::nullopt;
 }

@@ -12,6 +12,7 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "host/xlsx/workbook_shape.h"
+#include "host/xlsx/zip_package.h"
 #include "i18n.h"
 #include "text/telex.h"
 #include "text/utf.h"
@@ -72,6 +73,16 @@ std::optional<std::string> DanglingLinkNotice(const std::string& path) {
   return Fill(_("kelvora: {1} is a symbolic link to {2}, which does not exist; nothing was "
                 "read or written."),
               {path, target->c_str()});
+}
+
+OutputClash ClashOf(const std::string& output, const OpenBook& book) {
+  if (!host::Exists(output)) return OutputClash::kNone;
+  const auto id = host::IdentityOf(output);
+  if (id && id == host::IdentityOf(book.path)) return OutputClash::kTheWorkbook;
+  if (!host::IsRegularFile(output)) return OutputClash::kNotRegularFile;
+  if (host::xlsx::LooksLikeZipPackage(host::ReadFileStart(output, 4)))
+    return OutputClash::kZipPackage;
+  return OutputClash::kNone;
 }
 
 OpenBook NewBookFromTemplate(const std::string& path) {

@@ -38,6 +38,14 @@ bool HasWorkbookExtension(const std::string& path);
 // end); nothing otherwise.
 std::optional<std::string> DanglingLinkNotice(const std::string& path);
 
+// Why an existing file at `output` may never be replaced by what a verb
+// writes from `book`: it is that workbook (by another name or a link as
+// well), it is not a regular file, or it is a zip package, as every workbook
+// is. kNone when it may be (or does not exist). Throws host::FileError when
+// the start of the file cannot be read.
+enum class OutputClash { kNone, kTheWorkbook, kNotRegularFile, kZipPackage };
+OutputClash ClashOf(const std::string& output, const OpenBook& book);
+
 // A new workbook from the built-in template (an .xlsm package when `path`
 // ends in .xlsm), not yet saved.
 OpenBook NewBookFromTemplate(const std::string& path);
