@@ -171,11 +171,18 @@ int RunImport(const ToolOptions& options, const std::string& file) {
   auto book = OpenWorkbook(options.workbook, Access::kWrite);
   if (!book) return kExitFailed;
   int64_t before = 0, after = 0;
+  bool refused = false;  // a draw's result differs from the stored one
+  TerminalMessageBox messages(Answer::kNo);
   try {
-    host::Session session(BindBook(*book, nullptr), {});
+    host::Session session(BindBook(*book, nullptr), {nullptr, &messages});
+    session.result_remedy = [&book](const std::u16string& draw, const std::u16string& result) {
+      return FixRemedy(book->path, draw, result);
+    };
     before = StoredDraws(session);
     intake::MergeDraws(session, std::move(csv.rows));
+    refused = session.outcome() == host::Outcome::kStoppedByCheck;
     after = StoredDraws(session);
+    if (!refused && after <= before) StopAsNothingNew(session);  // as the intakes say it
   } catch (const CommandError& e) {
     if (e.number() == err::kSubscriptOutOfRange) {
       std::cerr << Fill(_("kelvora: import: the store would hold more than {1} draws; nothing "
@@ -188,6 +195,11 @@ int RunImport(const ToolOptions& options, const std::string& file) {
                       {static_cast<int>(e.number()), e.what()})
               << '\n';
     return kExitFailed;
+  }
+  if (refused) {
+    std::cerr << "kelvora: import: " << book->path << ": "
+              << _("stopped by a check; the workbook is left as it was.") << '\n';
+    return kExitStopped;
   }
   const auto added = static_cast<long long>(after - before);
   if (added <= 0) {

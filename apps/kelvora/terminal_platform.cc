@@ -101,11 +101,12 @@ void TerminalClipboard::SetText(const std::u16string& text) {
 
 int32_t TerminalMessageBox::Show(const std::u16string& text, const std::u16string& caption,
                                  int32_t style) {
+  const int32_t buttons = (style - kMbSystemModal) & 0xF;
+  if (buttons != kMbYesNo && quiet_) return kIdOk;
   std::string body = Utf16ToUtf8(text);
   // Two-line messages carry CR LF; the terminal wants LF alone.
   for (size_t at; (at = body.find("\r\n")) != std::string::npos;) body.erase(at, 1);
   std::cerr << Utf16ToUtf8(caption) << ": " << body;
-  const int32_t buttons = (style - kMbSystemModal) & 0xF;
   if (buttons != kMbYesNo) {
     std::cerr << '\n';
     return kIdOk;

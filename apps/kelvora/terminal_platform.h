@@ -71,9 +71,13 @@ class TerminalMessageBox : public host::MessageBox {
   // answer given on the command line, else asks on the terminal when
   // standard input is one, else answers No.
   int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override;
+  // While quiet, a box that asks nothing is not written (it still answers
+  // OK): the tool says what happened in its own words instead.
+  void set_quiet(bool quiet) { quiet_ = quiet; }
 
  private:
   Answer answer_;
+  bool quiet_ = false;
 };
 
 class QuietLocale : public host::Locale {

@@ -50,8 +50,8 @@ std::string StripBom(std::string s) {
   return s;
 }
 
-// The tool's way to mend a stored result a page contradicts, ending the
-// intakes' refusal (the component's says to correct the cell instead).
+}  // namespace
+
 std::u16string FixRemedy(const std::string& path, const std::u16string& draw,
                          const std::u16string& result) {
   const std::string book = path == kDefaultBook ? "" : "-w " + path + " ";
@@ -60,8 +60,6 @@ std::u16string FixRemedy(const std::string& path, const std::u16string& draw,
          TelexToUnicode(u", hoawjc xosa duwx lieeju (") + u"XoaDuLieu" +
          TelexToUnicode(u") roofi nhaajp laji.");
 }
-
-}  // namespace
 
 bool HasWorkbookExtension(const std::string& path) {
   return EndsWithNoCase(path, ".xlsx") || EndsWithNoCase(path, ".xlsm");
@@ -262,9 +260,11 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
       return FixRemedy(book.path, draw, result);
     };
     const int64_t stored_before = StoredDraws(session);
+    messages.set_quiet(EmptyCopiedCell(session, command).has_value());
     command.run(session);
+    StopTableIntakeWithNothingNew(session, command, stored_before);
     outcome = session.outcome();
-    summary = CommandSummary(session, command, outcome, stored_before);
+    summary = CommandSummary(session, command, stored_before);
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: {1} failed: error {2}: {3} ({4} left unchanged)"),
                       {command.name, e.number(), e.description(), book.path})
@@ -276,20 +276,25 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
               << '\n';
     return kExitFailed;
   }
-  if (clip.written()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';
+  // An empty cell's copy empties the clipboard; the summary says so.
+  if (clip.written() && !clip.written()->empty()) std::cout << Utf16ToUtf8(*clip.written()) << '\n';
   const bool stopped = outcome == host::Outcome::kStoppedByCheck;
+  auto say_summary = [&summary] {
+    if (!summary.empty()) std::cerr << "kelvora: " << summary << '\n';
+  };
   // A command its check refused leaves the file byte for byte as it was: an
   // intake refuses its page whole, and what it pasted to read the page is
   // no change of the user's. Main is the exception: what it wrote before its
   // check stopped it (its outputs cleared, the first stage's results when
   // the second stage's parameters stop it) is its result, as in Excel.
   if (stopped && command.name != "Main") {
+    say_summary();  // next to the notice it explains
     std::cerr << "kelvora: " << command.name << ": " << book.path << ": "
               << _("stopped by a check; the workbook is left as it was.") << '\n';
-  } else if (!SaveBook(book)) {
-    return kExitFailed;
+    return kExitStopped;
   }
-  if (!summary.empty()) std::cerr << "kelvora: " << summary << '\n';
+  if (!SaveBook(book)) return kExitFailed;
+  say_summary();
   return stopped ? kExitStopped : kExitOk;
 }
 

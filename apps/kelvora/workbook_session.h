@@ -79,6 +79,13 @@ struct ClipboardInput {
 // read or is in another encoding.
 std::optional<ClipboardInput> ReadClipboardInput(const std::string& file);
 
+// The tool's way to mend a stored result that a page (or an import) for the
+// book at `path` contradicts, the last line of the intakes' refusal: the fix
+// verb with the draw and the page's result, or clearing the store (the
+// component's wording says to correct the cell instead). Unicode.
+std::u16string FixRemedy(const std::string& path, const std::u16string& draw,
+                         const std::u16string& result);
+
 // Runs `command` on a session on the book and saves the book when the
 // command ran to its end, or when Main was stopped by one of its checks; any
 // other command stopped by a check saves nothing, so the file stays byte for

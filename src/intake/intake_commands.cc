@@ -25,8 +25,6 @@ constexpr char16_t kWrongCopy[] = u"Bajn chuwa copy hoawjc copy sai ddijnh dajng
 // Special-prize text: a page of another game.
 constexpr char16_t kNotTwentySevenPrizes[] =
     u"Chuwsc nawng nafy chir hoox trowj kieeru choi 27 giari\r\nVui lofng kieerm tra laji";
-// Special-prize text: every draw is already stored.
-constexpr char16_t kNothingNew[] = u"Khoong cos duwx lieeju mowsi dduowjc theem vafo";
 // Special-prize text: the new draws would carry the store past its capacity.
 constexpr char16_t kStoreFull[] =
     u"Kho duwx lieeju chir chuwsa dduwowjc 65000 kyf, khoong theer theem casc kyf mowsi.\r\n"

@@ -214,12 +214,6 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(ws["O3"].value, 24100)
         # Copy prints the cell and changes nothing; show gives what openpyxl reads.
         before = read_bytes(path)
-        rc, out, err = self.run_tool("-w", "store.xlsx", "Copy3")
-        self.assertEqual((rc, out), (0, sets[2] + "\n"), err)
-        self.assertIn("Thông Báo: Đã Copy PP3", err)
-        rc, out, err = self.run_tool("-w", "store.xlsx", "copy4")  # an empty L9
-        self.assertEqual((rc, out), (0, "\n"))
-        self.assertIn("kelvora: Copy4: L9 is empty", err)
         rc, out, err = self.run_tool("-w", "store.xlsx", "show", "--json")
         self.assertEqual(rc, 0, err)
         shown = json.loads(out)
@@ -232,7 +226,20 @@ class ToolTest(unittest.TestCase):
         rc, out, _ = self.run_tool("-w", "store.xlsx", "show")
         self.assertEqual(rc, 0)
         self.assertIn(sets[0], out)
-        self.assertEqual(read_bytes(path), before)
+        stale = "L3 holds the set of an earlier run: Thông số hoặc kho dữ liệu đã đổi"
+        copies = [  # (a change first, the copy, its output, what it says, what it never says)
+            ([], "Copy3", sets[2] + "\n", "Thông Báo: Đã Copy PP3", "earlier run"),
+            ([], "copy4", "", "kelvora: Copy4: L9 is empty", "Đã Copy PP4"),
+            (["set", "B2=10"], "Copy1", sets[0] + "\n", "kelvora: Copy1: " + stale, "empty"),
+        ]
+        for change, copy, output, says, never in copies:
+            if change:
+                self.assertEqual(self.run_tool("-w", "store.xlsx", *change)[0], 0)
+                before = read_bytes(path)
+            rc, out, err = self.run_tool("-w", "store.xlsx", copy)
+            self.assertEqual((rc, out, read_bytes(path) == before), (0, output, True), err)
+            self.assertIn(says, err)
+            self.assertNotIn(never, err)
 
     def test_statistics_verbs_read_only_and_their_refusals(self):
         path = self.stored_book(draws=80)
@@ -330,7 +337,9 @@ class ToolTest(unittest.TestCase):
         saved = read_bytes(path)
         bad = out.replace("24099,20264", "24099,20264\n24096,123")
         for args, stdin, status, message in [
-                (["import", "s.csv"], b"", 3, "holds no new draws"),
+                (["import", "s.csv"], b"", 3, "Không có dữ liệu mới đuợc thêm vào\n"),
+                (["import", "-"], out.replace("24100,12345", "24100,12346").encode(), 3,
+                 "kelvora -w store.xlsx fix 24100=12346"),
                 (["import", "-"], bad.encode(), 3, 'line 4: "24096,123": the result must be'),
                 (["export", "-o", "store.xlsx"], b"", 1, "is the workbook being exported"),
                 (["export", "-o", "other.xlsx"], b"", 1, "is a workbook (a zip package)")]:
@@ -607,6 +616,9 @@ class ToolTest(unittest.TestCase):
         blocks = "".join("Kỳ %d\nĐB\t%05d\n" % (30000 - i, i) for i in range(60))
         stops = [
             ("dankqxsdb", "Kết quả xổ số 6 giải 2024\n" + blocks, "27 giải"),
+            ("DanKQXSDB", "27 giải\n" + blocks[:blocks.index("Kỳ 29951\n")], "sai định dạng\nkelvora: "
+             "DanKQXSDB: a special-prize text must hold at least 50 draws, each starting with the "
+             "word Kỳ; this one holds 49"),
             ("dankqxsngay", "just some text\n", "Thông Báo: Vui Lòng Copy Đúng Bảng Kết Quả"),
             ("DanKQXS", None, ""),
         ]
@@ -671,6 +683,18 @@ class ToolTest(unittest.TestCase):
             self.assertEqual(self.run_tool("-w", "book.xlsx", "fix", arg)[0], status, arg)
         self.assertEqual(self.run_tool("-w", "book.xlsx", "DanKQXSNgay", "--clipboard",
                                        "b.html")[0], 0)
+
+    def test_every_intake_says_nothing_new_alike(self):
+        path = self.init()
+        for command, page in [("DanKQXS", "sample_100_draws.html"),
+                              ("DanKQXSNgay", "sample_by_date.html"),
+                              ("DanKQXSDB", "sample_special_prize.txt")]:
+            args = ["-w", "book.xlsx", command, "--clipboard", os.path.join(DATA, page)]
+            self.run_tool(*args)
+            before = read_bytes(path)
+            rc, _, err = self.run_tool(*args)
+            self.assertEqual((rc, read_bytes(path) == before), (3, True), (command, err))
+            self.assertIn("Thông Báo: Không có dữ liệu mới đuợc thêm vào\n", err)
 
     def test_stale_temporary_files_of_gone_processes_are_removed(self):
         self.init()
