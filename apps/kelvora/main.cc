@@ -58,16 +58,19 @@ Exit status:
   0  the command ran to its end; what it changed is saved
   1  it failed (error number and description on standard error); the
      workbook is left exactly as it was
-  2  usage error (unknown command or option, an empty -w, init of a name not
-     ending in .xlsx or .xlsm, set on a non-parameter cell or with a value no
-     run could use, fix without a draw number and a five-digit result, adopt
-     given tabs that do not fit the workbook)
-  3  one of its checks stopped it with a notice (wrong table, a result that
-     differs from the store, nothing new, not enough data, parameters, paste
-     failed, an import file with a bad row, no new draw or too many draws):
-     every notice other than the confirmation of Copy1..Copy6 counts; the
-     workbook is left exactly as it was, except that Main saves what it wrote
-     before its check stopped it)");
+  2  usage error (no command, an unknown command or option, a missing
+     argument, an empty -w, init of a name not ending in .xlsx or .xlsm, set
+     on a non-parameter cell or with a value no run could use, fix without a
+     draw number and a five-digit result, adopt given tabs that do not fit the
+     workbook, a --stage or --sizes sweep cannot take, a --last of gan that is
+     not a whole number above 0, report -o - with --open)
+  3  one of its checks stopped it with a notice (wrong table, a special-prize
+     text too short, a result that differs from the store, nothing new, not
+     enough data, parameters, paste failed, an import file with a bad row, no
+     new draw or too many draws; sweep, gan or report without the draws or
+     the analysis they read): every notice other than the confirmation of
+     Copy1..Copy6 counts; the workbook is left exactly as it was, except that
+     Main saves what it wrote before its check stopped it)");
 }
 
 // A parse error of CLI11 in the user's language: its English wording matched
@@ -213,19 +216,21 @@ int main(int argc, char** argv) {
   }
 
   const std::string named = NamedCommand(argc, argv);
+  auto unknown = [&app](const std::string& verb) {
+    std::cerr << Fill(_("kelvora: unknown command {1}; the commands are: {2} and help"),
+                      {verb, VerbNames(app)})
+              << '\n';
+    return kExitUsage;
+  };
   if (named == "help") {
     // kelvora help [VERB]
     const std::string verb = argc > 0 ? NamedCommand(argc - 1, argv + 1) : std::string();
     const CLI::App* sub = verb.empty() ? nullptr : FindVerb(app, verb);
+    if (!verb.empty() && sub == nullptr) return unknown(verb);
     std::cout << (sub != nullptr ? sub->help() : app.help());
-    return verb.empty() || sub != nullptr ? kExitOk : kExitUsage;
+    return kExitOk;
   }
-  if (!named.empty() && FindVerb(app, named) == nullptr) {
-    std::cerr << Fill(_("kelvora: unknown command {1}; the commands are: {2} and help"),
-                      {named, VerbNames(app)})
-              << '\n';
-    return kExitUsage;
-  }
+  if (!named.empty() && FindVerb(app, named) == nullptr) return unknown(named);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -174,8 +174,10 @@ class ToolTest(unittest.TestCase):
         self.init("kelvora.xlsx")
         for args in (["nosuchcommand"], ["main", "--yes", "--no"], ["main", "--bogus"], []):
             self.assertEqual(self.run_tool(*args)[0], 2, args)
-        rc, _, err = self.run_tool("nosuchcommand")
-        self.assertIn("unknown command nosuchcommand; the commands are: telex", err)
+        for args in (["nosuchcommand"], ["help", "nosuchcommand"]):
+            rc, _, err = self.run_tool(*args)
+            self.assertEqual(rc, 2)
+            self.assertIn("unknown command nosuchcommand; the commands are: telex", err)
         for args in (["--help"], ["help"]):
             rc, out, _ = self.run_tool(*args)
             self.assertEqual(rc, 0)
