@@ -271,8 +271,24 @@ class ToolTest(unittest.TestCase):
         wb.save(path)
         shown = json.loads(self.run_tool("-w", "store.xlsx", "show", "--json")[1])
         self.assertEqual((shown["rerun_main"], shown["methods"][0]["chance"]), (True, None))
-        self.assertEqual(shown["store_quality"], {"results_not_five_digits": 1, "examples": [1234]})
+        quality = {"results_not_five_digits": 1, "examples": [1234]}
+        self.assertEqual(shown["store_quality"], quality)
         self.assertIn("Main", self.run_tool("-w", "store.xlsx", "show")[1])
+        # Every view of the store carries the same warning and no verdict
+        # against chance: (arguments, the stream of the warning, a verdict).
+        warning = ("Kho dữ liệu có kết quả không đúng 5 chữ số; số liệu tính trên đó không so "
+                   'sánh được với ngẫu nhiên (1/80: "1234")')
+        for args, stream, verdict in [
+                (["show"], 1, "khác ngẫu nhiên"), (["sweep"], 1, "from chance"),
+                (["sweep", "--csv"], 2, "from chance"), (["gan"], 1, "khác ngẫu nhiên"),
+                (["report", "-o", "-"], 1, "khác ngẫu nhiên")]:
+            shown = self.run_tool("-w", "store.xlsx", *args)
+            self.assertEqual(shown[0], 0, args)
+            self.assertIn(warning, shown[stream].replace("&quot;", '"'), args)
+            self.assertNotIn(verdict, shown[1].lower(), args)
+        for verb in ("sweep", "gan"):
+            shown = json.loads(self.run_tool("-w", "store.xlsx", verb, "--json")[1])
+            self.assertEqual(shown["store_quality"], quality, verb)
         self.assertTrue(os.path.exists(empty))
 
     def test_report_replaces_only_its_own_pages(self):
