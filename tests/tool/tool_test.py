@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import unicodedata
 import unittest
 import zipfile
 
@@ -45,6 +46,10 @@ def stored_entries(path):
                      int.from_bytes(data[at + 28:at + 30], "little"))
             out[i.filename] = (i.CRC, i.compress_type, data[start:start + i.compress_size])
     return out
+
+
+def nfd(text):
+    return unicodedata.normalize("NFD", text)
 
 
 def changed_span(old, new):
@@ -147,6 +152,9 @@ class ToolTest(unittest.TestCase):
             (["B1=Đề Đầu"], 2, {}), (["B2=66"], 2, {}), (["B1=Một số"], 2, {}),
             (["B1=Một số", "B2=9"], 0, {"B1": "Một số", "B2": 9}), (["B6=on"], 2, {}),
             (["B4=1,5"], 2, {}), (["B8=521", "B7=Ba càng đuôi"], 2, {}),
+            # A kind typed decomposed is written as KieuDanh spells it.
+            (["B1=" + nfd("Đề đầu")], 0, {"B1": "Đề đầu"}), (["B1=" + nfd("Đề Đầu")], 2, {}),
+            (["B7=" + nfd("Ba càng đuôi"), "B8=520"], 0, {"B7": "Ba càng đuôi", "B8": 520}),
             # Windows no run can use.
             *[([c + "=" + v], 2, {}) for c in ("B4", "B10")
               for v in ("abc", "0", "-5", "1", "", "99999999999999999999")],
