@@ -39,19 +39,23 @@ std::string Figure(const char* format, double v) { return LocalDecimal(FormatNum
 
 void PrintText(const GanReport& g) {
   const auto draws = static_cast<unsigned long>(g.draws);
-  if (g.left_out > 0) {
+  const int64_t left_out = g.quality.results_not_five_digits;
+  if (left_out > 0) {
     std::cout << Fill(_n("Store: {1} five-digit result (left out: {2} not of five digits); "
                          "counts over the newest {3} draws",
                          "Store: {1} five-digit results (left out: {2} not of five digits); "
                          "counts over the newest {3} draws",
                          draws),
-                      {g.draws, g.left_out, g.last});
+                      {g.draws, left_out, g.last});
   } else {
     std::cout << Fill(_n("Store: {1} five-digit result; counts over the newest {2} draws",
                          "Store: {1} five-digit results; counts over the newest {2} draws", draws),
                       {g.draws, g.last});
   }
-  std::cout << "\n\n";
+  std::cout << '\n';
+  if (!g.quality.comparable_with_chance())
+    std::cout << Utf16ToUtf8(analysis::StoreQualityWarning(g.quality)) << '\n';
+  std::cout << '\n';
 
   std::vector<int> order(100);
   std::iota(order.begin(), order.end(), 0);
@@ -122,7 +126,9 @@ std::string Counts(const std::array<int64_t, 10>& counts) {
 
 void PrintJson(const GanReport& g) {
   std::cout << "{\"last\": " << g.last << ", \"draws\": " << g.draws
-            << ", \"left_out\": " << g.left_out << ", \"exact\": true,\n \"endings\": [";
+            << ", \"left_out\": " << g.quality.results_not_five_digits
+            << ", \"store_quality\": " << report::StoreQualityJson(g.quality)
+            << ", \"exact\": true,\n \"endings\": [";
   for (int e = 0; e < 100; ++e) {
     const auto& s = g.endings[static_cast<size_t>(e)];
     std::cout << (e ? ",\n  " : "\n  ") << "{\"ending\": \"" << Two(e)

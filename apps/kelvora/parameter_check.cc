@@ -1,7 +1,11 @@
 #include "parameter_check.h"
 
+#include <uninorm.h>
+
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 
 #include "analysis/bet_kinds.h"
 #include "analysis/main_analysis.h"
@@ -27,6 +31,18 @@ bool DecimalComma(const std::string& v) {
   return true;
 }
 
+// `text` in Unicode normal form C; `text` itself when it cannot be
+// normalised (a lone surrogate).
+std::u16string Nfc(const std::u16string& text) {
+  size_t length = 0;
+  const std::unique_ptr<uint16_t, decltype(&std::free)> nfc(
+      u16_normalize(UNINORM_NFC, reinterpret_cast<const uint16_t*>(text.data()), text.size(),
+                    nullptr, &length),
+      &std::free);
+  if (!nfc) return text;
+  return std::u16string(reinterpret_cast<const char16_t*>(nfc.get()), length);
+}
+
 std::string KindNames(const host::Table& kinds) {
   std::string names;
   for (int32_t r = 1; r <= std::min<int32_t>(kinds.rows(), 6); ++r) {
@@ -38,6 +54,23 @@ std::string KindNames(const host::Table& kinds) {
 }
 
 }  // namespace
+
+void SpellKindsAsListed(host::Session& session, std::vector<ParameterWrite>& writes) {
+  const host::Table kinds = analysis::ReadKindList(session);
+  for (auto& [cell, value] : writes) {
+    if (!Same(cell, layout::kStage1.kind) && !Same(cell, layout::kStage2.kind)) continue;
+    const std::u16string typed = Utf8ToUtf16(value);
+    if (analysis::FirstNamingRow(kinds, typed)) continue;
+    const std::u16string wanted = Nfc(typed);
+    for (int32_t r = 1; r <= std::min<int32_t>(kinds.rows(), 6); ++r) {
+      const host::Value& name = kinds(r, 1);
+      if (name.IsText() && Nfc(name.text()) == wanted) {
+        value = Utf16ToUtf8(name.text());
+        break;
+      }
+    }
+  }
+}
 
 std::optional<std::string> RefusalOf(host::Session& session,
                                      const std::vector<ParameterWrite>& writes) {

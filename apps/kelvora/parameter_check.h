@@ -15,6 +15,13 @@ namespace kelvora::tool {
 
 using ParameterWrite = std::pair<layout::Cell, std::string>;  // cell, UTF-8 value
 
+// Kind names (B1, B7) that equal a KieuDanh name only after Unicode
+// normalisation to NFC, as a name typed in decomposed form (some keyboards,
+// macOS) does, are replaced by that name exactly as the list spells it, so
+// that the run's exact comparison finds what is written. Other values stay
+// as they are. Host failures are passed on.
+void SpellKindsAsListed(host::Session& session, std::vector<ParameterWrite>& writes);
+
 // Why the writes may not be made, naming the first bad one and what it
 // takes (the kind names, the size limits, ON or OFF); nothing when all are
 // fine. A size is checked against the kind written with it, else the kind in

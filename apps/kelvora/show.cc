@@ -111,13 +111,8 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
                  Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol}))});
   }
   out << "\n";
-  if (chance.quality.results_not_five_digits > 0) {
-    out << Utf16ToUtf8(analysis::StoreQualityWarning()) << " ("
-        << chance.quality.results_not_five_digits << "/" << chance.quality.draws << ":";
-    for (const Value& v : chance.quality.examples)
-      out << " \"" << Utf16ToUtf8(v.IsError() ? u"#ERROR" : host::ToText(v)) << "\"";
-    out << ")\n";
-  }
+  if (!chance.quality.comparable_with_chance())
+    out << Utf16ToUtf8(analysis::StoreQualityWarning(chance.quality)) << '\n';
   size_t label_width = 0;
   for (const Cell c : layout::kParameterCells)
     label_width = std::max(label_width, DisplayWidth(CellText(m, LabelOf(c))));
@@ -227,11 +222,7 @@ void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   bool stale = false;
   for (const StageChance& st : chance.stages) stale = stale || st.state == StageState::kStale;
   o << "  \"rerun_main\": " << (stale ? "true" : "false") << ",\n";
-  std::string examples;
-  for (const Value& v : chance.quality.examples)
-    examples += (examples.empty() ? "" : ", ") + JsonValue(v);
-  o << "  \"store_quality\": {\"results_not_five_digits\": "
-    << chance.quality.results_not_five_digits << ", \"examples\": [" << examples << "]}\n}\n";
+  o << "  \"store_quality\": " << report::StoreQualityJson(chance.quality) << "\n}\n";
   std::cout << o.str();
 }
 

@@ -62,6 +62,8 @@ void PrintText(const SizeSweep& sweep, int stage) {
                        static_cast<unsigned long>(sweep.tested)),
                     {stage, Utf16ToUtf8(sweep.kind), sweep.tested, sweep.min_size, sweep.max_size})
             << '\n';
+  const bool comparable = sweep.quality.comparable_with_chance();
+  if (!comparable) std::cout << Utf16ToUtf8(analysis::StoreQualityWarning(sweep.quality)) << '\n';
   auto percent = [](double v) { return LocalDecimal(PercentText(v)); };
   auto probability = [](double v) { return LocalDecimal(ProbabilityText(v)); };
   std::vector<std::vector<std::u16string>> rows = {
@@ -78,7 +80,10 @@ void PrintText(const SizeSweep& sweep, int stage) {
   PrintTable(std::cout, rows, 0);
   const SweepRow& best = Best(sweep);
   const char* line =
-      best.p_value_holm >= 0.05
+      !comparable
+          ? _("Highest rate: size {1}, PP{2}, {3} (chance {4}); not compared with chance, as the "
+              "store's results are not all five digits")
+      : best.p_value_holm >= 0.05
           ? _("Highest rate: size {1}, PP{2}, {3} (chance {4}); p Holm = {5}: no different from "
               "chance")
           : _("Highest rate: size {1}, PP{2}, {3} (chance {4}); p Holm = {5}: different from "
@@ -101,13 +106,19 @@ std::string RowJson(const SweepRow& r, int stage) {
 void PrintJson(const SizeSweep& sweep, int stage) {
   std::cout << "{\"stage\": " << stage << ", \"kind\": " << JsonString(sweep.kind)
             << ", \"window\": " << sweep.window << ", \"tested\": " << sweep.tested
+            << ", \"store_quality\": " << report::StoreQualityJson(sweep.quality)
             << ", \"rows\": [";
   for (size_t i = 0; i < sweep.rows.size(); ++i)
     std::cout << (i ? ",\n  " : "\n  ") << RowJson(sweep.rows[i], stage);
   std::cout << "\n]}\n";
 }
 
+// The rows alone; the warning on a store not comparable with chance goes to
+// standard error.
 void PrintCsv(const SizeSweep& sweep, int stage) {
+  if (!sweep.quality.comparable_with_chance())
+    std::cerr << "kelvora: sweep: " << Utf16ToUtf8(analysis::StoreQualityWarning(sweep.quality))
+              << '\n';
   std::cout << "size,method,hits,misses,rate,chance,p_value,p_value_holm,q_value\n";
   for (const SweepRow& r : sweep.rows) {
     std::cout << r.size << ',' << layout::MethodNumber(stage, r.method) << ',' << r.hits << ','

@@ -93,12 +93,13 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
         if (A1Text(c) == cell) checked.emplace_back(c, value);
     }
     host::Session session(BindBook(*book, nullptr), {});
+    SpellKindsAsListed(session, checked);
     if (const auto refusal = RefusalOf(session, checked)) {
       std::cerr << Fill(_("kelvora: set: {1} (nothing written)"), {*refusal}) << '\n';
       return kExitUsage;
     }
-    for (const auto& [cell, value] : writes)
-      main->GetRange(Ascii(cell))->SetValue(Value(Utf8ToUtf16(value)));
+    for (const auto& [cell, value] : checked)
+      main->GetRange(layout::A1(cell))->SetValue(Value(Utf8ToUtf16(value)));
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: set: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;

@@ -20,24 +20,9 @@ namespace {
 // The texts, stored in Telex like every text of the engine.
 constexpr char16_t kWithinChance[] = u"khoong khasc ngaaxu nhieen";
 constexpr char16_t kBeyondChance[] = u"khasc ngaaxu nhieen";
-constexpr char16_t kNotComparable[] =
-    u"keest quar trong kho khoong ddusng 5 chuwx soos, khoong so sasnh dduwowjc vowsi ngaaxu "
-    u"nhieen";
 constexpr char16_t kStale[] =
     u"Thoong soos hoawjc kho duwx lieeju ddax ddoori sau laafn chajy Main truwowsc; haxy chajy "
     u"laji Main";
-constexpr char16_t kQualityWarning[] =
-    u"Kho duwx lieeju cos keest quar khoong ddusng 5 chuwx soos; tyr leej tisnh treen ddos "
-    u"khoong so sasnh dduwowjc vowsi ngaaxu nhieen";
-
-bool IsFiveDigits(const host::Value& v) {
-  if (v.IsError()) return false;
-  const std::u16string text = host::ToText(v);
-  if (text.size() != 5) return false;
-  for (char16_t c : text)
-    if (c < u'0' || c > u'9') return false;
-  return true;
-}
 
 // A whole count of a method-table cell: an empty cell is 0; anything else
 // that is not a whole number is nothing.
@@ -89,18 +74,6 @@ std::optional<std::array<MethodChance, 3>> MeasureStage(host::Session& session,
 
 }  // namespace
 
-StoreQuality CheckStoreQuality(const host::Table& block) {
-  StoreQuality q;
-  q.draws = block.rows();
-  for (int32_t r = 1; r <= block.rows(); ++r) {
-    const host::Value& result = block(r, 2);
-    if (IsFiveDigits(result)) continue;
-    ++q.results_not_five_digits;
-    if (q.examples.size() < kStoreQualityExamples) q.examples.push_back(result);
-  }
-  return q;
-}
-
 ChanceReport AssessAgainstChance(host::Session& session) {
   ChanceReport report;
   host::Worksheet& sheet = session.MainSheet();
@@ -139,7 +112,7 @@ ChanceReport AssessAgainstChance(host::Session& session) {
 }
 
 std::u16string ChanceVerdict(const MethodChance& method, const StoreQuality& quality) {
-  if (quality.results_not_five_digits > 0) return TelexToUnicode(kNotComparable);
+  if (!quality.comparable_with_chance()) return NotComparableVerdict();
   if (method.p_value_holm >= 0.05) return TelexToUnicode(kWithinChance);
   char p[32];
   std::snprintf(p, sizeof p, " (p = %.2g)", method.p_value_holm);
@@ -147,6 +120,5 @@ std::u16string ChanceVerdict(const MethodChance& method, const StoreQuality& qua
 }
 
 std::u16string StaleStageNotice() { return TelexToUnicode(kStale); }
-std::u16string StoreQualityWarning() { return TelexToUnicode(kQualityWarning); }
 
 }  // namespace kelvora::analysis

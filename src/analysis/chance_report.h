@@ -12,22 +12,11 @@
 #include <vector>
 
 #include "analysis/chance.h"
+#include "analysis/store_quality.h"
 #include "host/session.h"
 #include "host/value.h"
 
 namespace kelvora::analysis {
-
-// Stored results that are not exactly five decimal digits: rates computed
-// over them are not comparable with chance.
-struct StoreQuality {
-  int64_t draws = 0;  // rows of the store
-  int64_t results_not_five_digits = 0;
-  std::vector<host::Value> examples;  // the first few such results, newest first
-};
-inline constexpr size_t kStoreQualityExamples = 5;
-
-// Counts the results (column 2) of a draw block.
-StoreQuality CheckStoreQuality(const host::Table& block);
 
 // One method's record beside chance.
 struct MethodChance {
@@ -70,13 +59,11 @@ struct ChanceReport {
 ChanceReport AssessAgainstChance(host::Session& session);
 
 // One short neutral line on a method, in Unicode: its figures say nothing
-// beyond chance, or they differ from chance (with the adjusted p), or the
-// store's results are not all five digits so that no comparison holds.
+// beyond chance, or they differ from chance (with the adjusted p), or, on a
+// store not comparable with chance, NotComparableVerdict().
 std::u16string ChanceVerdict(const MethodChance& method, const StoreQuality& quality);
 
 // The line said when a stage's outputs no longer match its parameters.
 std::u16string StaleStageNotice();
-// The warning on a store whose results are not all five digits.
-std::u16string StoreQualityWarning();
 
 }  // namespace kelvora::analysis

@@ -5,6 +5,7 @@
 
 #include "analysis/chance.h"
 #include "host/convert.h"
+#include "intake/draw_check.h"
 #include "text/telex.h"
 
 namespace kelvora::analysis {
@@ -20,11 +21,8 @@ constexpr const char16_t* kTests[] = {u"taafn suaast hai soos cuoosi", u"ddaafu"
 
 // The ending (0..99) of a five-digit result; -1 for anything else.
 int EndingOf(const host::Value& v) {
-  if (v.IsError()) return -1;
+  if (!intake::IsFiveDigitResult(v)) return -1;
   const std::u16string text = host::ToText(v);
-  if (text.size() != 5) return -1;
-  for (char16_t c : text)
-    if (c < u'0' || c > u'9') return -1;
   return (text[3] - u'0') * 10 + (text[4] - u'0');
 }
 
@@ -66,15 +64,12 @@ double SomeEndingAbsentP(int64_t draws) {
 
 GanReport AssessGan(const host::Table& block, int64_t last) {
   GanReport g;
+  g.quality = CheckStoreQuality(block);
   std::vector<int8_t> endings;  // newest first, five-digit results only
   endings.reserve(static_cast<size_t>(block.rows()));
   for (int32_t r = 1; r <= block.rows(); ++r) {
     const int e = EndingOf(block(r, 2));
-    if (e < 0) {
-      ++g.left_out;
-    } else {
-      endings.push_back(static_cast<int8_t>(e));
-    }
+    if (e >= 0) endings.push_back(static_cast<int8_t>(e));
   }
   const int64_t m = static_cast<int64_t>(endings.size());
   g.draws = m;
@@ -145,7 +140,9 @@ GanReport AssessGan(const host::Table& block, int64_t last) {
   const size_t smallest =
       static_cast<size_t>(std::min_element(holm.begin(), holm.end()) - holm.begin());
   g.smallest_p_holm = holm[smallest];
-  if (g.smallest_p_holm >= 0.05) {
+  if (!g.quality.comparable_with_chance()) {
+    g.verdict = NotComparableVerdict();
+  } else if (g.smallest_p_holm >= 0.05) {
     g.verdict = TelexToUnicode(kNothingBeyondChance);
   } else {
     char buf[40];

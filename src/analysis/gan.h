@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/store_quality.h"
 #include "host/value.h"
 
 namespace kelvora::analysis {
@@ -28,7 +29,7 @@ struct DigitTable {
 
 struct GanReport {
   int64_t draws = 0;     // five-digit results in the store
-  int64_t left_out = 0;  // stored results that are not exactly five digits
+  StoreQuality quality;  // the results left out: those not exactly five digits
   int64_t last = 0;      // the newest draws counted (at most `draws`)
   std::array<EndingStats, 100> endings;
   double expected = 0;           // last / 100: an ending's expected count
@@ -38,7 +39,9 @@ struct GanReport {
   DigitTable dau, duoi, tong;
   // Holm over the four chi-square tests and the largest current gan.
   double smallest_p_holm = 1;
-  std::u16string verdict;  // one plain line, Unicode
+  // One plain line, Unicode; NotComparableVerdict() when results were left
+  // out.
+  std::u16string verdict;
 };
 
 // One pass over a draw block (row 1 the newest; column 2 the result), with

@@ -251,6 +251,7 @@ SweepOutcome SweepStageSizes(host::Session& session, const layout::Stage& stage,
   sweep.tested = run->n;
   sweep.min_size = first;
   sweep.max_size = last_size;
+  sweep.quality = CheckStoreQuality(block);
   std::vector<double> p_values;
   for (int32_t size = first; size <= last_size; ++size) {
     const auto p0 = ChanceRate(run->kind_row, size, run->params.positionOrSuffix);

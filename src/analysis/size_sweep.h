@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/backtest.h"
+#include "analysis/store_quality.h"
 #include "host/layout.h"
 #include "host/session.h"
 
@@ -47,6 +48,7 @@ struct SizeSweep {
   int32_t tested = 0;                  // draws tested at every size
   int32_t min_size = 0, max_size = 0;  // the sizes swept
   std::vector<SweepRow> rows;          // by size, then method
+  StoreQuality quality;                // of the whole store
 };
 
 // Why a sweep could not run.

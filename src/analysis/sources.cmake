@@ -7,5 +7,6 @@ target_sources(kelvora_core PRIVATE
   src/analysis/gan.cc
   src/analysis/main_analysis.cc
   src/analysis/size_sweep.cc
+  src/analysis/store_quality.cc
   src/analysis/worker_pool.cc
 )

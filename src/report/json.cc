@@ -91,6 +91,13 @@ std::string ChanceJson(const analysis::StageChance& stage, int k) {
          ", \"current_miss_run_p\": " + JsonNumber(m.current_miss_run_p) + "}";
 }
 
+std::string StoreQualityJson(const analysis::StoreQuality& quality) {
+  std::string examples;
+  for (const Value& v : quality.examples) examples += (examples.empty() ? "" : ", ") + JsonValue(v);
+  return "{\"results_not_five_digits\": " + std::to_string(quality.results_not_five_digits) +
+         ", \"examples\": [" + examples + "]}";
+}
+
 std::string MethodsJson(const host::Table& table, const analysis::StageChance& stage,
                         int stage_number) {
   static constexpr const char* kMethodKeys[] = {

@@ -20,6 +20,10 @@ std::string JsonValue(const host::Value& v);
 std::string JsonNumber(double d);
 std::string JsonNumber(const std::optional<double>& d);
 
+// The "store_quality" object: {"results_not_five_digits": N, "examples":
+// [the first few as found]}, the same in every view of the store.
+std::string StoreQualityJson(const analysis::StoreQuality& quality);
+
 // The "chance" object of method k (1..3) of a stage; null unless the stage's
 // outputs are current.
 std::string ChanceJson(const analysis::StageChance& stage, int k);

@@ -7,6 +7,7 @@
 #include "analysis/main_analysis.h"
 #include "host/convert.h"
 #include "host/layout.h"
+#include "intake/draw_check.h"
 #include "intake/result_store.h"
 #include "report/json.h"
 
@@ -15,15 +16,6 @@ namespace kelvora::report {
 namespace {
 
 using analysis::StageState;
-
-bool FiveDigits(const host::Value& v, std::u16string& text) {
-  if (v.IsError()) return false;
-  text = host::ToText(v);
-  if (text.size() != 5) return false;
-  for (char16_t c : text)
-    if (c < u'0' || c > u'9') return false;
-  return true;
-}
 
 // The marks Main wrote for a stage: "X" in the column of a method where its
 // tested draw was a hit, newest first; returned oldest first.
@@ -111,9 +103,9 @@ const char* StateName(StageState s) {
 
 EndingGrid CountEndings(const host::Table& block) {
   EndingGrid g;
-  std::u16string text;
   for (int32_t r = 1; r <= block.rows(); ++r) {
-    if (!FiveDigits(block(r, 2), text)) continue;
+    if (!intake::IsFiveDigitResult(block(r, 2))) continue;
+    const std::u16string text = host::ToText(block(r, 2));
     ++g.counts[static_cast<size_t>((text[3] - u'0') * 10 + (text[4] - u'0'))];
     ++g.total;
   }
@@ -179,12 +171,7 @@ std::string ReportDataJson(const ReportData& d) {
   bool stale = false;
   for (const auto& st : d.chance.stages) stale = stale || st.state == StageState::kStale;
   o += std::string("  \"rerun_main\": ") + (stale ? "true" : "false") + ",\n";
-  std::string examples;
-  for (const host::Value& v : d.chance.quality.examples)
-    examples += (examples.empty() ? "" : ", ") + JsonValue(v);
-  o += "  \"store_quality\": {\"results_not_five_digits\": " +
-       std::to_string(d.chance.quality.results_not_five_digits) + ", \"examples\": [" + examples +
-       "]},\n";
+  o += "  \"store_quality\": " + StoreQualityJson(d.chance.quality) + ",\n";
   o += "  \"stages\": [";
   for (int s = 0; s < 2; ++s) {
     const StageReport& st = d.stages[static_cast<size_t>(s)];

@@ -48,13 +48,9 @@ void Header(const ReportData& d, std::string& o) {
     o += ", mới nhất " + Escape(d.newest_draw) + ", cũ nhất " + Escape(d.oldest_draw);
   }
   o += "</p>\n";
-  const analysis::StoreQuality& q = d.chance.quality;
-  if (q.results_not_five_digits > 0) {
-    o += "<p class=\"warning\">" + Escape(analysis::StoreQualityWarning()) + " (" +
-         std::to_string(q.results_not_five_digits) + "/" + std::to_string(q.draws) + ":";
-    for (const host::Value& v : q.examples) o += " “" + Escape(v) + "”";
-    o += ")</p>\n";
-  }
+  if (!d.chance.quality.comparable_with_chance())
+    o += "<p class=\"warning\">" + Escape(analysis::StoreQualityWarning(d.chance.quality)) +
+         "</p>\n";
   o += "</header>\n";
 }
 

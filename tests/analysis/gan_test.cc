@@ -30,7 +30,8 @@ TEST(GanTest, HandWorkedGansAndCounts) {
                        Value(u"12399"), Value(12312), Value(u"88807")}),
                 4);
   EXPECT_EQ(g.draws, 6);
-  EXPECT_EQ(g.left_out, 1);
+  EXPECT_EQ(g.quality.results_not_five_digits, 1);
+  EXPECT_EQ(g.verdict, NotComparableVerdict());  // the four-digit result
   EXPECT_EQ(g.last, 4);
   const struct {
     int ending;

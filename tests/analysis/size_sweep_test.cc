@@ -89,6 +89,7 @@ TEST(SizeSweepTest, SweepsTheStageOverItsSizesWithAdjustedTests) {
   ASSERT_TRUE(all.sweep) << static_cast<int>(*all.refusal);
   EXPECT_EQ(all.sweep->kind_row, 2);
   EXPECT_EQ(all.sweep->tested, 39);
+  EXPECT_EQ(all.sweep->quality.results_not_five_digits, 8);  // the odd results of the store
   ASSERT_EQ(all.sweep->rows.size(), 65u * 3);
   std::vector<double> p;
   for (const SweepRow& row : all.sweep->rows) p.push_back(row.p_value);

@@ -6,6 +6,7 @@ target_sources(kelvora_tests PRIVATE
   analysis/gan_test.cc
   analysis/main_analysis_test.cc
   analysis/size_sweep_test.cc
+  analysis/store_quality_test.cc
 )
 # Boost.Math (Debian's libboost-math-dev) is an independent oracle for the
 # chance statistics in the tests only; the engine carries its own.

@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import unicodedata
 import unittest
 import zipfile
 
@@ -45,6 +46,10 @@ def stored_entries(path):
                      int.from_bytes(data[at + 28:at + 30], "little"))
             out[i.filename] = (i.CRC, i.compress_type, data[start:start + i.compress_size])
     return out
+
+
+def nfd(text):
+    return unicodedata.normalize("NFD", text)
 
 
 def changed_span(old, new):
@@ -147,6 +152,9 @@ class ToolTest(unittest.TestCase):
             (["B1=Đề Đầu"], 2, {}), (["B2=66"], 2, {}), (["B1=Một số"], 2, {}),
             (["B1=Một số", "B2=9"], 0, {"B1": "Một số", "B2": 9}), (["B6=on"], 2, {}),
             (["B4=1,5"], 2, {}), (["B8=521", "B7=Ba càng đuôi"], 2, {}),
+            # A kind typed decomposed is written as KieuDanh spells it.
+            (["B1=" + nfd("Đề đầu")], 0, {"B1": "Đề đầu"}), (["B1=" + nfd("Đề Đầu")], 2, {}),
+            (["B7=" + nfd("Ba càng đuôi"), "B8=520"], 0, {"B7": "Ba càng đuôi", "B8": 520}),
             # Windows no run can use.
             *[([c + "=" + v], 2, {}) for c in ("B4", "B10")
               for v in ("abc", "0", "-5", "1", "", "99999999999999999999")],
@@ -280,8 +288,24 @@ class ToolTest(unittest.TestCase):
         wb.save(path)
         shown = json.loads(self.run_tool("-w", "store.xlsx", "show", "--json")[1])
         self.assertEqual((shown["rerun_main"], shown["methods"][0]["chance"]), (True, None))
-        self.assertEqual(shown["store_quality"], {"results_not_five_digits": 1, "examples": [1234]})
+        quality = {"results_not_five_digits": 1, "examples": [1234]}
+        self.assertEqual(shown["store_quality"], quality)
         self.assertIn("Main", self.run_tool("-w", "store.xlsx", "show")[1])
+        # Every view of the store carries the same warning and no verdict
+        # against chance: (arguments, the stream of the warning, a verdict).
+        warning = ("Kho dữ liệu có kết quả không đúng 5 chữ số; số liệu tính trên đó không so "
+                   'sánh được với ngẫu nhiên (1/80: "1234")')
+        for args, stream, verdict in [
+                (["show"], 1, "khác ngẫu nhiên"), (["sweep"], 1, "from chance"),
+                (["sweep", "--csv"], 2, "from chance"), (["gan"], 1, "khác ngẫu nhiên"),
+                (["report", "-o", "-"], 1, "khác ngẫu nhiên")]:
+            shown = self.run_tool("-w", "store.xlsx", *args)
+            self.assertEqual(shown[0], 0, args)
+            self.assertIn(warning, shown[stream].replace("&quot;", '"'), args)
+            self.assertNotIn(verdict, shown[1].lower(), args)
+        for verb in ("sweep", "gan"):
+            shown = json.loads(self.run_tool("-w", "store.xlsx", verb, "--json")[1])
+            self.assertEqual(shown["store_quality"], quality, verb)
         self.assertTrue(os.path.exists(empty))
 
     def test_report_replaces_only_its_own_pages(self):
