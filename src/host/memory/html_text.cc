@@ -420,10 +420,14 @@ class DocumentReader {
 // page is read: a large page's tree is millions of small blocks, which would
 // otherwise cost the allocator's bookkeeping on each and a walk of the whole
 // tree to free them. What Gumbo frees while it parses stays in the arena
-// until then.
+// until then. Its blocks are aligned as its structures of pointers, sizes
+// and integers need, not to malloc's 16 bytes: most are a few bytes long.
+constexpr size_t kGumboBlockAlignment =
+    std::max({alignof(void*), alignof(size_t), alignof(double)});
+
 void* ArenaAllocate(void* arena, size_t size) {
   return static_cast<std::pmr::monotonic_buffer_resource*>(arena)->allocate(
-      std::max<size_t>(size, 1), alignof(std::max_align_t));
+      std::max<size_t>(size, 1), kGumboBlockAlignment);
 }
 
 void ArenaFree(void* /*arena*/, void* /*block*/) {}
