@@ -75,11 +75,14 @@ run: deps-run build-tool
 	./build/release/kelvora demo --force
 
 # The Google Benchmark programs, then the full-scale run through the file
-# beside its floor and openpyxl (bench/xlsx_load_save.py).
+# beside its floor and openpyxl (bench/xlsx_load_save.py), and the intake of a
+# 65000-draw page beside Gumbo alone parsing it (bench/large_intake.py).
 bench: build
 	@for b in build/release/bench/*_bench; do echo "== $$b"; $$b; done
 	@echo "== bench/xlsx_load_save.py"
 	/usr/bin/python3 bench/xlsx_load_save.py build/release/kelvora --analysis-bench build/release/bench/analysis_bench
+	@echo "== bench/large_intake.py"
+	/usr/bin/python3 bench/large_intake.py build/release/kelvora --gumbo build/release/bench/gumbo_parse
 
 format:
 	clang-format -i $$(git ls-files '*.cc' '*.h')

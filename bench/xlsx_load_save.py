@@ -23,38 +23,18 @@ import argparse
 import json
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 import openpyxl
+
+from process_figures import measured, median_of
 
 DRAWS = 65000
 # The template's bet kinds of rows 5 and 3.
 KIND_ROW5 = "Ba càng đuôi"
 KIND_ROW3 = "Ba càng đầu"
-
-
-def measured(argv, env):
-    """Runs `argv`; returns (wall s, CPU s, max RSS MB, exit status)."""
-    t = time.perf_counter()
-    p = subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(p.pid, 0)
-    wall = time.perf_counter() - t
-    p.returncode = os.waitstatus_to_exitcode(status)
-    err = p.stderr.read().decode(errors="replace")
-    p.stderr.close()
-    if p.returncode not in (0, 3):
-        sys.exit("%s failed (%d): %s" % (" ".join(argv), p.returncode, err))
-    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0, p.returncode
-
-
-def median_of(runs, run_once):
-    """Median wall, CPU and max RSS of `runs` calls of run_once()."""
-    rows = [run_once() for _ in range(runs)]
-    return tuple(statistics.median(r[i] for r in rows) for i in range(3))
 
 
 def floor_and_main(analysis_bench):

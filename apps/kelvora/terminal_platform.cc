@@ -81,6 +81,10 @@ bool DesktopClipboard::Write(const std::string& utf8) const {
 
 std::u16string TerminalClipboard::GetText() {
   if (text_) return *text_;
+  if (text_of_html_ && html_set_) {
+    text_ = html_ ? text_of_html_(*html_) : std::u16string();
+    return *text_;
+  }
   if (desktop_ != nullptr) {
     if (auto t = desktop_->Read("text/plain")) text_ = Utf8ToUtf16(*t);
   }

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/platform.h"
@@ -43,6 +45,12 @@ class TerminalClipboard : public host::Clipboard {
     html_ = std::move(html);
     html_set_ = true;
   }
+  // Without a text set, the text is made from the HTML set, by `convert`,
+  // when it is first read: a large page is not converted for a command that
+  // only pastes it.
+  void set_text_of_html(std::function<std::u16string(std::string_view)> convert) {
+    text_of_html_ = std::move(convert);
+  }
 
   std::u16string GetText() override;
   std::optional<std::string> GetHtml() override;
@@ -56,6 +64,7 @@ class TerminalClipboard : public host::Clipboard {
  private:
   const DesktopClipboard* desktop_;
   std::optional<std::u16string> text_;
+  std::function<std::u16string(std::string_view)> text_of_html_;
   std::optional<std::string> html_;
   bool html_set_ = false;
   std::optional<std::u16string> written_;

@@ -236,10 +236,10 @@ int RunWorkbookCommand(OpenBook& book, const Command& command, const ClipboardIn
   TerminalMessageBox messages(answer);
   QuietLocale locale;
   if (clipboard.given) {
-    const std::string bytes = StripBom(clipboard.bytes);
+    std::string bytes = StripBom(clipboard.bytes);
     if (LooksLikeHtml(bytes)) {
-      clip.set_html(bytes);
-      clip.set_text(ClipboardTextOfHtml(bytes));
+      clip.set_html(std::move(bytes));
+      clip.set_text_of_html(ClipboardTextOfHtml);
     } else {
       clip.set_html(std::nullopt);
       clip.set_text(Utf8ToUtf16(bytes));

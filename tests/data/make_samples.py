@@ -4,7 +4,12 @@
 Every draw here is synthetic: the results come from a seeded pseudo-random
 generator and are not real lottery results. Run from any directory:
     python3 tests/data/make_samples.py
+With --by-date N PATH it writes only a by-date page of N draws (1 to N,
+newest first) to PATH instead, for the benchmarks; such a page is made at
+bench time and never kept here.
 """
+import argparse
+import datetime
 import os
 import random
 
@@ -17,7 +22,6 @@ FIRST_DATE = 739000  # ordinal day of the first draw
 
 
 def date_of(draw):
-    import datetime
     d = datetime.date.fromordinal(FIRST_DATE + (draw - 24201))
     return d.strftime("%d/%m/%Y")
 
@@ -59,15 +63,15 @@ def hundred_draws():
     return page("100 kỳ (mẫu)", body)
 
 
-def by_date():
-    # Heading rows, then one draw per row: draw number in A, date in B, the
-    # five digits in C to G, then sum and parity columns (H, I).
+def by_date(first=24301, last=24360, results=RESULTS):
+    # Heading rows, then one draw per row, newest first: draw number in A,
+    # date in B, the five digits in C to G, then sum and parity columns (H, I).
     head = ("<h1>Kết quả theo ngày (dữ liệu mẫu)</h1>\n<p>Từ %s đến %s</p>\n"
-            % (date_of(24301), date_of(24360)))
+            % (date_of(first), date_of(last)))
     rows = ["<tr><th>Kỳ</th><th>Ngày</th><th colspan=\"5\">Giải đặc biệt</th><th>Tổng</th>"
             "<th>Chẵn/Lẻ</th></tr>"]
-    for draw in range(24360, 24300, -1):
-        r = RESULTS[draw]
+    for draw in range(last, first - 1, -1):
+        r = results[draw]
         total = sum(int(c) for c in r)
         rows.append("<tr><td>%d</td><td>%s</td>%s<td>%d</td><td>%s</td></tr>" % (
             draw, date_of(draw), "".join("<td>%s</td>" % c for c in r), total,
@@ -98,7 +102,26 @@ def special_prize_html():
     return page("Giải đặc biệt (mẫu)", head + "\n".join(blocks) + "\n")
 
 
-write("sample_100_draws.html", hundred_draws())
-write("sample_by_date.html", by_date())
-write("sample_special_prize.txt", special_prize_text(), newline="\r\n")
-write("sample_special_prize.html", special_prize_html())
+def large_by_date(draws, path):
+    big = random.Random(draws)
+    results = {draw: "%05d" % big.randrange(100000) for draw in range(1, draws + 1)}
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(by_date(1, draws, results))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--by-date", nargs=2, metavar=("N", "PATH"),
+                    help="write only a by-date page of N draws to PATH")
+    args = ap.parse_args()
+    if args.by_date:
+        large_by_date(int(args.by_date[0]), args.by_date[1])
+        return
+    write("sample_100_draws.html", hundred_draws())
+    write("sample_by_date.html", by_date())
+    write("sample_special_prize.txt", special_prize_text(), newline="\r\n")
+    write("sample_special_prize.html", special_prize_html())
+
+
+if __name__ == "__main__":
+    main()

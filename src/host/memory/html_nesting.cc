@@ -57,9 +57,8 @@ size_t TagEnd(std::string_view html, size_t at) {
 
 }  // namespace
 
-std::string CapNesting(std::string_view html, int max_depth) {
-  std::string out;
-  out.reserve(html.size());
+std::optional<std::string> CapNesting(std::string_view html, int max_depth) {
+  std::string out;                     // made only once an element is moved
   std::vector<std::string> open;       // counted elements open, innermost last
   std::map<std::string, int> dropped;  // end tags to leave out, by name
   size_t copied = 0;                   // html[copied, at) is still to copy
@@ -117,6 +116,7 @@ std::string CapNesting(std::string_view html, int max_depth) {
     }
     at = end;
   }
+  if (copied == 0) return std::nullopt;
   out.append(html.substr(copied));
   return out;
 }

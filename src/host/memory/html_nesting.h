@@ -5,6 +5,7 @@
 // grows much faster than the page.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,8 @@ inline constexpr int kMaxHtmlNesting = 512;
 // and those the parser closes by itself, such as p, li, tr and td, do not);
 // comments, declarations and the contents of script, style, textarea and
 // title are not tags. Linear time in the size of `html` for well-nested
-// pages; a page within the limit comes back unchanged.
-std::string CapNesting(std::string_view html, int max_depth = kMaxHtmlNesting);
+// pages. Nothing for a page within the limit: it is parsed as it is, without
+// a copy.
+std::optional<std::string> CapNesting(std::string_view html, int max_depth = kMaxHtmlNesting);
 
 }  // namespace kelvora::host::memory

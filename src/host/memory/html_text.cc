@@ -3,8 +3,9 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <limits>
-#include <memory>
+#include <memory_resource>
 #include <optional>
 
 #include "host/memory/html_nesting.h"
@@ -366,6 +367,13 @@ class DocumentReader {
     row.group = group;
     const bool row_text = inherited_text || HasTextNumberFormat(tr);
     const GumboVector* children = ChildrenOf(tr);
+    // Sized to the row: the rows of a large page are most of what is kept.
+    size_t cells = 0;
+    for (unsigned i = 0; i < children->length; ++i) {
+      const GumboTag tag = TagOf(Child(children, i));
+      if (tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH) ++cells;
+    }
+    row.cells.reserve(cells);
     for (unsigned i = 0; i < children->length; ++i) {
       const GumboNode* c = Child(children, i);
       const GumboTag tag = TagOf(c);
@@ -408,13 +416,21 @@ class DocumentReader {
   std::string line_;
 };
 
-// Gumbo's own memory, freed in one go (its tree can be deep).
-struct GumboOutputDeleter {
-  void operator()(GumboOutput* output) const {
-    GumboOptions options = kGumboDefaultOptions;
-    gumbo_destroy_output(&options, output);
-  }
-};
+// Gumbo's memory comes from one arena that is given back whole once the
+// page is read: a large page's tree is millions of small blocks, which would
+// otherwise cost the allocator's bookkeeping on each and a walk of the whole
+// tree to free them. What Gumbo frees while it parses stays in the arena
+// until then. Its blocks are aligned as its structures of pointers, sizes
+// and integers need, not to malloc's 16 bytes: most are a few bytes long.
+constexpr size_t kGumboBlockAlignment =
+    std::max({alignof(void*), alignof(size_t), alignof(double)});
+
+void* ArenaAllocate(void* arena, size_t size) {
+  return static_cast<std::pmr::monotonic_buffer_resource*>(arena)->allocate(
+      std::max<size_t>(size, 1), kGumboBlockAlignment);
+}
+
+void ArenaFree(void* /*arena*/, void* /*block*/) {}
 
 std::optional<int64_t> HeaderNumber(std::string_view header, std::string_view key) {
   size_t pos = 0;
@@ -487,11 +503,15 @@ std::string_view ClipboardHtmlBody(std::string_view clipboard) {
 HtmlDocument ReadClipboardHtml(std::string_view html) {
   const std::string_view body = ClipboardHtmlBody(html);
   if (body.empty() || body.size() > kMaxHtmlBytes) return {};
+  const std::optional<std::string> capped = CapNesting(body);
+  const std::string_view page = capped ? std::string_view(*capped) : body;
+  std::pmr::monotonic_buffer_resource arena;
   GumboOptions options = kGumboDefaultOptions;
+  options.allocator = ArenaAllocate;
+  options.deallocator = ArenaFree;
+  options.userdata = &arena;
   options.max_errors = 0;  // parse errors are not kept
-  const std::string bounded = CapNesting(body);
-  std::unique_ptr<GumboOutput, GumboOutputDeleter> output(
-      gumbo_parse_with_options(&options, bounded.data(), bounded.size()));
+  const GumboOutput* output = gumbo_parse_with_options(&options, page.data(), page.size());
   if (output == nullptr || output->document == nullptr) return {};
   return DocumentReader().Read(output->document);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 #include "host/convert.h"
 #include "host/error.h"
@@ -225,7 +226,7 @@ void MemoryWorksheet::PasteSpecial(const std::u16string& format, bool /*link*/,
   for (int32_t c = 1; c <= cols; ++c) {
     for (int32_t r = 1; r <= rows; ++r) {
       Cell& cell = MutableCell(top + r - 1, left + c - 1);
-      cell.value = (*grid)(r, c);
+      cell.value = std::move((*grid)(r, c));
       cell.formula.clear();
       cell.written = true;
     }
