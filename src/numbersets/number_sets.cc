@@ -7,14 +7,11 @@
 #include <type_traits>
 
 #include "host/error.h"
+#include "numbersets/cpu_features.h"
 #include "numbersets/number_sets_internal.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
 #include "numbersets/sha256_kernels.h"
-
-#if KELVORA_SHA_X86
-#include <cpuid.h>
-#endif
 
 namespace kelvora::numbersets {
 namespace {
@@ -49,23 +46,6 @@ constexpr PieceTexts MakePieceTexts() {
 constexpr PieceTexts kPieceTexts = MakePieceTexts();
 
 #if KELVORA_SHA_X86
-bool DetectAvx2() {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-  const bool osxsave = (ecx & (1u << 27)) != 0, avx = (ecx & (1u << 28)) != 0;
-  if (!osxsave || !avx) return false;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  if ((xcr0_low & 6u) != 6u) return false;  // the system saves the vector registers
-  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
-  return (ebx & (1u << 5)) != 0;
-}
-
-bool HasAvx2() {
-  static const bool available = DetectAvx2();
-  return available;
-}
-
 // For each 4-bit mask: the 32-bit lanes that bring the 8-byte entries of its
 // set bits to the front, in order, and how many there are.
 struct GroupOrder {
@@ -136,7 +116,7 @@ std::u16string SetText(int width, const SetBits& bits, int32_t count, bool vecto
   char16_t* out = text.data();
   const char16_t* const end = out + static_cast<size_t>(count) * stride;
 #if KELVORA_SHA_X86
-  if (width == 3 && vector_steps && HasAvx2()) {
+  if (width == 3 && vector_steps && Cpu().avx2) {
     out = WriteTripleTextAvx2(bits, out, end);
     if (out == end) {
       text.resize(static_cast<size_t>(count) * stride - 1);

@@ -2,12 +2,9 @@
 
 #include <cstring>
 
+#include "numbersets/cpu_features.h"
 #include "numbersets/sha256_internal.h"
 #include "numbersets/sha256_kernels.h"
-
-#if KELVORA_SHA_X86
-#include <cpuid.h>
-#endif
 
 namespace kelvora::numbersets {
 namespace {
@@ -21,24 +18,10 @@ KELVORA_SHA_TARGET void DigestHexOf64ShaNiPlain(const uint8_t message[64], uint8
   DigestHexOf64ShaNi(message, hex, none);
 }
 
-bool DetectShaNi() {
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-  const bool ssse3 = (ecx & (1u << 9)) != 0;
-  const bool sse41 = (ecx & (1u << 19)) != 0;
-  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
-  const bool sha = (ebx & (1u << 29)) != 0;
-  return ssse3 && sse41 && sha;
-}
-
-#else  // not x86
-
-bool DetectShaNi() { return false; }
-
 #endif
 
 bool& ShaNiFlag() {
-  static bool available = DetectShaNi();
+  static bool available = Cpu().sha;
   return available;
 }
 

@@ -1,4 +1,5 @@
 target_sources(kelvora_core PRIVATE
+  src/numbersets/cpu_features.cc
   src/numbersets/number_sets.cc
   src/numbersets/set_batch.cc
   src/numbersets/sha256.cc
