@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "host/layout.h"
-#include "host/memory/memory_workbook.h"
 #include "intake/intake_commands.h"
 #include "intake/result_store.h"
+#include "memory/memory_workbook.h"
 #include "support/bound_workbook.h"
 
 namespace kelvora {

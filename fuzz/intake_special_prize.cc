@@ -9,9 +9,9 @@
 #include "host/error.h"
 #include "host/host.h"
 #include "host/layout.h"
-#include "host/memory/memory_workbook.h"
 #include "intake/intake_commands.h"
 #include "intake/special_prize_text.h"
+#include "memory/memory_workbook.h"
 #include "support/bound_workbook.h"
 #include "text/utf.h"
 

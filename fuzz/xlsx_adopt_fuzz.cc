@@ -1,4 +1,4 @@
-// Fuzzes the adoption of a workbook file (host/xlsx/adopt.h): any bytes are
+// Fuzzes the adoption of a workbook file (adopt/adopt.h): any bytes are
 // adopted or refused with XlsxError; an adopted workbook has its shape, so
 // that adopting it again changes nothing.
 //
@@ -13,11 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include "host/xlsx/adopt.h"
+#include "adopt/adopt.h"
 
 namespace {
 
 using namespace kelvora::host::xlsx;
+using namespace kelvora::adopt;
 
 constexpr char kRelType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/error.h"
-#include "host/xlsx/xlsx_workbook.h"
+#include "xlsx/xlsx_workbook.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kelvora::host;

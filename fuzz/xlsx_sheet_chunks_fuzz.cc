@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/xlsx/part_xml.h"
-#include "host/xlsx/sheet_chunks.h"
-#include "host/xlsx/zip_package.h"
+#include "xlsx/part_xml.h"
+#include "xlsx/sheet_chunks.h"
+#include "xlsx/zip_package.h"
 
 using namespace kelvora::host::xlsx;
 

@@ -3,11 +3,11 @@
 #include <iostream>
 #include <optional>
 
+#include "adopt/adopt.h"
 #include "exit_status.h"
 #include "host/files.h"
 #include "host/layout.h"
 #include "host/message.h"
-#include "host/xlsx/adopt.h"
 #include "i18n.h"
 #include "terminal_platform.h"
 #include "text/utf.h"
@@ -16,7 +16,7 @@
 namespace kelvora::tool {
 namespace {
 
-using host::xlsx::QuotedTab;
+using book::QuotedTab;
 
 // The part a sheet plays: 0 main, 1 paste, 2 settings.
 std::string Role(size_t i) {
@@ -40,7 +40,7 @@ std::string CodeNameText(const std::u16string& code) {
   return code.empty() ? _("no code name") : Utf16ToUtf8(code);
 }
 
-void PrintAdoption(const host::xlsx::Adoption& a, const std::string& path) {
+void PrintAdoption(const adopt::Adoption& a, const std::string& path) {
   std::cerr << Fill(_("kelvora: adopt {1}:"), {path}) << '\n';
   if (a.by_position) {
     std::cerr << "  "
@@ -66,8 +66,8 @@ void PrintAdoption(const host::xlsx::Adoption& a, const std::string& path) {
 
 }  // namespace
 
-std::string HowToMend(const host::xlsx::ShapeProblem& problem, const std::string& path) {
-  using Kind = host::xlsx::ShapeProblem::Kind;
+std::string HowToMend(const book::ShapeProblem& problem, const std::string& path) {
+  using Kind = book::ShapeProblem::Kind;
   const std::string book = ShellWord(path);
   const std::string name = Utf16ToUtf8(layout::kKindListName);
   const std::string by_tabs = Fill(
@@ -100,13 +100,13 @@ int RunAdopt(const std::string& path, const AdoptArgs& args) {
   }
   // One writer at a time: the lock is held from the read to the write.
   std::optional<host::FileLock> lock;
-  host::xlsx::Adoption adoption;
+  adopt::Adoption adoption;
   try {
     lock.emplace(path, [&path] { WaitingForAnotherRun(path); });
     const std::string bytes = lock->Read(host::xlsx::PackageLimits{}.max_file_size);
-    adoption = host::xlsx::AdoptWorkbook(
+    adoption = adopt::AdoptWorkbook(
         bytes, {Utf8ToUtf16(args.main), Utf8ToUtf16(args.paste), Utf8ToUtf16(args.settings)});
-  } catch (const host::xlsx::AdoptRefused& e) {
+  } catch (const adopt::AdoptRefused& e) {
     std::cerr << Fill(_("kelvora: adopt: {1}: {2} (nothing written)"), {path, e.what()}) << '\n';
     return e.tabs_given_wrong() ? kExitUsage : kExitFailed;
   } catch (const std::exception& e) {

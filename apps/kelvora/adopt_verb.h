@@ -1,11 +1,11 @@
 // `kelvora adopt BOOK [--main TAB --paste TAB --settings TAB] [--yes]`: gives
-// a workbook the shape every other command needs (host/xlsx/adopt.h), and
+// a workbook the shape every other command needs (adopt/adopt.h), and
 // the advice that the other commands print when a workbook lacks it.
 #pragma once
 
 #include <string>
 
-#include "host/xlsx/workbook_shape.h"
+#include "book/workbook_shape.h"
 
 namespace kelvora::tool {
 
@@ -26,6 +26,6 @@ int RunAdopt(const std::string& path, const AdoptArgs& args);
 
 // How to mend `problem` of the workbook at `path`: the `kelvora adopt`
 // command line to run, or what to correct in a spreadsheet program.
-std::string HowToMend(const host::xlsx::ShapeProblem& problem, const std::string& path);
+std::string HowToMend(const book::ShapeProblem& problem, const std::string& path);
 
 }  // namespace kelvora::tool

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "host/layout.h"
 #include "text/utf.h"
 

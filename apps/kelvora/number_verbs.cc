@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "host/error.h"
 #include "i18n.h"
 #include "numbersets/number_sets.h"
+#include "numbersets/set_size_error.h"
 #include "numbersets/sha256.h"
 #include "text/utf.h"
 #include "verbs.h"
@@ -57,8 +57,8 @@ void AddNumberVerbs(CLI::App& app, int& exit_status) {
                                                     : numbersets::BuildTripleSet(seed, size);
       std::cout << Utf16ToUtf8(set) << '\n';
       exit_status = kExitOk;
-    } catch (const CommandError& e) {
-      std::cerr << Fill(_("kelvora numbers: {1}"), {e.description()}) << '\n';
+    } catch (const numbersets::SetSizeError& e) {
+      std::cerr << Fill(_("kelvora numbers: {1}"), {std::string(e.what())}) << '\n';
       exit_status = kExitFailed;
     }
   });

@@ -5,20 +5,20 @@
 #include <utility>
 
 #include "adopt_verb.h"
+#include "book/workbook_shape.h"
+#include "book/workbook_template.h"
 #include "command_summary.h"
 #include "entry/binding.h"
-#include "entry/workbook_template.h"
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/files.h"
-#include "host/xlsx/workbook_shape.h"
-#include "host/xlsx/zip_package.h"
 #include "i18n.h"
 #include "text/telex.h"
 #include "text/utf.h"
+#include "xlsx/zip_package.h"
 
-#if __has_include("host/memory/html_text.h")
-#include "host/memory/html_text.h"
+#if __has_include("html/html_text.h")
+#include "html/html_text.h"
 #define KELVORA_HAVE_HTML_TEXT 1
 #endif
 
@@ -39,7 +39,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
 // copied.
 std::u16string ClipboardTextOfHtml(std::string_view html) {
 #ifdef KELVORA_HAVE_HTML_TEXT
-  return host::memory::HtmlToClipboardText(html);
+  return html::HtmlToClipboardText(html);
 #else
   return Utf8ToUtf16(html);
 #endif
@@ -129,7 +129,7 @@ std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access) {
       b.stamp = host::IdentityOf(p);
       b.file = host::xlsx::XlsxWorkbook::Open(p, b.app.get());
     }
-    if (const auto problem = host::xlsx::WorkbookShapeProblem(*b.file->book())) {
+    if (const auto problem = book::WorkbookShapeProblem(*b.file->book())) {
       std::cerr << Fill(_("kelvora: {1} cannot be used: {2}.\n  {3} ({1} left unchanged)"),
                         {p, problem->description, HowToMend(*problem, p)})
                 << '\n';

@@ -9,10 +9,10 @@
 
 #include "entry/commands.h"
 #include "host/files.h"
-#include "host/memory/memory_workbook.h"
 #include "host/session.h"
-#include "host/xlsx/xlsx_workbook.h"
+#include "memory/memory_workbook.h"
 #include "terminal_platform.h"
+#include "xlsx/xlsx_workbook.h"
 
 namespace kelvora::tool {
 
@@ -61,7 +61,7 @@ enum class Access {
 // the default book is missing it is made from the template and saved, with a
 // notice on standard error. Prints the reason and returns nothing when the
 // book cannot be used: it cannot be read, or it lacks the shape the engine
-// binds (host/xlsx/workbook_shape.h; the message says how to mend it).
+// binds (book/workbook_shape.h; the message says how to mend it).
 std::optional<OpenBook> OpenWorkbook(const std::string& path, Access access);
 
 // The book's application and workbook, bound as the component binds them.

@@ -1,4 +1,4 @@
-target_sources(kelvora_core PRIVATE
+target_sources(kelvora_analysis PRIVATE
   src/analysis/backtest.cc
   src/analysis/backtest_plan.cc
   src/analysis/bet_kinds.cc

@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "entry/host_state.h"
+#include "excel/excel_host.h"
+#include "excel/windows_platform.h"
 #include "host/error.h"
-#include "host/excel/excel_host.h"
-#include "host/excel/windows_platform.h"
 #include "module.h"
 #include "text/utf.h"
 

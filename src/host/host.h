@@ -1,9 +1,9 @@
 // The host layer: the spreadsheet objects every command reaches the workbook
 // through. Each interface offers the members the engine uses, member for
 // member, so that a back end can implement them by late-bound automation calls
-// into the running spreadsheet (src/host/excel/), over an in-memory workbook
-// (src/host/memory/) or over a workbook file loaded into memory
-// (src/host/xlsx/). Nothing in the engine depends on which back end it runs on.
+// into the running spreadsheet (src/excel/), over an in-memory workbook
+// (src/memory/) or over a workbook file loaded into memory
+// (src/xlsx/). Nothing in the engine depends on which back end it runs on.
 //
 // Objects are shared (std::shared_ptr): holding one is holding a counted
 // reference to the host object, releasing it gives the count back.

@@ -1,7 +1,7 @@
 // Platform services the engine needs beside the spreadsheet: the clipboard
 // (its text, and the HTML a paste takes), the message box, the user's short
 // date format and the desktop (a temporary file shown with its default
-// program). Windows has system implementations (src/host/excel/);
+// program). Windows has system implementations (src/excel/);
 // the command-line tool has terminal and file-backed ones; tests use scripted
 // ones. A session (host/session.h) carries them to the commands.
 #pragma once

@@ -1,4 +1,4 @@
-target_sources(kelvora_core PRIVATE
+target_sources(kelvora_intake PRIVATE
   src/intake/draw_check.cc
   src/intake/intake_commands.cc
   src/intake/result_store.cc

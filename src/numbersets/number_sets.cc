@@ -6,9 +6,9 @@
 #include <memory>
 #include <type_traits>
 
-#include "host/error.h"
 #include "numbersets/cpu_features.h"
 #include "numbersets/number_sets_internal.h"
+#include "numbersets/set_size_error.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
 #include "numbersets/sha256_kernels.h"
@@ -614,8 +614,8 @@ void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& o
 namespace detail {
 
 void CheckWidthAndSize(int width, int32_t size) {
-  if (width < 1 || width > 3) ThrowInvalidProcedureCall();
-  if (size < 1 || size > Universe(width)) ThrowInvalidProcedureCall();
+  if (width < 1 || width > 3) throw SetSizeError("set width outside 1 to 3");
+  if (size < 1 || size > Universe(width)) throw SetSizeError("set size outside its width's range");
 }
 
 void SetFlagsFromWords(const uint64_t words[16], FlagSet& out) {

@@ -10,8 +10,8 @@
 namespace kelvora::numbersets {
 
 // The set texts: the numbers in ascending order, each with exactly W digits,
-// joined by "," without blanks. A size outside 1..10^W fails with a
-// CommandError (invalid procedure call, error 5); it never loops.
+// joined by "," without blanks. A size outside 1..10^W fails with
+// SetSizeError (set_size_error.h); it never loops.
 std::u16string BuildDigitSet(std::u16string_view seed, int32_t size);   // W = 1
 std::u16string BuildPairSet(std::u16string_view seed, int32_t size);    // W = 2
 std::u16string BuildTripleSet(std::u16string_view seed, int32_t size);  // W = 3

@@ -1,4 +1,4 @@
-target_sources(kelvora_core PRIVATE
+target_sources(kelvora_numbersets PRIVATE
   src/numbersets/cpu_features.cc
   src/numbersets/number_sets.cc
   src/numbersets/set_batch.cc

@@ -13,7 +13,7 @@ kelvora_embed_files(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/report_assets.cc HEADER r
                     FILES kChartJs ${KELVORA_CHART_JS}
                           kReportScript ${CMAKE_CURRENT_LIST_DIR}/report.js
                           kReportStyle ${CMAKE_CURRENT_LIST_DIR}/report.css)
-target_sources(kelvora_core PRIVATE
+target_sources(kelvora_report PRIVATE
   src/report/json.cc
   src/report/number_format.cc
   src/report/report_data.cc

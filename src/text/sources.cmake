@@ -1,4 +1,4 @@
-target_sources(kelvora_core PRIVATE
+target_sources(kelvora_text PRIVATE
   src/text/markup_escape.cc
   src/text/telex.cc
   src/text/utf.cc

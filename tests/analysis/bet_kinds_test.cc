@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "host/error.h"
 #include "support/bound_workbook.h"
 #include "support/error_number.h"

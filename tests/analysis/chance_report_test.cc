@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/main_analysis.h"
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "support/bound_workbook.h"
 
 namespace kelvora::analysis {

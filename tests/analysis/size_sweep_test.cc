@@ -6,7 +6,7 @@
 
 #include "analysis/chance.h"
 #include "analysis/main_analysis.h"
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "support/bound_workbook.h"
 
 namespace kelvora::analysis {

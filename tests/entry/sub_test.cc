@@ -8,7 +8,7 @@
 #include "entry/commands.h"
 #include "entry/host_state.h"
 #include "host/error.h"
-#include "host/memory/memory_workbook.h"
+#include "memory/memory_workbook.h"
 #include "support/error_number.h"
 #include "support/fault_injection.h"
 #include "support/scripted_platform.h"

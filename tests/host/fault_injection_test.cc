@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/error.h"
-#include "host/memory/memory_workbook.h"
+#include "memory/memory_workbook.h"
 
 namespace kelvora::host {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "host/error.h"
 #include "support/error_number.h"
 #include "text/utf.h"

@@ -12,7 +12,7 @@
 #include <ostream>
 
 #include "host/host.h"
-#include "host/memory/memory_workbook.h"
+#include "memory/memory_workbook.h"
 
 namespace kelvora::testing {
 

@@ -2,9 +2,9 @@
 // in-memory workbook, and a workbook file saved from it and loaded back.
 #include <gtest/gtest.h>
 
-#include "entry/workbook_template.h"
-#include "host/xlsx/xlsx_workbook.h"
+#include "book/workbook_template.h"
 #include "host_conformance.h"
+#include "xlsx/xlsx_workbook.h"
 
 namespace kelvora::testing {
 namespace {

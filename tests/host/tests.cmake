@@ -5,9 +5,7 @@ target_sources(kelvora_tests PRIVATE
   host/files_test.cc
   host/host_conformance.cc
   host/host_conformance_test.cc
-  host/html_nesting_test.cc
   host/keyed_set_test.cc
   host/layout_test.cc
-  host/memory_workbook_test.cc
   host/message_test.cc
 )

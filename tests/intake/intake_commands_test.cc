@@ -8,7 +8,7 @@
 
 #include "host/convert.h"
 #include "host/error.h"
-#include "host/memory/html_text.h"
+#include "html/html_text.h"
 #include "intake/intake_test_support.h"
 #include "intake/result_store.h"
 #include "intake/special_prize_text.h"
@@ -361,8 +361,7 @@ TEST(SamplePagesTest, TheSamplesAgree) {
   ASSERT_EQ(text.rows.size(), 60u);
   EXPECT_EQ(text.rows, std::vector(store.begin(), store.begin() + 60));
   EXPECT_EQ(text.count, Value(60));
-  EXPECT_EQ(AfterSpecialPrizeText(
-                host::memory::HtmlToClipboardText(TestData("sample_special_prize.html"))),
+  EXPECT_EQ(AfterSpecialPrizeText(html::HtmlToClipboardText(TestData("sample_special_prize.html"))),
             text);
   BoundWorkbook by_date;
   by_date.platform.clipboard.set_html(TestData("sample_by_date.html"));

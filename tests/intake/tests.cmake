@@ -1,5 +1,4 @@
 target_sources(kelvora_tests PRIVATE
-  intake/html_paste_test.cc
   intake/result_store_test.cc
   intake/intake_commands_test.cc
   intake/special_prize_text_test.cc

@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "entry/workbook_template.h"
-#include "host/error.h"
+#include "book/workbook_template.h"
 #include "numbersets/backends.h"
+#include "numbersets/set_size_error.h"
 #include "numbersets/sha256.h"
 #include "support/bound_workbook.h"
-#include "support/error_number.h"
 #include "text/utf.h"
 
 namespace kelvora::numbersets {
@@ -111,12 +110,10 @@ TEST(NumberSetsTest, SizeOutsideTheRangeIsRefused) {
   for (const auto& [width, size] : cases) {
     FlagSet flags;
     flags.count = 7;
-    EXPECT_THROW(BuildSetFlags(width, u"abc", size, flags), CommandError) << width << " " << size;
+    EXPECT_THROW(BuildSetFlags(width, u"abc", size, flags), SetSizeError) << width << " " << size;
     if (width < 1 || width > 3) continue;
     EXPECT_EQ(flags.count, 0) << "left as before";
-    EXPECT_EQ(kelvora::testing::ErrorNumberOf([&] { Build(width, u"abc", size); }),
-              err::kInvalidProcedureCall)
-        << width << " " << size;
+    EXPECT_THROW(Build(width, u"abc", size), SetSizeError) << width << " " << size;
   }
 }
 

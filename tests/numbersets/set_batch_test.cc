@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/error.h"
 #include "numbersets/number_sets.h"
+#include "numbersets/set_size_error.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_lanes.h"
 
@@ -146,8 +146,8 @@ TEST(SetBatchTest, RefusesBeforeAnyCall) {
   auto walk = [&](std::u16string&, const std::bitset<1000>*&) { return ++calls, int64_t{-1}; };
   auto ranked = [&](int64_t, int32_t) { ++calls; };
   for (const auto& [width, size] : {std::pair{1, 0}, {1, 11}, {3, 1001}, {0, 1}, {4, 1}}) {
-    EXPECT_THROW(BuildSetBatch(CurrentLaneBackend(), width, size, next, done), CommandError);
-    EXPECT_THROW(FirstRankBatch(CurrentLaneBackend(), width, size, walk, ranked), CommandError);
+    EXPECT_THROW(BuildSetBatch(CurrentLaneBackend(), width, size, next, done), SetSizeError);
+    EXPECT_THROW(FirstRankBatch(CurrentLaneBackend(), width, size, walk, ranked), SetSizeError);
   }
   EXPECT_EQ(calls, 0);
 }

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "book/workbook_template.h"
 #include "entry/binding.h"
-#include "entry/workbook_template.h"
-#include "host/memory/memory_workbook.h"
 #include "host/session.h"
+#include "memory/memory_workbook.h"
 #include "support/scripted_platform.h"
 #include "text/utf.h"
 

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "host/memory/memory_workbook.h"
+#include "memory/memory_workbook.h"
 #include "text/utf.h"
 
 namespace kelvora::testing {

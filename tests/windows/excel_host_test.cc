@@ -5,9 +5,9 @@
 #include <functional>
 #include <set>
 
+#include "excel/excel_host.h"
+#include "excel/variant_convert.h"
 #include "host/error.h"
-#include "host/excel/excel_host.h"
-#include "host/excel/variant_convert.h"
 #include "host_conformance.h"
 #include "test_env.h"
 

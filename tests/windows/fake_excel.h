@@ -20,7 +20,7 @@
 #include <optional>
 #include <set>
 
-#include "host/memory/memory_workbook.h"
+#include "memory/memory_workbook.h"
 
 namespace kelvora::testing {
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
+#include "excel/dispatch.h"
 #include "host/error.h"
-#include "host/excel/dispatch.h"
 #include "test_env.h"
 
 namespace kelvora::testing {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "entry/workbook_template.h"
+#include "book/workbook_template.h"
 #include "test_env.h"
 
 namespace kelvora::testing {

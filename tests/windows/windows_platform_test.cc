@@ -1,5 +1,5 @@
 // The Windows clipboard against another program that holds it for a while.
-#include "host/excel/windows_platform.h"
+#include "excel/windows_platform.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "host/xlsx/formula_shift.h"
+#include "xlsx/formula_shift.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "host/xlsx/package_writer.h"
+#include "xlsx/package_writer.h"
 
 #include <gtest/gtest.h>
 
-#include "entry/workbook_template.h"
-#include "host/xlsx/workbook_shape.h"
+#include "book/workbook_shape.h"
+#include "book/workbook_template.h"
 #include "sample_package.h"
 
 namespace kelvora::host::xlsx {
@@ -51,7 +51,7 @@ TEST(PackageWriterTest, TemplateFileBindsAndKeepsItsCells) {
   const std::string created =
       XlsxWorkbook::Create(tmpl, TemplateSheetLayouts(), false, &app)->SaveToBytes();
   auto wb = XlsxWorkbook::Load(created, &app);
-  const auto problem = WorkbookShapeProblem(*wb->book());
+  const auto problem = book::WorkbookShapeProblem(*wb->book());
   EXPECT_FALSE(problem) << problem->description;
   EXPECT_FALSE(wb->macro_enabled());
   const auto& a = tmpl.sheets();

@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include "host/xlsx/xlsx_workbook.h"
-#include "host/xlsx/zip_package.h"
+#include "xlsx/xlsx_workbook.h"
+#include "xlsx/zip_package.h"
 
 namespace kelvora::host::xlsx {
 

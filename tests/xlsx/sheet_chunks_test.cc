@@ -1,4 +1,4 @@
-#include "host/xlsx/sheet_chunks.h"
+#include "xlsx/sheet_chunks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/xlsx/sheet_rewriter.h"
+#include "xlsx/sheet_rewriter.h"
 
 #include <gtest/gtest.h>
 

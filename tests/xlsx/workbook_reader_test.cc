@@ -1,4 +1,4 @@
-#include "host/xlsx/workbook_reader.h"
+#include "xlsx/workbook_reader.h"
 
 #include <gtest/gtest.h>
 

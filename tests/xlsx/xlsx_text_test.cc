@@ -1,4 +1,4 @@
-#include "host/xlsx/xlsx_text.h"
+#include "xlsx/xlsx_text.h"
 
 #include <gtest/gtest.h>
 

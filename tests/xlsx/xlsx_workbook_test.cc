@@ -1,4 +1,4 @@
-#include "host/xlsx/xlsx_workbook.h"
+#include "xlsx/xlsx_workbook.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

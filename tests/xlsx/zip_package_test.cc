@@ -1,4 +1,4 @@
-#include "host/xlsx/zip_package.h"
+#include "xlsx/zip_package.h"
 
 #include <gtest/gtest.h>
 

@@ -12,13 +12,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "book/workbook_template.h"
 #include "cell_text.h"
 #include "entry/commands.h"
 #include "entry/host_state.h"
 #include "entry/report_command.h"
 #include "entry/sub.h"
-#include "entry/workbook_template.h"
 #include "host/error.h"
+#include "html/html_paste.h"
 #include "report/report_page.h"
 #include "scenarios.h"
 #include "support/scripted_platform.h"
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
     }
     const std::string base = out + "/" + s.name;
     std::ofstream(base + ".grid", std::ios::binary)
-        << testing::EncodeGrid(s.page ? host::memory::ConvertClipboardHtml(html) : std::nullopt);
+        << testing::EncodeGrid(s.page ? html::ConvertClipboardHtml(html) : std::nullopt);
     std::ofstream(base + ".clip", std::ios::binary) << clip;
     std::string data_block;
     std::ofstream(out + "/expected-" + s.name + ".txt", std::ios::binary)

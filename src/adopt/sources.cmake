@@ -1,0 +1,3 @@
+target_sources(kelvora_adopt PRIVATE
+  src/adopt/adopt.cc
+)

@@ -1,0 +1,329 @@
+#include "xlsx/zip_package.h"
+
+#include <libdeflate.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+namespace kelvora::host::xlsx {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string ZipErrorText(zip_error_t* e) {
+  std::string s = zip_error_strerror(e);
+  zip_error_fini(e);
+  return s;
+}
+
+// Compression of entries we write: the fastest deflate level; sheets are
+// large and very regular, so higher levels gain little but take several
+// times longer. Entries are deflated here (libdeflate, several times faster
+// than the zlib that libzip would use) and handed to libzip ready-made.
+constexpr int kLevel = 1;
+
+// An entry's deflated bytes with what the archive's directory records of it.
+struct Deflated {
+  std::string data;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  size_t read_at = 0;  // libzip's read position
+};
+
+Deflated Deflate(const std::string& bytes, int level) {
+  struct Compressor {
+    libdeflate_compressor* c;
+    ~Compressor() { libdeflate_free_compressor(c); }
+  } compressor{libdeflate_alloc_compressor(level)};
+  if (compressor.c == nullptr) throw XlsxError("out of memory");
+  Deflated d;
+  d.size = bytes.size();
+  d.crc = static_cast<uint32_t>(libdeflate_crc32(0, bytes.data(), bytes.size()));
+  // The bound is about the entry's size, of which the deflated data takes a
+  // fraction: a buffer left uninitialised is only touched where written.
+  const size_t bound = libdeflate_deflate_compress_bound(compressor.c, bytes.size());
+  const std::unique_ptr<char[]> buffer(new char[bound]);
+  const size_t n =
+      libdeflate_deflate_compress(compressor.c, bytes.data(), bytes.size(), buffer.get(), bound);
+  if (n == 0) throw XlsxError("cannot compress an entry of the archive");
+  d.data.assign(buffer.get(), n);
+  return d;
+}
+
+// libzip's view of a Deflated: a source whose data is compressed already,
+// so that the archive takes it as it is.
+zip_int64_t DeflatedSource(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* d = static_cast<Deflated*>(user);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      d->read_at = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      const size_t n = std::min<size_t>(len, d->data.size() - d->read_at);
+      std::memcpy(data, d->data.data() + d->read_at, n);
+      d->read_at += n;
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_STAT: {
+      auto* st = static_cast<zip_stat_t*>(data);
+      zip_stat_init(st);
+      st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+      st->size = d->size;
+      st->comp_size = d->data.size();
+      st->comp_method = ZIP_CM_DEFLATE;
+      st->crc = d->crc;
+      return sizeof(*st);
+    }
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_ERROR: {
+      zip_error_t none;
+      zip_error_init(&none);
+      return zip_error_to_data(&none, data, len);
+    }
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      return -1;
+  }
+}
+
+std::string ReadWholeSource(zip_source_t* src) {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_source_stat(src, &st) < 0 || !(st.valid & ZIP_STAT_SIZE)) {
+    throw XlsxError("cannot read the written archive");
+  }
+  if (zip_source_open(src) < 0) throw XlsxError("cannot read the written archive");
+  std::string out(st.size, '\0');
+  zip_int64_t got = 0;
+  while (static_cast<zip_uint64_t>(got) < st.size) {
+    const zip_int64_t n = zip_source_read(src, out.data() + got, st.size - got);
+    if (n <= 0) break;
+    got += n;
+  }
+  zip_source_close(src);
+  if (static_cast<zip_uint64_t>(got) != st.size) throw XlsxError("cannot read the written archive");
+  return out;
+}
+
+// An empty in-memory archive opened for writing, or one over `bytes`.
+struct WriteSession {
+  zip_source_t* src = nullptr;
+  zip_t* za = nullptr;
+  std::vector<std::unique_ptr<Deflated>> keep;  // data of added sources
+
+  explicit WriteSession(const std::string* bytes) {
+    zip_error_t err;
+    zip_error_init(&err);
+    // A writable buffer source takes ownership of its data when it is
+    // rewritten, so it gets its own malloc'd copy.
+    void* copy = nullptr;
+    if (bytes != nullptr && !bytes->empty()) {
+      copy = std::malloc(bytes->size());
+      if (copy == nullptr) throw XlsxError("out of memory");
+      std::memcpy(copy, bytes->data(), bytes->size());
+    }
+    src = zip_source_buffer_create(copy, copy ? bytes->size() : 0, 1, &err);
+    if (src == nullptr) std::free(copy);
+    if (src == nullptr) throw XlsxError("cannot create an archive: " + ZipErrorText(&err));
+    za = zip_open_from_source(src, bytes ? 0 : ZIP_TRUNCATE, &err);
+    if (za == nullptr) {
+      zip_source_free(src);
+      throw XlsxError("cannot create an archive: " + ZipErrorText(&err));
+    }
+    zip_source_keep(src);
+  }
+  ~WriteSession() {
+    if (za != nullptr) zip_discard(za);
+    if (src != nullptr) zip_source_free(src);
+  }
+
+  void Add(const std::string& name, const std::string& data, int level = kLevel) {
+    keep.push_back(std::make_unique<Deflated>(Deflate(data, level)));
+    zip_source_t* s = zip_source_function(za, DeflatedSource, keep.back().get());
+    if (s == nullptr)
+      throw XlsxError("cannot add to the archive: " + std::string(zip_strerror(za)));
+    const zip_int64_t idx = zip_file_add(za, name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+    if (idx < 0) {
+      zip_source_free(s);
+      throw XlsxError("cannot add " + name + " to the archive: " + zip_strerror(za));
+    }
+  }
+
+  std::string Finish() {
+    if (zip_close(za) < 0) {
+      const std::string msg = zip_strerror(za);
+      throw XlsxError("cannot write the archive: " + msg);
+    }
+    za = nullptr;
+    return ReadWholeSource(src);
+  }
+};
+
+}  // namespace
+
+struct ZipPackage::Handle {
+  zip_t* za = nullptr;
+  ~Handle() {
+    if (za != nullptr) zip_discard(za);
+  }
+};
+
+bool LooksLikeZipPackage(std::string_view head) {
+  return head.size() >= 4 && head.substr(0, 2) == "PK" &&
+         (head.substr(2, 2) == "\x03\x04" || head.substr(2, 2) == "\x05\x06");
+}
+
+ZipPackage::ZipPackage(std::string bytes, const PackageLimits& limits)
+    : bytes_(std::move(bytes)), limits_(limits), handle_(std::make_unique<Handle>()) {
+  if (bytes_.size() > limits_.max_file_size) throw XlsxError("the file is too large");
+  if (bytes_.size() < 4 || bytes_.compare(0, 2, "PK") != 0) {
+    throw XlsxError("not a workbook file (not a zip archive)");
+  }
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* src = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &err);
+  if (src == nullptr) throw XlsxError("cannot read the archive: " + ZipErrorText(&err));
+  handle_->za = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &err);
+  if (handle_->za == nullptr) {
+    zip_source_free(src);
+    throw XlsxError("damaged workbook file (" + ZipErrorText(&err) + ")");
+  }
+  const zip_int64_t n = zip_get_num_entries(handle_->za, 0);
+  if (n < 0 || static_cast<uint64_t>(n) > limits_.max_entries) {
+    throw XlsxError("damaged workbook file (too many entries)");
+  }
+  uint64_t total = 0;
+  for (zip_int64_t i = 0; i < n; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(handle_->za, static_cast<zip_uint64_t>(i), 0, &st) < 0 ||
+        !(st.valid & ZIP_STAT_NAME) || !(st.valid & ZIP_STAT_SIZE) ||
+        !(st.valid & ZIP_STAT_COMP_SIZE)) {
+      throw XlsxError("damaged workbook file (unreadable directory entry)");
+    }
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
+      throw XlsxError("encrypted workbook files are not supported");
+    }
+    if (st.size > limits_.max_entry_size) {
+      throw XlsxError(std::string("entry ") + st.name + " is too large when expanded");
+    }
+    if (st.size > limits_.ratio_floor &&
+        st.size / std::max<zip_uint64_t>(st.comp_size, 1) > limits_.max_ratio) {
+      throw XlsxError(std::string("entry ") + st.name +
+                      " expands beyond a sane ratio (a zip bomb?)");
+    }
+    total += st.size;
+    if (total > limits_.max_total_size) {
+      throw XlsxError("the workbook expands beyond a sane size (a zip bomb?)");
+    }
+    std::string name = st.name;
+    if (index_.count(name) != 0)
+      throw XlsxError("damaged workbook file (duplicate entry " + name + ")");
+    names_.push_back(name);
+    index_[name] = i;
+    lower_index_.emplace(Lower(name), name);
+  }
+}
+
+ZipPackage::~ZipPackage() = default;
+
+std::optional<std::string> ZipPackage::Find(const std::string& name) const {
+  if (index_.count(name) != 0) return name;
+  auto it = lower_index_.find(Lower(name));
+  if (it != lower_index_.end()) return it->second;
+  return std::nullopt;
+}
+
+std::string ZipPackage::Read(const std::string& name) const {
+  auto it = index_.find(name);
+  if (it == index_.end()) throw XlsxError("damaged workbook file (missing part " + name + ")");
+  const auto idx = static_cast<zip_uint64_t>(it->second);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  zip_stat_index(handle_->za, idx, 0, &st);
+  const bool deflated = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE &&
+                        (st.valid & ZIP_STAT_CRC);
+  // A deflated entry is read as it is stored and inflated here (libdeflate);
+  // any other goes through libzip.
+  zip_file_t* f = zip_fopen_index(handle_->za, idx, deflated ? ZIP_FL_COMPRESSED : 0);
+  if (f == nullptr) {
+    throw XlsxError("damaged workbook file (cannot open " + name + ": " +
+                    zip_strerror(handle_->za) + ")");
+  }
+  const zip_uint64_t stored = deflated ? st.comp_size : st.size;
+  std::string raw(stored, '\0');
+  zip_uint64_t got = 0;
+  bool failed = false;
+  while (got < stored) {
+    const zip_int64_t r = zip_fread(f, raw.data() + got, stored - got);
+    if (r < 0) {
+      failed = true;
+      break;
+    }
+    if (r == 0) break;
+    got += static_cast<zip_uint64_t>(r);
+  }
+  char extra;
+  // Reading past the claimed size must give nothing more; the end of the
+  // stream is also where libzip verifies the checksum.
+  if (!failed && zip_fread(f, &extra, 1) != 0) failed = true;
+  zip_fclose(f);
+  if (failed || got != stored) throw XlsxError("damaged workbook file (bad data in " + name + ")");
+  if (!deflated) return raw;
+
+  struct Decompressor {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Decompressor() { libdeflate_free_decompressor(d); }
+  } inflater;
+  if (inflater.d == nullptr) throw XlsxError("out of memory");
+  std::string out(st.size, '\0');
+  size_t in_used = 0, out_made = 0;
+  // The data must fill exactly the size the directory claims.
+  if (libdeflate_deflate_decompress_ex(inflater.d, raw.data(), raw.size(), out.data(), out.size(),
+                                       &in_used, &out_made) != LIBDEFLATE_SUCCESS ||
+      out_made != out.size() ||
+      static_cast<uint32_t>(libdeflate_crc32(0, out.data(), out.size())) != st.crc) {
+    throw XlsxError("damaged workbook file (bad data in " + name + ")");
+  }
+  return out;
+}
+
+std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replaced,
+                                const std::vector<std::string>& removed) const {
+  WriteSession w(&bytes_);
+  for (const auto& [name, data] : replaced) {
+    auto it = index_.find(name);
+    if (it != index_.end()) {
+      // Removed and added anew rather than replaced in place: libzip keeps
+      // the original entry's compression settings for a replaced entry, and
+      // those are usually the slowest level.
+      zip_delete(w.za, static_cast<zip_uint64_t>(it->second));
+    }
+    w.Add(name, data);
+  }
+  for (const auto& name : removed) {
+    auto it = index_.find(name);
+    if (it != index_.end()) zip_delete(w.za, static_cast<zip_uint64_t>(it->second));
+  }
+  return w.Finish();
+}
+
+std::string ZipPackage::Build(const std::vector<std::pair<std::string, std::string>>& entries,
+                              int level) {
+  WriteSession w(nullptr);
+  const int l = level >= 1 && level <= 9 ? level : kLevel;
+  for (const auto& [name, data] : entries) w.Add(name, data, l);
+  return w.Finish();
+}
+
+}  // namespace kelvora::host::xlsx

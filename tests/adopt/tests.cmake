@@ -1,0 +1,3 @@
+target_sources(kelvora_tests PRIVATE
+  adopt/adopt_test.cc
+)

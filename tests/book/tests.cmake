@@ -1,0 +1,3 @@
+target_sources(kelvora_tests PRIVATE
+  book/workbook_shape_test.cc
+)

@@ -1,0 +1,34 @@
+#include "memory/memory_workbook.h"
+
+#include <gtest/gtest.h>
+
+#include "host/error.h"
+#include "support/scripted_platform.h"
+
+namespace kelvora::host::memory {
+namespace {
+
+// The workbook's behaviour as a host is checked by the host conformance
+// suite (host_conformance.cc), a failed paste by the intake tests, its A1
+// addresses by cell_ref_test.cc.
+
+// A paste reads the HTML of the clipboard the application is given.
+TEST(MemoryWorkbookTest, PastesTheHtmlOfItsClipboard) {
+  MemoryApplication app;
+  MemoryWorkbook book(&app);
+  auto sheet = book.AddSheet(u"Sheet1", u"Main");
+  auto paste = [&](const char16_t* format) { sheet->PasteSpecial(format, false, false, true); };
+  EXPECT_THROW(paste(u"HTML"), CommandError);  // no clipboard
+  ScriptedClipboard clipboard;
+  app.set_clipboard(&clipboard);
+  EXPECT_THROW(paste(u"HTML"), CommandError);  // no HTML on it
+  clipboard.set_html(std::string());
+  EXPECT_THROW(paste(u"HTML"), CommandError);
+  clipboard.set_html("<table><tr><td>7</td></tr></table>");
+  EXPECT_THROW(paste(u"Text"), CommandError);
+  paste(u"HTML");
+  EXPECT_EQ(sheet->cell(1, 1).value, Value(7));
+}
+
+}  // namespace
+}  // namespace kelvora::host::memory

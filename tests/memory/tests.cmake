@@ -1,0 +1,3 @@
+target_sources(kelvora_tests PRIVATE
+  memory/memory_workbook_test.cc
+)
