@@ -12,15 +12,11 @@
 #include "exit_status.h"
 #include "host/error.h"
 #include "host/files.h"
+#include "html/html_text.h"
 #include "i18n.h"
 #include "text/telex.h"
 #include "text/utf.h"
 #include "xlsx/zip_package.h"
-
-#if __has_include("html/html_text.h")
-#include "html/html_text.h"
-#define KELVORA_HAVE_HTML_TEXT 1
-#endif
 
 namespace kelvora::tool {
 namespace {
@@ -38,11 +34,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
 // The text a browser puts on the clipboard when the page is selected and
 // copied.
 std::u16string ClipboardTextOfHtml(std::string_view html) {
-#ifdef KELVORA_HAVE_HTML_TEXT
   return html::HtmlToClipboardText(html);
-#else
-  return Utf8ToUtf16(html);
-#endif
 }
 
 std::string StripBom(std::string s) {

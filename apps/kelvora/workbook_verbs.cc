@@ -85,7 +85,6 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
   }
   auto book = OpenWorkbook(options.workbook, Access::kWrite);
   if (!book) return kExitFailed;
-  auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
   try {
     std::vector<ParameterWrite> checked;
     for (const auto& [cell, value] : writes) {
@@ -99,7 +98,7 @@ int RunSet(const ToolOptions& options, const std::vector<std::string>& assignmen
       return kExitUsage;
     }
     for (const auto& [cell, value] : checked)
-      main->GetRange(layout::A1(cell))->SetValue(Value(Utf8ToUtf16(value)));
+      session.MainSheet().GetRange(layout::A1(cell))->SetValue(Value(Utf8ToUtf16(value)));
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: set: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
