@@ -186,4 +186,28 @@ pugi::xml_document* PieceParser::Next() {
   return current_.get();
 }
 
+bool ParseSkeleton(const SheetChunks& chunks, pugi::xml_document& doc, const std::string& part) {
+  try {
+    ParseXml(doc, chunks.Skeleton(), part);
+  } catch (const XlsxError&) {
+    return false;
+  }
+  return static_cast<bool>(Child(doc.document_element(), "sheetData"));
+}
+
+bool ReadPieces(SheetChunks& chunks, const std::string& part,
+                const std::function<void(pugi::xml_node)>& rows) {
+  PieceParser pieces(chunks, part);
+  for (;;) {
+    pugi::xml_document* piece;
+    try {
+      piece = pieces.Next();
+    } catch (const XlsxError&) {
+      return false;
+    }
+    if (piece == nullptr) return true;
+    rows(piece->first_child());
+  }
+}
+
 }  // namespace kelvora::host::xlsx

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -90,5 +91,16 @@ class PieceParser {
   std::unique_ptr<pugi::xml_document> current_;
   std::future<std::unique_ptr<pugi::xml_document>> ahead_;
 };
+
+// The reading of a cut part, shared by the reader and the rewriter. First
+// the skeleton, parsed into `doc`: false when it does not parse or has no
+// cell table. Then the pieces: `rows` is called with the first node of each
+// piece of the cell table in order, each piece parsed ahead while the one
+// before is read; false, after the pieces before it, when a piece does not
+// parse. On false the caller reads the part whole. What `rows` throws
+// passes through.
+bool ParseSkeleton(const SheetChunks& chunks, pugi::xml_document& doc, const std::string& part);
+bool ReadPieces(SheetChunks& chunks, const std::string& part,
+                const std::function<void(pugi::xml_node)>& rows);
 
 }  // namespace kelvora::host::xlsx

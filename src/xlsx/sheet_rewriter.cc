@@ -364,29 +364,16 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
                             bool* formula_overwritten) {
   const MemoryWorksheet& sheet = *part.sheet;
   pugi::xml_document doc;
-  try {
-    ParseXml(doc, chunks.Skeleton(), part.path);
-  } catch (const XlsxError&) {
-    throw NeedsWhole{};
-  }
+  if (!ParseSkeleton(chunks, doc, part.path)) throw NeedsWhole{};
   const pugi::xml_node root = doc.document_element();
   pugi::xml_node data = Child(root, "sheetData");
-  if (!data) throw NeedsWhole{};
   CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
   writer.Reserve(std::max(chunks.size(), EstimatedTableBytes(sheet.UsedRows(), sheet.UsedCols())));
 
-  PieceParser pieces(chunks, part.path);
   std::vector<FileCell> cells;
   int32_t row = 0, next = 1;
-  for (;;) {
-    pugi::xml_document* piece;
-    try {
-      piece = pieces.Next();
-    } catch (const XlsxError&) {
-      throw NeedsWhole{};
-    }
-    if (piece == nullptr) break;
-    for (pugi::xml_node rn = piece->first_child(); rn; rn = rn.next_sibling()) {
+  const bool read = ReadPieces(chunks, part.path, [&](pugi::xml_node first) {
+    for (pugi::xml_node rn = first; rn; rn = rn.next_sibling()) {
       if (LocalName(rn.name()) != "row") continue;
       const int32_t declared = rn.attribute("r").as_int(0);
       const int32_t r = declared > 0 ? declared : row + 1;
@@ -417,7 +404,8 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
       writer.Row(row, rn, cells);
       next = row + 1;
     }
-  }
+  });
+  if (!read) throw NeedsWhole{};
   writer.MemoryRows(next, sheet.UsedRows());
   return writer.Finish(doc, root, data);
 }

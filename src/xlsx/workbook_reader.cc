@@ -344,16 +344,11 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
     if (cut_sheets) chunks = SheetChunks::Cut(text);
     pugi::xml_document sdoc;
     if (chunks) {
-      try {
-        ParseXml(sdoc, chunks->Skeleton(), *path);
-      } catch (const XlsxError&) {
-        throw PieceRefused{};
-      }
+      if (!ParseSkeleton(*chunks, sdoc, *path)) throw PieceRefused{};
     } else {
       ParseXml(sdoc, text, *path);
     }
     const pugi::xml_node root = sdoc.document_element();
-    if (chunks && !Child(root, "sheetData")) throw PieceRefused{};
     std::u16string code;
     if (pugi::xml_node pr = Child(root, "sheetPr"))
       code = Utf8ToUtf16(pr.attribute("codeName").value());
@@ -371,17 +366,10 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
           cells.Read(Child(root, "sheetData").first_child(), *sheet, cell_slots, row);
       continue;
     }
-    PieceParser pieces(*chunks, *path);
-    for (;;) {
-      pugi::xml_document* piece;
-      try {
-        piece = pieces.Next();
-      } catch (const XlsxError&) {
-        throw PieceRefused{};
-      }
-      if (piece == nullptr) break;
-      wb.has_formulas |= cells.Read(piece->first_child(), *sheet, cell_slots, row);
-    }
+    const bool read = ReadPieces(*chunks, *path, [&](pugi::xml_node first) {
+      wb.has_formulas |= cells.Read(first, *sheet, cell_slots, row);
+    });
+    if (!read) throw PieceRefused{};
   }
 
   if (pugi::xml_node names = Child(wbroot, "definedNames")) ReadNames(names, wb);
