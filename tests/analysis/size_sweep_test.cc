@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "analysis/main_analysis.h"
 #include "entry/workbook_template.h"
@@ -121,32 +122,23 @@ TEST(SizeSweepTest, SweepsTheStageOverItsSizesWithAdjustedTests) {
   ASSERT_TRUE(some.sweep);
   EXPECT_EQ(some.sweep->rows.size(), 9u);
   EXPECT_EQ(some.sweep->rows[0].hits, all.sweep->rows[27].hits);
-  const struct {
-    const char* what;
-    std::optional<std::pair<int32_t, int32_t>> sizes;
-    layout::Cell cell;
-    Value value;
-    int store_rows;
-    SweepRefusal refusal;
-  } refused[] = {
-      {"beyond the kind's largest size", std::pair{60, 66}, layout::kStage1.size, Value(1), 60,
-       SweepRefusal::kSizesOutside},
-      {"below its smallest", std::pair{0, 3}, layout::kStage1.size, Value(1), 60,
-       SweepRefusal::kSizesOutside},
-      {"reversed", std::pair{5, 4}, layout::kStage1.size, Value(1), 60,
-       SweepRefusal::kSizesOutside},
-      {"unknown kind", std::nullopt, layout::kStage1.kind, Value(u"no such kind"), 60,
-       SweepRefusal::kParameters},
-      {"window of one draw", std::nullopt, layout::kStage1.window, Value(1), 60,
-       SweepRefusal::kParameters},
-      {"one draw", std::nullopt, layout::kStage1.size, Value(1), 1, SweepRefusal::kNoDraws},
+  // Sizes beyond either end of the kind's or reversed; a kind or window that
+  // cannot run; a store of one draw.
+  const std::tuple<std::pair<int32_t, int32_t>, layout::Cell, Value, SweepRefusal> refused[] = {
+      {{60, 66}, layout::kStage1.size, Value(1), SweepRefusal::kSizesOutside},
+      {{0, 3}, layout::kStage1.size, Value(1), SweepRefusal::kSizesOutside},
+      {{5, 4}, layout::kStage1.size, Value(1), SweepRefusal::kSizesOutside},
+      {{1, 65}, layout::kStage1.kind, Value(u"no such kind"), SweepRefusal::kParameters},
+      {{1, 65}, layout::kStage1.window, Value(1), SweepRefusal::kParameters},
   };
-  for (const auto& c : refused) {
+  for (const auto& [sizes, cell, value, refusal] : refused) {
     testing::BookValues r = b;
-    if (c.store_rows == 1) r.store = Table(1, 2);
-    r.Put(c.cell, c.value);
-    EXPECT_EQ(SweepStageSizes(r.View(), layout::kStage1, c.sizes).refusal, c.refusal) << c.what;
+    r.Put(cell, value);
+    EXPECT_EQ(SweepStageSizes(r.View(), layout::kStage1, sizes).refusal, refusal) << sizes.first;
   }
+  b.store = Table(1, 2);
+  EXPECT_EQ(SweepStageSizes(b.View(), layout::kStage1, std::nullopt).refusal,
+            SweepRefusal::kNoDraws);
 }
 
 }  // namespace

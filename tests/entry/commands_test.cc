@@ -69,10 +69,8 @@ TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
       {"Copy1", "", 65000, 2},
   };
   for (const auto& c : cases) {
-    const int small = HostCalls(c.command, 100, c.clipboard);
-    const int large = HostCalls(c.command, c.large_store, c.clipboard);
-    EXPECT_EQ(small, c.calls) << c.command;
-    EXPECT_EQ(large, c.calls) << c.command;
+    EXPECT_EQ(HostCalls(c.command, 100, c.clipboard), c.calls) << c.command;
+    EXPECT_EQ(HostCalls(c.command, c.large_store, c.clipboard), c.calls) << c.command;
   }
 }
 
