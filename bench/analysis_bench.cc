@@ -258,7 +258,7 @@ Workbook& Analysed() {
 void BM_ChanceStatistics(benchmark::State& state) {
   const analysis::ChanceReport report = [] {
     host::Session s = Analysed().NewSession();
-    return analysis::AssessAgainstChance(s);
+    return analysis::AssessAgainstChance(analysis::ReadBook(s));
   }();
   if (report.methods_tested != 6) state.SkipWithError("the stages are not current");
   for (auto _ : state) {
@@ -284,7 +284,7 @@ void BM_AssessAgainstChance(benchmark::State& state) {
   Workbook& w = Analysed();
   for (auto _ : state) {
     host::Session s = w.NewSession();
-    benchmark::DoNotOptimize(analysis::AssessAgainstChance(s));
+    benchmark::DoNotOptimize(analysis::AssessAgainstChance(analysis::ReadBook(s)));
   }
 }
 BENCHMARK(BM_AssessAgainstChance)->Unit(benchmark::kMillisecond);

@@ -123,7 +123,7 @@ std::string CommandSummary(host::Session& session, const Command& command, int64
     if (const auto empty = EmptyCopiedCell(session, command))
       return Fill(_("{1}: {2} is empty; nothing to copy"), {name, A1Text(*empty)});
     const size_t stage = static_cast<size_t>((output - 1) / layout::kMethods);
-    if (analysis::AssessAgainstChance(session).stages[stage].state ==
+    if (analysis::AssessAgainstChance(analysis::ReadBook(session)).stages[stage].state ==
         analysis::StageState::kStale) {
       return Fill(
           _("{1}: {2} holds the set of an earlier run: {3}"),

@@ -109,16 +109,19 @@ std::optional<std::string> RefusalOf(host::Session& session,
       // A size must fit its kind, whichever of the two is written.
       if (Same(cell, stage->size) || Same(cell, stage->kind)) {
         const std::u16string kind = value_of(stage->kind);
-        const auto row = analysis::FirstNamingRow(kinds, kind);
-        if (!row) {
+        const std::u16string size = value_of(stage->size);
+        // Only a whole number is written as a size; anything else fits no kind.
+        const auto n = host::ParseNumericText(size);
+        const double whole = n && *n == std::floor(*n) ? *n : std::nan("");
+        const analysis::SizeFit fit = analysis::FitOfSize(kinds, kind, whole);
+        if (fit == analysis::SizeFit::kKindNotListed) {
           return Fill(_("{1}: the kind in {2} (\"{3}\") is not one of the KieuDanh names, so no "
                         "size fits it"),
                       {where, A1Text(stage->kind), Utf16ToUtf8(kind)});
         }
-        const analysis::BetKind& k = analysis::BetKindOfRow(*row);
-        const std::u16string size = value_of(stage->size);
-        const auto n = host::ParseNumericText(size);
-        if (!n || *n != std::floor(*n) || *n < k.min_size || *n > k.max_size) {
+        if (fit != analysis::SizeFit::kFits) {
+          const analysis::BetKind& k =
+              analysis::BetKindOfRow(*analysis::FirstNamingRow(kinds, kind));
           return Fill(_("{1}: the size for \"{2}\" is a whole number from {3} to {4} ({5} "
                         "holds \"{6}\")"),
                       {where, Utf16ToUtf8(kind), k.min_size, k.max_size, A1Text(stage->size),

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
+#include "analysis/book_view.h"
 #include "analysis/chance_report.h"
 #include "command_summary.h"
 #include "exit_status.h"
@@ -29,26 +31,25 @@ using report::JsonValue;
 using report::PercentText;
 using report::ProbabilityText;
 
+using analysis::BookView;
 using analysis::ChanceReport;
 using analysis::MethodChance;
 using analysis::StageChance;
 using analysis::StageState;
 using host::Value;
-using host::memory::MemoryWorksheet;
 using layout::Cell;
 
 std::string A1Text(Cell cell) { return Utf16ToUtf8(layout::A1(cell)); }
 std::string A1Text(layout::Block block) { return Utf16ToUtf8(layout::A1(block)); }
 
-std::u16string CellText(const MemoryWorksheet& s, Cell cell) {
-  const Value& v = s.cell(cell.row, cell.col).value;
+std::u16string CellText(const Value& v) {
   if (v.IsError()) return u"#ERROR";
   return host::ToText(v);
 }
 
-const Value& CellValue(const MemoryWorksheet& s, Cell cell) {
-  return s.cell(cell.row, cell.col).value;
-}
+std::u16string CellText(const BookView& b, Cell cell) { return CellText(b.At(cell)); }
+
+const Value& CellValue(const BookView& b, Cell cell) { return b.At(cell); }
 
 // Rate cells show two decimals in the text view, with the user's decimal
 // mark.
@@ -96,19 +97,18 @@ constexpr Cell LabelOf(Cell cell) { return {cell.row, cell.col - 1}; }
 
 const layout::Stage* const kStages[] = {&layout::kStage1, &layout::kStage2};
 
-void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance,
-               int64_t stored) {
+void PrintText(const std::string& path, const BookView& m, const ChanceReport& chance) {
+  const int64_t stored = m.store().rows();
   std::ostringstream out;
   out << Fill(_("Workbook: {1}"), {path}) << '\n';
   const std::u16string heading = CellText(m, layout::kHeading);
   out << (heading.empty() ? _("(no analysis yet)") : Utf16ToUtf8(heading)) << '\n';
-  const Cell newest{layout::kStoreFirstRow, layout::kStoreDrawCol};
   if (stored == 0) {
     out << _("The store is empty: take draws in with DanKQXS, DanKQXSNgay, DanKQXSDB or import.");
   } else {
     out << Fill(_("Stored draws: {1}  (newest {2}: {3})"),
-                {stored, Utf16ToUtf8(CellText(m, newest)),
-                 Utf16ToUtf8(CellText(m, {layout::kStoreFirstRow, layout::kStoreResultCol}))});
+                {stored, Utf16ToUtf8(CellText(m.NewestRow(layout::kStoreDrawCol))),
+                 Utf16ToUtf8(CellText(m.NewestRow(layout::kStoreResultCol)))});
   }
   out << "\n";
   if (!chance.quality.comparable_with_chance())
@@ -187,16 +187,7 @@ void PrintText(const std::string& path, const MemoryWorksheet& m, const ChanceRe
   }
 }
 
-void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceReport& chance,
-               int64_t stored) {
-  std::ostringstream o;
-  o << "{\n  \"workbook\": " << JsonString(Utf8ToUtf16(path)) << ",\n";
-  o << "  \"heading\": " << JsonValue(CellValue(m, layout::kHeading)) << ",\n";
-  o << "  \"stored_draws\": " << stored << ",\n";
-  o << "  \"newest_draw\": "
-    << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreDrawCol})) << ",\n";
-  o << "  \"newest_result\": "
-    << JsonValue(CellValue(m, {layout::kStoreFirstRow, layout::kStoreResultCol})) << ",\n";
+void PrintJson(const std::string& path, const BookView& m, const ChanceReport& chance) {
   auto params = [&](const layout::Stage& st) {
     const Cell cells[] = {st.kind, st.size, st.position, st.window};
     std::string s = "{";
@@ -206,24 +197,19 @@ void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceRe
     }
     return s + "}";
   };
-  o << "  \"parameters\": " << params(layout::kStage1) << ",\n";
-  o << "  \"second_stage\": " << JsonValue(CellValue(m, layout::kSecondStageSwitch)) << ",\n";
-  o << "  \"parameters_2\": " << params(layout::kStage2) << ",\n";
-  auto methods = [&](const layout::Stage& st, const StageChance& stage, int number) {
-    const layout::Block block = layout::MethodTable(st);
-    host::Table table(block.rows(), block.cols());
-    for (int32_t r = 1; r <= block.rows(); ++r)
-      for (int32_t c = 1; c <= block.cols(); ++c)
-        table(r, c) = CellValue(m, {block.first.row + r - 1, block.first.col + c - 1});
-    return report::MethodsJson(table, stage, number);
-  };
-  o << "  \"methods\": " << methods(layout::kStage1, chance.stages[0], 1) << ",\n";
-  o << "  \"methods_2\": " << methods(layout::kStage2, chance.stages[1], 2) << ",\n";
-  bool stale = false;
-  for (const StageChance& st : chance.stages) stale = stale || st.state == StageState::kStale;
-  o << "  \"rerun_main\": " << (stale ? "true" : "false") << ",\n";
-  o << "  \"store_quality\": " << report::StoreQualityJson(chance.quality) << "\n}\n";
-  std::cout << o.str();
+  const report::BookJsonHead head{Utf8ToUtf16(path),
+                                  m.At(layout::kHeading),
+                                  m.store().rows(),
+                                  m.NewestRow(layout::kStoreDrawCol),
+                                  {m.MethodTable(layout::kStage1), m.MethodTable(layout::kStage2)}};
+  std::cout << report::BookJson(
+                   head, chance,
+                   {{"newest_result", JsonValue(m.NewestRow(layout::kStoreResultCol))},
+                    {"parameters", params(layout::kStage1)},
+                    {"second_stage", JsonValue(CellValue(m, layout::kSecondStageSwitch))},
+                    {"parameters_2", params(layout::kStage2)}},
+                   {})
+            << '\n';
 }
 
 }  // namespace
@@ -231,21 +217,20 @@ void PrintJson(const std::string& path, const MemoryWorksheet& m, const ChanceRe
 int RunShow(const std::string& workbook, bool json) {
   auto book = OpenWorkbook(workbook, Access::kRead);
   if (!book) return kExitFailed;
-  const auto main = book->file->book()->SheetByCodeName(layout::kMainSheetCode);
+  std::optional<BookView> view;
   ChanceReport chance;
-  int64_t stored = 0;
   try {
     host::Session session(BindBook(*book, nullptr), {});
-    chance = analysis::AssessAgainstChance(session);
-    stored = StoredDraws(session);
+    view = analysis::ReadBook(session);
+    chance = analysis::AssessAgainstChance(*view);
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: show: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;
   }
   if (json) {
-    PrintJson(book->path, *main, chance, stored);
+    PrintJson(book->path, *view, chance);
   } else {
-    PrintText(book->path, *main, chance, stored);
+    PrintText(book->path, *view, chance);
   }
   return kExitOk;
 }

@@ -152,7 +152,7 @@ int RunSweep(const std::string& workbook, int stage, const std::string& sizes_te
   analysis::SweepOutcome outcome;
   try {
     host::Session session(BindBook(*book, nullptr), {});
-    outcome = analysis::SweepStageSizes(session, cells, sizes);
+    outcome = analysis::SweepStageSizes(analysis::ReadBook(session), cells, sizes, session.workers);
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: sweep: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;

@@ -78,11 +78,15 @@ host::Table ReadKindList(host::Session& session) {
   return range->GetValues();
 }
 
-bool IsSetSizeAllowed(host::Session& session, const std::u16string& kind_name, int32_t size) {
-  const auto row = FirstNamingRow(ReadKindList(session), kind_name);
-  if (!row) return false;
+SizeFit FitOfSize(const host::Table& kind_texts, const std::u16string& kind_name, double size) {
+  const auto row = FirstNamingRow(kind_texts, kind_name);
+  if (!row) return SizeFit::kKindNotListed;
   const BetKind& kind = BetKindOfRow(*row);
-  return size >= kind.min_size && size <= kind.max_size;
+  return size >= kind.min_size && size <= kind.max_size ? SizeFit::kFits : SizeFit::kOutsideLimits;
+}
+
+bool IsSetSizeAllowed(host::Session& session, const std::u16string& kind_name, int32_t size) {
+  return FitOfSize(ReadKindList(session), kind_name, size) == SizeFit::kFits;
 }
 
 }  // namespace kelvora::analysis

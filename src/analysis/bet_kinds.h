@@ -80,10 +80,18 @@ std::optional<int> FirstNamingRow(const host::Table& kind_texts, const std::u16s
 // The KieuDanh list of the settings sheet, read as one block.
 host::Table ReadKindList(host::Session& session);
 
-// True when `kind_name` names a row of KieuDanh and `size` is within the
-// limits of the first row (in sheet order) that names it. Reads the workbook
-// on every call; a missing list or one of fewer than six rows fails
-// (CommandError).
+// Whether a set size fits a kind: the size must be within the limits of the
+// first row (in sheet order) of the KieuDanh table that names the kind.
+enum class SizeFit {
+  kFits,
+  kKindNotListed,  // no row names the kind
+  kOutsideLimits,
+};
+// A table of fewer than six rows fails (subscript, error 9).
+SizeFit FitOfSize(const host::Table& kind_texts, const std::u16string& kind_name, double size);
+
+// FitOfSize on the workbook's list, read on every call: true when it fits.
+// A missing list or one of fewer than six rows fails (CommandError).
 bool IsSetSizeAllowed(host::Session& session, const std::u16string& kind_name, int32_t size);
 
 }  // namespace kelvora::analysis

@@ -9,7 +9,6 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
-#include "intake/result_store.h"
 #include "text/telex.h"
 #include "text/utf.h"
 
@@ -34,12 +33,12 @@ std::optional<int64_t> Count(const host::Value& v) {
 
 // The stage's record against chance, or nothing when its outputs are not
 // those of the parameters and store in the workbook now.
-std::optional<std::array<MethodChance, 3>> MeasureStage(host::Session& session,
-                                                        const host::Table& block,
+std::optional<std::array<MethodChance, 3>> MeasureStage(const BookView& book,
                                                         const layout::Stage& cells,
                                                         const host::Table& table) {
+  const host::Table& block = book.store();
   if (block.rows() < 2) return std::nullopt;
-  const auto run = PrepareStage(session, block.rows(), cells);
+  const auto run = PrepareStage(book, cells).run;
   if (!run) return std::nullopt;
   const auto p0 = ChanceRate(run->kind_row, run->params.setSize, run->params.positionOrSuffix);
   if (!p0) return std::nullopt;
@@ -74,27 +73,21 @@ std::optional<std::array<MethodChance, 3>> MeasureStage(host::Session& session,
 
 }  // namespace
 
-ChanceReport AssessAgainstChance(host::Session& session) {
+ChanceReport AssessAgainstChance(const BookView& book) {
   ChanceReport report;
-  host::Worksheet& sheet = session.MainSheet();
-  const int32_t last = intake::StoreLastRow(sheet);
-  const host::Table block =
-      last >= layout::kStoreFirstRow ? ReadDrawBlock(sheet, last) : host::Table(0, 2);
-  report.quality = CheckStoreQuality(block);
-
-  const host::Value second = sheet.GetRange(layout::A1(layout::kSecondStageSwitch))->GetValue();
-  const bool second_on = second.IsText() && second.text() == u"ON";
+  report.quality = CheckStoreQuality(book.store());
+  const bool second_on = book.SecondStageOn();
   std::vector<MethodChance*> shown;
   for (int s = 0; s < 2; ++s) {
     const layout::Stage& cells = s == 0 ? layout::kStage1 : layout::kStage2;
     StageChance& stage = report.stages[static_cast<size_t>(s)];
-    const host::Table table = sheet.GetRange(layout::A1(layout::MethodTable(cells)))->GetValues();
+    const host::Table table = book.MethodTable(cells);
     if (table(1, 1).IsEmpty()) continue;
     stage.state = StageState::kStale;
     if (s == 1 && !second_on) continue;  // the next Main clears it
     std::optional<std::array<MethodChance, 3>> methods;
     try {
-      methods = MeasureStage(session, block, cells, table);
+      methods = MeasureStage(book, cells, table);
     } catch (const CommandError&) {
       // A value the run could not read: the outputs cannot be matched.
     }

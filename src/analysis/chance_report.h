@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/book_view.h"
 #include "analysis/chance.h"
 #include "analysis/store_quality.h"
-#include "host/session.h"
 #include "host/value.h"
 
 namespace kelvora::analysis {
@@ -51,12 +51,11 @@ struct ChanceReport {
   int methods_tested = 0;
 };
 
-// Reads the store, both stages' parameters and method tables, one block at a
-// time, and measures every current stage against chance; the Holm
-// adjustment runs over all methods of the current stages. Host failures are
-// passed on; a workbook whose outputs cannot be matched to its parameters
-// gets stale stages, never an error.
-ChanceReport AssessAgainstChance(host::Session& session);
+// Measures every current stage of the book against chance; the Holm
+// adjustment runs over all methods of the current stages. A book whose
+// outputs cannot be matched to its parameters gets stale stages, never an
+// error.
+ChanceReport AssessAgainstChance(const BookView& book);
 
 // One short neutral line on a method, in Unicode: its figures say nothing
 // beyond chance, or they differ from chance (with the adjusted p), or, on a

@@ -19,13 +19,6 @@ constexpr char16_t kBeyondChance[] = u"Khasc ngaaxu nhieen: ";
 constexpr const char16_t* kTests[] = {u"taafn suaast hai soos cuoosi", u"ddaafu", u"dduooi",
                                       u"toorng", u"gan lowsn nhaast"};
 
-// The ending (0..99) of a five-digit result; -1 for anything else.
-int EndingOf(const host::Value& v) {
-  if (!intake::IsFiveDigitResult(v)) return -1;
-  const std::u16string text = host::ToText(v);
-  return (text[3] - u'0') * 10 + (text[4] - u'0');
-}
-
 template <size_t N>
 void ChiSquare(const std::array<int64_t, N>& counts, int64_t total, double& chi2, double& p) {
   chi2 = 0;
@@ -42,6 +35,18 @@ void ChiSquare(const std::array<int64_t, N>& counts, int64_t total, double& chi2
 void DigitChiSquare(DigitTable& t, int64_t total) { ChiSquare(t.counts, total, t.chi2, t.chi2_p); }
 
 }  // namespace
+
+std::vector<int8_t> EndingsOf(const host::Table& block) {
+  std::vector<int8_t> endings;
+  endings.reserve(static_cast<size_t>(block.rows()));
+  for (int32_t r = 1; r <= block.rows(); ++r) {
+    const host::Value& v = block(r, 2);
+    if (!intake::IsFiveDigitResult(v)) continue;
+    const std::u16string text = host::ToText(v);
+    endings.push_back(static_cast<int8_t>((text[3] - u'0') * 10 + (text[4] - u'0')));
+  }
+  return endings;
+}
 
 double SomeEndingAbsentP(int64_t draws) {
   if (draws <= 0) return 1;
@@ -65,12 +70,7 @@ double SomeEndingAbsentP(int64_t draws) {
 GanReport AssessGan(const host::Table& block, int64_t last) {
   GanReport g;
   g.quality = CheckStoreQuality(block);
-  std::vector<int8_t> endings;  // newest first, five-digit results only
-  endings.reserve(static_cast<size_t>(block.rows()));
-  for (int32_t r = 1; r <= block.rows(); ++r) {
-    const int e = EndingOf(block(r, 2));
-    if (e >= 0) endings.push_back(static_cast<int8_t>(e));
-  }
+  const std::vector<int8_t> endings = EndingsOf(block);
   const int64_t m = static_cast<int64_t>(endings.size());
   g.draws = m;
   g.last = std::min(std::max<int64_t>(last, 1), m);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "analysis/store_quality.h"
 #include "host/value.h"
@@ -43,6 +44,10 @@ struct GanReport {
   // out.
   std::u16string verdict;
 };
+
+// The endings (0..99) of the block's five-digit results (column 2), newest
+// first; other results are left out.
+std::vector<int8_t> EndingsOf(const host::Table& block);
 
 // One pass over a draw block (row 1 the newest; column 2 the result), with
 // the counts over the newest `last` five-digit results (last >= 1). All

@@ -1,5 +1,6 @@
 #include "analysis/main_analysis.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -79,11 +80,12 @@ auto TryConvert(const host::Value& v, Convert convert) -> std::optional<decltype
   }
 }
 
-// Runs one stage on the draw block and writes its method table and marks.
-// False when its parameters cannot be used (message shown, nothing written).
-bool RunStage(host::Session& session, const host::Table& block, const StageCells& stage) {
+// Runs one stage on the book and writes its method table and marks. False
+// when its parameters cannot be used (message shown, nothing written).
+bool RunStage(host::Session& session, const BookView& book, const StageCells& stage) {
   const layout::Stage& cells = stage.cells;
-  const auto run = PrepareStage(session, block.rows(), cells);
+  const host::Table& block = book.store();
+  const auto run = PrepareStage(book, cells).run;
   if (!run) {
     StopByCheck(session, stage.message, kMbIconInformation);
     return false;
@@ -124,6 +126,15 @@ bool RunStage(host::Session& session, const host::Table& block, const StageCells
   return true;
 }
 
+// The second stage, on the book Main read, after Main cleared its outputs.
+void SecondAnalysis(host::Session& session, const BookView& book) {
+  if (book.store().rows() < 2) {
+    StopByCheck(session, kCheckParameters2, kMbIconInformation);
+    return;
+  }
+  RunStage(session, book, kStage2);
+}
+
 }  // namespace
 
 std::optional<int32_t> UsableWindow(const host::Value& v) {
@@ -132,38 +143,41 @@ std::optional<int32_t> UsableWindow(const host::Value& v) {
   return window;
 }
 
-std::optional<StageRun> PrepareStage(host::Session& session, int32_t block_rows,
-                                     const layout::Stage& cells,
-                                     std::optional<int16_t> size_given) {
-  host::Worksheet& sheet = session.MainSheet();
-  auto read = [&](layout::Cell cell) { return sheet.GetRange(layout::A1(cell))->GetValue(); };
-  const auto kind = TryConvert(read(cells.kind), host::ToText);
-  const auto size = size_given ? size_given : TryConvert(read(cells.size), host::ToInt16);
-  const auto position = TryConvert(read(cells.position), host::ToText);
-  const auto window = UsableWindow(read(cells.window));
-  if (!kind || !size || !position || !window) return std::nullopt;
+StagePlan PrepareStage(const BookView& book, const layout::Stage& cells,
+                       std::optional<int16_t> size_given) {
+  auto refuse = [](StageRefusal why) { return StagePlan{std::nullopt, why}; };
+  const auto kind = TryConvert(book.At(cells.kind), host::ToText);
+  const auto size = size_given ? size_given : TryConvert(book.At(cells.size), host::ToInt16);
+  const auto position = TryConvert(book.At(cells.position), host::ToText);
+  const auto window = UsableWindow(book.At(cells.window));
+  if (!kind || !size || !position || !window) return refuse(StageRefusal::kUnreadable);
 
   StageRun run;
   run.params = AnalysisParameters{*kind, *size, *position, *window};
-  if (!IsSetSizeAllowed(session, run.params.kindName, run.params.setSize)) return std::nullopt;
+  const host::Table& kinds = book.Kinds();
+  switch (FitOfSize(kinds, run.params.kindName, run.params.setSize)) {
+    case SizeFit::kKindNotListed:
+      return refuse(StageRefusal::kKindNotListed);
+    case SizeFit::kOutsideLimits:
+      return refuse(StageRefusal::kSizeOutside);
+    case SizeFit::kFits:
+      break;
+  }
 
-  const double smaller = session.ExcelApp().GetWorksheetFunction()->Min(
-      static_cast<double>(block_rows), static_cast<double>(run.params.window));
-  run.n = host::DoubleToInt32(smaller) - 1;
-  if (run.n < 1) return std::nullopt;
+  run.n = std::min(book.store().rows(), run.params.window) - 1;
+  if (run.n < 1) return refuse(StageRefusal::kTooFewDraws);
 
-  const host::Table kinds = ReadKindList(session);
   const auto kind_row = FindKindRow(kinds, run.params.kindName);
-  if (!kind_row) return std::nullopt;
+  if (!kind_row) return refuse(StageRefusal::kKindNotListed);
   run.kind_row = *kind_row;
   // A name that stands in rows of different widths would have its size
   // checked against one builder and be built by another.
   const auto size_row = FirstNamingRow(kinds, run.params.kindName);
   if (!size_row || BetKindOfRow(*size_row).width != BetKindOfRow(run.kind_row).width) {
-    return std::nullopt;
+    return refuse(StageRefusal::kWidthsDiffer);
   }
-  if (!KindParametersUsable(run.kind_row, run.params)) return std::nullopt;
-  return run;
+  if (!KindParametersUsable(run.kind_row, run.params)) return refuse(StageRefusal::kKindParameters);
+  return {run, StageRefusal::kNone};
 }
 
 host::Table ReadDrawBlock(host::Worksheet& sheet, int32_t last_row) {
@@ -188,25 +202,9 @@ void Main(host::Session& session) {
     screen.Restore();
     return;
   }
-  const host::Table block = ReadDrawBlock(sheet, last);
-  if (RunStage(session, block, kStage1)) {
-    const host::Value second = sheet.GetRange(layout::A1(layout::kSecondStageSwitch))->GetValue();
-    if (second.IsText() && second.text() == u"ON") SecondAnalysis(session);
-  }
+  const BookView book = ReadBook(session, last, BookParts::kValues);
+  if (RunStage(session, book, kStage1) && book.SecondStageOn()) SecondAnalysis(session, book);
   screen.Restore();
-}
-
-void SecondAnalysis(host::Session& session) {
-  host::Worksheet& sheet = session.MainSheet();
-  // The same last-row rule as every other reader of the store, so that a
-  // store filled down to its last row is still found whole.
-  const int32_t last = intake::StoreLastRow(sheet);
-  if (last < layout::kStoreFirstRow + 1) {
-    StopByCheck(session, kCheckParameters2, kMbIconInformation);
-    return;
-  }
-  const host::Table block = ReadDrawBlock(sheet, last);
-  RunStage(session, block, kStage2);
 }
 
 }  // namespace kelvora::analysis

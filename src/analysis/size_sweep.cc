@@ -13,7 +13,6 @@
 #include "analysis/worker_pool.h"
 #include "host/convert.h"
 #include "host/error.h"
-#include "intake/result_store.h"
 #include "numbersets/number_sets.h"
 #include "numbersets/sha256_lanes.h"
 
@@ -220,29 +219,26 @@ std::array<std::vector<int64_t>, 3> HitsAtEverySize(const host::Table& block, in
   return hits;
 }
 
-SweepOutcome SweepStageSizes(host::Session& session, const layout::Stage& stage,
-                             std::optional<std::pair<int32_t, int32_t>> sizes) {
-  host::Worksheet& sheet = session.MainSheet();
-  const int32_t last = intake::StoreLastRow(sheet);
-  if (last < layout::kStoreFirstRow + 1) return {std::nullopt, SweepRefusal::kNoDraws};
-  const host::Table block = ReadDrawBlock(sheet, last);
+SweepOutcome SweepStageSizes(const BookView& book, const layout::Stage& stage,
+                             std::optional<std::pair<int32_t, int32_t>> sizes, int threads) {
+  const host::Table& block = book.store();
+  if (block.rows() < 2) return {std::nullopt, SweepRefusal::kNoDraws};
 
   // The kind's limits: those of the first row that names it, as the size
   // check takes them.
-  const host::Value kind_cell = sheet.GetRange(layout::A1(stage.kind))->GetValue();
+  const host::Value& kind_cell = book.At(stage.kind);
   if (kind_cell.IsError()) return {std::nullopt, SweepRefusal::kParameters};
   const std::u16string kind = host::ToText(kind_cell);
-  const auto naming_row = FirstNamingRow(ReadKindList(session), kind);
+  const auto naming_row = FirstNamingRow(book.Kinds(), kind);
   if (!naming_row) return {std::nullopt, SweepRefusal::kParameters};
   const BetKind& limits = BetKindOfRow(*naming_row);
   const auto [first, last_size] = sizes.value_or(std::pair{limits.min_size, limits.max_size});
   if (first < limits.min_size || last_size > limits.max_size || first > last_size)
     return {std::nullopt, SweepRefusal::kSizesOutside, limits.min_size, limits.max_size};
 
-  const auto run = PrepareStage(session, block.rows(), stage, static_cast<int16_t>(last_size));
+  const auto run = PrepareStage(book, stage, static_cast<int16_t>(last_size)).run;
   if (!run) return {std::nullopt, SweepRefusal::kParameters};
-  const auto hits =
-      HitsAtEverySize(block, run->n, run->params, run->kind_row, last_size, session.workers);
+  const auto hits = HitsAtEverySize(block, run->n, run->params, run->kind_row, last_size, threads);
 
   SizeSweep sweep;
   sweep.kind = kind;

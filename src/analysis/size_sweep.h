@@ -5,7 +5,7 @@
 // up to the largest size, therefore gives the hit count of every size; the
 // walk stops as soon as the pattern is matched.
 //
-// The sweep reads the workbook and never writes it.
+// The sweep computes on a read book and writes nothing.
 #pragma once
 
 #include <array>
@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "analysis/backtest.h"
+#include "analysis/book_view.h"
 #include "analysis/store_quality.h"
 #include "host/layout.h"
-#include "host/session.h"
 
 namespace kelvora::analysis {
 
@@ -60,13 +60,13 @@ enum class SweepRefusal {
 
 // Sweeps the stage's kind over the sizes `sizes` (inclusive; all the kind
 // allows when not given), with the stage's position or suffix and window.
-// Host failures are passed on.
+// A kind list the book could not read fails.
 struct SweepOutcome {
   std::optional<SizeSweep> sweep;
   std::optional<SweepRefusal> refusal;
   int32_t kind_min_size = 0, kind_max_size = 0;  // the kind's limits, once known
 };
-SweepOutcome SweepStageSizes(host::Session& session, const layout::Stage& stage,
-                             std::optional<std::pair<int32_t, int32_t>> sizes);
+SweepOutcome SweepStageSizes(const BookView& book, const layout::Stage& stage,
+                             std::optional<std::pair<int32_t, int32_t>> sizes, int threads = 0);
 
 }  // namespace kelvora::analysis

@@ -2,6 +2,7 @@ target_sources(kelvora_analysis PRIVATE
   src/analysis/backtest.cc
   src/analysis/backtest_plan.cc
   src/analysis/bet_kinds.cc
+  src/analysis/book_view.cc
   src/analysis/chance.cc
   src/analysis/chance_report.cc
   src/analysis/gan.cc

@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include "host/convert.h"
-#include "host/layout.h"
 #include "text/utf.h"
 
 namespace kelvora::report {
@@ -116,6 +115,32 @@ std::string MethodsJson(const host::Table& table, const analysis::StageChance& s
     s += ", \"chance\": " + ChanceJson(stage, k) + "}";
   }
   return s + "\n  ]";
+}
+
+std::string BookJson(const BookJsonHead& head, const analysis::ChanceReport& chance,
+                     const std::vector<JsonMember>& after_newest,
+                     const std::vector<JsonMember>& after_quality) {
+  std::vector<JsonMember> members = {
+      {"workbook", JsonString(head.title)},
+      {"heading", JsonValue(head.heading)},
+      {"stored_draws", std::to_string(head.stored_draws)},
+      {"newest_draw", JsonValue(head.newest_draw)},
+  };
+  members.insert(members.end(), after_newest.begin(), after_newest.end());
+  bool stale = false;
+  for (const auto& st : chance.stages) stale = stale || st.state == analysis::StageState::kStale;
+  for (int s = 0; s < 2; ++s) {
+    members.emplace_back(s == 0 ? "methods" : "methods_2",
+                         MethodsJson(head.method_tables[static_cast<size_t>(s)],
+                                     chance.stages[static_cast<size_t>(s)], s + 1));
+  }
+  members.emplace_back("rerun_main", stale ? "true" : "false");
+  members.emplace_back("store_quality", StoreQualityJson(chance.quality));
+  members.insert(members.end(), after_quality.begin(), after_quality.end());
+  std::string o = "{";
+  for (size_t i = 0; i < members.size(); ++i)
+    o += (i ? ",\n  \"" : "\n  \"") + members[i].first + "\": " + members[i].second;
+  return o + "\n}";
 }
 
 }  // namespace kelvora::report

@@ -3,8 +3,12 @@
 // against chance, written the same way for both.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/chance_report.h"
 #include "host/value.h"
@@ -35,5 +39,26 @@ std::string ChanceJson(const analysis::StageChance& stage, int k);
 // stage; it is null for an empty row.
 std::string MethodsJson(const host::Table& table, const analysis::StageChance& stage,
                         int stage_number);
+
+// A member of a JSON object: its name and its value as JSON text.
+using JsonMember = std::pair<std::string, std::string>;
+
+// What heads the JSON of a book.
+struct BookJsonHead {
+  std::u16string title;  // "workbook"
+  host::Value heading;
+  int64_t stored_draws = 0;
+  host::Value newest_draw;
+  std::array<host::Table, 2> method_tables;  // each 3 by 9, as Main wrote it
+};
+
+// The object of a book that both `kelvora show --json` and the report's data
+// block are: "workbook", "heading", "stored_draws" and "newest_draw", then
+// the view's own `after_newest`, then "methods", "methods_2", "rerun_main"
+// and "store_quality", then the view's own `after_quality`. One member a
+// line, indented by two spaces; no newline after the closing brace.
+std::string BookJson(const BookJsonHead& head, const analysis::ChanceReport& chance,
+                     const std::vector<JsonMember>& after_newest,
+                     const std::vector<JsonMember>& after_quality);
 
 }  // namespace kelvora::report

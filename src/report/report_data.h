@@ -1,4 +1,4 @@
-// What the report shows, gathered from a bound workbook in one go: the
+// What the report shows, gathered from a read book: the
 // store, each stage's method table and record against chance, the hit marks
 // that Main wrote, the last two digits of the stored results and the sets
 // for the coming draw. Nothing is written to the workbook.
@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "analysis/book_view.h"
 #include "analysis/chance_report.h"
 #include "analysis/gan.h"
 #include "analysis/size_sweep.h"
-#include "host/session.h"
 #include "host/value.h"
 
 namespace kelvora::report {
@@ -54,9 +54,12 @@ struct ReportData {
 // The newest draws the report's frequency tables count.
 inline constexpr int64_t kGanLast = 100;
 
-// Nothing when the workbook has no analysis results yet (the first stage's
-// method table is empty). Host failures are passed on.
-std::optional<ReportData> GatherReport(host::Session& session, const std::u16string& title);
+// Nothing when the book has no analysis results yet (the first stage's
+// method table is empty). The book is read with its marks
+// (analysis::BookParts::kWithMarks); the sweeps use `threads` (0: the
+// analysis chooses).
+std::optional<ReportData> GatherReport(const analysis::BookView& book, const std::u16string& title,
+                                       int threads = 0);
 
 // The figures of the report as one JSON object; its "methods", "methods_2",
 // "rerun_main" and "store_quality" are what `kelvora show --json` gives.

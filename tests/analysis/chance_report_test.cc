@@ -2,88 +2,104 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/main_analysis.h"
+#include "analysis/backtest.h"
 #include "book/workbook_template.h"
-#include "support/bound_workbook.h"
+#include "support/book_values.h"
 
 namespace kelvora::analysis {
 namespace {
 
 using host::Value;
-using testing::BoundWorkbook;
 using testing::U;
 
-// A workbook with `draws` stored draws analysed by Main with the template's
-// kind "Đề đuôi", 40 numbers, window 200; the second stage on "Ba càng đuôi".
-struct Analysed : BoundWorkbook {
-  explicit Analysed(int draws = 120, bool second = true) {
-    FillStore(draws, 30000, 99);
-    main().PutValue(6, 2, Value(second ? u"ON" : u"OFF"));
-    Run(analysis::Main);
+// 120 stored draws and the method tables of a run on them: the first stage
+// "Đề đuôi", 40 numbers (p0 = 0.4), the second "Ba càng đuôi", 300 numbers
+// (p0 = 0.3), both with window 200, so 119 draws tested.
+struct Analysed : testing::BookValues {
+  Analysed() {
+    FillStore(120, 30000, 99);
+    Put(layout::kSecondStageSwitch, Value(u"ON"));
+    WriteTable(layout::kStage1, 2, 40, {50, 40, 60});
+    WriteTable(layout::kStage2, 5, 300, {38, 30, 45});
   }
-  ChanceReport Assess() {
-    host::Session s = NewSession();
-    return AssessAgainstChance(s);
+  void WriteTable(const layout::Stage& stage, int kind_row, int16_t size,
+                  const std::array<int, 3>& hits) {
+    const AnalysisParameters params{U(kTemplateKindNames[static_cast<size_t>(kind_row - 1)]), size,
+                                    u"", 200};
+    for (int k = 1; k <= 3; ++k) {
+      const int32_t row = stage.table.row + k - 1, col = stage.table.col;
+      const int h = hits[static_cast<size_t>(k - 1)];
+      Put({row, col}, Value(k));
+      Put({row, col + 3}, Value(6));  // longest miss run
+      Put({row, col + 4}, Value(2));  // current miss run
+      Put({row, col + 5}, Value(h));
+      Put({row, col + 6}, Value(119 - h));
+      Put({row, col + 8}, Value(ComingSet(store, params, kind_row, k)));
+    }
   }
+  ChanceReport Assess() const { return AssessAgainstChance(View()); }
 };
 
-TEST(ChanceReportTest, CurrentStagesAreMeasuredFromTheirTables) {
-  Analysed w;
-  const ChanceReport r = w.Assess();
+TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
+  // Exact two-sided binomial p-values (the R rule: every outcome no more
+  // likely than the observed one) computed once in rational arithmetic with
+  // Python's fractions, and Holm's adjustment of the six by hand.
+  const double p[6] = {0.7083623698130712, 0.16153639646681314, 0.02437002700925769,
+                       0.6891132993185184, 0.2725556149506512,  0.07138546834274861};
+  const double holm[6] = {1, 0.6461455858672526, 0.14622016205554614,
+                          1, 0.8176668448519537, 0.3569273417137431};
+  const int hits[6] = {50, 40, 60, 38, 30, 45};
+  const ChanceReport r = Analysed().Assess();
   ASSERT_EQ(r.stages[0].state, StageState::kCurrent);
   ASSERT_EQ(r.stages[1].state, StageState::kCurrent);
   EXPECT_EQ(r.methods_tested, 6);
-  std::vector<double> p;
-  for (int s = 0; s < 2; ++s) {
-    for (int k = 1; k <= 3; ++k) {
-      const MethodChance& m = r.stages[static_cast<size_t>(s)].methods[static_cast<size_t>(k - 1)];
-      const int row = (s == 0 ? 3 : 9) + k - 1;
-      const int hits = static_cast<int>(w.main().cell(row, 9).value.number());
-      EXPECT_EQ(m.hits, hits);
-      EXPECT_EQ(m.tested, 119);
-      EXPECT_DOUBLE_EQ(m.chance_rate, s == 0 ? 0.40 : 0.30);
-      EXPECT_DOUBLE_EQ(m.expected_hits, 119 * m.chance_rate);
-      EXPECT_DOUBLE_EQ(m.p_value, BinomialTwoSidedP(hits, 119, m.chance_rate));
-      EXPECT_LE(m.interval95.low, *m.rate);
-      EXPECT_GE(m.interval95.high, *m.rate);
-      p.push_back(m.p_value);
-    }
+  for (size_t i = 0; i < 6; ++i) {
+    const MethodChance& m = r.stages[i / 3].methods[i % 3];
+    EXPECT_EQ(m.method, static_cast<int>(i % 3) + 1);
+    EXPECT_EQ(m.hits, hits[i]);
+    EXPECT_EQ(m.tested, 119);
+    EXPECT_DOUBLE_EQ(m.chance_rate, i < 3 ? 0.4 : 0.3);
+    EXPECT_DOUBLE_EQ(m.expected_hits, 119 * m.chance_rate);
+    EXPECT_NEAR(m.p_value, p[i], 1e-12 * p[i]) << i;
+    EXPECT_NEAR(m.p_value_holm, holm[i], 1e-12) << i;
+    EXPECT_LT(m.interval95.low, *m.rate);
+    EXPECT_GT(m.interval95.high, *m.rate);
   }
-  const std::vector<double> holm = HolmAdjust(p);
-  EXPECT_DOUBLE_EQ(r.stages[1].methods[2].p_value_holm, holm[5]);
-  EXPECT_EQ(r.quality.results_not_five_digits, 0);
   EXPECT_EQ(ChanceVerdict(r.stages[0].methods[0], r.quality).substr(0, 5), U("không"));
 }
 
-TEST(ChanceReportTest, ChangedParametersOrStoreMakeTheStageStale) {
+TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
   const struct {
     const char* change;
-    int row, col;
+    layout::Cell cell;
     Value value;
     bool first_stale, second_stale;
   } cases[] = {
-      {"size", 2, 2, Value(41), true, false},
-      {"kind of the same width", 1, 2, Value(U(kTemplateKindNames[0])), true, false},
-      {"window", 4, 2, Value(60), true, false},
-      {"second size", 8, 2, Value(301), false, true},
-      {"second stage off", 6, 2, Value(u"OFF"), false, true},
-      {"newest result", 17, 2, Value(u"12345"), true, true},
+      {"size", layout::kStage1.size, Value(41), true, false},
+      {"kind of the same width", layout::kStage1.kind, Value(U(kTemplateKindNames[0])), true,
+       false},
+      {"window", layout::kStage1.window, Value(60), true, false},
+      {"second size", layout::kStage2.size, Value(301), false, true},
+      {"second stage off", layout::kSecondStageSwitch, Value(u"OFF"), false, true},
+      {"hits and misses that do not add up",
+       {layout::kStage2.table.row, 10},
+       Value(1),
+       false,
+       true},
   };
   for (const auto& c : cases) {
     Analysed w;
-    w.main().PutValue(c.row, c.col, c.value);
+    w.Put(c.cell, c.value);
     const ChanceReport r = w.Assess();
     EXPECT_EQ(r.stages[0].state == StageState::kStale, c.first_stale) << c.change;
     EXPECT_EQ(r.stages[1].state == StageState::kStale, c.second_stale) << c.change;
+    // Only the current stage's methods are adjusted together.
+    EXPECT_EQ(r.methods_tested, 3) << c.change;
   }
-  Analysed off(120, false);
-  EXPECT_EQ(off.Assess().stages[1].state, StageState::kNotRun);
-  BoundWorkbook fresh;
-  EXPECT_EQ(fresh.Run(analysis::Main), host::Outcome::kStoppedByCheck);
-  host::Session session = fresh.NewSession();
-  const ChanceReport none = AssessAgainstChance(session);
-  EXPECT_EQ(none.stages[0].state, StageState::kNotRun);
-  EXPECT_EQ(none.methods_tested, 0);
+  Analysed newer;
+  newer.store(1, 2) = Value(u"12345");
+  EXPECT_EQ(newer.Assess().methods_tested, 0);
+  EXPECT_EQ(AssessAgainstChance(testing::BookValues().View()).stages[0].state, StageState::kNotRun);
 }
 
 TEST(ChanceReportTest, NoVerdictOnAStoreNotComparableWithChance) {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
-#include "analysis/chance.h"
 #include "analysis/main_analysis.h"
 #include "book/workbook_template.h"
-#include "support/bound_workbook.h"
+#include "support/book_values.h"
 
 namespace kelvora::analysis {
 namespace {
@@ -76,45 +76,69 @@ TEST(SizeSweepTest, EverySizeEqualsTheBacktestAtThatSize) {
 }
 
 TEST(SizeSweepTest, SweepsTheStageOverItsSizesWithAdjustedTests) {
-  testing::BoundWorkbook w;
-  const Table block = RandomBlock(60, 11);
-  for (int r = 1; r <= 60; ++r) {
-    w.main().PutValue(16 + r, 1, block(r, 1));
-    w.main().PutValue(16 + r, 2, block(r, 2));
-  }
-  w.main().PutValue(4, 2, Value(40));             // window
-  w.main().PutValue(2, 2, Value(u"not a size"));  // the size cell plays no part
-  host::Session s = w.NewSession();
-  const SweepOutcome all = SweepStageSizes(s, layout::kStage1, std::nullopt);
+  testing::BookValues b;
+  b.store = RandomBlock(60, 11);
+  b.Put(layout::kStage1.window, Value(40));
+  b.Put(layout::kStage1.size, Value(u"not a size"));  // the size cell plays no part
+  const BookView book = b.View();
+  const SweepOutcome all = SweepStageSizes(book, layout::kStage1, std::nullopt);
   ASSERT_TRUE(all.sweep) << static_cast<int>(*all.refusal);
   EXPECT_EQ(all.sweep->kind_row, 2);
   EXPECT_EQ(all.sweep->tested, 39);
   EXPECT_EQ(all.sweep->quality.results_not_five_digits, 8);  // the odd results of the store
   ASSERT_EQ(all.sweep->rows.size(), 65u * 3);
-  std::vector<double> p;
-  for (const SweepRow& row : all.sweep->rows) p.push_back(row.p_value);
-  const auto holm = HolmAdjust(p);
-  const auto q = BenjaminiHochbergAdjust(p);
-  for (size_t i = 0; i < p.size(); ++i) {
+  for (size_t i = 0; i < all.sweep->rows.size(); ++i) {
     const SweepRow& row = all.sweep->rows[i];
     EXPECT_EQ(row.size, static_cast<int32_t>(i / 3) + 1);
+    EXPECT_EQ(row.method, static_cast<int>(i % 3) + 1);
     EXPECT_EQ(row.hits + row.misses, 39);
     EXPECT_DOUBLE_EQ(row.chance, row.size / 100.0);
-    EXPECT_DOUBLE_EQ(row.p_value, BinomialTwoSidedP(row.hits, 39, row.chance));
-    EXPECT_DOUBLE_EQ(row.p_value_holm, holm[i]);
-    EXPECT_DOUBLE_EQ(row.q_value, q[i]);
   }
-  const SweepOutcome some = SweepStageSizes(s, layout::kStage1, std::pair{10, 12});
+  // Exact two-sided binomial p-values of these counts (39 tested, p0 =
+  // size / 100) and Holm's and Benjamini-Hochberg's adjustments over all 195
+  // rows, computed once in rational arithmetic with Python's fractions: the
+  // four smallest p-values of the family and three others.
+  const struct {
+    size_t row;
+    int64_t hits;
+    double p, holm, q;
+  } pinned[] = {
+      {2, 5, 4.3368459397806934e-05, 0.008456849582572352, 0.008456849582572352},
+      {63, 19, 0.0002730317806615086, 0.05296816544833267, 0.013590377275067546},
+      {16, 9, 0.0004101974235348703, 0.07916810274222998, 0.013590377275067546},
+      {66, 19, 0.0004251716327078262, 0.08163295347990263, 0.013590377275067546},
+      {0, 4, 0.0006219612230119028, 0.11755067114924962, 0.013590377275067546},
+      {100, 19, 0.06241216526538186, 1, 0.11268863172916169},
+      {194, 27, 0.6195203623332799, 1, 0.6825224330790371},
+  };
+  for (const auto& c : pinned) {
+    const SweepRow& row = all.sweep->rows[c.row];
+    EXPECT_EQ(row.hits, c.hits) << c.row;
+    EXPECT_NEAR(row.p_value, c.p, 1e-12 * c.p) << c.row;
+    EXPECT_NEAR(row.p_value_holm, c.holm, 1e-12) << c.row;
+    EXPECT_NEAR(row.q_value, c.q, 1e-12) << c.row;
+  }
+  const SweepOutcome some = SweepStageSizes(book, layout::kStage1, std::pair{10, 12});
   ASSERT_TRUE(some.sweep);
   EXPECT_EQ(some.sweep->rows.size(), 9u);
   EXPECT_EQ(some.sweep->rows[0].hits, all.sweep->rows[27].hits);
-  EXPECT_EQ(SweepStageSizes(s, layout::kStage1, std::pair{60, 66}).refusal,
-            SweepRefusal::kSizesOutside);
-  w.main().PutValue(1, 2, Value(u"no such kind"));
-  EXPECT_EQ(SweepStageSizes(s, layout::kStage1, std::nullopt).refusal, SweepRefusal::kParameters);
-  testing::BoundWorkbook empty;
-  host::Session e = empty.NewSession();
-  EXPECT_EQ(SweepStageSizes(e, layout::kStage1, std::nullopt).refusal, SweepRefusal::kNoDraws);
+  // Sizes beyond either end of the kind's or reversed; a kind or window that
+  // cannot run; a store of one draw.
+  const std::tuple<std::pair<int32_t, int32_t>, layout::Cell, Value, SweepRefusal> refused[] = {
+      {{60, 66}, layout::kStage1.size, Value(1), SweepRefusal::kSizesOutside},
+      {{0, 3}, layout::kStage1.size, Value(1), SweepRefusal::kSizesOutside},
+      {{5, 4}, layout::kStage1.size, Value(1), SweepRefusal::kSizesOutside},
+      {{1, 65}, layout::kStage1.kind, Value(u"no such kind"), SweepRefusal::kParameters},
+      {{1, 65}, layout::kStage1.window, Value(1), SweepRefusal::kParameters},
+  };
+  for (const auto& [sizes, cell, value, refusal] : refused) {
+    testing::BookValues r = b;
+    r.Put(cell, value);
+    EXPECT_EQ(SweepStageSizes(r.View(), layout::kStage1, sizes).refusal, refusal) << sizes.first;
+  }
+  b.store = Table(1, 2);
+  EXPECT_EQ(SweepStageSizes(b.View(), layout::kStage1, std::nullopt).refusal,
+            SweepRefusal::kNoDraws);
 }
 
 }  // namespace

@@ -15,32 +15,48 @@ struct Book : testing::BoundWorkbook {
   explicit Book(int draws) { FillStore(draws, 40000, 5); }
   std::optional<ReportData> Gather() {
     host::Session s = NewSession();
-    return GatherReport(s, u"book.xlsx");
+    return GatherReport(analysis::ReadBook(s, analysis::BookParts::kWithMarks), u"book.xlsx");
   }
 };
 
-TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethod) {
+TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
+  // The second stage with a smaller window than the first: each stage's
+  // marks are read as far as its own window reaches.
   Book w(80);
   EXPECT_FALSE(w.Gather().has_value());
+  w.main().PutValue(6, 2, Value(u"ON"));
+  w.main().PutValue(10, 2, Value(30));
   w.Run(analysis::Main);
   const auto d = w.Gather();
   ASSERT_TRUE(d.has_value());
   EXPECT_EQ(d->draws, 80);
   EXPECT_EQ(d->newest_draw, Value(40000));
   EXPECT_EQ(d->oldest_draw, Value(40000 - 79));
-  ASSERT_EQ(d->chance.stages[0].state, analysis::StageState::kCurrent);
-  for (int k = 0; k < 3; ++k) {
-    const std::string& hits = d->stages[0].hits[static_cast<size_t>(k)];
-    ASSERT_EQ(hits.size(), 79u);
-    // Oldest first: the last character is the newest tested draw (row 3).
-    const bool newest_hit = w.main().cell(3, 16 + k).value == Value(u"X");
-    EXPECT_EQ(hits.back() == '1', newest_hit);
-    int64_t count = 0;
-    for (char c : hits) count += c == '1';
-    EXPECT_EQ(count, d->chance.stages[0].methods[static_cast<size_t>(k)].hits);
+  const struct {
+    int stage;
+    size_t tested;
+    int32_t first_mark_col;
+  } stages[] = {{1, 79, 16}, {2, 29, 20}};
+  for (const auto& s : stages) {
+    SCOPED_TRACE(s.stage);
+    const auto i = static_cast<size_t>(s.stage - 1);
+    ASSERT_EQ(d->chance.stages[i].state, analysis::StageState::kCurrent);
+    ASSERT_TRUE(d->stages[i].sweep.has_value());
+    for (int k = 0; k < 3; ++k) {
+      const std::string& hits = d->stages[i].hits[static_cast<size_t>(k)];
+      ASSERT_EQ(hits.size(), s.tested);
+      // Oldest first: the first character is the oldest tested draw.
+      for (const int32_t row : {3, 3 + static_cast<int32_t>(s.tested) - 1}) {
+        const bool hit = w.main().cell(row, s.first_mark_col + k).value == Value(u"X");
+        EXPECT_EQ(hits[s.tested - 1 - static_cast<size_t>(row - 3)] == '1', hit) << row;
+      }
+      int64_t count = 0;
+      for (char c : hits) count += c == '1';
+      EXPECT_EQ(count, d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
+    }
   }
-  EXPECT_TRUE(d->stages[1].hits[0].empty());  // stage 2 is off in the template
   EXPECT_EQ(d->sets[0], w.main().cell(3, 12).value);
+  EXPECT_EQ(d->sets[5], w.main().cell(11, 12).value);
 }
 
 TEST(ReportDataTest, EndingsCountTheLastTwoDigitsOfFiveDigitResults) {

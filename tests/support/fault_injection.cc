@@ -22,6 +22,12 @@ int FaultPlan::calls(const std::string& member) const {
   return it == calls_.end() ? 0 : it->second;
 }
 
+int FaultPlan::total_calls() const {
+  int total = 0;
+  for (const auto& [member, n] : calls_) total += n;
+  return total;
+}
+
 namespace {
 
 // The wrapper of one interface: every member asks the plan, then calls the

@@ -22,6 +22,8 @@ class FaultPlan {
   // Called by the wrappers before forwarding; throws when the member fails.
   void Check(const std::string& member);
   int calls(const std::string& member) const;
+  // Calls of every member so far.
+  int total_calls() const;
 
  private:
   struct Fault {

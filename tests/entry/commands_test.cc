@@ -1,0 +1,78 @@
+#include "entry/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "host/message.h"
+#include "intake/intake_test_support.h"
+#include "support/fault_injection.h"
+
+namespace kelvora {
+namespace {
+
+using testing::BoundWorkbook;
+
+// A desktop that keeps the page instead of showing it.
+class KeptPage : public host::Desktop {
+ public:
+  std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
+                                                   std::string_view bytes) override {
+    page = bytes;
+    return u"/tmp/" + name;
+  }
+  bool Open(const std::u16string&) override { return true; }
+  std::string page;
+};
+
+// Host calls of one command on a workbook of `draws` stored draws that Main
+// has analysed with both stages on, the clipboard holding `clipboard`.
+int HostCalls(const char* command, int draws, const std::string& clipboard_file) {
+  BoundWorkbook w;
+  w.FillStore(draws, 100000, 7);
+  w.main().PutValue(6, 2, host::Value(u"ON"));
+  w.Run(FindCommand("Main")->run);
+  if (!clipboard_file.empty()) {
+    const std::string data = testing::TestData(clipboard_file);
+    if (clipboard_file.ends_with(".txt"))
+      w.platform.clipboard.set_text(Utf8ToUtf16(data));
+    else
+      w.platform.clipboard.set_html(data);
+  }
+  w.platform.messages.QueueAnswer(kIdYes);
+  auto plan = std::make_shared<host::FaultPlan>();
+  w.Bind(host::WrapApplication(w.app, plan), host::WrapWorkbook(w.book, plan));
+  const int at_binding = plan->total_calls();
+  KeptPage desktop;
+  host::Platform platform = w.platform.services();
+  platform.desktop = &desktop;
+  host::Session session(w.bound, platform);
+  FindCommand(command)->run(session);
+  return plan->total_calls() - at_binding;
+}
+
+TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
+  // The intakes take 100 new draws, so their larger store leaves room for
+  // them: a full store is refused before anything is taken.
+  const struct {
+    const char* command;
+    const char* clipboard;
+    int large_store;
+    int calls;
+  } cases[] = {
+      {"Main", "", 65000, 36},
+      {"BaoCao", "", 65000, 11},
+      {"DanKQXS", "sample_100_draws.html", 64900, 40},
+      {"DanKQXSNgay", "sample_by_date.html", 64900, 35},
+      {"DanKQXSDB", "sample_special_prize.txt", 64900, 136},
+      {"XoaDuLieu", "", 65000, 5},
+      {"Copy1", "", 65000, 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HostCalls(c.command, 100, c.clipboard), c.calls) << c.command;
+    EXPECT_EQ(HostCalls(c.command, c.large_store, c.clipboard), c.calls) << c.command;
+  }
+}
+
+}  // namespace
+}  // namespace kelvora
