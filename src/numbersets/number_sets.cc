@@ -212,7 +212,7 @@ bool HashAndAddWindows(Sha256Backend backend, uint8_t hex[64], uint8_t digits[72
 #if KELVORA_SHA_X86
   if constexpr (kSimd) {
     const int32_t before = count;
-    WindowTaker<W> taker = set_kernels::HashAndTake(hex, WindowTaker<W>{digits, t.seen, count});
+    WindowTaker<W> taker = set_kernels::HashAndTake<WindowTaker<W>>(hex, digits, t.seen, count);
     for (int i = set_kernels::kWindowsInRounds; i < taker.windows; ++i)
       taker.Take(i, PieceAt<W>(digits + i));
     count = taker.count;

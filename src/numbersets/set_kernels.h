@@ -114,12 +114,13 @@ struct PassHook : Taker {
 };
 
 // Hashes the 64-character digest text `hex` in place with the SHA
-// extensions while `taker` takes the digits and the first kWindowsInRounds
-// windows of the text it had; returns the taker as the pass left it.
-template <class Taker>
-KELVORA_SHA_TARGET Taker HashAndTake(uint8_t hex[64], const Taker& taker) {
+// extensions while a Taker{fields...} takes the digits and the first
+// kWindowsInRounds windows of the text it had; returns the taker as the pass
+// left it.
+template <class Taker, class... Fields>
+KELVORA_SHA_TARGET Taker HashAndTake(uint8_t hex[64], Fields... fields) {
   PassHook<Taker> hook;
-  static_cast<Taker&>(hook) = taker;
+  static_cast<Taker&>(hook) = Taker{fields...};
   hook.text = hex;
   kernels::DigestHexOf64ShaNi(hex, hex, hook);
   return hook;
