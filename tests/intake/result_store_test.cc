@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/error.h"
 #include "intake/intake_test_support.h"
-#include "support/error_number.h"
 
 namespace kelvora::intake {
 namespace {
@@ -130,23 +128,6 @@ TEST(MergeDrawsTest, MergingTwiceChangesNothingAndTheNextMergeDropsTheBlankKey) 
   Merge(w, ToTable({}));
   EXPECT_EQ(StoreRows(w).size(), 99u);
   EXPECT_EQ(StoreCount(w), Value(99));
-}
-
-TEST(MergeDrawsTest, CapacityIsSixtyFiveThousandDraws) {
-  for (int extra : {0, 1}) {
-    BoundWorkbook w;
-    SetStore(w, Draws(64000, 200000));
-    const auto before = Snapshot(w);
-    const int error =
-        testing::ErrorNumberOf([&] { Merge(w, ToTable(Draws(1000 + extra, 100000))); });
-    EXPECT_EQ(error, extra ? err::kSubscriptOutOfRange : 0);
-    if (extra) {
-      EXPECT_EQ(Snapshot(w), before);
-      continue;
-    }
-    EXPECT_EQ(StoreCount(w), Value(65000));
-    EXPECT_EQ(StoredDraw(w, layout::kStoreCapacity - 1), Value(100000 - 999));
-  }
 }
 
 TEST(PasteResultTableTest, PastesAtA1AfterClearingTheUsedArea) {
