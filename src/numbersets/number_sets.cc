@@ -8,6 +8,7 @@
 
 #include "numbersets/cpu_features.h"
 #include "numbersets/number_sets_internal.h"
+#include "numbersets/set_kernels.h"
 #include "numbersets/set_size_error.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
@@ -45,54 +46,6 @@ constexpr PieceTexts MakePieceTexts() {
 }
 constexpr PieceTexts kPieceTexts = MakePieceTexts();
 
-#if KELVORA_SHA_X86
-// For each 4-bit mask: the 32-bit lanes that bring the 8-byte entries of its
-// set bits to the front, in order, and how many there are.
-struct GroupOrder {
-  alignas(32) uint32_t lanes[16][8];
-  uint8_t count[16];
-};
-constexpr GroupOrder MakeGroupOrder() {
-  GroupOrder g{};
-  for (uint32_t m = 0; m < 16; ++m) {
-    uint32_t k = 0;
-    for (uint32_t e = 0; e < 4; ++e) {
-      if ((m & (1u << e)) == 0) continue;
-      g.lanes[m][2 * k] = 2 * e;
-      g.lanes[m][2 * k + 1] = 2 * e + 1;
-      ++k;
-    }
-    g.count[m] = static_cast<uint8_t>(k);
-  }
-  return g;
-}
-alignas(32) constexpr GroupOrder kGroupOrder = MakeGroupOrder();
-
-// Writes the three-digit set text ("ddd," per number) of `bits`, four
-// numbers at a time. Writes at most 64 numbers past `end` (the caller's room);
-// returns the end of the text written, past `end` when `bits` holds more
-// numbers than the caller counted.
-__attribute__((target("avx2"))) char16_t* WriteTripleTextAvx2(const SetBits& bits, char16_t* out,
-                                                              const char16_t* end) {
-  const char16_t(*entries)[4] = kPieceTexts.units[2];
-  for (int k = 0; k < 16 && out <= end; ++k) {
-    uint64_t word = bits.words[k];
-    const int groups = k < 15 ? 16 : 10;  // 1000 numbers
-    const char16_t(*group)[4] = entries + 64 * k;
-    for (int g = 0; g < groups; ++g, word >>= 4, group += 4) {
-      const unsigned m = static_cast<unsigned>(word) & 15;
-      const __m256i four = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(group));
-      const __m256i order =
-          _mm256_load_si256(reinterpret_cast<const __m256i*>(kGroupOrder.lanes[m]));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                          _mm256_permutevar8x32_epi32(four, order));
-      out += 4 * kGroupOrder.count[m];
-    }
-  }
-  return out;
-}
-#endif
-
 // Whether the vector forms of the builders' steps are used: together with the
 // SHA-extension back end, so that tests that run both back ends cover both.
 bool UseVectorSteps(Sha256Backend backend) {
@@ -117,7 +70,7 @@ std::u16string SetText(int width, const SetBits& bits, int32_t count, bool vecto
   const char16_t* const end = out + static_cast<size_t>(count) * stride;
 #if KELVORA_SHA_X86
   if (width == 3 && vector_steps && Cpu().avx2) {
-    out = WriteTripleTextAvx2(bits, out, end);
+    out = set_kernels::WriteTripleTextAvx2(bits.words, kPieceTexts.units[2], out, end);
     if (out == end) {
       text.resize(static_cast<size_t>(count) * stride - 1);
       return text;
@@ -158,58 +111,11 @@ inline int ExtractDigitValues(const uint8_t hex[64], uint8_t digits[72]) {
   return n;
 }
 
-#if KELVORA_SHA_X86
-using detail::kCompact;
-
-// The digit extraction with SSSE3, for processors with the SHA extensions
-// (which all have it), in two stages so that a caller can spread it between
-// the rounds of a digest. First: the digit mask of the 64 characters, and
-// their values (character - '0') into `values`.
-__attribute__((target("ssse3"), always_inline)) inline uint64_t PrepareDigits(const uint8_t hex[64],
-                                                                              uint8_t values[64]) {
-  const __m128i zero_char = _mm_set1_epi8('0');
-  const __m128i after_nine = _mm_set1_epi8(':');
-  uint64_t mask = 0;
-  for (int k = 0; k < 4; ++k) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hex + 16 * k));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + 16 * k), _mm_sub_epi8(c, zero_char));
-    mask |= static_cast<uint64_t>(
-                static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmplt_epi8(c, after_nine))))
-            << (16 * k);
-  }
-  return mask;
-}
-
-// Second: appends the digits of the 8-character chunks [first, last) to
-// `digits`, which holds `n` digits; returns the new count. `digits` needs 8
-// bytes of room past the last digit.
-__attribute__((target("ssse3"), always_inline)) inline int CompactDigits(const uint8_t values[64],
-                                                                         uint64_t mask,
-                                                                         uint8_t* digits, int n,
-                                                                         int first, int last) {
-  for (int j = first; j < last; ++j) {
-    const unsigned m = static_cast<unsigned>(mask >> (8 * j)) & 0xff;
-    const __m128i chunk = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + 8 * j));
-    const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompact.index[m]));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(chunk, order));
-    n += kCompact.count[m];
-  }
-  return n;
-}
-
-__attribute__((target("ssse3"))) int ExtractDigitValuesSsse3(const uint8_t hex[64],
-                                                             uint8_t digits[72]) {
-  alignas(16) uint8_t values[64];
-  const uint64_t mask = PrepareDigits(hex, values);
-  return CompactDigits(values, mask, digits, 0, 0, 8);
-}
-#endif
-
 // The digit extraction of the chosen steps: SSSE3 with the SHA extensions.
 template <bool kSimd>
 inline int ExtractDigitValuesFor(const uint8_t hex[64], uint8_t digits[72]) {
 #if KELVORA_SHA_X86
-  if constexpr (kSimd) return ExtractDigitValuesSsse3(hex, digits);
+  if constexpr (kSimd) return set_kernels::DigitValuesSsse3(hex, digits);
 #endif
   return ExtractDigitValues(hex, digits);
 }
@@ -267,8 +173,6 @@ void SeenToBits(const SeenTable& t, int32_t universe, SetBits& bits) {
   }
 }
 
-constexpr int kHookedWindows = 48;  // windows taken between the rounds
-
 // Takes the windows of a pass into the set, without early stop: records
 // which windows added a number so that a pass that overfills can be undone.
 template <int W>
@@ -296,42 +200,6 @@ struct WindowTaker {
   }
 };
 
-#if KELVORA_SHA_X86
-// The work of one pass, done between the 32 round groups of the digest of
-// that pass's text: its digits (groups 0 to 2), then two windows per group
-// (groups 3 to 26).
-template <int W>
-struct ShaNiPassHook : WindowTaker<W> {
-  const uint8_t* text;
-  uint64_t mask = 0;
-  alignas(16) uint8_t values[64];
-
-  KELVORA_SHA_TARGET __attribute__((always_inline)) inline void operator()(int group) {
-    if (group == 0) {
-      mask = PrepareDigits(text, values);
-    } else if (group < 3) {
-      const int n = CompactDigits(values, mask, this->digits, group == 1 ? 0 : this->n,
-                                  4 * (group - 1), 4 * group);
-      this->SetDigitCount(n);
-    } else if (group < 3 + kHookedWindows / 2) {
-      const int i = 2 * (group - 3);
-      this->TakeIfInPass(i);
-      this->TakeIfInPass(i + 1);
-    }
-  }
-};
-
-// Hashes `hex` in place with the hook of a pass; returns the taker's result.
-template <int W>
-KELVORA_SHA_TARGET WindowTaker<W> HashAndTakeShaNi(uint8_t hex[64], uint8_t digits[72],
-                                                   uint8_t* seen, int32_t count) {
-  ShaNiPassHook<W> hook;
-  hook.digits = digits, hook.seen = seen, hook.count = count, hook.text = hex;
-  kernels::DigestHexOf64ShaNi(hex, hex, hook);
-  return hook;
-}
-#endif
-
 // One pass with the next digest: hashes the 64-character digest text in
 // `hex` in place and adds the windows of that text's digits. With the SHA
 // extensions the windows are taken in the shadow of the rounds; the portable
@@ -344,8 +212,9 @@ bool HashAndAddWindows(Sha256Backend backend, uint8_t hex[64], uint8_t digits[72
 #if KELVORA_SHA_X86
   if constexpr (kSimd) {
     const int32_t before = count;
-    WindowTaker<W> taker = HashAndTakeShaNi<W>(hex, digits, t.seen, count);
-    for (int i = kHookedWindows; i < taker.windows; ++i) taker.Take(i, PieceAt<W>(digits + i));
+    WindowTaker<W> taker = set_kernels::HashAndTake<WindowTaker<W>>(hex, digits, t.seen, count);
+    for (int i = set_kernels::kWindowsInRounds; i < taker.windows; ++i)
+      taker.Take(i, PieceAt<W>(digits + i));
     count = taker.count;
     if (count < size) return false;
     int32_t k = before;

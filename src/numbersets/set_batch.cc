@@ -19,6 +19,7 @@
 
 #include "numbersets/number_sets.h"
 #include "numbersets/number_sets_internal.h"
+#include "numbersets/set_kernels.h"
 #include "numbersets/sha256_lane_kernels.h"
 #include "numbersets/sha256_lanes.h"
 
@@ -28,230 +29,11 @@ namespace {
 #if KELVORA_SHA_X86
 
 using detail::kNoPiece;
+using set_kernels::LaneDigits;
+using set_kernels::LanePieces;
 using Goal = std::bitset<1000>;
 
 constexpr int kSlots = 48;  // windows of a pass taken between the rounds of the next step
-
-// The pieces of a pass's windows, kNoPiece from the last window on.
-using LanePieces = uint16_t[64];
-// Room for a pass's digits (whole vectors are written and read past them).
-using LaneDigits = uint8_t[80];
-
-// The digit values (0..9) of lane l's 64 hexadecimal digits into `digits`,
-// which needs 72 bytes; returns how many there are.
-__attribute__((target("ssse3,popcnt"), always_inline)) inline int LaneDigitsSsse3(
-    const DigestLanes& io, int l, uint8_t* digits) {
-  const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
-  const __m128i low = _mm_set1_epi8(0x0f), ten = _mm_set1_epi8(10), eight = _mm_set1_epi8(8);
-  alignas(16) uint32_t row[8];
-  for (int w = 0; w < 8; ++w) row[w] = io.h[w][l];
-  int n = 0;
-  for (int half = 0; half < 2; ++half) {
-    const __m128i bytes = _mm_shuffle_epi8(
-        _mm_load_si128(reinterpret_cast<const __m128i*>(row + 4 * half)), byte_swap);
-    const __m128i high_nibbles = _mm_and_si128(_mm_srli_epi16(bytes, 4), low);
-    const __m128i low_nibbles = _mm_and_si128(bytes, low);
-    // Sixteen characters' values each, in text order; eight at a time, the
-    // digits among them are moved to the front and stored after the last.
-    for (const __m128i values : {_mm_unpacklo_epi8(high_nibbles, low_nibbles),
-                                 _mm_unpackhi_epi8(high_nibbles, low_nibbles)}) {
-      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(values, ten)));
-      const unsigned m0 = mask & 0xff, m1 = mask >> 8;
-      const __m128i order0 =
-          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m0]));
-      const __m128i order1 = _mm_add_epi8(
-          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(detail::kCompact.index[m1])), eight);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(values, order0));
-      n += std::popcount(m0);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(digits + n), _mm_shuffle_epi8(values, order1));
-      n += std::popcount(m1);
-    }
-  }
-  return n;
-}
-
-// The pieces of a pass's windows from its digits (80 bytes, the ones past
-// the pass's digits of any value 0..9), eight at a time.
-template <int W>
-__attribute__((target("sse4.1"), always_inline)) inline void PiecesSse41(const uint8_t* digits,
-                                                                         int windows,
-                                                                         uint16_t* pieces) {
-  const __m128i pairs = _mm_setr_epi8(0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8);
-  const __m128i weights = _mm_set1_epi16(W == 3 ? 100 | 10 << 8 : 10 | 1 << 8);
-  const __m128i no_piece = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
-  const __m128i index = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-  for (int i = 0; i < 64; i += 8) {
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + i));
-    __m128i piece = _mm_cvtepu8_epi16(d);
-    if constexpr (W > 1) piece = _mm_maddubs_epi16(_mm_shuffle_epi8(d, pairs), weights);
-    if constexpr (W == 3) piece = _mm_add_epi16(piece, _mm_cvtepu8_epi16(_mm_srli_si128(d, 2)));
-    const __m128i real = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<int16_t>(windows - i)), index);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pieces + i),
-                     _mm_blendv_epi8(no_piece, piece, real));
-  }
-}
-
-// Each lane's pieces into `pieces` and their count into `windows`, its
-// digits into `digits`: for the SHA-extension back end (whose processors all
-// have SSE4.1) and the AVX2 back end.
-template <int W>
-__attribute__((target("sse4.1,popcnt"))) void ExtractSse41(const DigestLanes& io, int lanes,
-                                                           LaneDigits* digits, LanePieces* pieces,
-                                                           int* windows) {
-  // All digits first: the pieces read them back only when they are stored.
-  for (int l = 0; l < lanes; ++l) {
-    const int n = LaneDigitsSsse3(io, l, digits[l]);
-    windows[l] = n >= W ? n - W + 1 : 0;
-  }
-  for (int l = 0; l < lanes; ++l) PiecesSse41<W>(digits[l], windows[l], pieces[l]);
-}
-
-// Byte indexes into a pass's digits for the windows 32 * part + i,
-// i = 0..31: pair[part] holds digits i and i + 1 in bytes 2i and 2i + 1;
-// single[part][k] digit i + k in byte 2i.
-struct WindowBytes {
-  alignas(64) uint8_t pair[2][64];
-  alignas(64) uint8_t single[2][3][64];
-};
-constexpr WindowBytes MakeWindowBytes() {
-  WindowBytes t{};
-  for (int part = 0; part < 2; ++part) {
-    for (int i = 0; i < 32; ++i) {
-      const int first = 32 * part + i;
-      t.pair[part][2 * i] = static_cast<uint8_t>(first % 64);
-      t.pair[part][2 * i + 1] = static_cast<uint8_t>((first + 1) % 64);
-      for (int k = 0; k < 3; ++k) t.single[part][k][2 * i] = static_cast<uint8_t>((first + k) % 64);
-    }
-  }
-  return t;
-}
-constexpr WindowBytes kWindowBytes = MakeWindowBytes();
-
-// The same with AVX-512: VBMI2 compresses the digits, VBMI spreads them
-// over the windows. (The masked forms of the intrinsics, every lane set, avoid a
-// false uninitialised-operand warning of GCC 12's plain forms.)
-template <int W>
-__attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2"))) void ExtractAvx512(
-    const DigestLanes& io, int lanes, LanePieces* pieces, int* windows) {
-  // The words of lane 4j + m, j = 0..3, from the rows of the 16 lanes: in
-  // 128-bit block j of pair[m] (words 0..3) and of pair[4 + m] (words 4..7).
-  __m512i row[8], pair[8];
-  for (int k = 0; k < 8; ++k) row[k] = _mm512_load_si512(io.h[k]);
-  for (int k = 0; k < 2; ++k) {
-    const __m512i low01 = _mm512_maskz_unpacklo_epi32(0xffff, row[4 * k], row[4 * k + 1]);
-    const __m512i high01 = _mm512_maskz_unpackhi_epi32(0xffff, row[4 * k], row[4 * k + 1]);
-    const __m512i low23 = _mm512_maskz_unpacklo_epi32(0xffff, row[4 * k + 2], row[4 * k + 3]);
-    const __m512i high23 = _mm512_maskz_unpackhi_epi32(0xffff, row[4 * k + 2], row[4 * k + 3]);
-    pair[4 * k + 0] = _mm512_maskz_unpacklo_epi64(0xff, low01, low23);
-    pair[4 * k + 1] = _mm512_maskz_unpackhi_epi64(0xff, low01, low23);
-    pair[4 * k + 2] = _mm512_maskz_unpacklo_epi64(0xff, high01, high23);
-    pair[4 * k + 3] = _mm512_maskz_unpackhi_epi64(0xff, high01, high23);
-  }
-  // Two lanes per vector, eight words each: two_lanes[2m] holds lanes m and
-  // 4 + m, two_lanes[2m + 1] lanes 8 + m and 12 + m.
-  const __m512i blocks01 = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);
-  const __m512i blocks23 = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15);
-  __m512i two_lanes[8];
-  for (int m = 0; m < 4; ++m) {
-    two_lanes[2 * m] = _mm512_maskz_permutex2var_epi64(0xff, pair[m], blocks01, pair[4 + m]);
-    two_lanes[2 * m + 1] = _mm512_maskz_permutex2var_epi64(0xff, pair[m], blocks23, pair[4 + m]);
-  }
-
-  const __m512i byte_swap = _mm512_maskz_broadcast_i32x4(
-      0xffff, _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL));
-  const __m512i low = _mm512_set1_epi16(0x0f), ten = _mm512_set1_epi8(10);
-  const __m512i no_piece = _mm512_set1_epi16(static_cast<int16_t>(kNoPiece));
-  for (int v = 0; v < 8 && 2 * v < lanes; ++v) {
-    const __m512i text_order = _mm512_shuffle_epi8(two_lanes[v], byte_swap);
-    for (int half = 0; half < 2; ++half) {
-      const int l = 8 * (v % 2) + 4 * half + v / 2;
-      // Each byte b of the text order as the pair (b >> 4, b & 15).
-      const __m512i bytes =
-          _mm512_cvtepu8_epi16(half == 0 ? _mm512_maskz_extracti64x4_epi64(0xff, text_order, 0)
-                                         : _mm512_maskz_extracti64x4_epi64(0xff, text_order, 1));
-      const __m512i values =
-          _mm512_or_si512(_mm512_maskz_srli_epi16(~0u, bytes, 4),
-                          _mm512_maskz_slli_epi16(~0u, _mm512_and_si512(bytes, low), 8));
-      const __mmask64 is_digit = _mm512_cmplt_epu8_mask(values, ten);
-      const int n = std::popcount(static_cast<uint64_t>(is_digit));
-      windows[l] = n >= W ? n - W + 1 : 0;
-      const __m512i digits = _mm512_maskz_compress_epi8(is_digit, values);
-      for (int part = 0; part < 2; ++part) {
-        // The piece of window 32 * part + i in 16-bit lane i.
-        const __m512i single = _mm512_maskz_permutexvar_epi8(
-            0x5555555555555555ull, _mm512_load_si512(kWindowBytes.single[part][W == 3 ? 2 : 0]),
-            digits);
-        __m512i piece = single;
-        if constexpr (W > 1) {
-          const __m512i pairs = _mm512_maskz_permutexvar_epi8(
-              ~0ull, _mm512_load_si512(kWindowBytes.pair[part]), digits);
-          const __m512i weights = _mm512_set1_epi16(W == 3 ? 100 | 10 << 8 : 10 | 1 << 8);
-          piece = _mm512_maddubs_epi16(pairs, weights);
-          if constexpr (W == 3) piece = _mm512_add_epi16(piece, single);
-        }
-        const int from = 32 * part;
-        const __mmask32 real = windows[l] <= from        ? 0
-                               : windows[l] >= from + 32 ? ~0u
-                                                         : (1u << (windows[l] - from)) - 1;
-        _mm512_storeu_si512(pieces[l] + from, _mm512_mask_mov_epi16(no_piece, real, piece));
-      }
-    }
-  }
-}
-
-// The membership bytes (0 or 1) of seen[0, bytes), `bytes` a multiple of
-// 64, as bits, unless `words` is null: bit n % 64 of words[n / 64] for byte
-// n, the other words 0. Returns how many are set.
-__attribute__((target("sse2"))) int32_t MarkedSse2(const uint8_t* seen, int bytes,
-                                                   uint64_t* words) {
-  __m128i sum = _mm_setzero_si128();
-  for (int k = 0; k < 16; ++k) {
-    uint64_t w = 0;
-    for (int j = 0; j < 4 && 64 * k < bytes; ++j) {
-      const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(seen + 64 * k + 16 * j));
-      if (words != nullptr)
-        w |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_slli_epi16(x, 7)))} << (16 * j);
-      sum = _mm_add_epi64(sum, _mm_sad_epu8(x, _mm_setzero_si128()));
-    }
-    if (words != nullptr) words[k] = w;
-  }
-  return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sum, sum));
-}
-
-__attribute__((target("avx2"))) int32_t MarkedAvx2(const uint8_t* seen, int bytes,
-                                                   uint64_t* words) {
-  __m256i sum = _mm256_setzero_si256();
-  for (int k = 0; k < 16; ++k) {
-    uint64_t w = 0;
-    for (int j = 0; j < 2 && 64 * k < bytes; ++j) {
-      const __m256i x = _mm256_load_si256(reinterpret_cast<const __m256i*>(seen + 64 * k + 32 * j));
-      if (words != nullptr)
-        w |= uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_slli_epi16(x, 7)))}
-             << (32 * j);
-      sum = _mm256_add_epi64(sum, _mm256_sad_epu8(x, _mm256_setzero_si256()));
-    }
-    if (words != nullptr) words[k] = w;
-  }
-  const __m128i half = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-  return _mm_cvtsi128_si32(half) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(half, half));
-}
-
-__attribute__((target("avx2,avx512f,avx512bw"))) int32_t MarkedAvx512(const uint8_t* seen,
-                                                                      int bytes, uint64_t* words) {
-  __m512i sum = _mm512_setzero_si512();
-  for (int k = 0; k < 16; ++k) {
-    if (words != nullptr) words[k] = 0;
-    if (64 * k >= bytes) continue;
-    const __m512i x = _mm512_load_si512(seen + 64 * k);
-    if (words != nullptr) words[k] = _mm512_test_epi8_mask(x, x);
-    sum = _mm512_add_epi64(sum, _mm512_sad_epu8(x, _mm512_setzero_si512()));
-  }
-  alignas(64) uint64_t sums[8];
-  _mm512_store_si512(sums, sum);
-  uint64_t total = 0;
-  for (uint64_t v : sums) total += v;
-  return static_cast<int32_t>(total);
-}
 
 // The windows deferred from the previous step, taken between its round
 // groups: each group takes a fixed share of one lane's kSlots windows (with
@@ -279,48 +61,39 @@ struct DeferredWindows {
   }
 };
 
-struct ShaNiEngine {
-  static constexpr int kLanes = lanes::kShaNiLanes;
+// The one engine of every multi-chain back end B: its step, with a hook run
+// between the round groups, and its forms of the steps of set_kernels.h.
+template <LaneBackend B>
+struct LaneEngine {
+  static_assert(B != LaneBackend::kNone);
+  static constexpr int kLanes = B == LaneBackend::kShaNi  ? lanes::kShaNiLanes
+                                : B == LaneBackend::kAvx2 ? lanes::avx2::kLanes
+                                                          : lanes::avx512::kLanes;
   template <class Hook>
   static void Step(DigestLanes& io, Hook& hook) {
-    lanes::StepShaNi(io, hook);
+    if constexpr (B == LaneBackend::kShaNi)
+      lanes::StepShaNi(io, hook);
+    else if constexpr (B == LaneBackend::kAvx2)
+      lanes::avx2::Step(io, hook);
+    else
+      lanes::avx512::Step(io, hook);
   }
+  // Every lane's pieces and windows; the digits only where the pieces are
+  // made from them.
   template <int W>
   static void Extract(const DigestLanes& io, LaneDigits* d, LanePieces* p, int* windows) {
-    ExtractSse41<W>(io, kLanes, d, p, windows);
+    if constexpr (B == LaneBackend::kAvx512)
+      set_kernels::ExtractAvx512<W>(io, kLanes, p, windows);
+    else
+      set_kernels::ExtractSse41<W>(io, kLanes, d, p, windows);
   }
   static int32_t Marked(const uint8_t* seen, int bytes, uint64_t* words) {
-    return MarkedSse2(seen, bytes, words);
-  }
-};
-
-struct Avx2Engine {
-  static constexpr int kLanes = lanes::avx2::kLanes;
-  template <class Hook>
-  static void Step(DigestLanes& io, Hook& hook) {
-    lanes::avx2::Step(io, hook);
-  }
-  template <int W>
-  static void Extract(const DigestLanes& io, LaneDigits* d, LanePieces* p, int* windows) {
-    ExtractSse41<W>(io, kLanes, d, p, windows);
-  }
-  static int32_t Marked(const uint8_t* seen, int bytes, uint64_t* words) {
-    return MarkedAvx2(seen, bytes, words);
-  }
-};
-
-struct Avx512Engine {
-  static constexpr int kLanes = lanes::avx512::kLanes;
-  template <class Hook>
-  static void Step(DigestLanes& io, Hook& hook) {
-    lanes::avx512::Step(io, hook);
-  }
-  template <int W>
-  static void Extract(const DigestLanes& io, LaneDigits*, LanePieces* p, int* windows) {
-    ExtractAvx512<W>(io, kLanes, p, windows);
-  }
-  static int32_t Marked(const uint8_t* seen, int bytes, uint64_t* words) {
-    return MarkedAvx512(seen, bytes, words);
+    if constexpr (B == LaneBackend::kShaNi)
+      return set_kernels::MarkedSse2(seen, bytes, words);
+    else if constexpr (B == LaneBackend::kAvx2)
+      return set_kernels::MarkedAvx2(seen, bytes, words);
+    else
+      return set_kernels::MarkedAvx512(seen, bytes, words);
   }
 };
 
@@ -543,11 +316,11 @@ template <template <int, class> class Job, class... Args>
 void RunJobsOn(LaneBackend backend, int width, const Args&... args) {
   switch (backend) {
     case LaneBackend::kShaNi:
-      return RunJobs<Job, ShaNiEngine>(width, args...);
+      return RunJobs<Job, LaneEngine<LaneBackend::kShaNi>>(width, args...);
     case LaneBackend::kAvx2:
-      return RunJobs<Job, Avx2Engine>(width, args...);
+      return RunJobs<Job, LaneEngine<LaneBackend::kAvx2>>(width, args...);
     case LaneBackend::kAvx512:
-      return RunJobs<Job, Avx512Engine>(width, args...);
+      return RunJobs<Job, LaneEngine<LaneBackend::kAvx512>>(width, args...);
     case LaneBackend::kNone:
       break;
   }

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
 #include "book/workbook_template.h"
 #include "host/error.h"
+#include "host/layout.h"
 #include "support/bound_workbook.h"
 #include "support/error_number.h"
 #include "text/utf.h"
@@ -40,30 +42,22 @@ TEST(BetKindsTest, FindKindRowTriesRowsSixTwoOneFiveThreeFour) {
   EXPECT_EQ(ErrorNumberOf([&] { FindKindRow(short_list, u"z"); }), err::kSubscriptOutOfRange);
 }
 
+// The bounds of one kind, inclusive; the first row in sheet order that names
+// a kind decides its limits, whatever the cells hold.
 TEST(BetKindsTest, SetSizeLimitsByKindRow) {
   BoundWorkbook wb;
   host::Session session = wb.NewSession();
-  const std::tuple<int, int32_t, bool> cases[] = {
-      {1, 1, true},   {1, 65, true},  {1, 66, false},        {1, 0, false},         {2, 65, true},
-      {2, 66, false}, {3, 520, true}, {3, 521, false},       {4, 520, true},        {4, 521, false},
-      {5, 520, true}, {5, 0, false},  {6, 1, true},          {6, 9, true},          {6, 10, false},
-      {6, 0, false},  {6, -5, false}, {3, INT32_MIN, false}, {6, INT32_MAX, false},
-  };
-  for (const auto& [row, size, allowed] : cases) {
-    EXPECT_EQ(IsSetSizeAllowed(session, U(kTemplateKindNames[static_cast<size_t>(row - 1)]), size),
-              allowed)
-        << "row " << row << " size " << size;
-  }
-  for (const char* unknown : {"", "Đề Đầu", "đề đầu", "Đề đầu ", "x"})
-    EXPECT_FALSE(IsSetSizeAllowed(session, U(unknown), 1));
-  // Cells of other types name their text form; the earlier group decides.
-  auto& s = wb.settings();
-  s.PutValue(1, 1, host::Value(7));
-  s.PutValue(2, 1, host::Value::Error(2042));
-  s.PutValue(3, 1, host::Value::Boolean(true));
-  s.PutValue(4, 1, host::Value());
-  s.PutValue(5, 1, host::Value(u"Chung"));
-  s.PutValue(6, 1, host::Value(u"Chung"));
+  const std::u16string third = U(kTemplateKindNames[2]);
+  const std::pair<int32_t, bool> bounds[] = {{1, true},    {520, true},        {0, false},
+                                             {521, false}, {INT32_MIN, false}, {INT32_MAX, false}};
+  for (const auto& [size, allowed] : bounds)
+    EXPECT_EQ(IsSetSizeAllowed(session, third, size), allowed) << size;
+  for (const char* unknown : {"", "đề đầu", "x"})
+    EXPECT_FALSE(IsSetSizeAllowed(session, U(unknown), 1)) << unknown;
+  const Value cells[] = {Value(7), Value::Error(2042), Value::Boolean(true),
+                         Value(),  Value(u"Chung"),    Value(u"Chung")};
+  for (int32_t i = 0; i < 6; ++i)
+    wb.settings().PutValue(layout::kKindList.first.row + i, layout::kKindList.first.col, cells[i]);
   const std::tuple<const char16_t*, int32_t, bool> named[] = {
       {u"7", 65, true},     {u"7", 66, false}, {u"7.0", 1, false},    {u"#N/A", 1, false},
       {u"True", 520, true}, {u"", 520, true},  {u"Chung", 520, true}, {u"Chung", 521, false},

@@ -5,12 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#include "support/system_faults.h"
 
 namespace kelvora::host {
 namespace {
@@ -36,12 +43,6 @@ TEST(FilesTest, WritesAtomicallyAndTellsAChangedFile) {
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  if (geteuid() == 0) {  // root can, and does, keep another user's file theirs
-    ASSERT_EQ(chown(path.c_str(), 1234, 2345), 0);
-    WriteFileAtomically(path, "other");
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(std::pair(st.st_uid, st.st_gid), std::pair(uid_t{1234}, gid_t{2345}));
-  }
   // Writing through a link replaces the linked file, not the link.
   const std::string link = dir + "/link.xlsx";
   ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
@@ -59,6 +60,118 @@ TEST(FilesTest, WritesAtomicallyAndTellsAChangedFile) {
   EXPECT_THROW(WriteFileAtomically(dir + "/missing/book.xlsx", "x"), FileError);
   // No temporary file left behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
+  std::filesystem::remove_all(dir);
+}
+
+// The files in `dir`, by name.
+std::vector<std::string> Listing(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each system call of a save that can fail, made to fail: the save says so,
+// names the step, keeps the old file and leaves no temporary file. A call
+// that is interrupted is made again; an owner the process may not give is
+// left, and the file's group still kept. Either of owner and group that
+// differs from the process's is kept.
+TEST(FilesTest, EveryFailingCallOfASaveIsReported) {
+  if (geteuid() != 0) GTEST_SKIP() << "gives files to other users";
+  const std::string dir = NewDir("files_faults_");
+  const std::string path = dir + "/book.xlsx";
+  const struct {
+    const char* call;
+    int error, times;
+    const char* message;  // empty: the save succeeds
+    uid_t uid;            // the file's owner and group before, then after a save
+    gid_t gid;
+    std::pair<uid_t, gid_t> saved;
+  } cases[] = {
+      {"mkstemps", EACCES, 1, "cannot write in ", 1234, 2345, {}},
+      {"fchown", EIO, 1, "cannot set the owner of ", 1234, 2345, {}},
+      {"fchmod", EPERM, 1, "cannot set the mode of ", 1234, 2345, {}},
+      {"write", ENOSPC, 1, "cannot write ", 1234, 2345, {}},
+      {"fsync", EIO, 1, "cannot flush ", 1234, 2345, {}},
+      {"close", EIO, 1, "cannot write ", 1234, 2345, {}},
+      {"rename", EXDEV, 1, "cannot replace ", 1234, 2345, {}},
+      {"write", EINTR, 1, "", 1234, 2345, {1234, 2345}},
+      {"fchown", EPERM, 1, "", 1234, 2345, {0, 2345}},
+      {"fchown", EPERM, 2, "", 1234, 2345, {0, 0}},
+      {"fstat", 0, 0, "", 1234, 0, {1234, 0}},  // no fault: the owner alone differs
+      {"fstat", 0, 0, "", 0, 2345, {0, 2345}},  // the group alone
+  };
+  for (const auto& c : cases) {
+    WriteFileAtomically(path, "kept");
+    ASSERT_EQ(chown(path.c_str(), c.uid, c.gid), 0);
+    std::string error;
+    {
+      testing::SystemFault fault(c.call, c.error, 0, c.times);
+      try {
+        WriteFileAtomically(path, "new");
+      } catch (const FileError& e) {
+        error = e.what();
+      }
+      EXPECT_EQ(fault.struck(), c.times > 0) << c.call;
+    }
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    if (*c.message == 0) {
+      EXPECT_EQ(error, "") << c.call;
+      EXPECT_EQ(ReadFile(path, 100), "new") << c.call;
+      EXPECT_EQ(std::pair(st.st_uid, st.st_gid), c.saved) << c.call << " " << c.times;
+    } else {
+      EXPECT_NE(error.find(c.message), std::string::npos) << c.call << ": " << error;
+      EXPECT_NE(error.find(std::strerror(c.error)), std::string::npos) << error;
+      EXPECT_EQ(ReadFile(path, 100), "kept") << c.call;
+    }
+    EXPECT_EQ(Listing(dir), std::vector<std::string>{"book.xlsx"}) << c.call;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// The same for a new file, and for reading and locking one.
+TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
+  const std::string dir = NewDir("files_faults_read_");
+  const std::string path = dir + "/book.xlsx", fresh = dir + "/new.xlsx";
+  WriteFileAtomically(path, "kept");
+  const struct {
+    const char* call;
+    int error;
+    std::function<std::string()> run;
+    const char* outcome;  // what `run` returns, or the start of the error
+  } cases[] = {
+      {"renameat2", EIO, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); },
+       "cannot replace "},
+      {"renameat2", EEXIST, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); }, "0"},
+      // A file system without RENAME_NOREPLACE: renamed the plain way.
+      {"renameat2", EINVAL, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); }, "1"},
+      {"read", EIO, [&] { return ReadFile(path, 100); }, "cannot read "},
+      {"read", EINTR, [&] { return ReadFile(path, 100); }, "kept"},
+      {"read", EIO, [&] { return ReadFileStart(path, 2); }, "cannot read "},
+      {"read", EINTR, [&] { return ReadFileStart(path, 2); }, "ke"},
+      {"flock", ENOLCK, [&] { return FileLock(path).Read(100); }, "cannot lock "},
+      {"lseek", EIO, [&] { return FileLock(path).Read(100); }, "cannot read "},
+      {"read", EIO, [&] { return FileLock(path).Read(100); }, "cannot read "},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(fresh);
+    std::string outcome;
+    {
+      testing::SystemFault fault(c.call, c.error);
+      try {
+        outcome = c.run();
+      } catch (const FileError& e) {
+        outcome = e.what();
+      }
+      EXPECT_TRUE(fault.struck()) << c.call;
+    }
+    EXPECT_EQ(outcome.rfind(c.outcome, 0), 0u) << c.call << " " << c.error << ": " << outcome;
+    EXPECT_EQ(ReadFile(path, 100), "kept");
+    EXPECT_EQ(Exists(fresh), outcome == "1") << c.call << " " << c.error;
+    EXPECT_EQ(Listing(dir).size(), outcome == "1" ? 2u : 1u) << c.call << " " << c.error;
+  }
   std::filesystem::remove_all(dir);
 }
 

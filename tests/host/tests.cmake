@@ -1,7 +1,6 @@
 target_sources(kelvora_tests PRIVATE
   host/cell_ref_test.cc
   host/convert_test.cc
-  host/fault_injection_test.cc
   host/files_test.cc
   host/host_conformance.cc
   host/host_conformance_test.cc

@@ -151,9 +151,9 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   auto expected = Draws(30, 500);
   expected[3].second = Value(u"49749");
   EXPECT_EQ(StoreRows(w), expected);
-  EXPECT_EQ(w.main().cell(15, 2).value, Value(30));
+  EXPECT_EQ(StoreCount(w), Value(30));
   // The pasted table is left sorted by column A, numbers first.
-  EXPECT_EQ(w.paste().cell(1, 1).value, Value(471));
+  EXPECT_EQ(w.paste().cell(layout::kPasteTop.row, layout::kPasteTop.col).value, Value(471));
   EXPECT_EQ(w.paste().cell(29, 1).value, Value(500));
   EXPECT_EQ(w.paste().cell(30, 1).value, Value(u"00497"));  // texts after the numbers
 
@@ -166,9 +166,9 @@ TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
   BoundWorkbook w;  // beyond the 16-bit row counter
   w.platform.clipboard.set_html(ByDatePage(DrawRows(Draws(40000, 140000), 1)));
   w.Run(intake::DanKQXSNgay);
-  EXPECT_EQ(w.main().cell(15, 2).value, Value(40000));
-  EXPECT_EQ(w.main().cell(17, 1).value, Value(140000));
-  EXPECT_EQ(w.main().cell(40016, 1).value, Value(100001));
+  EXPECT_EQ(StoreCount(w), Value(40000));
+  EXPECT_EQ(StoredDraw(w, 0), Value(140000));
+  EXPECT_EQ(StoredDraw(w, 39999), Value(100001));
 }
 
 // The plain text of a special-prize page.
@@ -193,7 +193,7 @@ TEST(DanKQXSDBTest, AppendsNewDrawsAndSorts) {
   auto expected = added;  // the prize alone, without what follows "-"
   for (const auto& r : Draws(3, 100)) expected.push_back(r);
   EXPECT_EQ(StoreRows(w), expected);
-  EXPECT_EQ(w.main().cell(15, 2).value, Value(63));
+  EXPECT_EQ(StoreCount(w), Value(63));
 
   // The same page again: every key compares equal to a stored number.
   const auto once = Snapshot(w);
@@ -250,7 +250,7 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   EXPECT_EQ(store[0], StoreRow(Value(2435012345.0), Value(u"01234")));
   EXPECT_EQ(store[1], StoreRow(Value(900), Value(u"27100")));
   EXPECT_EQ(store[2].first, Value(899));
-  EXPECT_EQ(w.main().cell(15, 2).value, Value(51));
+  EXPECT_EQ(StoreCount(w), Value(51));
 
   // A stored draw number kept as text compares by its number too, so does a
   // result that lost its leading zero, and a malformed block whose draw is
@@ -263,7 +263,7 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   t.platform.clipboard.set_text(again);
   t.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(t).empty());
-  EXPECT_EQ(t.main().cell(15, 2).value, Value(51));
+  EXPECT_EQ(StoreCount(t), Value(51));
 
   // A text whose result for a stored draw differs is refused whole.
   BoundWorkbook c;
@@ -336,8 +336,8 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
               stored == 3 ? err::kSubscriptOutOfRange : 0);
     if (stored == 64990) {
       EXPECT_TRUE(Shown(w).empty());
-      EXPECT_EQ(w.main().cell(15, 2).value, Value(65000));
-      EXPECT_EQ(w.main().cell(65016, 1).value, Value(951));
+      EXPECT_EQ(StoreCount(w), Value(65000));
+      EXPECT_EQ(StoredDraw(w, layout::kStoreCapacity - 1), Value(951));
     } else {
       EXPECT_EQ(Shown(w), stored == 3 ? decltype(Shown(w)){} : std::vector{kFull});
       EXPECT_EQ(Snapshot(w), before);

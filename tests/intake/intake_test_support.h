@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/layout.h"
 #include "host/value.h"
 #include "support/bound_workbook.h"
 
@@ -25,25 +26,42 @@ namespace kelvora::testing {
 
 using StoreRow = std::pair<host::Value, host::Value>;
 
-// Writes the rows from row 17 (raw values, as a loaded workbook holds them)
-// and their count into B15.
-inline void SetStore(BoundWorkbook& w, const std::vector<StoreRow>& rows) {
-  for (size_t i = 0; i < rows.size(); ++i) {
-    w.main().PutValue(17 + static_cast<int32_t>(i), 1, rows[i].first);
-    w.main().PutValue(17 + static_cast<int32_t>(i), 2, rows[i].second);
-  }
-  w.main().PutValue(15, 2, host::Value(static_cast<double>(rows.size())));
+using layout::kStoreCount;
+using layout::kStoreDrawCol;
+using layout::kStoreFirstRow;
+using layout::kStoreResultCol;
+
+// The main sheet's store count.
+inline const host::Value& StoreCount(BoundWorkbook& w) {
+  return w.main().cell(kStoreCount.row, kStoreCount.col).value;
+}
+// The draw number of store row `i` (0 for the newest).
+inline const host::Value& StoredDraw(BoundWorkbook& w, int32_t i) {
+  return w.main().cell(kStoreFirstRow + i, kStoreDrawCol).value;
 }
 
-// The rows from row 17 down to the last row with anything in A or B.
+// Writes the rows from the store's top (raw values, as a loaded workbook
+// holds them) and their count.
+inline void SetStore(BoundWorkbook& w, const std::vector<StoreRow>& rows) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    w.main().PutValue(kStoreFirstRow + static_cast<int32_t>(i), kStoreDrawCol, rows[i].first);
+    w.main().PutValue(kStoreFirstRow + static_cast<int32_t>(i), kStoreResultCol, rows[i].second);
+  }
+  w.main().PutValue(kStoreCount.row, kStoreCount.col,
+                    host::Value(static_cast<double>(rows.size())));
+}
+
+// The rows from the store's top down to the last row with anything in them.
 inline std::vector<StoreRow> StoreRows(BoundWorkbook& w) {
   auto& m = w.main();
-  const int32_t end = std::max(m.ColumnLength(1), m.ColumnLength(2));
-  int32_t last = 16;
-  for (int32_t r = 17; r <= end; ++r)
-    if (!m.cell(r, 1).value.IsEmpty() || !m.cell(r, 2).value.IsEmpty()) last = r;
+  const int32_t end = std::max(m.ColumnLength(kStoreDrawCol), m.ColumnLength(kStoreResultCol));
+  int32_t last = kStoreFirstRow - 1;
+  for (int32_t r = kStoreFirstRow; r <= end; ++r)
+    if (!m.cell(r, kStoreDrawCol).value.IsEmpty() || !m.cell(r, kStoreResultCol).value.IsEmpty())
+      last = r;
   std::vector<StoreRow> out;
-  for (int32_t r = 17; r <= last; ++r) out.emplace_back(m.cell(r, 1).value, m.cell(r, 2).value);
+  for (int32_t r = kStoreFirstRow; r <= last; ++r)
+    out.emplace_back(m.cell(r, kStoreDrawCol).value, m.cell(r, kStoreResultCol).value);
   return out;
 }
 
@@ -53,9 +71,7 @@ struct StoreSnapshot {
   friend bool operator==(const StoreSnapshot&, const StoreSnapshot&) = default;
 };
 
-inline StoreSnapshot Snapshot(BoundWorkbook& w) {
-  return {StoreRows(w), w.main().cell(15, 2).value};
-}
+inline StoreSnapshot Snapshot(BoundWorkbook& w) { return {StoreRows(w), StoreCount(w)}; }
 
 // Draws numbered from `newest` down, results "d1d2d3d4d5" from a simple
 // deterministic sequence.

@@ -9,18 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "book/workbook_template.h"
 #include "numbersets/backends.h"
 #include "numbersets/set_size_error.h"
 #include "numbersets/sha256.h"
-#include "support/bound_workbook.h"
 #include "text/utf.h"
 
 namespace kelvora::numbersets {
 namespace {
-
-using kelvora::testing::BoundWorkbook;
-using kelvora::testing::U;
 
 std::u16string Build(int width, std::u16string_view seed, int32_t size) {
   return width == 1   ? BuildDigitSet(seed, size)
@@ -32,7 +27,7 @@ int32_t Universe(int width) { return width == 1 ? 10 : width == 2 ? 100 : 1000; 
 
 std::u16string Padded(int32_t n, int width) {
   std::string digits = std::to_string(n);
-  return U(digits.insert(0, static_cast<size_t>(width) - digits.size(), '0').c_str());
+  return Utf8ToUtf16(digits.insert(0, static_cast<size_t>(width) - digits.size(), '0').c_str());
 }
 
 // The set recipe written out step by step with texts and an ordered set, as
@@ -122,7 +117,7 @@ TEST(NumberSetsTest, SizeOutsideTheRangeIsRefused) {
 TEST(NumberSetsTest, BuildersEqualTheLiteralRecipe) {
   std::mt19937 rng(7031);
   const char16_t* suffixes[] = {u"", u"TienNhi", u"TienTam", u"TrungTam", u"7"};
-  auto num = [&](uint32_t n) { return U(std::to_string(n).c_str()); };
+  auto num = [&](uint32_t n) { return Utf8ToUtf16(std::to_string(n)); };
   ForEachBackend([&](Sha256Backend) {
     for (int trial = 0; trial < 120; ++trial) {
       const int width = 1 + trial % 3;

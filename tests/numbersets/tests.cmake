@@ -1,7 +1,6 @@
 target_sources(kelvora_tests PRIVATE
   numbersets/number_sets_test.cc
   numbersets/set_batch_test.cc
-  numbersets/sha256_lanes_test.cc
   numbersets/sha256_test.cc
 )
 # NIST SHA-2 response files from the Debian package python3-cryptography-vectors.

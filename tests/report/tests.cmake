@@ -1,4 +1,5 @@
 target_sources(kelvora_tests PRIVATE
+  report/json_test.cc
   report/report_data_test.cc
 )
 

@@ -10,6 +10,7 @@
 
 #include "book/workbook_template.h"
 #include "entry/binding.h"
+#include "host/layout.h"
 #include "host/session.h"
 #include "memory/memory_workbook.h"
 #include "support/scripted_platform.h"
@@ -47,16 +48,17 @@ struct BoundWorkbook {
   host::memory::MemoryWorksheet& paste() { return *book->SheetByCodeName(u"Sheet2"); }
   host::memory::MemoryWorksheet& settings() { return *book->SheetByCodeName(u"Sheet3"); }
 
-  // Stores `count` draws numbered from `newest` down, the newest in row 17,
-  // with results from a congruential sequence that starts at `seed`, and
-  // their count in B15.
+  // Stores `count` draws numbered from `newest` down, the newest at the
+  // store's top, with results from a congruential sequence that starts at
+  // `seed`, and their count.
   void FillStore(int count, int newest, uint32_t seed) {
+    using namespace layout;  // NOLINT(build/namespaces)
     for (int i = 0; i < count; ++i) {
       seed = seed * 1664525u + 1013904223u;
-      main().PutValue(17 + i, 1, host::Value(newest - i));
-      main().PutValue(17 + i, 2, host::Value(FiveDigits(seed >> 7)));
+      main().PutValue(kStoreFirstRow + i, kStoreDrawCol, host::Value(newest - i));
+      main().PutValue(kStoreFirstRow + i, kStoreResultCol, host::Value(FiveDigits(seed >> 7)));
     }
-    main().PutValue(15, 2, host::Value(count));
+    main().PutValue(kStoreCount.row, kStoreCount.col, host::Value(count));
   }
 
   // A fresh session on the workbook, as each call of the component gets.

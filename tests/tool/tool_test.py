@@ -274,8 +274,14 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(sweep["rows"][117]["hits"], shown["methods"][0]["hits"])
         gan = json.loads(self.run_tool("-w", "store.xlsx", "gan", "--json", "--last", "50")[1])
         self.assertEqual((len(gan["endings"]), gan["last"], sum(gan["dau"])), (100, 50, 50))
+        # Ranges at their bounds and one past (the stage's kind allows 1..65).
         for args, status in [(("sweep", "--sizes", "60..70"), 2), (("sweep", "--stage", "3"), 2),
-                             (("sweep", "--json", "--csv"), 2), (("gan", "--last", "0"), 2)]:
+                             (("sweep", "--json", "--csv"), 2), (("gan", "--last", "0"), 2),
+                             (("gan", "--last", "1"), 0), (("sweep", "--sizes", "1..65"), 0),
+                             (("sweep", "--sizes", "0..65"), 2), (("sweep", "--sizes", "1..66"), 2),
+                             (("sweep", "--sizes", "65"), 0), (("sweep", "--sizes", "66"), 2),
+                             (("sweep", "--sizes", "40..40"), 0), (("sweep", "--sizes", "41..40"), 2),
+                             (("sweep", "--sizes", "1.."), 2)]:
             self.assertEqual(self.run_tool("-w", "store.xlsx", *args)[0], status, args)
         for verb in ("sweep", "gan"):
             self.assertEqual(self.run_tool("-w", "empty.xlsx", verb)[0], 3, verb)

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
 #include "sample_package.h"
 
 namespace kelvora::host::xlsx {
@@ -99,6 +104,65 @@ TEST(SheetRewriterTest, NewCellsTakeTheirColumnsStyle) {
   auto reread = XlsxWorkbook::Load(saved, &app);
   EXPECT_EQ(reread->book()->sheets()[0]->cell(30, 2).value, Value(u"01234"));
   EXPECT_EQ(reread->book()->sheets()[0]->cell(30, 3).value, Value::Date(45000));
+}
+
+// The row numbers of the row elements of a sheet part, in order.
+std::vector<int> RowNumbers(const std::string& sheet) {
+  std::vector<int> rows;
+  for (size_t at = sheet.find("<row r=\""); at != std::string::npos;
+       at = sheet.find("<row r=\"", at + 1))
+    rows.push_back(std::atoi(sheet.c_str() + at + 8));
+  return rows;
+}
+
+// Cell tables no spreadsheet program writes but the format allows: each is
+// read as its cells say, and saved with one row element per row, in order,
+// and every cell kept, whether the table is read piece by piece or whole.
+TEST(SheetRewriterTest, OddButLegalCellTablesSurviveASave) {
+  const struct {
+    const char* what;
+    std::string data;
+    std::vector<std::pair<const char16_t*, Value>> cells;
+  } cases[] = {
+      {"a repeated row element",
+       "<row r=\"2\"><c r=\"A2\"><v>1</v></c></row><row r=\"2\"><c r=\"B2\"><v>2</v></c></row>",
+       {{u"A2", Value(1)}, {u"B2", Value(2)}}},
+      {"a repeated cell: the later counts",
+       "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"A1\"><v>3</v></c></row>",
+       {{u"A1", Value(3)}}},
+      {"rows out of order",
+       "<row r=\"3\"><c r=\"A3\"><v>3</v></c></row><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
+       {{u"A1", Value(1)}, {u"A3", Value(3)}}},
+      {"cells out of order",
+       "<row r=\"1\"><c r=\"C1\"><v>3</v></c><c r=\"A1\"><v>1</v></c></row>",
+       {{u"A1", Value(1)}, {u"C1", Value(3)}}},
+      {"rows and cells without numbers",
+       "<row><c><v>1</v></c><c><v>2</v></c></row><row><c r=\"B2\"><v>4</v></c><c><v>5</v></c>"
+       "</row>",
+       {{u"A1", Value(1)}, {u"B1", Value(2)}, {u"B2", Value(4)}, {u"C2", Value(5)}}},
+      {"a cell of another row than its element",
+       "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B4\"><v>4</v></c></row>",
+       {{u"A1", Value(1)}, {u"B4", Value(4)}}},
+      {"empty row elements",
+       "<row r=\"1\"/><row r=\"2\" spans=\"1:2\"></row><row r=\"3\"><c r=\"A3\"><v>3</v></c></row>",
+       {{u"A3", Value(3)}}},
+  };
+  for (const auto& c : cases) {
+    MemoryApplication app;
+    auto wb = XlsxWorkbook::Load(Pack(BaseParts(c.data)), &app);
+    for (const auto& [cell, value] : c.cells)
+      EXPECT_EQ(wb->book()->sheets()[0]->GetRange(cell)->GetValue(), value) << c.what;
+    wb->book()->sheets()[0]->GetRange(u"E9")->SetValue(Value(9));
+    const std::string saved = wb->SaveToBytes();
+    const std::vector<int> rows = RowNumbers(Unpack(saved).at("xl/worksheets/sheet1.xml"));
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end()) &&
+                std::adjacent_find(rows.begin(), rows.end()) == rows.end())
+        << c.what << ": " << ::testing::PrintToString(rows);
+    auto reread = XlsxWorkbook::Load(saved, &app);
+    for (const auto& [cell, value] : c.cells)
+      EXPECT_EQ(reread->book()->sheets()[0]->GetRange(cell)->GetValue(), value) << c.what;
+    EXPECT_EQ(reread->book()->sheets()[0]->GetRange(u"E9")->GetValue(), Value(9)) << c.what;
+  }
 }
 
 }  // namespace
