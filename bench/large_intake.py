@@ -8,8 +8,9 @@ in one run:
   (bench/gumbo_parse.cc);
 - `kelvora -w BOOK DanKQXSNgay --clipboard PAGE` on a fresh workbook made
   from the built-in template, each run on its own copy;
-- wall and CPU seconds, peak memory (max RSS) of each process, and each wall
-  time as a ratio to the floor's, beside the targets (2 s, 200 MB).
+- wall and CPU seconds, peak memory (max RSS) and minor page faults of each
+  process, and each wall time as a ratio to the floor's, beside the targets
+  (2 s, 200 MB).
 
 Wall and CPU seconds and max RSS are medians of --runs runs; the machine may be
 shared, so CPU time is the steadier figure.
@@ -25,7 +26,7 @@ import shutil
 import subprocess
 import sys
 
-from process_figures import measured, medians
+from process_figures import huge_pages_off, measured, medians
 
 DRAWS = 65000
 TARGET_S = 2.0
@@ -56,7 +57,7 @@ def main():
         def intake_once(tool):
             shutil.copyfile(fresh, book)
             row = measured([tool, "-w", book, "DanKQXSNgay", "--clipboard", page], env)
-            if row[3] != 0:
+            if row.status != 0:
                 sys.exit("the intake of %s was refused" % page)
             return row
 
@@ -68,16 +69,20 @@ def main():
             rows.append(("the same, other build", lambda: intake_once(other)))
         # Run in turn, so that a change in the machine's load falls on all alike.
         samples = [[] for _ in rows]
-        for _ in range(args.runs):
-            for i, (_, run_once) in enumerate(rows):
-                samples[i].append(run_once())
+        with huge_pages_off() as thp:
+            for _ in range(args.runs):
+                for i, (_, run_once) in enumerate(rows):
+                    samples[i].append(run_once())
         figures = [medians(s) for s in samples]
         floor, intake = figures[0], figures[1]
         print("page: %d draws, %.1f MB; medians of %d runs" %
               (DRAWS, os.path.getsize(page) / 1e6, args.runs))
-        print("%-46s %8s %8s %9s %8s" % ("", "wall s", "CPU s", "max RSS", "/ floor"))
-        for (name, _), (wall, cpu, rss) in zip(rows, figures):
-            print("%-46s %8.3f %8.3f %6.0f MB %8.2f" % (name, wall, cpu, rss, wall / floor[0]))
+        print("%-46s %8s %8s %9s %9s %8s" % ("", "wall s", "CPU s", "max RSS", "faults",
+                                             "/ floor"))
+        for (name, _), (wall, cpu, rss, faults) in zip(rows, figures):
+            print("%-46s %8.3f %8.3f %6.0f MB %9.0f %8.2f" % (name, wall, cpu, rss, faults,
+                                                            wall / floor[0]))
+        print(thp)
         print("target for the intake: <= %.0f s, <= %.0f MB: %s" %
               (TARGET_S, TARGET_MB, "met" if intake[0] <= TARGET_S and intake[2] <= TARGET_MB
                else "not met"))

@@ -10,7 +10,9 @@ and with openpyxl as the peer, in one run:
   case);
 - loading and saving that analysed workbook alone: `kelvora show` and
   `kelvora set`, beside openpyxl's load_workbook and save;
-- the peak memory (max RSS) of each of those processes.
+- the peak memory (max RSS) and the minor page faults of each of those
+  processes; faults are counted with transparent huge pages off where this
+  user may turn them off, so that they compare from one machine to the next.
 
 Wall and CPU seconds are medians of --runs runs; the machine may be shared,
 so CPU time is the steadier figure. Ratios are to the floor.
@@ -29,7 +31,7 @@ import tempfile
 
 import openpyxl
 
-from process_figures import measured, median_of
+from process_figures import huge_pages_off, measured, median_of
 
 DRAWS = 65000
 # The template's bet kinds of rows 5 and 3.
@@ -106,14 +108,22 @@ def main():
         ]
         print("workbook: %d draws, %.1f MB before Main, %.1f MB analysed; medians of %d runs" %
               (DRAWS, os.path.getsize(fresh) / 1e6, os.path.getsize(analysed) / 1e6, args.runs))
-        print("%-46s %8s %8s %9s %8s" % ("", "wall s", "CPU s", "max RSS", "/ floor"))
-        print("%-46s %8.3f %8s %9s %8.2f" % ("floor (one-stream SHA-NI, 2 threads)", floor, "", "",
-                                             1.0))
-        print("%-46s %8.3f %8.3f %9s %8.2f" % ("Main in-process (%s)" % label, in_process,
-                                               in_process_cpu, "", in_process / floor))
-        for name, run_once in rows:
-            wall, cpu, rss = median_of(args.runs, run_once)
-            print("%-46s %8.3f %8.3f %6.0f MB %8.2f" % (name, wall, cpu, rss, wall / floor))
+        print("%-46s %8s %8s %9s %9s %8s" % ("", "wall s", "CPU s", "max RSS", "faults",
+                                             "/ floor"))
+        print("%-46s %8.3f %8s %9s %9s %8.2f" % ("floor (one-stream SHA-NI, 2 threads)", floor, "",
+                                                 "", "", 1.0))
+        print("%-46s %8.3f %8.3f %9s %9s %8.2f" % ("Main in-process (%s)" % label, in_process,
+                                                   in_process_cpu, "", "", in_process / floor))
+        walls = {}
+        with huge_pages_off() as thp:
+            for name, run_once in rows:
+                wall, cpu, rss, faults = median_of(args.runs, run_once)
+                walls[name] = wall
+                print("%-46s %8.3f %8.3f %6.0f MB %9.0f %8.2f" % (name, wall, cpu, rss, faults,
+                                                                  wall / floor))
+        print(thp)
+        print("load alone: kelvora %.1fx faster than openpyxl" %
+              (walls["openpyxl load_workbook"] / walls["kelvora load (show)"]))
         load = os.getloadavg()[0]
         print("load average over the last minute: %.2f" % load)
     finally:
