@@ -79,26 +79,6 @@ std::string ByDatePage(const std::vector<std::string>& rows) {
   return html + "</table>";
 }
 
-TEST(DanKQXSTest, RefusesAnythingButAHundredNumberedRows) {
-  // 99 rows; a heading text in column A; empty or negative draw numbers; one
-  // draw-number text that is not a number.
-  std::vector<std::vector<std::string>> pages(5, DrawRows(Draws(100, 24400), 0));
-  pages[0].pop_back();
-  pages[1][40] = DrawRow(Td("Kỳ sau"), u"12345", 0);
-  pages[2].assign(100, "<tr><td></td><td>1</td></tr>");
-  pages[3].assign(100, DrawRow(Td("-5"), u"12345", 0));
-  pages[4][50] = DrawRow(Td("4 567"), u"1", 0);
-  for (const auto& rows : pages) {
-    BoundWorkbook w;
-    SetStore(w, Draws(3, 10));
-    const auto before = Snapshot(w);
-    w.platform.clipboard.set_html(HundredPage(rows));
-    w.Run(intake::DanKQXS);
-    EXPECT_EQ(Shown(w), (std::vector{kNotHundred}));
-    EXPECT_EQ(Snapshot(w), before);
-  }
-}
-
 TEST(DanKQXSTest, ReadsDrawNumberCells) {
   // Ten characters: the 7th is dropped; other lengths and numeric texts are
   // read as they are.
@@ -118,25 +98,6 @@ TEST(DanKQXSTest, ReadsDrawNumberCells) {
   for (const auto& [cell, stored] : cases)
     EXPECT_NE(std::find(store.begin(), store.end(), StoreRow(stored, u"00007")), store.end())
         << cell;
-}
-
-TEST(TableIntakeTest, FailedPasteLeavesTheStore) {
-  for (auto command : {intake::DanKQXS, intake::DanKQXSNgay}) {
-    for (std::optional<std::string> clipboard :
-         {std::optional<std::string>(), {""}, {"<p> </p>"}}) {
-      BoundWorkbook w;
-      SetStore(w, Draws(3, 10));
-      const auto before = Snapshot(w);
-      w.platform.clipboard.set_html(clipboard);
-      w.paste().PutValue(5, 5, Value(u"old"));
-      EXPECT_EQ(w.Run(command), host::Outcome::kStoppedByCheck);
-      EXPECT_EQ(Shown(w), (std::vector{kPasteFailed}));
-      EXPECT_EQ(Snapshot(w), before);
-      EXPECT_TRUE(w.app->screen_updating());
-      EXPECT_EQ(w.book->active_sheet(), &w.main());
-      EXPECT_TRUE(w.paste().cell(5, 5).value.IsEmpty());  // the scratch area was cleared
-    }
-  }
 }
 
 TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
@@ -183,25 +144,6 @@ std::u16string SpecialText(const std::u16string& heading, const std::vector<Stor
 
 const std::u16string kHeading = u"K\u1EBET QU\u1EA2 - lo\u1EA1i 27 gi\u1EA3i";
 
-TEST(DanKQXSDBTest, AppendsNewDrawsAndSorts) {
-  BoundWorkbook w;
-  SetStore(w, Draws(3, 100));
-  const auto added = Draws(60, 24400);
-  w.platform.clipboard.set_text(SpecialText(kHeading, added));
-  w.Run(intake::DanKQXSDB);
-  EXPECT_TRUE(Shown(w).empty());
-  auto expected = added;  // the prize alone, without what follows "-"
-  for (const auto& r : Draws(3, 100)) expected.push_back(r);
-  EXPECT_EQ(StoreRows(w), expected);
-  EXPECT_EQ(StoreCount(w), Value(63));
-
-  // The same page again: every key compares equal to a stored number.
-  const auto once = Snapshot(w);
-  w.Run(intake::DanKQXSDB);
-  EXPECT_EQ(Shown(w), (std::vector{kM3}));
-  EXPECT_EQ(Snapshot(w), once);
-}
-
 // One bound workbook at a time: the host state and platform are per thread.
 testing::StoreSnapshot AfterSpecialPrizeText(const std::u16string& text) {
   BoundWorkbook w;
@@ -209,30 +151,6 @@ testing::StoreSnapshot AfterSpecialPrizeText(const std::u16string& text) {
   w.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(w).empty());
   return Snapshot(w);
-}
-
-TEST(DanKQXSDBTest, RefusalsWriteNothing) {
-  const auto fifty = Draws(50, 900);
-  struct Case {
-    const char* name;
-    std::u16string text;
-    std::pair<std::string, int32_t> message;
-  } cases[] = {
-      {"empty clipboard", u"", kM1},
-      {"49 blocks", SpecialText(kHeading, Draws(49, 900)), kM1},
-      {"another game", SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", fifty), kM2},
-      {"block without a result",
-       SpecialText(kHeading, fifty) + kDrawWord + u" 5000\r\nGi\u1EA3i \u0110B 12345", kM1},
-  };
-  for (const auto& c : cases) {
-    BoundWorkbook w;
-    SetStore(w, Draws(3, 100));
-    const auto before = Snapshot(w);
-    w.platform.clipboard.set_text(c.text);
-    w.Run(intake::DanKQXSDB);
-    EXPECT_EQ(Shown(w), (std::vector{c.message})) << c.name;
-    EXPECT_EQ(Snapshot(w), before) << c.name;
-  }
 }
 
 TEST(DanKQXSDBTest, KeysAndResults) {
@@ -251,6 +169,11 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   EXPECT_EQ(store[1], StoreRow(Value(900), Value(u"27100")));
   EXPECT_EQ(store[2].first, Value(899));
   EXPECT_EQ(StoreCount(w), Value(51));
+  // The same text again: every key compares equal to a stored number.
+  const auto once = Snapshot(w);
+  w.Run(intake::DanKQXSDB);
+  EXPECT_EQ(Shown(w), (std::vector{kM3}));
+  EXPECT_EQ(Snapshot(w), once);
 
   // A stored draw number kept as text compares by its number too, so does a
   // result that lost its leading zero, and a malformed block whose draw is
@@ -264,61 +187,117 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   t.Run(intake::DanKQXSDB);
   EXPECT_TRUE(Shown(t).empty());
   EXPECT_EQ(StoreCount(t), Value(51));
-
-  // A text whose result for a stored draw differs is refused whole.
-  BoundWorkbook c;
-  SetStore(c, {{Value(899), Value(u"00001")}});
-  c.platform.clipboard.set_text(SpecialText(kHeading, fifty));
-  c.Run(intake::DanKQXSDB);
-  EXPECT_EQ(StoreRows(c).size(), 1u);
-  EXPECT_EQ(Shown(c).at(0).first.rfind("Kỳ 899 đã có trong kho với kết quả 00001, nhưng", 0), 0u);
 }
 
-// A page or text with any row the store may not take is refused as a
-// whole, with a message that names the row and what was found there.
-TEST(TableIntakeTest, MalformedRowsAreRefusedAsAWhole) {
-  auto hundred = [](size_t at, const char* cells) {
+// Every refusal shows one message, ends the command as a check ends it and
+// leaves the store as it was; a table intake leaves its scratch area clear.
+TEST(IntakeTest, RefusalsLeaveTheStore) {
+  auto hundred = [](size_t at, const std::string& row) {
     auto rows = DrawRows(Draws(100, 24400), 0);
-    rows[at] =
-        "<tr><td>" + std::to_string(24400 - static_cast<int>(at)) + "</td>" + cells + "</tr>";
+    if (row.empty()) rows.pop_back();  // 99 rows
+    if (!row.empty()) rows[at] = row;
     return HundredPage(rows);
   };
-  auto repeat = [](const std::u16string& block) {
-    return SpecialText(kHeading, Draws(50, 900)) + std::u16string(kDrawWord) + block;
+  auto numbered = [](int draw, const char* cells) {
+    return "<tr><td>" + std::to_string(draw) + "</td>" + cells + "</tr>";
   };
+  auto after_fifty = [](const std::u16string& blocks) {
+    return SpecialText(kHeading, Draws(50, 900)) + std::u16string(kDrawWord) + blocks;
+  };
+  const auto kPaste = [](const char* html) { return std::optional<std::string>(html); };
+  const std::string malformed = "Dữ liệu không hợp lệ ở ";
   const struct {
     void (*command)(host::Session&);
-    std::string html;
+    std::optional<std::string> html;
     std::u16string text;
-    const char* shown;  // the start of the message
+    std::pair<std::string, int32_t> shown;  // a text ending in "…" is the message's start
   } cases[] = {
-      {intake::DanKQXS, hundred(10, "<td>1</td><td>x</td><td>2</td><td>2</td><td>8</td>"), u"",
-       "Dữ liệu không hợp lệ ở kỳ 24390: «1x228»"},
-      {intake::DanKQXS, hundred(3, "<td>8</td><td>10</td><td>2</td><td>2</td><td>8</td>"), u"",
-       "Dữ liệu không hợp lệ ở kỳ 24397: «810228»"},
-      {intake::DanKQXS, hundred(99, "<td>8</td><td></td><td>2</td><td>2</td><td>8</td>"), u"",
-       "Dữ liệu không hợp lệ ở kỳ 24301: «8228»"},
-      {intake::DanKQXS, HundredPage(DrawRows(Draws(101, 24400), 0)), u"",
-       "Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)"},
-      {intake::DanKQXSNgay, HundredPage(DrawRows(Draws(100, 24400), 0)), u"",
-       "Dữ liệu không hợp lệ ở kỳ 24301: «9619»"},
-      {intake::DanKQXSNgay, ByDatePage({DrawRow(Td("0"), u"12345", 1)}), u"",
-       "Dữ liệu không hợp lệ ở dòng 1 của trang: «0»"},
-      {intake::DanKQXSDB, "", repeat(u" 899\r\n\u0110B\t11111\r\n"),
-       "Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)"},
-      {intake::DanKQXSDB, "", repeat(u" 5000\r\n\u0110B\t1234-5\r\n"),
-       "Dữ liệu không hợp lệ ở kỳ 5000: «1234»"},
+      // Anything but a hundred numbered rows: 99 rows; a heading text in
+      // column A; empty or negative draw numbers; a draw number not a number.
+      {intake::DanKQXS, hundred(0, ""), u"", kNotHundred},
+      {intake::DanKQXS, hundred(40, DrawRow(Td("Kỳ sau"), u"12345", 0)), u"", kNotHundred},
+      {intake::DanKQXS, HundredPage(std::vector<std::string>(100, "<tr><td></td><td>1</td></tr>")),
+       u"", kNotHundred},
+      {intake::DanKQXS, HundredPage(std::vector(100, DrawRow(Td("-5"), u"12345", 0))), u"",
+       kNotHundred},
+      {intake::DanKQXS, hundred(50, DrawRow(Td("4 567"), u"1", 0)), u"", kNotHundred},
+      // A failed paste: no table on the clipboard.
+      {intake::DanKQXS, std::nullopt, u"", kPasteFailed},
+      {intake::DanKQXS, kPaste(""), u"", kPasteFailed},
+      {intake::DanKQXSNgay, kPaste("<p> </p>"), u"", kPasteFailed},
+      {intake::DanKQXSNgay, std::nullopt, u"", kPasteFailed},
+      // Any row the store may not take refuses the page, naming the row.
+      {intake::DanKQXS,
+       hundred(10, numbered(24390,
+                            "<td>1</td><td>x</td><td>2</td><td>2</td>"
+                            "<td>8</td>")),
+       u"",
+       {malformed + "kỳ 24390: «1x228»…", 4160}},
+      {intake::DanKQXS,
+       hundred(3, numbered(24397,
+                           "<td>8</td><td>10</td><td>2</td><td>2</td>"
+                           "<td>8</td>")),
+       u"",
+       {malformed + "kỳ 24397: «810228»…", 4160}},
+      {intake::DanKQXS,
+       hundred(99, numbered(24301,
+                            "<td>8</td><td></td><td>2</td><td>2</td>"
+                            "<td>8</td>")),
+       u"",
+       {malformed + "kỳ 24301: «8228»…", 4160}},
+      {intake::DanKQXS,
+       HundredPage(DrawRows(Draws(101, 24400), 0)),
+       u"",
+       {"Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)…", 4160}},
+      {intake::DanKQXSNgay,
+       HundredPage(DrawRows(Draws(100, 24400), 0)),
+       u"",
+       {malformed + "kỳ 24301: «9619»…", 4160}},
+      {intake::DanKQXSNgay,
+       ByDatePage({DrawRow(Td("0"), u"12345", 1)}),
+       u"",
+       {malformed + "dòng 1 của trang: «0»…", 4160}},
+      // The special-prize text: nothing, 49 blocks, another game, a block
+      // without its result, a draw twice, a stored draw with another result.
+      {intake::DanKQXSDB, std::nullopt, u"", kM1},
+      {intake::DanKQXSDB, std::nullopt, SpecialText(kHeading, Draws(49, 900)), kM1},
+      {intake::DanKQXSDB, std::nullopt, SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", Draws(50, 900)),
+       kM2},
+      {intake::DanKQXSDB, std::nullopt, after_fifty(u" 5000\r\nGi\u1EA3i \u0110B 12345"), kM1},
+      {intake::DanKQXSDB,
+       std::nullopt,
+       after_fifty(u" 899\r\n\u0110B\t11111\r\n"),
+       {"Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)…", 4160}},
+      {intake::DanKQXSDB,
+       std::nullopt,
+       after_fifty(u" 5000\r\n\u0110B\t1234-5\r\n"),
+       {malformed + "kỳ 5000: «1234»…", 4160}},
+      {intake::DanKQXSDB,
+       std::nullopt,
+       after_fifty(u" 9\r\n\u0110B\t00001\r\n"),
+       {"Kỳ 9 đã có trong kho với kết quả 71271, nhưng…", 4160}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown.first);
     BoundWorkbook w;
     SetStore(w, Draws(3, 10));
     const auto before = Snapshot(w);
-    if (!c.html.empty()) w.platform.clipboard.set_html(c.html);
+    w.platform.clipboard.set_html(c.html);
     w.platform.clipboard.set_text(c.text);
-    EXPECT_EQ(w.Run(c.command), host::Outcome::kStoppedByCheck) << c.shown;
-    ASSERT_EQ(Shown(w).size(), 1u) << c.shown;
-    EXPECT_EQ(Shown(w)[0].first.substr(0, std::string(c.shown).size()), c.shown);
-    EXPECT_EQ(Snapshot(w), before) << c.shown;
+    w.paste().PutValue(500, 20, Value(u"old"));  // beyond any pasted table
+    EXPECT_EQ(w.Run(c.command), host::Outcome::kStoppedByCheck);
+    const auto shown = Shown(w);
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string& want = c.shown.first;
+    if (want.ends_with("…"))
+      EXPECT_EQ(shown[0].first.substr(0, want.size() - 3), want.substr(0, want.size() - 3));
+    else
+      EXPECT_EQ(shown[0].first, want);
+    EXPECT_EQ(shown[0].second, c.shown.second);
+    EXPECT_EQ(Snapshot(w), before);
+    EXPECT_TRUE(w.app->screen_updating());
+    EXPECT_EQ(w.book->active_sheet(), &w.main());
+    EXPECT_EQ(w.paste().cell(500, 20).value.IsEmpty(), c.command != intake::DanKQXSDB);
   }
 }
 
