@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <thread>
 
 #include "entry/commands.h"
 #include "entry/host_state.h"
-#include "host/error.h"
 #include "memory/memory_workbook.h"
-#include "support/error_number.h"
 #include "support/fault_injection.h"
 #include "support/scripted_platform.h"
 
@@ -34,12 +31,6 @@ struct ThreadPlatform : host::ScriptedPlatform {
   ThreadPlatform() { SetThreadPlatform(services()); }
   ~ThreadPlatform() { SetThreadPlatform({}); }
 };
-
-int DragAndDropWrites(const MemoryApplication& app) {
-  int n = 0;
-  for (const auto& e : app.property_log()) n += e == "CellDragAndDrop=true";
-  return n;
-}
 
 TEST(SubTest, BindsSheetsByExactCodeName) {
   struct Case {
@@ -98,25 +89,6 @@ TEST(SubTest, RepeatedSupKeepsSheetsTheNewBookLacks) {
   EXPECT_EQ(CurrentHostState().book.ExcelApp.get(), second.app.get());
 }
 
-TEST(SubTest, InstancesShareTheStateAndShutDownActsOnce) {
-  ThreadPlatform p;
-  Host h({u"Sheet1", u"Sheet2", u"Sheet3"});
-  { Sub unbound; }  // destroying one that never bound touches nothing
-  EXPECT_TRUE(h.app->property_log().empty());
-  auto a = std::make_unique<Sub>();
-  auto b = std::make_unique<Sub>();
-  a->Sup(h.app, h.book);
-  EXPECT_EQ(CurrentHostState().book.MainSheet.get(), h.book->sheets()[0].get());
-  b.reset();  // destroying either instance releases the state for both
-  EXPECT_EQ(CurrentHostState().book.ExcelApp, nullptr);
-  EXPECT_EQ(CurrentHostState().book.SettingsSheet, nullptr);
-  EXPECT_EQ(DragAndDropWrites(*h.app), 1);
-  a.reset();  // already unbound: nothing more
-  EXPECT_EQ(DragAndDropWrites(*h.app), 1);
-  EXPECT_EQ(h.app.use_count(), 1);  // every reference was given back
-  EXPECT_EQ(h.book.use_count(), 1);
-}
-
 TEST(SubTest, StateIsPerThread) {
   ThreadPlatform p;
   Host h({u"Sheet1"});
@@ -132,17 +104,6 @@ TEST(SubTest, StateIsPerThread) {
     s.paste_failed = false;
   });
   EXPECT_FALSE(CurrentHostState().paste_failed);
-}
-
-TEST(SubTest, CommandBeforeSupOrSupWithoutObjectsFails) {
-  ThreadPlatform p;
-  Sub sub;
-  p.messages.QueueAnswer(6);
-  for (auto call : std::initializer_list<std::function<void()>>{
-           [&] { sub.XoaDuLieu(); }, [&] { sub.Copy1(); }, [&] { sub.Main(); },
-           [&] { sub.Sup(nullptr, nullptr); }}) {
-    EXPECT_EQ(testing::ErrorNumberOf(call), err::kObjectRequired);
-  }
 }
 
 TEST(SubTest, CommandsAreFoundInAnyLetterCase) {
