@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The report in a real browser (headless Chromium): the demo's page loads
-with no console error, every chart's canvas has drawn pixels, and the page's
-data block carries the figures of `kelvora show --json`. A screenshot is left
-in the build folder for people to look at.
+with no console error and every chart's canvas has drawn pixels. (The tool's
+tests compare the page's data block with `kelvora show --json`.) A screenshot
+is left in the build folder for people to look at.
 
 usage: report_browser_test.py KELVORA CHROMIUM OUT_DIR
 """
@@ -73,10 +73,6 @@ def main():
         data = json.loads(re.search(
             r'<script type="application/json" id="kelvora-data">(.*?)</script>', page,
             re.S).group(1))
-        shown = json.loads(subprocess.run([KELVORA, "-w", book, "show", "--json"],
-                                          capture_output=True, text=True, check=True).stdout)
-        for key in ("stored_draws", "methods", "methods_2", "rerun_main", "store_quality"):
-            check(data[key] == shown[key], "data block %s equals show --json" % key)
 
         checked = os.path.join(tmp, "checked.html")
         with open(checked, "w", encoding="utf-8") as f:

@@ -10,6 +10,8 @@ namespace kelvora::report {
 namespace {
 
 using host::Value;
+using layout::kStage1;
+using layout::kStage2;
 
 struct Book : testing::BoundWorkbook {
   explicit Book(int draws) { FillStore(draws, 40000, 5); }
@@ -24,8 +26,8 @@ TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
   // marks are read as far as its own window reaches.
   Book w(80);
   EXPECT_FALSE(w.Gather().has_value());
-  w.main().PutValue(6, 2, Value(u"ON"));
-  w.main().PutValue(10, 2, Value(30));
+  w.main().PutValue(layout::kSecondStageSwitch.row, layout::kSecondStageSwitch.col, Value(u"ON"));
+  w.main().PutValue(kStage2.window.row, kStage2.window.col, Value(30));
   w.Run(analysis::Main);
   const auto d = w.Gather();
   ASSERT_TRUE(d.has_value());
@@ -35,8 +37,8 @@ TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
   const struct {
     int stage;
     size_t tested;
-    int32_t first_mark_col;
-  } stages[] = {{1, 79, 16}, {2, 29, 20}};
+    layout::Cell first_mark;  // the first stage's marks follow its draw numbers
+  } stages[] = {{1, 79, {kStage1.marks.row, kStage1.marks.col + 1}}, {2, 29, kStage2.marks}};
   for (const auto& s : stages) {
     SCOPED_TRACE(s.stage);
     const auto i = static_cast<size_t>(s.stage - 1);
@@ -46,17 +48,20 @@ TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
       const std::string& hits = d->stages[i].hits[static_cast<size_t>(k)];
       ASSERT_EQ(hits.size(), s.tested);
       // Oldest first: the first character is the oldest tested draw.
-      for (const int32_t row : {3, 3 + static_cast<int32_t>(s.tested) - 1}) {
-        const bool hit = w.main().cell(row, s.first_mark_col + k).value == Value(u"X");
-        EXPECT_EQ(hits[s.tested - 1 - static_cast<size_t>(row - 3)] == '1', hit) << row;
+      const int32_t top = s.first_mark.row;
+      for (const int32_t row : {top, top + static_cast<int32_t>(s.tested) - 1}) {
+        const bool hit = w.main().cell(row, s.first_mark.col + k).value == Value(u"X");
+        EXPECT_EQ(hits[s.tested - 1 - static_cast<size_t>(row - top)] == '1', hit) << row;
       }
       int64_t count = 0;
       for (char c : hits) count += c == '1';
       EXPECT_EQ(count, d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
     }
   }
-  EXPECT_EQ(d->sets[0], w.main().cell(3, 12).value);
-  EXPECT_EQ(d->sets[5], w.main().cell(11, 12).value);
+  for (const int i : {1, 6}) {
+    const layout::Cell set = layout::OutputCell(i);
+    EXPECT_EQ(d->sets[static_cast<size_t>(i - 1)], w.main().cell(set.row, set.col).value);
+  }
 }
 
 TEST(ReportDataTest, EndingsCountTheLastTwoDigitsOfFiveDigitResults) {
@@ -76,8 +81,9 @@ TEST(ReportDataTest, EndingsCountTheLastTwoDigitsOfFiveDigitResults) {
 
 TEST(ReportDataTest, ThePageKeepsWorkbookTextsInsideItsElements) {
   Book w(60);
-  w.main().PutValue(1, 2, Value(u"</script><script>alert(1)</script>"));
-  w.settings().PutValue(2, 1, Value(u"</script><script>alert(1)</script>"));
+  const Value script(u"</script><script>alert(1)</script>");
+  w.main().PutValue(kStage1.kind.row, kStage1.kind.col, script);
+  w.settings().PutValue(layout::kKindList.first.row + 1, layout::kKindList.first.col, script);
   w.Run(analysis::Main);
   const auto d = w.Gather();
   ASSERT_TRUE(d.has_value());
