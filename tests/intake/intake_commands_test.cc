@@ -8,7 +8,6 @@
 
 #include "host/convert.h"
 #include "host/error.h"
-#include "html/html_text.h"
 #include "intake/intake_test_support.h"
 #include "intake/result_store.h"
 #include "intake/special_prize_text.h"
@@ -25,7 +24,6 @@ using testing::Shown;
 using testing::Snapshot;
 using testing::StoreRow;
 using testing::StoreRows;
-using testing::TestData;
 
 const std::pair<std::string, int32_t> kPasteFailed{"Vui Lòng Copy Đúng Bảng Kết Quả", 4160};
 const std::pair<std::string, int32_t> kNotHundred{
@@ -117,10 +115,6 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   EXPECT_EQ(w.paste().cell(layout::kPasteTop.row, layout::kPasteTop.col).value, Value(471));
   EXPECT_EQ(w.paste().cell(29, 1).value, Value(500));
   EXPECT_EQ(w.paste().cell(30, 1).value, Value(u"00497"));  // texts after the numbers
-
-  const auto once = Snapshot(w);
-  w.Run(intake::DanKQXSNgay);
-  EXPECT_EQ(Snapshot(w), once);
 }
 
 TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
@@ -143,15 +137,6 @@ std::u16string SpecialText(const std::u16string& heading, const std::vector<Stor
 }
 
 const std::u16string kHeading = u"K\u1EBET QU\u1EA2 - lo\u1EA1i 27 gi\u1EA3i";
-
-// One bound workbook at a time: the host state and platform are per thread.
-testing::StoreSnapshot AfterSpecialPrizeText(const std::u16string& text) {
-  BoundWorkbook w;
-  w.platform.clipboard.set_text(text);
-  w.Run(intake::DanKQXSDB);
-  EXPECT_TRUE(Shown(w).empty());
-  return Snapshot(w);
-}
 
 TEST(DanKQXSDBTest, KeysAndResults) {
   BoundWorkbook w;
@@ -322,31 +307,6 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
       EXPECT_EQ(Snapshot(w), before);
     }
   }
-}
-
-TEST(SamplePagesTest, TheSamplesAgree) {
-  BoundWorkbook hundred;
-  hundred.platform.clipboard.set_html(TestData("sample_100_draws.html"));
-  hundred.Run(intake::DanKQXS);
-  EXPECT_TRUE(Shown(hundred).empty());
-  const auto store = StoreRows(hundred);
-  ASSERT_EQ(store.size(), 100u);
-  EXPECT_EQ(store.front().first, Value(24360));
-  EXPECT_EQ(store.back().first, Value(24261));
-  for (const auto& [draw, result] : store) EXPECT_EQ(result.text().size(), 5u);
-
-  // The special-prize text, the same page as HTML and the by-date table.
-  const auto text = AfterSpecialPrizeText(Utf8ToUtf16(TestData("sample_special_prize.txt")));
-  ASSERT_EQ(text.rows.size(), 60u);
-  EXPECT_EQ(text.rows, std::vector(store.begin(), store.begin() + 60));
-  EXPECT_EQ(text.count, Value(60));
-  EXPECT_EQ(AfterSpecialPrizeText(html::HtmlToClipboardText(TestData("sample_special_prize.html"))),
-            text);
-  BoundWorkbook by_date;
-  by_date.platform.clipboard.set_html(TestData("sample_by_date.html"));
-  by_date.Run(intake::DanKQXSNgay);
-  EXPECT_TRUE(Shown(by_date).empty());
-  EXPECT_EQ(Snapshot(by_date), text);
 }
 
 }  // namespace
