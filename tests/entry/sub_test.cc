@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "entry/commands.h"
 #include "entry/host_state.h"
+#include "host/error.h"
 #include "memory/memory_workbook.h"
+#include "support/error_number.h"
 #include "support/fault_injection.h"
 #include "support/scripted_platform.h"
 
@@ -104,6 +107,18 @@ TEST(SubTest, StateIsPerThread) {
     s.paste_failed = false;
   });
   EXPECT_FALSE(CurrentHostState().paste_failed);
+}
+
+// Before Sup, even a question answered Yes ends in the missing-object error.
+TEST(SubTest, CommandBeforeSupOrSupWithoutObjectsFails) {
+  ThreadPlatform p;
+  Sub sub;
+  p.messages.QueueAnswer(6);
+  for (auto call : std::initializer_list<std::function<void()>>{
+           [&] { sub.XoaDuLieu(); }, [&] { sub.Copy1(); }, [&] { sub.Main(); },
+           [&] { sub.Sup(nullptr, nullptr); }}) {
+    EXPECT_EQ(testing::ErrorNumberOf(call), err::kObjectRequired);
+  }
 }
 
 TEST(SubTest, CommandsAreFoundInAnyLetterCase) {
