@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "host/layout.h"
 #include "host/message.h"
 #include "intake/intake_test_support.h"
 #include "support/fault_injection.h"
@@ -30,7 +31,8 @@ class KeptPage : public host::Desktop {
 int HostCalls(const char* command, int draws, const std::string& clipboard_file) {
   BoundWorkbook w;
   w.FillStore(draws, 100000, 7);
-  w.main().PutValue(6, 2, host::Value(u"ON"));
+  w.main().PutValue(layout::kSecondStageSwitch.row, layout::kSecondStageSwitch.col,
+                    host::Value(u"ON"));
   w.Run(FindCommand("Main")->run);
   if (!clipboard_file.empty()) {
     const std::string data = testing::TestData(clipboard_file);

@@ -112,9 +112,10 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   EXPECT_EQ(StoreRows(w), expected);
   EXPECT_EQ(StoreCount(w), Value(30));
   // The pasted table is left sorted by column A, numbers first.
-  EXPECT_EQ(w.paste().cell(layout::kPasteTop.row, layout::kPasteTop.col).value, Value(471));
-  EXPECT_EQ(w.paste().cell(29, 1).value, Value(500));
-  EXPECT_EQ(w.paste().cell(30, 1).value, Value(u"00497"));  // texts after the numbers
+  const layout::Cell top = layout::kPasteTop;
+  EXPECT_EQ(w.paste().cell(top.row, top.col).value, Value(471));
+  EXPECT_EQ(w.paste().cell(top.row + 28, top.col).value, Value(500));
+  EXPECT_EQ(w.paste().cell(top.row + 29, top.col).value, Value(u"00497"));  // texts last
 }
 
 TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {

@@ -143,8 +143,9 @@ TEST(PasteResultTableTest, PastesAtA1AfterClearingTheUsedArea) {
   EXPECT_TRUE(session.paste_failed);
   EXPECT_EQ(session.outcome(), host::Outcome::kRanToEnd);
   EXPECT_TRUE(w.platform.messages.shown().empty());
-  EXPECT_EQ(p.cell(1, 1).value, Value(1));
-  EXPECT_EQ(p.cell(1, 2).value, Value(u"a"));
+  const layout::Cell top = layout::kPasteTop;
+  EXPECT_EQ(p.cell(top.row, top.col).value, Value(1));
+  EXPECT_EQ(p.cell(top.row, top.col + 1).value, Value(u"a"));
   // What an earlier, longer table left, anywhere on the sheet, is gone.
   for (const auto& [row, col] : {std::pair{300, 70}, {301, 1}, {1, 71}})
     EXPECT_TRUE(p.cell(row, col).value.IsEmpty()) << row << "," << col;
