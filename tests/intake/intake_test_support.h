@@ -85,6 +85,16 @@ inline std::vector<StoreRow> Draws(int count, int newest) {
   return out;
 }
 
+// The rows as a table of `cols` columns, draw and result in the first two.
+inline host::Table ToTable(const std::vector<StoreRow>& rows, int32_t cols = 2) {
+  host::Table t(static_cast<int32_t>(rows.size()), cols);
+  for (int32_t i = 1; i <= t.rows(); ++i) {
+    t(i, 1) = rows[static_cast<size_t>(i - 1)].first;
+    t(i, 2) = rows[static_cast<size_t>(i - 1)].second;
+  }
+  return t;
+}
+
 inline std::string TestData(const std::string& name) {
   std::ifstream in(std::string(KELVORA_TEST_DATA) + "/" + name, std::ios::binary);
   std::ostringstream s;

@@ -7,7 +7,6 @@
 namespace kelvora::intake {
 namespace {
 
-using host::Table;
 using host::Value;
 using layout::kStoreCount;
 using layout::kStoreDrawCol;
@@ -19,15 +18,7 @@ using testing::Shown;
 using testing::Snapshot;
 using testing::StoreRow;
 using testing::StoreRows;
-
-Table ToTable(const std::vector<StoreRow>& rows, int32_t cols = 2) {
-  Table t(static_cast<int32_t>(rows.size()), cols);
-  for (int32_t i = 1; i <= t.rows(); ++i) {
-    t(i, 1) = rows[static_cast<size_t>(i - 1)].first;
-    t(i, 2) = rows[static_cast<size_t>(i - 1)].second;
-  }
-  return t;
-}
+using testing::ToTable;
 
 StoreRow R(Value draw, Value result) { return {std::move(draw), std::move(result)}; }
 

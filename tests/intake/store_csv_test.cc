@@ -4,34 +4,28 @@
 
 #include <vector>
 
+#include "intake/intake_test_support.h"
+
 namespace kelvora::intake {
 namespace {
 
 using host::Table;
 using host::Value;
 using Kind = StoreCsvProblem::Kind;
-
-Table Rows(std::vector<std::pair<Value, Value>> rows) {
-  Table t(static_cast<int32_t>(rows.size()), 2);
-  for (int32_t i = 1; i <= t.rows(); ++i) {
-    t(i, 1) = rows[static_cast<size_t>(i - 1)].first;
-    t(i, 2) = rows[static_cast<size_t>(i - 1)].second;
-  }
-  return t;
-}
+using testing::ToTable;
 
 TEST(StoreCsvTest, WritesFieldsAsStoredAndReadsThemBack) {
   const Table block =
-      Rows({{24100, u"06235"}, {24099, 1234}, {24098, u"a,\"b\""}, {Value(), Value()}});
+      ToTable({{24100, u"06235"}, {24099, 1234}, {24098, u"a,\"b\""}, {Value(), Value()}});
   EXPECT_EQ(StoreCsv(block), "draw,result\n24100,06235\n24099,1234\n24098,\"a,\"\"b\"\"\"\n,\n");
-  const Table good = Rows({{24100, u"06235"}, {24099, u"00001"}});
+  const Table good = ToTable({{24100, u"06235"}, {24099, u"00001"}});
   const StoreCsvRows back = ReadStoreCsv(StoreCsv(good));
   EXPECT_FALSE(back.problem);
   EXPECT_EQ(back.rows, good);
 }
 
 TEST(StoreCsvTest, ReadsTheFormsUsersHandIt) {
-  const Table expected = Rows({{24100, u"06235"}, {24099, u"99999"}});
+  const Table expected = ToTable({{24100, u"06235"}, {24099, u"99999"}});
   std::string utf16("\xFF\xFE", 2);
   for (char c : std::string("24100,06235\n24099,99999")) utf16 += {c, '\0'};
   for (const std::string& text : std::vector<std::string>{
