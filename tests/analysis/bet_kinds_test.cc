@@ -5,10 +5,8 @@
 #include <climits>
 #include <utility>
 
-#include "book/workbook_template.h"
 #include "host/error.h"
-#include "host/layout.h"
-#include "support/bound_workbook.h"
+#include "support/book_values.h"
 #include "support/error_number.h"
 #include "text/utf.h"
 
@@ -17,7 +15,6 @@ namespace {
 
 using host::Table;
 using host::Value;
-using kelvora::testing::BoundWorkbook;
 using kelvora::testing::ErrorNumberOf;
 using kelvora::testing::U;
 
@@ -42,47 +39,44 @@ TEST(BetKindsTest, FindKindRowTriesRowsSixTwoOneFiveThreeFour) {
   EXPECT_EQ(ErrorNumberOf([&] { FindKindRow(short_list, u"z"); }), err::kSubscriptOutOfRange);
 }
 
-// The bounds of one kind, inclusive; the first row in sheet order that names
+// The bounds of a kind, inclusive; the first row in sheet order that names
 // a kind decides its limits, whatever the cells hold.
-TEST(BetKindsTest, SetSizeLimitsByKindRow) {
-  BoundWorkbook wb;
-  host::Session session = wb.NewSession();
+TEST(BetKindsTest, SizeFitsTheLimitsOfTheFirstNamingRow) {
+  constexpr SizeFit kIn = SizeFit::kFits, kOut = SizeFit::kOutsideLimits,
+                    kNone = SizeFit::kKindNotListed;
+  const Table tmpl = testing::BookValues().kinds;
   const std::u16string third = U(kTemplateKindNames[2]);
-  const std::pair<int32_t, bool> bounds[] = {{1, true},    {520, true},        {0, false},
-                                             {521, false}, {INT32_MIN, false}, {INT32_MAX, false}};
-  for (const auto& [size, allowed] : bounds)
-    EXPECT_EQ(IsSetSizeAllowed(session, third, size), allowed) << size;
+  const std::pair<double, SizeFit> bounds[] = {{1, kIn},      {520, kIn},  {0, kOut},
+                                               {520.5, kOut}, {521, kOut}, {INT32_MIN, kOut}};
+  for (const auto& [size, fit] : bounds) EXPECT_EQ(FitOfSize(tmpl, third, size), fit) << size;
+  EXPECT_EQ(FitOfSize(tmpl, U(kTemplateKindNames[5]), 10), kOut);
   for (const char* unknown : {"", "đề đầu", "x"})
-    EXPECT_FALSE(IsSetSizeAllowed(session, U(unknown), 1)) << unknown;
-  const Value cells[] = {Value(7), Value::Error(2042), Value::Boolean(true),
-                         Value(),  Value(u"Chung"),    Value(u"Chung")};
-  for (int32_t i = 0; i < 6; ++i)
-    wb.settings().PutValue(layout::kKindList.first.row + i, layout::kKindList.first.col, cells[i]);
-  const std::tuple<const char16_t*, int32_t, bool> named[] = {
-      {u"7", 65, true},     {u"7", 66, false}, {u"7.0", 1, false},    {u"#N/A", 1, false},
-      {u"True", 520, true}, {u"", 520, true},  {u"Chung", 520, true}, {u"Chung", 521, false},
+    EXPECT_EQ(FitOfSize(tmpl, U(unknown), 1), kNone) << unknown;
+  const Table odd = Kinds({Value(7), Value::Error(2042), Value::Boolean(true), Value(),
+                           Value(u"Chung"), Value(u"Chung")});
+  const std::tuple<const char16_t*, int32_t, SizeFit> named[] = {
+      {u"7", 65, kIn},     {u"7", 66, kOut}, {u"7.0", 1, kNone},   {u"#N/A", 1, kNone},
+      {u"True", 520, kIn}, {u"", 520, kIn},  {u"Chung", 520, kIn}, {u"Chung", 521, kOut},
   };
-  for (const auto& [name, size, allowed] : named)
-    EXPECT_EQ(IsSetSizeAllowed(session, name, size), allowed) << Utf16ToUtf8(name) << " " << size;
+  for (const auto& [name, size, fit] : named)
+    EXPECT_EQ(FitOfSize(odd, name, size), fit) << Utf16ToUtf8(name) << " " << size;
+  EXPECT_EQ(ErrorNumberOf([&] {
+              FitOfSize(Kinds({u"a", u"b", u"c", u"d", u"e"}), third, 1);
+            }),
+            err::kSubscriptOutOfRange);
 }
 
-TEST(BetKindsTest, KindListOfFewerThanSixRowsFails) {
-  BoundWorkbook wb;
+// The list is read through the name KieuDanh, on the settings sheet only.
+TEST(BetKindsTest, ReadKindListFindsTheNameOnTheSettingsSheet) {
+  testing::BoundWorkbook wb;
   host::Session session = wb.NewSession();
-  auto settings = wb.book->SheetByCodeName(u"Sheet3");
-  const std::u16string first = U(kTemplateKindNames[0]);
-  for (int32_t bottom : {1, 5}) {
-    wb.book->DefineName(u"KieuDanh", settings, host::memory::Area{1, 1, bottom, 1});
-    EXPECT_EQ(ErrorNumberOf([&] { IsSetSizeAllowed(session, first, 1); }),
-              err::kSubscriptOutOfRange)
-        << bottom;
-  }
-  wb.book->DefineName(u"KieuDanh", settings, host::memory::Area{1, 1, 7, 2});
-  EXPECT_TRUE(IsSetSizeAllowed(session, first, 65));
-  // A list that is not on the settings sheet is not found there.
-  wb.book->DefineName(u"KieuDanh", wb.book->SheetByCodeName(u"Sheet1"),
+  auto settings = wb.book->SheetByCodeName(layout::kSettingsSheetCode);
+  wb.book->DefineName(layout::kKindListName, settings, host::memory::Area{1, 1, 7, 2});
+  EXPECT_EQ(ReadKindList(session).rows(), 7);
+  EXPECT_EQ(ReadKindList(session)(6, 1), Value(U(kTemplateKindNames[5])));
+  wb.book->DefineName(layout::kKindListName, wb.book->SheetByCodeName(layout::kMainSheetCode),
                       host::memory::Area{1, 1, 6, 1});
-  EXPECT_THROW(IsSetSizeAllowed(session, first, 1), CommandError);
+  EXPECT_THROW(ReadKindList(session), CommandError);
 }
 
 }  // namespace

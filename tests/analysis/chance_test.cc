@@ -5,7 +5,6 @@
 #include <boost/math/distributions/binomial.hpp>
 #include <boost/math/distributions/chi_squared.hpp>
 #include <cmath>
-#include <random>
 
 #include "analysis/backtest.h"
 #include "analysis/bet_kinds.h"
@@ -120,12 +119,7 @@ TEST(ChanceTest, LongestMissRunTailMatchesEveryRecordUnderTheRecordsRule) {
 // through the backtest hit about p0 of the time.
 TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
   constexpr int kDraws = 3000;
-  std::mt19937 rng(2024);
-  Table block(kDraws + 1, 2);
-  for (int r = 1; r <= kDraws + 1; ++r) {
-    block(r, 1) = Value(100000 - r);
-    block(r, 2) = Value(testing::FiveDigits(rng()));
-  }
+  const Table block = testing::StoreRows(kDraws + 1, 99999, 2024);
   const struct {
     int kind_row;
     int16_t size;

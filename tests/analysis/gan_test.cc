@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/special_functions/binomial.hpp>
 #include <cmath>
 #include <random>
@@ -48,6 +49,18 @@ TEST(GanTest, HandWorkedGansAndCounts) {
   EXPECT_EQ(g.duoi.counts, (std::array<int64_t, 10>{0, 0, 1, 0, 0, 0, 0, 2, 0, 1}));
   EXPECT_EQ(g.tong.counts, (std::array<int64_t, 10>{0, 0, 0, 1, 0, 0, 0, 2, 1, 0}));
   EXPECT_DOUBLE_EQ(g.expected, 0.04);
+  // The uniformity statistics by hand (0.4 expected a digit, 0.04 an ending),
+  // their tails from Boost at 9 and 99 degrees of freedom.
+  auto tail = [](double x, int dof) {
+    return boost::math::cdf(
+        boost::math::complement(boost::math::chi_squared_distribution<double>(dof), x));
+  };
+  for (const DigitTable* t : {&g.dau, &g.duoi, &g.tong}) {
+    EXPECT_NEAR(t->chi2, 11, 1e-9);
+    EXPECT_NEAR(t->chi2_p, tail(11, 9), 1e-12);
+  }
+  EXPECT_NEAR(g.chi2, 146, 1e-9);
+  EXPECT_NEAR(g.chi2_p, tail(146, 99), 1e-12);
   EXPECT_EQ(g.max_current_gan_p, 1.0);  // six draws cannot show all 100 endings
 }
 

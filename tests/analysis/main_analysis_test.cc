@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "entry/commands.h"
+#include "host/convert.h"
 #include "host/error.h"
 #include "host/message.h"
+#include "support/book_values.h"
 #include "support/bound_workbook.h"
 #include "support/error_number.h"
 #include "support/fault_injection.h"
@@ -16,7 +17,11 @@
 namespace kelvora {
 namespace {
 
+using analysis::PrepareStage;
+using analysis::StagePlan;
+using analysis::StageRefusal;
 using host::Value;
+using namespace layout;  // NOLINT(build/namespaces)
 using testing::BoundWorkbook;
 using testing::U;
 
@@ -26,20 +31,31 @@ const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông S�
 
 std::u16string KindName(int row) { return U(kTemplateKindNames[static_cast<size_t>(row - 1)]); }
 
-// A store of `count` draws, newest (number `newest`) in row 17.
+void Put(BoundWorkbook& w, layout::Cell c, Value v) {
+  w.main().PutValue(c.row, c.col, std::move(v));
+}
+const Value& At(BoundWorkbook& w, layout::Cell c) { return w.main().cell(c.row, c.col).value; }
+
+// A store of `count` draws, newest (number `newest`) at the store's top.
 void FillStore(BoundWorkbook& w, int count, int newest = 24123) { w.FillStore(count, newest, 777); }
 
-// The parameter block of a stage: kind row, size, position or suffix, window.
-void SetParameters(BoundWorkbook& w, int stage, int kind_row, Value size, Value position,
+void Put(testing::BookValues& b, layout::Cell c, Value v) { b.Put(c, std::move(v)); }
+
+// The parameter block of a stage: kind (a row's name, or the value), size,
+// position or suffix, window.
+template <typename Book>
+void SetParameters(Book& w, const layout::Stage& s, Value kind, Value size, Value position,
                    Value window) {
-  const int top = stage == 1 ? 1 : 7;
-  w.main().PutValue(top, 2, Value(KindName(kind_row)));
-  w.main().PutValue(top + 1, 2, size);
-  w.main().PutValue(top + 2, 2, position);
-  w.main().PutValue(top + 3, 2, window);
+  Put(w, s.kind, kind.IsNumber() ? Value(KindName(static_cast<int>(kind.number()))) : kind);
+  Put(w, s.size, std::move(size));
+  Put(w, s.position, std::move(position));
+  Put(w, s.window, std::move(window));
 }
 
-const Value& At(BoundWorkbook& w, int row, int col) { return w.main().cell(row, col).value; }
+// Cell `offset` (0: the method's number) of method k's row of a stage's table.
+layout::Cell TableCell(const layout::Stage& s, int k, int offset) {
+  return {layout::MethodRow(s, k), s.table.col + offset};
+}
 
 std::vector<std::string> Shown(BoundWorkbook& w) {
   std::vector<std::string> out;
@@ -47,28 +63,35 @@ std::vector<std::string> Shown(BoundWorkbook& w) {
   return out;
 }
 
+// The marks of tested draws `from` to `to` (1: the newest), methods `first`
+// to `last` (0: the draw number column of stage 1).
+layout::Block Marks(const layout::Stage& s, int32_t from, int32_t to, int first = 1, int last = 3) {
+  const int32_t col = s.marks.col - (s.marks_with_draw_numbers ? 0 : 1);
+  return {{s.marks.row + from - 1, col + first}, {s.marks.row + to - 1, col + last}};
+}
+
 // The values of a block, row by row.
-std::vector<Value> Block(BoundWorkbook& w, int top, int left, int bottom, int right) {
+std::vector<Value> Block(BoundWorkbook& w, layout::Block b) {
   std::vector<Value> out;
-  for (int r = top; r <= bottom; ++r)
-    for (int c = left; c <= right; ++c) out.push_back(At(w, r, c));
+  for (int r = b.first.row; r <= b.last.row; ++r)
+    for (int c = b.first.col; c <= b.last.col; ++c) out.push_back(At(w, {r, c}));
   return out;
 }
 
-bool BlockEmpty(BoundWorkbook& w, int top, int left, int bottom, int right) {
-  const auto b = Block(w, top, left, bottom, right);
-  return std::all_of(b.begin(), b.end(), [](const Value& v) { return v.IsEmpty(); });
+bool BlockEmpty(BoundWorkbook& w, layout::Block b) {
+  const auto v = Block(w, b);
+  return std::all_of(v.begin(), v.end(), [](const Value& x) { return x.IsEmpty(); });
 }
 
 // Puts old output everywhere Main clears, and beyond.
 void FillOldOutputs(BoundWorkbook& w) {
-  for (int r : {3, 5}) w.main().PutValue(r, 4, Value(u"old"));
-  w.main().PutValue(11, 12, Value(u"old"));
+  for (int k : {1, 3}) Put(w, TableCell(kStage1, k, 0), Value(u"old"));
+  Put(w, OutputCell(6), Value(u"old"));
   for (int r : {3, 10002, 10003, 12002}) {
-    w.main().PutValue(r, 15, Value(u"old"));
-    w.main().PutValue(r, 22, Value(u"old"));
+    Put(w, {r, kMarksCleared.first.col}, Value(u"old"));
+    Put(w, {r, kMarksCleared.last.col}, Value(u"old"));
   }
-  w.main().PutValue(1, 4, Value(u"old heading"));
+  Put(w, kHeading, Value(u"old heading"));
 }
 
 void ExpectScreenBackOn(BoundWorkbook& w) {
@@ -82,35 +105,39 @@ void ExpectScreenBackOn(BoundWorkbook& w) {
   EXPECT_EQ(log[log.size() - 1], "ScreenUpdating=true");
 }
 
-TEST(MainAnalysisTest, StoreSizeAtTheMinimum) {
-  for (int draws : {33, 34}) {  // last row 49 and 50
+TEST(MainAnalysisTest, StoreSizeAtTheMinimumAndUnusableParameters) {
+  // 33 draws: last row 49, one short; a first stage that cannot run stops
+  // the second too. Nothing is written then, and the old outputs are cleared.
+  const std::tuple<int, Value, const char*> cases[] = {
+      {33, 40, kNotEnoughData}, {34, u"abc", kCheckParameters}, {34, 40, nullptr}};
+  for (const auto& [draws, size, message] : cases) {
     SCOPED_TRACE(draws);
     BoundWorkbook w;
     FillStore(w, draws);
-    SetParameters(w, 1, 2, Value(40), Value(), Value(100));
+    SetParameters(w, kStage1, Value(2), size, Value(), Value(100));
+    Put(w, kSecondStageSwitch, Value(u"ON"));
     FillOldOutputs(w);
     w.Run(analysis::Main);
     ExpectScreenBackOn(w);
-    EXPECT_EQ(BlockEmpty(w, 3, 4, 5, 12), draws == 33);
-    EXPECT_TRUE(BlockEmpty(w, 9, 4, 11, 12));
-    EXPECT_TRUE(At(w, 10002, 15).IsEmpty());
-    EXPECT_EQ(At(w, 12002, 15), Value(u"old"));  // marks past row 10002 are kept
-    if (draws == 33) {
-      EXPECT_EQ(Shown(w), std::vector<std::string>{kNotEnoughData});
+    EXPECT_EQ(BlockEmpty(w, MethodTable(kStage1)), message != nullptr);
+    EXPECT_EQ(BlockEmpty(w, MethodTable(kStage2)), message != nullptr);
+    EXPECT_TRUE(At(w, kMarksCleared.last).IsEmpty());
+    EXPECT_EQ(At(w, {12002, kMarksCleared.last.col}), Value(u"old"));  // kept past the block
+    if (message) {
+      EXPECT_EQ(Shown(w), std::vector<std::string>{message});
       EXPECT_EQ(w.platform.messages.shown()[0].style, 64 + 4096);
-      EXPECT_TRUE(BlockEmpty(w, 3, 15, 40, 22));
-      EXPECT_EQ(At(w, 1, 4), Value(u"old heading"));
+      EXPECT_TRUE(BlockEmpty(w, {kMarksCleared.first, {40, kMarksCleared.last.col}}));
+      EXPECT_EQ(At(w, kHeading), Value(u"old heading"));
       continue;
     }
     EXPECT_TRUE(Shown(w).empty());
-    // n = min(34, 100) - 1 = 33 marks: O3:R35.
-    EXPECT_EQ(At(w, 35, 15), Value(24123 - 32));
-    EXPECT_TRUE(At(w, 36, 15).IsEmpty());
-    const auto marks = Block(w, 3, 16, 35, 16);
+    // n = min(34, 100) - 1 = 33 marks.
+    EXPECT_EQ(Block(w, Marks(kStage1, 33, 34, 0, 0)), (std::vector<Value>{24123 - 32, Value()}));
+    const auto marks = Block(w, Marks(kStage1, 1, 33, 1, 1));
     const double hits = static_cast<double>(std::count(marks.begin(), marks.end(), Value(u"X")));
-    EXPECT_EQ(At(w, 3, 9), hits ? Value(hits) : Value());
-    EXPECT_EQ(At(w, 3, 10), hits < 33 ? Value(33 - hits) : Value());
-    EXPECT_EQ(Utf16ToUtf8(At(w, 1, 4).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 24124");
+    EXPECT_EQ(At(w, TableCell(kStage1, 1, 5)), hits ? Value(hits) : Value());
+    EXPECT_EQ(At(w, TableCell(kStage1, 1, 6)), hits < 33 ? Value(33 - hits) : Value());
+    EXPECT_EQ(Utf16ToUtf8(At(w, kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 24124");
   }
 }
 
@@ -119,14 +146,13 @@ TEST(MainAnalysisTest, SetTextsStayText) {
   // unless the cells keep them as text.
   BoundWorkbook w;
   FillStore(w, 40, 24123);
-  SetParameters(w, 1, 2, Value(1), Value(), Value(10));
-  SetParameters(w, 2, 5, Value(2), Value(), Value(10));
-  w.main().PutValue(6, 2, Value(u"ON"));
+  SetParameters(w, kStage1, Value(2), Value(1), Value(), Value(10));
+  SetParameters(w, kStage2, Value(5), Value(2), Value(), Value(10));
+  Put(w, kSecondStageSwitch, Value(u"ON"));
   w.Run(analysis::Main);
-  EXPECT_EQ(Block(w, 3, 12, 5, 12), (std::vector<Value>{u"35", u"45", u"27"}));
-  EXPECT_EQ(Block(w, 9, 12, 11, 12), (std::vector<Value>{u"359,597", u"456,562", u"278,786"}));
-  w.Run(FindCommand("Copy6")->run);  // the copy commands hand them on unchanged
-  EXPECT_EQ(w.platform.clipboard.text(), u"278,786");
+  std::vector<Value> sets;
+  for (int i = 1; i <= 6; ++i) sets.push_back(At(w, OutputCell(i)));
+  EXPECT_EQ(sets, (std::vector<Value>{u"35", u"45", u"27", u"359,597", u"456,562", u"278,786"}));
 }
 
 TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
@@ -140,10 +166,10 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
   BoundWorkbook w;
   FillStore(w, 34, 1034);
   for (int i = 0; i < 34; ++i)
-    w.main().PutValue(17 + i, 2, Value(i < 11 ? planned_results[i] : u"98765"));
-  SetParameters(w, 1, 2, Value(50), Value(), Value(11));
-  SetParameters(w, 2, 2, Value(50), Value(), Value(2));
-  w.main().PutValue(6, 2, Value(u"ON"));
+    Put(w, {kStoreFirstRow + i, kStoreResultCol}, Value(i < 11 ? planned_results[i] : u"98765"));
+  SetParameters(w, kStage1, Value(2), Value(50), Value(), Value(11));
+  SetParameters(w, kStage2, Value(2), Value(50), Value(), Value(2));
+  Put(w, kSecondStageSwitch, Value(u"ON"));
   FillOldOutputs(w);
   w.Run(analysis::Main);
   EXPECT_TRUE(Shown(w).empty());
@@ -154,24 +180,24 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
   const std::vector<Value> stage2[3] = {
       {1, 0, 0, 1, e, e, 1, 0.0}, {2, 1, 1, 0, 0, 1, e, 100.0}, {3, 1, 1, 0, 0, 1, e, 100.0}};
   for (int k = 1; k <= 3; ++k) {
-    EXPECT_EQ(Block(w, 2 + k, 4, 2 + k, 11), stage1[k - 1]) << "stage 1 method " << k;
-    EXPECT_EQ(Block(w, 8 + k, 4, 8 + k, 11), stage2[k - 1]) << "stage 2 method " << k;
+    EXPECT_EQ(Block(w, {TableCell(kStage1, k, 0), TableCell(kStage1, k, 7)}), stage1[k - 1]) << k;
+    EXPECT_EQ(Block(w, {TableCell(kStage2, k, 0), TableCell(kStage2, k, 7)}), stage2[k - 1]) << k;
   }
-  EXPECT_EQ(At(w, 3, 12), Value(u"00,01,03,05,06,07,10,15,18,19,25,26,27,28,31,32,33,35,37,38,47,"
-                                u"50,51,52,53,54,56,59,60,63,65,66,68,69,70,72,73,76,78,80,83,85,"
-                                u"86,88,89,91,93,96,97,99"));
-  EXPECT_EQ(Block(w, 9, 12, 11, 12), Block(w, 3, 12, 5, 12));  // same newest draw
-  EXPECT_EQ(Utf16ToUtf8(At(w, 1, 4).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 1035");
+  EXPECT_EQ(At(w, OutputCell(1)), Value(u"00,01,03,05,06,07,10,15,18,19,25,26,27,28,31,32,33,35,37,"
+                                        u"38,47,50,51,52,53,54,56,59,60,63,65,66,68,69,70,72,73,76,"
+                                        u"78,80,83,85,86,88,89,91,93,96,97,99"));
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(At(w, OutputCell(3 + i)), At(w, OutputCell(i)));
+  EXPECT_EQ(Utf16ToUtf8(At(w, kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 1035");
   for (int i = 1; i <= 10; ++i) {
-    EXPECT_EQ(At(w, i + 2, 15), Value(1035 - i));
-    for (int k = 0; k < 3; ++k) {
-      const Value mark = planned[k][i - 1] == 'H' ? Value(u"X") : Value();
-      EXPECT_EQ(At(w, i + 2, 16 + k), mark) << i << " " << k;
-      EXPECT_EQ(At(w, i + 2, 20 + k), i == 1 ? mark : Value()) << i << " " << k;
+    EXPECT_EQ(At(w, Marks(kStage1, i, i, 0, 0).first), Value(1035 - i));
+    for (int k = 1; k <= 3; ++k) {
+      const Value mark = planned[k - 1][i - 1] == 'H' ? Value(u"X") : Value();
+      EXPECT_EQ(At(w, Marks(kStage1, i, i, k, k).first), mark) << i << " " << k;
+      EXPECT_EQ(At(w, Marks(kStage2, i, i, k, k).first), i == 1 ? mark : Value()) << i << " " << k;
     }
   }
-  EXPECT_TRUE(BlockEmpty(w, 13, 15, 10002, 22));
-  EXPECT_EQ(At(w, 10003, 15), Value(u"old"));  // beyond the cleared area
+  EXPECT_TRUE(BlockEmpty(w, {{13, kMarksCleared.first.col}, kMarksCleared.last}));
+  EXPECT_EQ(At(w, {10003, kMarksCleared.first.col}), Value(u"old"));  // beyond the cleared area
 }
 
 TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
@@ -185,107 +211,77 @@ TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
     SCOPED_TRACE(::testing::Message() << window2 << " " << size2 << " " << (on ? "set" : "empty"));
     BoundWorkbook w;
     FillStore(w, 60);
-    SetParameters(w, 1, 2, Value(40), Value(), Value(20));
-    SetParameters(w, 2, 2, Value(size2), Value(), Value(window2));
-    w.main().PutValue(6, 2, on ? Value(on) : Value());
+    SetParameters(w, kStage1, Value(2), Value(40), Value(), Value(20));
+    SetParameters(w, kStage2, Value(2), Value(size2), Value(), Value(window2));
+    Put(w, kSecondStageSwitch, on ? Value(on) : Value());
     w.Run(analysis::Main);
     ExpectScreenBackOn(w);
-    EXPECT_FALSE(BlockEmpty(w, 3, 4, 5, 12));  // stage 1 is written in every case
-    EXPECT_EQ(Shown(w).size(), size2 == 66 ? 1u : 0u);
-    EXPECT_EQ(BlockEmpty(w, 9, 4, 11, 12), rows2 == 0);
-    EXPECT_TRUE(BlockEmpty(w, 3 + rows2, 20, 100, 22));
+    EXPECT_FALSE(BlockEmpty(w, MethodTable(kStage1)));  // stage 1 is written in every case
+    EXPECT_EQ(Shown(w), size2 == 66 ? std::vector<std::string>{kCheckParameters2}
+                                    : std::vector<std::string>{});
+    EXPECT_EQ(BlockEmpty(w, MethodTable(kStage2)), rows2 == 0);
+    EXPECT_TRUE(BlockEmpty(w, Marks(kStage2, rows2 + 1, 100)));
     if (rows2 == 0) continue;
     const int common = std::min(rows2, 19);  // same draws, same seeds
-    EXPECT_EQ(Block(w, 3, 20, 2 + common, 22), Block(w, 3, 16, 2 + common, 18));
+    EXPECT_EQ(Block(w, Marks(kStage2, 1, common)), Block(w, Marks(kStage1, 1, common)));
     if (window2 == 20) {
-      EXPECT_EQ(Block(w, 9, 4, 11, 12), Block(w, 3, 4, 5, 12));
+      EXPECT_EQ(Block(w, MethodTable(kStage2)), Block(w, MethodTable(kStage1)));
     }
   }
 }
 
-TEST(MainAnalysisTest, UnusableParametersShowTheStageMessage) {
-  // Not a number, beyond 16 or 32 bits, outside the kind's sizes, a window
-  // below 2 (also by rounding), a position below 1 (also by rounding).
-  struct Case {
-    int stage, kind_row;
-    Value size, position, window;
+// Why a stage cannot run, on values: a store of 40 draws and the template's
+// kind list. Not a number, beyond 16 or 32 bits, outside the kind's sizes, a
+// window below 2 (also by rounding), a position below 1 (also by rounding).
+TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
+  using R = StageRefusal;
+  const Value e, na = Value::Error(2042);
+  const struct {
+    Value kind, size, position, window;
+    R refusal;
+    int32_t n;  // tested draws when it runs
   } cases[] = {
-      {1, 2, Value(u"abc"), Value(), Value(100)},     {1, 2, Value(70000), Value(), Value(100)},
-      {1, 2, Value(0), Value(), Value(100)},          {1, 2, Value(40), Value(), Value(u"x")},
-      {1, 2, Value(40), Value(), Value(3e9)},         {1, 2, Value(40), Value(), Value(1.4)},
-      {1, 2, Value(40), Value(), Value::Error(2042)}, {1, 6, Value(5), Value(u"0.5"), Value(100)},
-      {1, 6, Value(5), Value(-3), Value(100)},        {2, 2, Value(u"abc"), Value(), Value(100)},
-      {2, 3, Value(40), Value(), Value(u"")},         {2, 6, Value(5), Value(u"0"), Value(100)},
+      {2, 40, e, 100, R::kNone, 39},           {2, 65, e, 2.5, R::kNone, 1},
+      {2, 40, e, 500, R::kNone, 39},           {6, 5, u"abc", 3, R::kNone, 2},
+      {2, u"abc", e, 100, R::kUnreadable, 0},  {2, 70000, e, 100, R::kUnreadable, 0},
+      {2, 40, e, u"x", R::kUnreadable, 0},     {2, 40, e, 3e9, R::kUnreadable, 0},
+      {2, 40, e, 1.4, R::kUnreadable, 0},      {2, 40, e, na, R::kUnreadable, 0},
+      {3, 40, e, u"", R::kUnreadable, 0},      {na, 40, e, 100, R::kUnreadable, 0},
+      {2, 0, e, 100, R::kSizeOutside, 0},      {2, 66, e, 100, R::kSizeOutside, 0},
+      {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0.5", 100, R::kKindParameters, 0},
+      {6, 5, -3, 100, R::kKindParameters, 0},  {6, 5, u"0", 100, R::kKindParameters, 0},
+      {5, 40, u"0", 100, R::kNone, 39},  // the position plays no part
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "stage " << c.stage << " kind " << c.kind_row);
-    BoundWorkbook w;
-    FillStore(w, 40);
-    SetParameters(w, 1, 2, Value(40), Value(), Value(10));
-    SetParameters(w, c.stage, c.kind_row, c.size, c.position, c.window);
-    w.main().PutValue(6, 2, Value(u"ON"));
-    w.main().PutValue(1, 4, Value(u"old heading"));
-    EXPECT_NO_THROW(w.Run(analysis::Main));
-    ExpectScreenBackOn(w);
-    EXPECT_EQ(Shown(w),
-              std::vector<std::string>{c.stage == 1 ? kCheckParameters : kCheckParameters2});
-    EXPECT_TRUE(BlockEmpty(w, 9, 4, 11, 12));
-    EXPECT_TRUE(BlockEmpty(w, 3, 20, 50, 22));
-    EXPECT_EQ(BlockEmpty(w, 3, 4, 5, 12), c.stage == 1);
-    EXPECT_EQ(At(w, 3, 15).IsEmpty(), c.stage == 1);
-    EXPECT_EQ(At(w, 1, 4) == Value(u"old heading"), c.stage == 1);
+    testing::BookValues b;
+    b.FillStore(40, 24123, 777);
+    SetParameters(b, kStage2, c.kind, c.size, c.position, c.window);
+    const StagePlan plan = PrepareStage(b.View(), kStage2);
+    EXPECT_EQ(plan.refusal, c.refusal) << Utf16ToUtf8(host::ToText(c.size));
+    EXPECT_EQ(plan.run ? plan.run->n : 0, c.n) << Utf16ToUtf8(host::ToText(c.size));
   }
+  testing::BookValues one;
+  one.FillStore(1, 24123, 777);
+  EXPECT_EQ(PrepareStage(one.View(), kStage1).refusal, R::kTooFewDraws);
+  EXPECT_EQ(PrepareStage(one.View(), kStage1, 41).refusal, R::kTooFewDraws);
+  EXPECT_EQ(PrepareStage(testing::BookValues().View(), kStage1, 66).refusal, R::kSizeOutside);
 }
 
-TEST(MainAnalysisTest, KindRowSixPositions) {
-  // The seed ends with the position's text; position 7 is past the result,
-  // so every draw is a hit.
-  const std::pair<Value, const char16_t*> cases[] = {{Value(7), u"0,1,3,6,7"},
-                                                     {Value(u"7"), u"0,1,3,6,7"},
-                                                     {Value(), u"2,4,5,7,9"},
-                                                     {Value(3), u"1,3,5,6,7"},
-                                                     {Value(u"abc"), u"0,1,2,5,8"}};
-  for (const auto& [position, set] : cases) {
-    BoundWorkbook w;
-    FillStore(w, 40, 100);
-    SetParameters(w, 1, 6, Value(5), position, Value(30));
-    w.Run(analysis::Main);
-    ASSERT_TRUE(Shown(w).empty());
-    EXPECT_EQ(At(w, 3, 12), Value(set));
-    if (position == Value(7)) {
-      EXPECT_EQ(Block(w, 3, 9, 3, 10), (std::vector<Value>{29, Value()}));
-    }
-  }
-}
-
-TEST(MainAnalysisTest, RepeatedKindNamesOfDifferentWidthsAreRefused) {
+TEST(PrepareStageTest, RepeatedKindNamesOfDifferentWidthsAreRefused) {
   // The name of one KieuDanh row copied into another: refused when the size
   // is checked for one width and the set built for another (even at a size
   // both take); row 1 before row 5 and rows 3, 4 share a width.
-  const std::tuple<int, int, int, bool> cases[] = {
-      {2, 6, 40, true}, {2, 6, 5, true}, {5, 6, 300, true}, {1, 5, 40, false}, {3, 4, 300, false}};
-  for (const auto& [from, to, size, refused] : cases) {
-    SCOPED_TRACE(::testing::Message() << from << "->" << to);
-    BoundWorkbook w;
-    FillStore(w, 40);
-    w.settings().PutValue(to, 1, Value(KindName(from)));
-    SetParameters(w, 1, from, Value(size), Value(), Value(10));
-    w.Run(analysis::Main);
-    EXPECT_EQ(Shown(w).size(), refused ? 1u : 0u);
-    EXPECT_EQ(BlockEmpty(w, 3, 4, 5, 12), refused);
+  const std::tuple<int, int, int, int> cases[] = {
+      {2, 6, 40, 0}, {2, 6, 5, 0}, {5, 6, 300, 0}, {1, 5, 40, 1}, {3, 4, 300, 3}};
+  for (const auto& [from, to, size, kind_row] : cases) {
+    testing::BookValues b;
+    b.FillStore(40, 24123, 777);
+    b.kinds(to, 1) = Value(KindName(from));
+    SetParameters(b, kStage1, from, size, Value(), 200);
+    const StagePlan plan = PrepareStage(b.View(), kStage1);
+    EXPECT_EQ(plan.refusal, kind_row ? StageRefusal::kNone : StageRefusal::kWidthsDiffer) << from;
+    EXPECT_EQ(plan.run ? plan.run->kind_row : 0, kind_row) << from << "->" << to;
   }
-}
-
-TEST(MainAnalysisTest, StoreFilledToRow65000) {
-  BoundWorkbook w;
-  FillStore(w, 65000 - 16);
-  SetParameters(w, 1, 2, Value(40), Value(), Value(6));
-  SetParameters(w, 2, 5, Value(300), Value(), Value(5));
-  w.main().PutValue(6, 2, Value(u"ON"));
-  EXPECT_NO_THROW(w.Run(analysis::Main));
-  EXPECT_TRUE(Shown(w).empty());
-  EXPECT_FALSE(BlockEmpty(w, 9, 4, 11, 12));
-  EXPECT_EQ(Block(w, 7, 15, 8, 15), (std::vector<Value>{24123 - 4, Value()}));
 }
 
 TEST(MainAnalysisTest, FailureStillRestoresTheScreen) {
@@ -298,9 +294,9 @@ TEST(MainAnalysisTest, FailureStillRestoresTheScreen) {
     SCOPED_TRACE(fail);
     BoundWorkbook w;
     FillStore(w, 40);
-    SetParameters(w, 1, 2, Value(40), Value(), Value(10));
+    SetParameters(w, kStage1, Value(2), Value(40), Value(), Value(10));
     if (*fail == '\0') {
-      w.main().PutValue(17, 1, Value(u"abc"));
+      Put(w, kStoreTop, Value(u"abc"));
     } else {
       auto plan = std::make_shared<host::FaultPlan>();
       plan->Fail(fail, 0, 1004, "refused");
@@ -311,7 +307,7 @@ TEST(MainAnalysisTest, FailureStillRestoresTheScreen) {
     EXPECT_TRUE(w.app->screen_updating());
     if (!nothing_written) ExpectScreenBackOn(w);
     // The method table is written before the heading fails.
-    EXPECT_EQ(BlockEmpty(w, 3, 4, 5, 12), *fail != '\0');
+    EXPECT_EQ(BlockEmpty(w, MethodTable(kStage1)), *fail != '\0');
   }
 }
 

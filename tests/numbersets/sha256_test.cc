@@ -3,8 +3,6 @@
 // processor offers.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -47,26 +45,6 @@ TEST(Sha256Test, OneBytePerCodeUnitAndCompressionCounts) {
       EXPECT_EQ(detail::DigestWords(b, std::u16string(length, u'a'), h), count) << length;
     }
   });
-}
-
-// Random 64-byte texts: the fixed-padding path (also in place) agrees with
-// the general one.
-TEST(Sha256Test, SixtyFourBytePathAgrees) {
-  std::mt19937 rng(20240601);
-  for (int round = 0; round < 50; ++round) {
-    uint8_t bytes[64], general[64], fixed[64];
-    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(rng());
-    uint32_t h[8];
-    detail::DigestWords(Sha256Backend::kPortable, std::u16string(bytes, bytes + 64), h);
-    detail::WordsToHex(h, general);
-    ForEachBackend([&](Sha256Backend b) {
-      detail::DigestHexOf64(b, bytes, fixed);
-      EXPECT_EQ(0, std::memcmp(general, fixed, 64));
-      std::memcpy(fixed, bytes, 64);
-      detail::DigestHexOf64(b, fixed, fixed);
-      EXPECT_EQ(0, std::memcmp(general, fixed, 64)) << "in place";
-    });
-  }
 }
 
 TEST(Sha256Test, BackendSelection) {

@@ -28,16 +28,8 @@ struct BookValues {
 
   void Put(layout::Cell c, host::Value v) { top(c.row, c.col) = std::move(v); }
 
-  // `count` draws numbered from `newest` down, results from a congruential
-  // sequence that starts at `seed` (as BoundWorkbook::FillStore).
-  void FillStore(int count, int newest, uint32_t seed) {
-    store = host::Table(count, 2);
-    for (int i = 1; i <= count; ++i) {
-      seed = seed * 1664525u + 1013904223u;
-      store(i, 1) = host::Value(newest - i + 1);
-      store(i, 2) = host::Value(FiveDigits(seed >> 7));
-    }
-  }
+  // The store of StoreRows(count, newest, seed), as BoundWorkbook::FillStore.
+  void FillStore(int count, int newest, uint32_t seed) { store = StoreRows(count, newest, seed); }
 
   analysis::BookView View() const { return analysis::BookView::Of(store, top, kinds, marks); }
 

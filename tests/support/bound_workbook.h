@@ -12,6 +12,7 @@
 #include "entry/binding.h"
 #include "host/layout.h"
 #include "host/session.h"
+#include "host/value.h"
 #include "memory/memory_workbook.h"
 #include "support/scripted_platform.h"
 #include "text/utf.h"
@@ -23,6 +24,19 @@ inline std::u16string FiveDigits(uint32_t n) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "%05u", n % 100000u);
   return Ascii(buf);
+}
+
+// The store's rows (draw, result; the newest first) of `count` draws numbered
+// from `newest` down, with results from a congruential sequence that starts
+// at `seed`.
+inline host::Table StoreRows(int count, int newest, uint32_t seed) {
+  host::Table rows(count, 2);
+  for (int i = 1; i <= count; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    rows(i, 1) = host::Value(newest - i + 1);
+    rows(i, 2) = host::Value(FiveDigits(seed >> 7));
+  }
+  return rows;
 }
 
 struct BoundWorkbook {
@@ -48,15 +62,13 @@ struct BoundWorkbook {
   host::memory::MemoryWorksheet& paste() { return *book->SheetByCodeName(u"Sheet2"); }
   host::memory::MemoryWorksheet& settings() { return *book->SheetByCodeName(u"Sheet3"); }
 
-  // Stores `count` draws numbered from `newest` down, the newest at the
-  // store's top, with results from a congruential sequence that starts at
-  // `seed`, and their count.
+  // Stores StoreRows(count, newest, seed) at the store's top, and their count.
   void FillStore(int count, int newest, uint32_t seed) {
     using namespace layout;  // NOLINT(build/namespaces)
-    for (int i = 0; i < count; ++i) {
-      seed = seed * 1664525u + 1013904223u;
-      main().PutValue(kStoreFirstRow + i, kStoreDrawCol, host::Value(newest - i));
-      main().PutValue(kStoreFirstRow + i, kStoreResultCol, host::Value(FiveDigits(seed >> 7)));
+    const host::Table rows = StoreRows(count, newest, seed);
+    for (int i = 1; i <= count; ++i) {
+      main().PutValue(kStoreFirstRow + i - 1, kStoreDrawCol, rows(i, 1));
+      main().PutValue(kStoreFirstRow + i - 1, kStoreResultCol, rows(i, 2));
     }
     main().PutValue(kStoreCount.row, kStoreCount.col, host::Value(count));
   }

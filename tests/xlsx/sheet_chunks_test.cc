@@ -94,6 +94,7 @@ TEST(SheetChunksTest, ReadingAndSavingInPiecesMatchTheWholeDocument) {
     main.GetRange(u"A20002:B20002")->SetValues(Row({Value(1), Value(u"x")}));
     const std::string saved = Unpack(wb->SaveToBytes()).at("xl/worksheets/sheet1.xml");
     EXPECT_NE(saved.find("<c r=\"C3\"><f>A3*2</f><v>6</v></c>"), std::string::npos);
+    EXPECT_EQ(saved.find("si=\"0\""), std::string::npos);
     EXPECT_NE(saved.find("<dimension ref=\"A1:C20002\"/>"), std::string::npos);
     if (first_saved.empty()) first_saved = saved;
     EXPECT_EQ(saved, first_saved);

@@ -62,20 +62,6 @@ TEST(SheetRewriterTest, SavingKeepsEveryPartNoCommandChanged) {
   EXPECT_TRUE(reread->macro_enabled());
 }
 
-TEST(SheetRewriterTest, SharedFormulaMembersKeepTheirFormulaWhenTheMasterGoes) {
-  MemoryApplication app;
-  const std::string cells =
-      "<row r=\"1\"><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f><v>2</v></c></row>"
-      "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
-      "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>6</v></c></row>";
-  auto wb = XlsxWorkbook::Load(Pack(BaseParts(cells)), &app);
-  wb->book()->sheets()[0]->GetRange(u"B1")->SetValue(Value(u"x"));
-  const std::string sheet = Unpack(wb->SaveToBytes()).at("xl/worksheets/sheet1.xml");
-  EXPECT_NE(sheet.find("<c r=\"B2\"><f>A2*2</f><v>4</v></c>"), std::string::npos) << sheet;
-  EXPECT_NE(sheet.find("<c r=\"B3\"><f>A3*2</f><v>6</v></c>"), std::string::npos);
-  EXPECT_EQ(sheet.find("si=\"0\""), std::string::npos);
-}
-
 TEST(SheetRewriterTest, NewCellsTakeTheirColumnsStyle) {
   MemoryApplication app;
   auto parts = BaseParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
