@@ -5,6 +5,7 @@
 #include <bitset>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "analysis/backtest_plan.h"
 #include "analysis/bet_kinds.h"
@@ -107,19 +108,19 @@ class Sweeper {
       it = goals_.emplace(pattern, GoalOf(plan_.width, pattern, plan_.any_character)).first;
     return it->second;
   }
-  const Goal& NumberGoal(int16_t number) {
-    auto it = number_goals_.find(number);
-    if (it == number_goals_.end()) {
-      it = number_goals_.emplace(number, Goal{}).first;
-      it->second.set(static_cast<size_t>(number));
-    }
-    return it->second;
+  // The goal of each single number, shared by every sweeper.
+  static const Goal& NumberGoal(int16_t number) {
+    static const std::vector<Goal> goals = [] {
+      std::vector<Goal> g(1000);
+      for (size_t v = 0; v < g.size(); ++v) g[v].set(v);
+      return g;
+    }();
+    return goals[static_cast<size_t>(number)];
   }
 
   const BacktestPlan& plan_;
   int32_t max_;
   std::map<std::u16string, Goal> goals_;
-  std::map<int16_t, Goal> number_goals_;
 };
 
 }  // namespace

@@ -178,8 +178,17 @@ class RankJob {
           const std::function<void(int64_t, int32_t)>& done)
       : limit_(limit), next_(next), done_(done) {}
   int32_t Limit() const { return limit_; }
-  int64_t Next(int l, std::u16string& seed) { return next_(seed, goal_[l]); }
-  bool MayEndEarly(int l, const uint16_t* pieces, int windows) const {
+  int64_t Next(int l, std::u16string& seed) {
+    const int64_t key = next_(seed, goal_[l]);
+    // Most walks look for one number, which is then compared with a pass's
+    // pieces eight at a time.
+    const size_t first = key >= 0 ? goal_[l]->_Find_first() : 1000;
+    const bool one = first < 1000 && goal_[l]->_Find_next(first) == 1000;
+    target_[l] = one ? static_cast<int32_t>(first) : -1;
+    return key;
+  }
+  bool MayEndEarly(int l, const LanePieces& pieces, int windows) const {
+    if (target_[l] >= 0) return set_kernels::HoldsPiece(pieces, static_cast<uint16_t>(target_[l]));
     const Goal& goal = *goal_[l];
     bool any = false;
     for (int i = 0; i < windows; ++i) any |= goal[pieces[i]];
@@ -204,6 +213,7 @@ class RankJob {
   const std::function<void(int64_t, int32_t)>& done_;
   const Goal* goal_[DigestLanes::kMaxLanes] = {};
   int32_t rank_[DigestLanes::kMaxLanes] = {};
+  int32_t target_[DigestLanes::kMaxLanes] = {};  // the one number looked for, or -1
 };
 
 // Runs `job`'s chains through the lanes of `Engine` until `job` has no more.

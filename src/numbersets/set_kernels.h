@@ -251,6 +251,18 @@ __attribute__((target("sse4.1,popcnt"))) inline void ExtractSse41(const DigestLa
   for (int l = 0; l < lanes; ++l) PiecesSse41<W>(digits[l], windows[l], pieces[l]);
 }
 
+// Whether one of a pass's pieces (all 64 of them: kNoPiece past its last
+// window, which is never a number) is `number`.
+__attribute__((target("sse2"))) inline bool HoldsPiece(const LanePieces& pieces, uint16_t number) {
+  const __m128i want = _mm_set1_epi16(static_cast<int16_t>(number));
+  __m128i found = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 8) {
+    const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pieces + i));
+    found = _mm_or_si128(found, _mm_cmpeq_epi16(eight, want));
+  }
+  return _mm_movemask_epi8(found) != 0;
+}
+
 // Byte indexes into a pass's digits for the windows 32 * part + i,
 // i = 0..31: pair[part] holds digits i and i + 1 in bytes 2i and 2i + 1;
 // single[part][k] digit i + k in byte 2i.
