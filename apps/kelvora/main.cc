@@ -13,6 +13,7 @@
 #include "host/files.h"
 #include "i18n.h"
 #include "run_counters.h"
+#include "terminal_platform.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "verbs.h"
@@ -182,6 +183,7 @@ std::string VerbNames(const CLI::App& app) {
 int main(int argc, char** argv) {
   using namespace kelvora::tool;
   const RunCounters counters;
+  KeepFreedMemoryForTheRun();
   StartLanguage();
   // An interrupted save leaves no temporary file beside the workbook.
   kelvora::host::RemoveTemporaryFileOnInterrupt();
