@@ -105,7 +105,7 @@ def main():
                 if os.path.exists(counted):
                     os.remove(counted)
                 run = measured(argv, run_env)
-                if key:
+                if key and os.path.exists(counted):  # an older kelvora writes none
                     with open(counted) as f:
                         counters[key] = json.load(f)
                 return run
