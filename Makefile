@@ -80,7 +80,7 @@ run: deps-run build-tool
 bench: build
 	@for b in build/release/bench/*_bench; do echo "== $$b"; $$b; done
 	@echo "== bench/xlsx_load_save.py"
-	/usr/bin/python3 bench/xlsx_load_save.py build/release/kelvora --analysis-bench build/release/bench/analysis_bench
+	/usr/bin/python3 bench/xlsx_load_save.py build/release/kelvora --analysis-bench build/release/bench/analysis_bench --json build/bench.json
 	@echo "== bench/large_intake.py"
 	/usr/bin/python3 bench/large_intake.py build/release/kelvora --gumbo build/release/bench/gumbo_parse
 

@@ -12,12 +12,17 @@ and with openpyxl as the peer, in one run:
   `kelvora set`, beside openpyxl's load_workbook and save;
 - the peak memory (max RSS) and the minor page faults of each of those
   processes; faults are counted with transparent huge pages off where this
-  user may turn them off, so that they compare from one machine to the next.
+  user may turn them off, so that they compare from one machine to the next;
+- the work of each kelvora run, which is the same on every machine: the
+  bytes it inflated and deflated and the digest compressions it counted
+  (KELVORA_COUNTERS).
 
 Wall and CPU seconds are medians of --runs runs; the machine may be shared,
-so CPU time is the steadier figure. Ratios are to the floor.
+so CPU time is the steadier figure. Ratios are to the floor. --json PATH
+writes the table to PATH as well.
 
 Usage: bench/xlsx_load_save.py [KELVORA] [--analysis-bench PATH] [--runs N]
+                               [--json PATH]
 (KELVORA defaults to build/release/kelvora, the analysis benchmark to
 build/release/bench/analysis_bench.)
 """
@@ -74,6 +79,7 @@ def main():
     ap.add_argument("kelvora", nargs="?", default="build/release/kelvora")
     ap.add_argument("--analysis-bench", default="build/release/bench/analysis_bench")
     ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--json", help="also write the table to this file as JSON")
     args = ap.parse_args()
     kelvora = os.path.abspath(args.kelvora)
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
@@ -82,50 +88,83 @@ def main():
         fresh = os.path.join(work, "fresh.xlsx")
         analysed = os.path.join(work, "analysed.xlsx")
         book = os.path.join(work, "book.xlsx")
+        counted = os.path.join(work, "counters.json")
+        counters = {}
         make_workbook(kelvora, fresh, env)
         shutil.copyfile(fresh, analysed)
         measured([kelvora, "-w", analysed, "Main"], env)
 
         floor, in_process, in_process_cpu, label = floor_and_main(args.analysis_bench)
 
-        def on_copy(source, argv):
+        # A row of kelvora runs named `key` keeps their counters under it.
+        def on_copy(source, argv, key=None):
+            run_env = dict(env, KELVORA_COUNTERS=counted) if key else env
+
             def run_once():
                 shutil.copyfile(source, book)
-                return measured(argv, env)
+                if os.path.exists(counted):
+                    os.remove(counted)
+                run = measured(argv, run_env)
+                if key and os.path.exists(counted):  # an older kelvora writes none
+                    with open(counted) as f:
+                        counters[key] = json.load(f)
+                return run
             return run_once
 
         main_cmd = [kelvora, "-w", book, "Main"]
         rows = [
-            ("Main end to end, first run", on_copy(fresh, main_cmd)),
-            ("Main end to end, again on the analysed book", on_copy(analysed, main_cmd)),
-            ("kelvora load (show)", on_copy(analysed, [kelvora, "-w", book, "show"])),
-            ("kelvora load + change B2 + save (set)",
-             on_copy(analysed, [kelvora, "-w", book, "set", "B2=40"])),
-            ("openpyxl load_workbook",
-             on_copy(analysed, [sys.executable, "-c", OPENPYXL_LOAD, book])),
-            ("openpyxl load + change B2 + save",
-             on_copy(analysed, [sys.executable, "-c", OPENPYXL_SAVE, book])),
+            ("Main end to end, first run", "main_first", fresh, main_cmd),
+            ("Main end to end, again on the analysed book", "main_again", analysed, main_cmd),
+            ("kelvora load (show)", "show", analysed, [kelvora, "-w", book, "show"]),
+            ("kelvora load + change B2 + save (set)", "set", analysed,
+             [kelvora, "-w", book, "set", "B2=40"]),
+            ("openpyxl load_workbook", None, analysed,
+             [sys.executable, "-c", OPENPYXL_LOAD, book]),
+            ("openpyxl load + change B2 + save", None, analysed,
+             [sys.executable, "-c", OPENPYXL_SAVE, book]),
         ]
+        table = {
+            "workbook": {"draws": DRAWS, "fresh_bytes": os.path.getsize(fresh),
+                         "analysed_bytes": os.path.getsize(analysed)},
+            "runs": args.runs,
+            "floor_s": floor,
+            "main_in_process": {"back_end": label, "wall_s": in_process,
+                                "cpu_s": in_process_cpu, "per_floor": in_process / floor},
+            "rows": [],
+        }
         print("workbook: %d draws, %.1f MB before Main, %.1f MB analysed; medians of %d runs" %
               (DRAWS, os.path.getsize(fresh) / 1e6, os.path.getsize(analysed) / 1e6, args.runs))
-        print("%-46s %8s %8s %9s %9s %8s" % ("", "wall s", "CPU s", "max RSS", "faults",
-                                             "/ floor"))
-        print("%-46s %8.3f %8s %9s %9s %8.2f" % ("floor (one-stream SHA-NI, 2 threads)", floor, "",
-                                                 "", "", 1.0))
-        print("%-46s %8.3f %8.3f %9s %9s %8.2f" % ("Main in-process (%s)" % label, in_process,
-                                                   in_process_cpu, "", "", in_process / floor))
+        head = "%-46s %8s %8s %9s %9s %8s %9s %9s %12s"
+        print(head % ("", "wall s", "CPU s", "max RSS", "faults", "/ floor", "inflated",
+                      "deflated", "compressions"))
+        print("%-46s %8.3f" % ("floor (one-stream SHA-NI, 2 threads)", floor) + " " * 29 +
+              "%8.2f" % 1.0)
+        print("%-46s %8.3f %8.3f" % ("Main in-process (%s)" % label, in_process, in_process_cpu) +
+              " " * 20 + "%8.2f" % (in_process / floor))
         walls = {}
         with huge_pages_off() as thp:
-            for name, run_once in rows:
-                wall, cpu, rss, faults = median_of(args.runs, run_once)
+            for name, key, source, argv in rows:
+                wall, cpu, rss, faults = median_of(args.runs, on_copy(source, argv, key))
                 walls[name] = wall
-                print("%-46s %8.3f %8.3f %6.0f MB %9.0f %8.2f" % (name, wall, cpu, rss, faults,
-                                                                  wall / floor))
+                work_done = counters.get(key, {})
+                row = {"name": name, "key": key, "wall_s": wall, "cpu_s": cpu, "max_rss_mb": rss,
+                       "minor_faults": faults, "per_floor": wall / floor}
+                row.update(work_done)
+                table["rows"].append(row)
+                mb = lambda key: ("%6.1f MB" % (work_done[key] / 1e6)) if key in work_done else ""
+                print("%-46s %8.3f %8.3f %6.0f MB %9.0f %8.2f %9s %9s %12s" % (
+                    name, wall, cpu, rss, faults, wall / floor, mb("inflated_bytes"),
+                    mb("deflated_bytes"), work_done.get("digest_compressions", "")))
         print(thp)
-        print("load alone: kelvora %.1fx faster than openpyxl" %
-              (walls["openpyxl load_workbook"] / walls["kelvora load (show)"]))
+        speedup = walls["openpyxl load_workbook"] / walls["kelvora load (show)"]
+        print("load alone: kelvora %.1fx faster than openpyxl" % speedup)
         load = os.getloadavg()[0]
         print("load average over the last minute: %.2f" % load)
+        table.update(faults_counted=thp, show_vs_openpyxl=speedup, load_average=load)
+        if args.json:
+            with open(args.json, "w") as f:
+                json.dump(table, f, indent=1)
+                f.write("\n")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -12,6 +12,8 @@
 #include "host/error.h"
 #include "host/files.h"
 #include "i18n.h"
+#include "run_counters.h"
+#include "terminal_platform.h"
 #include "terminal_table.h"
 #include "text/utf.h"
 #include "verbs.h"
@@ -180,6 +182,8 @@ std::string VerbNames(const CLI::App& app) {
 
 int main(int argc, char** argv) {
   using namespace kelvora::tool;
+  const RunCounters counters;
+  KeepFreedMemoryForTheRun();
   StartLanguage();
   // An interrupted save leaves no temporary file beside the workbook.
   kelvora::host::RemoveTemporaryFileOnInterrupt();

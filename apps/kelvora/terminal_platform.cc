@@ -1,11 +1,15 @@
 #include "terminal_platform.h"
 
 #include <sys/wait.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
 #include <string_view>
 
 #include "host/message.h"
@@ -171,6 +175,16 @@ bool LooksLikeHtml(std::string_view bytes) {
   if (i < bytes.size() && bytes[i] == '<') return true;
   // A clipboard fragment starts with its header ("Version:0.9 StartHTML:...").
   return bytes.substr(i, 8) == "Version:" && bytes.find("StartFragment") != std::string_view::npos;
+}
+
+void KeepFreedMemoryForTheRun() {
+#if defined(__GLIBC__)
+  mallopt(M_ARENA_MAX, 1);
+  // Blocks up to the largest this setting allows come from the heap, and
+  // the heap's top is never trimmed: a run frees little before its end.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+#endif
 }
 
 }  // namespace kelvora::tool

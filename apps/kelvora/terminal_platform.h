@@ -106,4 +106,11 @@ std::string ExecutableDir();
 // rather than plain text.
 bool LooksLikeHtml(std::string_view bytes);
 
+// Sets the allocator for one short run over a large workbook: memory freed
+// is kept for the run's later allocations (the pieces of a sheet, one after
+// the other) rather than handed back to the system and touched anew, and
+// one heap serves every thread. Where the C library offers no such setting,
+// nothing changes.
+void KeepFreedMemoryForTheRun();
+
 }  // namespace kelvora::tool

@@ -12,8 +12,6 @@
 namespace kelvora::host::memory {
 namespace {
 
-const Cell kEmptyCell{};
-
 char16_t FoldCase(char16_t c) {
   if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
@@ -90,7 +88,7 @@ class MemoryRange : public Range {
   MemoryRange(std::shared_ptr<MemoryWorksheet> sheet, Area area)
       : sheet_(std::move(sheet)), area_(area) {}
 
-  Value GetValue() override { return sheet_->cell(area_.top, area_.left).value; }
+  Value GetValue() override { return sheet_->CellAt(area_.top, area_.left).value; }
 
   Table GetValues() override {
     Table t(area_.rows(), area_.cols());
@@ -98,8 +96,8 @@ class MemoryRange : public Range {
       const int32_t col = area_.left + c;
       const int32_t len = std::min(sheet_->ColumnLength(col), area_.bottom);
       for (int32_t r = area_.top; r <= len; ++r) {
-        const Value& v = sheet_->cell(r, col).value;
-        if (!v.IsEmpty()) t(r - area_.top + 1, c + 1) = v;
+        Value v = sheet_->CellAt(r, col).value;
+        if (!v.IsEmpty()) t(r - area_.top + 1, c + 1) = std::move(v);
       }
     }
     return t;
@@ -114,6 +112,7 @@ class MemoryRange : public Range {
     if (values.rows() != area_.rows() || values.cols() != area_.cols()) {
       RangeFailed("Value");
     }
+    sheet_->ReserveCells(area_);
     for (int32_t c = 1; c <= values.cols(); ++c)
       for (int32_t r = 1; r <= values.rows(); ++r)
         sheet_->WriteCoerced(area_.top + r - 1, area_.left + c - 1, values(r, c));
@@ -196,11 +195,10 @@ std::unique_ptr<Range> MemoryWorksheet::UsedRange() {
 
 Area MemoryWorksheet::UsedArea() const {
   Area used{kMaxRows + 1, kMaxCols + 1, 0, 0};
-  for (size_t c = 0; c < columns_.size(); ++c) {
-    for (size_t r = 0; r < columns_[c].size(); ++r) {
-      const Cell& cell = columns_[c][r];
-      if (cell.value.IsEmpty() && cell.formula.empty() && cell.style == 0) continue;
-      const auto row = static_cast<int32_t>(r) + 1, col = static_cast<int32_t>(c) + 1;
+  for (int32_t col = 1; col <= cells_.cols(); ++col) {
+    const int32_t len = cells_.ColumnLength(col);
+    for (int32_t row = 1; row <= len; ++row) {
+      if (!cells_.Used(row, col)) continue;
       used = {std::min(used.top, row), std::min(used.left, col), std::max(used.bottom, row),
               std::max(used.right, col)};
     }
@@ -226,96 +224,71 @@ void MemoryWorksheet::PasteSpecial(const std::u16string& format, bool /*link*/,
   const int32_t cols = std::min(grid->cols(), kMaxCols - left + 1);
   for (int32_t c = 1; c <= cols; ++c) {
     for (int32_t r = 1; r <= rows; ++r) {
-      Cell& cell = MutableCell(top + r - 1, left + c - 1);
+      Cell cell = CellAt(top + r - 1, left + c - 1);
       cell.value = std::move((*grid)(r, c));
       cell.formula.clear();
       cell.written = true;
+      PutCell(top + r - 1, left + c - 1, cell);
     }
   }
-}
-
-const Cell& MemoryWorksheet::cell(int32_t row, int32_t col) const {
-  assert(row >= 1 && col >= 1);
-  const Cell& blank = col <= static_cast<int32_t>(column_blanks_.size())
-                          ? column_blanks_[static_cast<size_t>(col - 1)]
-                          : kEmptyCell;
-  if (col > static_cast<int32_t>(columns_.size())) return blank;
-  const auto& column = columns_[static_cast<size_t>(col - 1)];
-  if (row > static_cast<int32_t>(column.size())) return blank;
-  return column[static_cast<size_t>(row - 1)];
 }
 
 Cell& MemoryWorksheet::MutableCell(int32_t row, int32_t col) {
   assert(row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols);
-  if (col > static_cast<int32_t>(columns_.size())) columns_.resize(static_cast<size_t>(col));
-  auto& column = columns_[static_cast<size_t>(col - 1)];
-  if (row > static_cast<int32_t>(column.size())) {
-    // Grow geometrically so that row-by-row appends stay linear.
-    if (static_cast<size_t>(row) > column.capacity()) {
-      column.reserve(std::max(static_cast<size_t>(row), column.capacity() * 2));
-    }
-    const Cell& blank = col <= static_cast<int32_t>(column_blanks_.size())
-                            ? column_blanks_[static_cast<size_t>(col - 1)]
-                            : kEmptyCell;
-    column.resize(static_cast<size_t>(row), blank);
-  }
-  return column[static_cast<size_t>(row - 1)];
+  return cells_.Whole(row, col);
 }
 
 void MemoryWorksheet::PutValue(int32_t row, int32_t col, Value v) {
-  MutableCell(row, col).value = std::move(v);
+  Cell cell = CellAt(row, col);
+  cell.value = std::move(v);
+  PutCell(row, col, cell);
 }
 
 void MemoryWorksheet::SetNumberFormat(const Area& area, const std::u16string& format) {
   for (int32_t c = area.left; c <= area.right; ++c) {
     for (int32_t r = area.top; r <= area.bottom; ++r) {
-      Cell& cell = MutableCell(r, c);
-      cell.style = book_->StyleWithNumberFormat(format, cell.style);
+      cells_.SetStyle(r, c, book_->StyleWithNumberFormat(format, cells_.Style(r, c)));
     }
   }
 }
 
+void MemoryWorksheet::ReserveCells(const Area& area) {
+  for (int32_t c = area.left; c <= area.right; ++c) cells_.Reserve(c, area.bottom);
+}
+
 void MemoryWorksheet::SetColumnStyle(int32_t col, uint32_t style) {
   assert(col >= 1 && col <= kMaxCols);
-  if (col > static_cast<int32_t>(column_blanks_.size())) {
-    column_blanks_.resize(static_cast<size_t>(col));
-  }
-  column_blanks_[static_cast<size_t>(col - 1)].style = style;
+  cells_.SetColumnStyle(col, style);
 }
 
 std::u16string MemoryWorksheet::NumberFormat(int32_t row, int32_t col) const {
-  return book_->StyleNumberFormat(cell(row, col).style);
+  return book_->StyleNumberFormat(cells_.Style(row, col));
 }
 
 int32_t MemoryWorksheet::UsedRows() const {
   int32_t rows = 0;
-  for (const auto& col : columns_) rows = std::max(rows, static_cast<int32_t>(col.size()));
+  for (int32_t c = 1; c <= cells_.cols(); ++c) rows = std::max(rows, cells_.ColumnLength(c));
   return rows;
 }
 
-int32_t MemoryWorksheet::ColumnLength(int32_t col) const {
-  if (col < 1 || col > static_cast<int32_t>(columns_.size())) return 0;
-  return static_cast<int32_t>(columns_[static_cast<size_t>(col - 1)].size());
-}
+int32_t MemoryWorksheet::ColumnLength(int32_t col) const { return cells_.ColumnLength(col); }
 
-bool MemoryWorksheet::IsFilled(int32_t row, int32_t col) const {
-  const Cell& c = cell(row, col);
-  return !c.value.IsEmpty() || !c.formula.empty();
-}
+bool MemoryWorksheet::IsFilled(int32_t row, int32_t col) const { return cells_.Filled(row, col); }
 
 void MemoryWorksheet::WriteCoerced(int32_t row, int32_t col, const Value& v) {
   if (v.IsEmpty() || (v.IsText() && v.text().empty())) {
     // Writing nothing or an empty text leaves an empty cell; there is no
     // need to create records for cells that were never there.
-    if (col <= static_cast<int32_t>(columns_.size()) && row <= ColumnLength(col))
+    if (row <= ColumnLength(col)) {
       ClearCell(row, col);
-    else {
-      Cell& cell = MutableCell(row, col);
+    } else {
+      Cell cell = CellAt(row, col);
       cell.written = true;
+      PutCell(row, col, cell);
     }
     return;
   }
-  Cell& cell = MutableCell(row, col);
+  Cell cell = CellAt(row, col);
   cell.formula.clear();
   cell.written = true;
   if (v.IsText() && book_->StyleNumberFormat(cell.style) != u"@") {
@@ -328,28 +301,32 @@ void MemoryWorksheet::WriteCoerced(int32_t row, int32_t col, const Value& v) {
                               t.find(u'd') != std::u16string::npos;
       if (!radix_or_d) {
         cell.value = Value(*d);
+        PutCell(row, col, cell);
         return;
       }
     }
   }
   cell.value = v;
+  PutCell(row, col, cell);
 }
 
 void MemoryWorksheet::ClearCell(int32_t row, int32_t col) {
-  Cell& cell = MutableCell(row, col);
+  Cell cell = CellAt(row, col);
   cell.value = Value();
   cell.formula.clear();
   cell.written = true;
+  PutCell(row, col, cell);
 }
 
 void MemoryWorksheet::SortArea(const Area& area, int32_t key_col, int order) {
   const int32_t rows = area.rows();
   std::vector<int32_t> idx(static_cast<size_t>(rows));
   for (int32_t i = 0; i < rows; ++i) idx[static_cast<size_t>(i)] = i;
-  auto key_of = [&](int32_t i) -> const Cell& { return cell(area.top + i, key_col); };
+  std::vector<Cell> keys(static_cast<size_t>(rows));
+  for (int32_t i = 0; i < rows; ++i) keys[static_cast<size_t>(i)] = CellAt(area.top + i, key_col);
   std::stable_sort(idx.begin(), idx.end(), [&](int32_t a, int32_t b) {
-    const Cell& x = key_of(a);
-    const Cell& y = key_of(b);
+    const Cell& x = keys[static_cast<size_t>(a)];
+    const Cell& y = keys[static_cast<size_t>(b)];
     const bool bx = IsBlankKey(x), by = IsBlankKey(y);
     if (bx || by) return !bx && by;  // blanks last in both directions
     const int cmp = CompareAscending(x.value, y.value);
@@ -364,11 +341,11 @@ void MemoryWorksheet::SortArea(const Area& area, int32_t key_col, int order) {
     }
     std::vector<Cell> moved(static_cast<size_t>(rows));
     for (int32_t i = 0; i < rows; ++i)
-      moved[static_cast<size_t>(i)] = cell(area.top + idx[static_cast<size_t>(i)], c);
+      moved[static_cast<size_t>(i)] = CellAt(area.top + idx[static_cast<size_t>(i)], c);
     for (int32_t i = 0; i < rows; ++i) {
-      Cell& dst = MutableCell(area.top + i, c);
-      dst = std::move(moved[static_cast<size_t>(i)]);
-      dst.written = true;
+      Cell& moved_cell = moved[static_cast<size_t>(i)];
+      moved_cell.written = true;
+      PutCell(area.top + i, c, moved_cell);
     }
   }
 }

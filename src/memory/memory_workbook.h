@@ -15,6 +15,7 @@
 #include "host/cell_ref.h"
 #include "host/host.h"
 #include "host/platform.h"
+#include "memory/cell_store.h"
 
 namespace kelvora::host::memory {
 
@@ -25,17 +26,6 @@ using host::ColumnLetters;
 using host::kMaxCols;
 using host::kMaxRows;
 using host::ParseA1Area;
-
-// One cell. `style` indexes the workbook's style table (0 is General).
-// `formula` is kept as loaded (without "="); the engine never writes one.
-struct Cell {
-  Value value;
-  std::u16string formula;
-  uint32_t style = 0;
-  // Set when the engine wrote or cleared the cell since the workbook was
-  // loaded; the file back end rewrites only such cells.
-  bool written = false;
-};
 
 class MemoryWorkbook;
 class MemoryApplication;
@@ -55,13 +45,28 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
 
   // Direct access for back ends and tests. Cells outside the sheet's grid are
   // a programming error; reading an untouched cell gives an empty cell.
-  const Cell& cell(int32_t row, int32_t col) const;
+  // A copy of the cell.
+  Cell CellAt(int32_t row, int32_t col) const { return cells_.Get(row, col); }
+  // Stores a cell as it is given (no coercion; `written` as set in it).
+  void PutCell(int32_t row, int32_t col, const Cell& cell) { cells_.Set(row, col, cell); }
+  // The cell by reference, for reading it or editing it in place; the
+  // reference stays valid, and shows the cell's later changes, as long as
+  // the sheet. A cell so used takes a whole cell's memory from then on
+  // (cell_store.h), and these are not to be called while another thread
+  // uses the sheet: loaders and the engine go through CellAt and PutCell.
+  const Cell& cell(int32_t row, int32_t col) const { return cells_.View(row, col); }
   Cell& MutableCell(int32_t row, int32_t col);
   // Raw write of a value, without coercion and without marking it written
   // (used by loaders and test set-up).
   void PutValue(int32_t row, int32_t col, Value v);
+  // The cell's style and written flag, read without building the cell.
+  uint32_t CellStyle(int32_t row, int32_t col) const { return cells_.Style(row, col); }
+  bool CellWritten(int32_t row, int32_t col) const { return cells_.Written(row, col); }
   // Sets the number format of a block ("@" for Text, "General", "0.00", ...).
   void SetNumberFormat(const Area& area, const std::u16string& format);
+  // Room for records down to the block's last row in each of its columns
+  // (an optimisation for loaders and block writes; nothing visible changes).
+  void ReserveCells(const Area& area);
   // The style a column gives to cells that have no record of their own (a
   // file's column format): new cells in the column take it.
   void SetColumnStyle(int32_t col, uint32_t style);
@@ -69,7 +74,7 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
 
   // Highest row / column holding any cell record (0 when none).
   int32_t UsedRows() const;
-  int32_t UsedCols() const { return static_cast<int32_t>(columns_.size()); }
+  int32_t UsedCols() const { return cells_.cols(); }
   // The block UsedRange gives: the cells with a value, a formula or a style
   // other than General; A1 alone when there are none.
   Area UsedArea() const;
@@ -93,8 +98,7 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
   MemoryWorkbook* book_;
   std::u16string code_name_;
   std::u16string name_;
-  std::vector<std::vector<Cell>> columns_;  // columns_[col-1][row-1]
-  std::vector<Cell> column_blanks_;         // a column's cell without a record
+  CellStore cells_;
   std::pair<int32_t, int32_t> selection_{1, 1};
 };
 

@@ -1,3 +1,4 @@
 target_sources(kelvora_memory PRIVATE
+  src/memory/cell_store.cc
   src/memory/memory_workbook.cc
 )

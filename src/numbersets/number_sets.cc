@@ -350,12 +350,16 @@ int32_t FirstRank(int width, std::u16string_view seed, int32_t limit, const IsGo
   const int32_t rank = FirstRankOfWidth<false>(width, backend, seed, limit, is_goal, used);
 #endif
   if (digests != nullptr) *digests = used;
+  // The seed's blocks (its bytes, 0x80 and the 8-byte length), then two
+  // for each digest after it.
+  CountCompressions(static_cast<int64_t>((seed.size() + 9 + 63) / 64) + 2 * int64_t{used - 1});
   return rank;
 }
 
 std::u16string BuildSetText(int width, std::u16string_view seed, int32_t size) {
   CoreResult r;
   Build(width, seed, size, r);
+  CountCompressions(r.compressions);
   return SetText(width, r.bits, r.count, UseVectorSteps(CurrentSha256Backend()));
 }
 
@@ -478,6 +482,7 @@ void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& o
   out.digests = r.digests;
   out.compressions = r.compressions;
   SetFlags(r.bits, out);
+  CountCompressions(r.compressions);
 }
 
 namespace detail {

@@ -20,6 +20,7 @@
 #include "numbersets/number_sets.h"
 #include "numbersets/number_sets_internal.h"
 #include "numbersets/set_kernels.h"
+#include "numbersets/sha256.h"
 #include "numbersets/sha256_lane_kernels.h"
 #include "numbersets/sha256_lanes.h"
 
@@ -297,6 +298,7 @@ void RunBatch(Job& job) {
       const bool ended = job.Walk(l, pieces[l], windows[l], seen[l], ln.count);
       std::fill_n(pieces[l], kSlots, kNoPiece);
       if (!ended) continue;
+      CountCompressions(ln.compressions);
       job.Finish(l, ln.key, ln.digests, ln.compressions, seen[l]);
       clear(l);
       if (!start(l)) --busy;

@@ -1,5 +1,6 @@
 #include "numbersets/sha256.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "numbersets/cpu_features.h"
@@ -38,7 +39,13 @@ inline void Compress(Sha256Backend backend, uint32_t state[8], const uint8_t* bl
   CompressPortable(state, blocks, count);
 }
 
+std::atomic<int64_t> compressions_counted{0};
+
 }  // namespace
+
+void CountCompressions(int64_t n) { compressions_counted.fetch_add(n, std::memory_order_relaxed); }
+
+int64_t CompressionsCounted() { return compressions_counted.load(std::memory_order_relaxed); }
 
 bool ShaNiAvailable() { return ShaNiFlag(); }
 

@@ -9,6 +9,12 @@
 
 namespace kelvora::numbersets {
 
+// The block compressions of the digests this process's set builders and
+// walks computed, as they count them (the same on every back end); kept for
+// the benchmarks, at the cost of one addition per set or walk.
+void CountCompressions(int64_t n);
+int64_t CompressionsCounted();
+
 class CSHA256 {
  public:
   // The digest of `message` as 64 lowercase hex digits, H0 first.

@@ -99,7 +99,7 @@ void UpdateKeptCell(pugi::xml_node orig, pugi::xml_node f, const MemoryWorksheet
   }
   if (!f || std::string_view(f.attribute("t").value()) != "shared") return;
   auto m = masters.find(f.attribute("si").value());
-  if (m == masters.end() || !sheet.cell(m->second.row, m->second.col).written) return;
+  if (m == masters.end() || !sheet.CellWritten(m->second.row, m->second.col)) return;
   const std::string moved = ShiftFormula(m->second.text, r - m->second.row, c - m->second.col);
   f.remove_attribute("t");
   f.remove_attribute("si");
@@ -128,7 +128,7 @@ bool SheetHasWrites(const MemoryWorksheet& s) {
   for (int32_t c = 1; c <= s.UsedCols(); ++c) {
     const int32_t len = s.ColumnLength(c);
     for (int32_t r = 1; r <= len; ++r)
-      if (s.cell(r, c).written) return true;
+      if (s.CellWritten(r, c)) return true;
   }
   return false;
 }
@@ -137,7 +137,7 @@ bool SheetUsesStyleFrom(const MemoryWorksheet& s, size_t first) {
   for (int32_t c = 1; c <= s.UsedCols(); ++c) {
     const int32_t len = s.ColumnLength(c);
     for (int32_t r = 1; r <= len; ++r)
-      if (s.cell(r, c).style >= first) return true;
+      if (s.CellStyle(r, c) >= first) return true;
   }
   return false;
 }
@@ -194,7 +194,7 @@ class CellTableWriter {
         orig_f = file_cells[next_file++].f;
       }
       if (!in_memory && !orig) continue;
-      const Cell& cell = sheet_.cell(r, c);
+      const Cell cell = sheet_.CellAt(r, c);
       bool emitted = false;
       if (orig && !cell.written) {
         // Kept as it stood, with its formula.

@@ -26,8 +26,8 @@ uint32_t ColumnStyles::At(int32_t col) const {
 
 namespace {
 
-// Cell records the memory workbook may hold for one file (about 80 bytes
-// each): 8M, over five times a full store with its outputs.
+// Cell records the memory workbook may hold for one file (16 bytes each):
+// 8M, over five times a full store with its outputs.
 constexpr uint64_t kMaxCellSlots = uint64_t{8} << 20;
 
 // Text of a <si> or <is>: its <t>, or the <t> of every run; phonetic runs
@@ -168,7 +168,9 @@ class CellReader {
             throw XlsxError("the workbook's cells reach too far to be loaded");
           }
         }
-        has_formulas |= ReadCell(e, sheet.MutableCell(r, c));
+        Cell cell = sheet.CellAt(r, c);
+        has_formulas |= ReadCell(e, cell);
+        sheet.PutCell(r, c, cell);
       }
     }
     return has_formulas;
@@ -360,6 +362,14 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
       for (int32_t c = span.first; c <= span.last; ++c) sheet->SetColumnStyle(c, span.style);
     }
     wb.sheets.push_back({*path, sheet, std::move(column_styles)});
+    // The used range the file declares, when it is plausible, gives the
+    // columns their room before they are filled.
+    if (pugi::xml_node dim = Child(root, "dimension")) {
+      const auto used = ParseA1Area(std::string_view(dim.attribute("ref").value()));
+      if (used && static_cast<uint64_t>(used->rows()) * static_cast<uint64_t>(used->cols()) <=
+                      kMaxCellSlots - cell_slots)
+        sheet->ReserveCells(*used);
+    }
     int32_t row = 0;
     if (!chunks) {
       wb.has_formulas |=

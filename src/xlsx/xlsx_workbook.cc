@@ -47,13 +47,11 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::Create(const MemoryWorkbook& source,
     MemoryWorksheet& to = *book.sheets()[i];
     for (int32_t c = 1; c <= from.UsedCols(); ++c) {
       for (int32_t r = 1; r <= from.ColumnLength(c); ++r) {
-        const Cell& src = from.cell(r, c);
-        if (src.value.IsEmpty() && src.formula.empty() && src.style == 0) continue;
-        Cell& dst = to.MutableCell(r, c);
-        dst.value = src.value;
-        dst.formula = src.formula;
-        dst.style = book.StyleWithNumberFormat(source.StyleNumberFormat(src.style), 0);
-        dst.written = true;
+        Cell cell = from.CellAt(r, c);
+        if (cell.value.IsEmpty() && cell.formula.empty() && cell.style == 0) continue;
+        cell.style = book.StyleWithNumberFormat(source.StyleNumberFormat(cell.style), 0);
+        cell.written = true;
+        to.PutCell(r, c, cell);
       }
     }
   }

@@ -4,12 +4,15 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 namespace kelvora::host::xlsx {
 namespace {
+
+std::atomic<uint64_t> bytes_inflated{0}, bytes_deflated{0};
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -42,6 +45,7 @@ Deflated Deflate(const std::string& bytes, int level) {
     ~Compressor() { libdeflate_free_compressor(c); }
   } compressor{libdeflate_alloc_compressor(level)};
   if (compressor.c == nullptr) throw XlsxError("out of memory");
+  bytes_deflated.fetch_add(bytes.size(), std::memory_order_relaxed);
   Deflated d;
   d.size = bytes.size();
   d.crc = static_cast<uint32_t>(libdeflate_crc32(0, bytes.data(), bytes.size()));
@@ -178,6 +182,11 @@ struct ZipPackage::Handle {
   }
 };
 
+CodecCounts CodecCounted() {
+  return {bytes_inflated.load(std::memory_order_relaxed),
+          bytes_deflated.load(std::memory_order_relaxed)};
+}
+
 bool LooksLikeZipPackage(std::string_view head) {
   return head.size() >= 4 && head.substr(0, 2) == "PK" &&
          (head.substr(2, 2) == "\x03\x04" || head.substr(2, 2) == "\x05\x06");
@@ -286,6 +295,7 @@ std::string ZipPackage::Read(const std::string& name) const {
     ~Decompressor() { libdeflate_free_decompressor(d); }
   } inflater;
   if (inflater.d == nullptr) throw XlsxError("out of memory");
+  bytes_inflated.fetch_add(st.size, std::memory_order_relaxed);
   std::string out(st.size, '\0');
   size_t in_used = 0, out_made = 0;
   // The data must fill exactly the size the directory claims.

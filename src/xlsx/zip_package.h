@@ -28,6 +28,14 @@ class XlsxError : public std::runtime_error {
 // a workbook package, or another package that must not be written over.
 bool LooksLikeZipPackage(std::string_view head);
 
+// The bytes this process inflated from entries it read and deflated into
+// entries it wrote, uncompressed; kept for the benchmarks.
+struct CodecCounts {
+  uint64_t inflated = 0;
+  uint64_t deflated = 0;
+};
+CodecCounts CodecCounted();
+
 struct PackageLimits {
   uint64_t max_file_size = uint64_t{512} << 20;
   uint64_t max_entries = 20000;

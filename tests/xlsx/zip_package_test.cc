@@ -19,6 +19,15 @@ TEST(ZipPackageTest, ReadsWhatWasBuilt) {
   EXPECT_THROW(p.Read("c.xml"), XlsxError);
 }
 
+TEST(ZipPackageTest, CountsTheBytesItInflatesAndDeflates) {
+  const CodecCounts before = CodecCounted();
+  const ZipPackage p(SmallArchive(), {});  // deflates 12 + 1000 bytes
+  p.Read("dir/b.bin");
+  const CodecCounts after = CodecCounted();
+  EXPECT_EQ(after.deflated - before.deflated, 1012u);
+  EXPECT_EQ(after.inflated - before.inflated, 1000u);
+}
+
 TEST(ZipPackageTest, RefusesWhatIsNotASoundArchive) {
   const std::string good = SmallArchive();
   std::string corrupt = good;
