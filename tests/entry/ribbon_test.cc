@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -41,8 +42,11 @@ TEST(RibbonTest, MarkupFollowsTheSchema) {
     EXPECT_STRNE(e.attribute("label").value(), "") << id;
     EXPECT_TRUE(keytip.size() >= 1 && keytip.size() <= 3 && keytips.insert(keytip).second) << id;
     if (depth < 5) continue;
-    for (const char* a : {"imageMso", "screentip", "supertip"})
-      EXPECT_STRNE(e.attribute(a).value(), "") << id << " " << a;
+    // Texts of 1 to 1024 characters (ST_String).
+    for (const char* a : {"label", "imageMso", "screentip", "supertip"}) {
+      const size_t n = std::strlen(e.attribute(a).value());
+      EXPECT_TRUE(n >= 1 && n <= 1024) << id << " " << a;
+    }
     const RibbonButton* b = FindRibbonButton(e.attribute("onAction").value());
     ASSERT_NE(b, nullptr) << id;
     EXPECT_EQ(b->id, id);

@@ -97,9 +97,12 @@ class ConnectTest : public ::testing::Test {
     EXPECT_EQ(addin_->OnStartupComplete(&custom_), S_OK);
     app->Release();
   }
-  // A click: the callback with its control; it never fails.
+  // A click: the callback with the control of its button, as Office passes
+  // it; it never fails.
   void Click(const std::string& callback) {
-    IDispatch* control = NewFakeRibbonControl(state_, u"x");
+    const RibbonButton* button = FindRibbonButton(callback);
+    ASSERT_NE(button, nullptr) << callback;
+    IDispatch* control = NewFakeRibbonControl(state_, Utf8ToUtf16(std::string(button->id)));
     VARIANT arg;
     V_VT(&arg) = VT_DISPATCH;
     V_DISPATCH(&arg) = control;
