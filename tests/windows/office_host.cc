@@ -17,78 +17,63 @@
 
 namespace {
 
-int Failed(const char* what, HRESULT hr) {
-  std::printf("%s failed: 0x%08lx\n", what, static_cast<unsigned long>(hr));
-  return 1;
-}
-
 int Run() {
-  CLSID clsid{};
+  CLSID clsid{}, msxml{};
   IUnknown* addin = nullptr;
   IDispatch* callbacks = nullptr;
   kelvora::com::IRibbonExtensibility* ribbon = nullptr;
-  HRESULT hr = CLSIDFromProgID(L"Kelvora.Connect", &clsid);
-  if (FAILED(hr)) return Failed("CLSIDFromProgID(Kelvora.Connect)", hr);
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                        reinterpret_cast<void**>(&addin));
-  if (FAILED(hr)) return Failed("CoCreateInstance", hr);
-  if (FAILED(hr = addin->QueryInterface(kelvora::com::kIidRibbonExtensibility,
-                                        reinterpret_cast<void**>(&ribbon))) ||
-      FAILED(hr = addin->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&callbacks)))) {
-    return Failed("QueryInterface", hr);
-  }
-  BSTR id = SysAllocString(L"Microsoft.Excel.Workbook"), xml = nullptr;
-  if (FAILED(hr = ribbon->GetCustomUI(id, &xml))) return Failed("GetCustomUI", hr);
-
   IXMLDOMDocument* doc = nullptr;
   IXMLDOMElement* root = nullptr;
   IXMLDOMNodeList* all = nullptr;
+  BSTR id = SysAllocString(L"Microsoft.Excel.Workbook"), any = SysAllocString(L"*"),
+       action_name = SysAllocString(L"onAction"), xml = nullptr, ns = nullptr;
   VARIANT_BOOL parsed = VARIANT_FALSE;
-  BSTR ns = nullptr;
-  CLSID msxml{};
-  if (FAILED(hr = CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &msxml)) ||
+  HRESULT hr = S_OK;
+  const char* step = "creating Kelvora.Connect";
+  if (FAILED(hr = CLSIDFromProgID(L"Kelvora.Connect", &clsid)) ||
+      FAILED(hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&addin))) ||
+      FAILED(hr = addin->QueryInterface(kelvora::com::kIidRibbonExtensibility,
+                                        reinterpret_cast<void**>(&ribbon))) ||
+      FAILED(hr = addin->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&callbacks))) ||
+      (step = "getting the markup", FAILED(hr = ribbon->GetCustomUI(id, &xml))) ||
+      (step = "parsing the markup",
+       FAILED(hr = CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &msxml))) ||
       FAILED(hr = CoCreateInstance(msxml, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
                                    reinterpret_cast<void**>(&doc))) ||
       FAILED(hr = doc->loadXML(xml, &parsed)) || parsed != VARIANT_TRUE ||
-      FAILED(hr = doc->get_documentElement(&root)) || FAILED(hr = root->get_namespaceURI(&ns))) {
-    return Failed("parsing the markup", hr);
+      FAILED(hr = doc->get_documentElement(&root)) || FAILED(hr = root->get_namespaceURI(&ns)) ||
+      FAILED(hr = root->getElementsByTagName(any, &all))) {
+    std::printf("%s failed: 0x%08lx\n", step, static_cast<unsigned long>(hr));
+    return 1;
   }
   if (ns == nullptr || wcscmp(ns, L"http://schemas.microsoft.com/office/2009/07/customui") != 0) {
     std::printf("namespace %ls\n", ns ? ns : L"(none)");
     return 1;
   }
-  BSTR any = SysAllocString(L"*");
-  if (FAILED(hr = root->getElementsByTagName(any, &all))) return Failed("listing elements", hr);
   std::set<DISPID> ids;
-  size_t actions = 0;
+  unsigned actions = 0;
   for (IXMLDOMNode* node = nullptr; all->nextNode(&node) == S_OK; node->Release()) {
     IXMLDOMElement* e = nullptr;
     VARIANT action;
     VariantInit(&action);
-    BSTR name = SysAllocString(L"onAction");
     node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(&e));
-    if (e != nullptr && e->getAttribute(name, &action) == S_OK && V_VT(&action) == VT_BSTR) {
+    if (e != nullptr && e->getAttribute(action_name, &action) == S_OK) {
       ++actions;
       DISPID dispid = DISPID_UNKNOWN;
-      if (FAILED(hr = callbacks->GetIDsOfNames(IID_NULL, &V_BSTR(&action), 1, LOCALE_USER_DEFAULT,
-                                               &dispid))) {
-        std::printf("onAction %ls: ", V_BSTR(&action));
-        return Failed("GetIDsOfNames", hr);
-      }
-      ids.insert(dispid);
+      hr = callbacks->GetIDsOfNames(IID_NULL, &V_BSTR(&action), 1, LOCALE_USER_DEFAULT, &dispid);
+      if (FAILED(hr)) std::printf("onAction %ls: 0x%08lx\n", V_BSTR(&action), hr);
+      if (SUCCEEDED(hr)) ids.insert(dispid);
     }
     VariantClear(&action);
-    SysFreeString(name);
     if (e != nullptr) e->Release();
   }
-  std::printf("%s %u onAction, %u dispatch ids\n", ids.size() == actions ? "ok" : "FAILED",
-              static_cast<unsigned>(actions), static_cast<unsigned>(ids.size()));
-  for (IUnknown* p :
-       {static_cast<IUnknown*>(all), static_cast<IUnknown*>(root), static_cast<IUnknown*>(doc),
-        static_cast<IUnknown*>(ribbon), static_cast<IUnknown*>(callbacks), addin}) {
+  std::printf("%s %u onAction, %u dispatch ids\n", ids.size() == actions ? "ok" : "FAILED", actions,
+              static_cast<unsigned>(ids.size()));
+  for (IUnknown* p : std::initializer_list<IUnknown*>{all, root, doc, ribbon, callbacks, addin}) {
     p->Release();
   }
-  for (BSTR b : {id, xml, ns, any}) SysFreeString(b);
+  for (BSTR b : {id, any, action_name, xml, ns}) SysFreeString(b);
   return ids.size() == actions && actions > 0 ? 0 : 1;
 }
 
