@@ -133,6 +133,7 @@ HRESULT ConnectObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
   try {
     const std::string name = Utf16ToUtf8(reinterpret_cast<const char16_t*>(names[0]));
     const RibbonButton* button = FindRibbonButton(name);

@@ -254,6 +254,9 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
     SysFreeString(xml);
   }
   ribbon->Release();
+  LPOLESTR no_name = nullptr;
+  DISPID no_id = 0;
+  EXPECT_EQ(addin_->GetIDsOfNames(IID_NULL, &no_name, 1, 0, &no_id), DISP_E_UNKNOWNNAME);
   const long fakes_before = FakeObjectsAlive();
   auto bound = NewTemplateState(), active = NewTemplateState();
   bound->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, host::Value(u"01,02"));
