@@ -62,7 +62,7 @@ windows:
 
 # build/Kelvora-windows.zip: both DLLs, the installer, the VBA module and
 # the instructions; the same tree gives the same bytes.
-windows-package: windows
+windows-package: windows build-tool
 	./scripts/package-windows
 
 # Drives both DLLs under Wine against a fake Excel, then installs, uses and

@@ -16,7 +16,7 @@ set(KELVORA_LAYERS
     "report:analysis intake host text"
     "entry:report analysis intake host text"
     "excel:host text"
-    "com:entry excel host text")
+    "com:entry book excel host text")
 
 # The folders `layer` may use, in `out`; fails on a folder the table lacks.
 function(kelvora_layer_uses layer out)

@@ -1,9 +1,10 @@
 @echo off
 rem Kelvora: registers x64\Kelvora.dll and x86\Kelvora.dll of this folder
-rem with the regsvr32 of each bitness, for the current user (no administrator
-rem needed) or, with /machine, for every user of the machine. With /u it
-rem removes those registrations instead (GoCaiDat.cmd). Exits with 0 when
-rem every registration succeeded, 1 when one failed, 2 for a wrong argument.
+rem with the regsvr32 of each bitness and adds the add-in Kelvora.Connect to
+rem Excel, for the current user (no administrator needed) or, with /machine,
+rem for every user of the machine. With /u it removes those registrations
+rem and the add-in instead (GoCaiDat.cmd). Exits with 0 when every step
+rem succeeded, 1 when one failed, 2 for a wrong argument.
 setlocal EnableExtensions DisableDelayedExpansion
 set "HERE=%~dp0"
 set "KELVORA_CP="
@@ -43,11 +44,19 @@ if "%MODE%"=="install" (set "NOT_DONE=không đăng ký được") else (set "NO
 set "RC=0"
 if defined REGSVR64 (call :run "%REGSVR64%" x64 64) else (echo Windows 32-bit: bỏ qua bản 64-bit.)
 call :run "%REGSVR32%" x86 32
+rem The add-in's key Excel reads at start: per user one key serves Office of
+rem either bitness; for the machine each bitness reads its own view.
+set "ADDIN=Software\Microsoft\Office\Excel\Addins\Kelvora.Connect"
+if "%MODE%"=="install" if not "%RC%"=="0" goto :addin_done
+if "%SCOPE%"=="user" call :addin "HKCU\%ADDIN%" "" ""
+if "%SCOPE%"=="machine" call :addin "HKLM\%ADDIN%" /reg:32 "(Office 32-bit)"
+if "%SCOPE%"=="machine" if defined REGSVR64 call :addin "HKLM\%ADDIN%" /reg:64 "(Office 64-bit)"
+:addin_done
 echo.
 if not "%RC%"=="0" goto :failed
 if "%MODE%"=="uninstall" goto :removed
 echo Xong. Đừng xoá hay di chuyển thư mục này: Excel nạp Kelvora.dll từ đây.
-echo Tiếp theo: nhập Kelvora.bas vào sổ tính .xlsm (xem HuongDan.txt).
+echo Tiếp theo: mở Excel, bấm "Sổ mới" trên thẻ Kelvora (xem HuongDan.txt).
 goto :end
 :removed
 echo Xong. Không còn đăng ký nào của Kelvora %WHO%; có thể xoá thư mục này.
@@ -73,6 +82,31 @@ echo %DONE% Kelvora.dll %~3-bit %WHO%: "%DLL%"
 goto :eof
 :run_failed
 echo Lỗi: %NOT_DONE% Kelvora.dll %~3-bit %WHO% (regsvr32 trả về mã %CODE%): "%DLL%"
+set "RC=1"
+goto :eof
+
+rem :addin KEY VIEW WHICH: writes (or, uninstalling, removes) the add-in's KEY in
+rem the registry view VIEW (/reg:32, /reg:64, or "" for the only one);
+rem WHICH says which Office reads it.
+:addin
+if "%MODE%"=="uninstall" goto :addin_remove
+reg add "%~1" /v FriendlyName /t REG_SZ /d "Kelvora" /f %~2 >nul 2>&1
+if errorlevel 1 goto :addin_failed
+reg add "%~1" /v Description /t REG_SZ /d "Thống kê giải đặc biệt xổ số: thẻ Kelvora trên ribbon của Excel" /f %~2 >nul 2>&1
+if errorlevel 1 goto :addin_failed
+reg add "%~1" /v LoadBehavior /t REG_DWORD /d 3 /f %~2 >nul 2>&1
+if errorlevel 1 goto :addin_failed
+echo Đã thêm thẻ Kelvora vào Excel %~3 %WHO%
+goto :eof
+:addin_remove
+reg query "%~1" %~2 >nul 2>&1
+if errorlevel 1 goto :eof
+reg delete "%~1" /f %~2 >nul 2>&1
+if errorlevel 1 goto :addin_failed
+echo Đã bỏ thẻ Kelvora khỏi Excel %~3 %WHO%
+goto :eof
+:addin_failed
+echo Lỗi: %NOT_DONE% phần bổ trợ Kelvora của Excel %~3 %WHO%: "%~1"
 set "RC=1"
 goto :eof
 

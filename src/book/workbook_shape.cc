@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "host/error.h"
 #include "host/layout.h"
 #include "memory/memory_workbook.h"
 #include "text/utf.h"
@@ -46,6 +47,26 @@ WorkbookFacts FactsOf(const host::memory::MemoryWorkbook& book) {
   return facts;
 }
 
+WorkbookFacts FactsOf(host::Workbook& book) {
+  WorkbookFacts facts;
+  const auto sheets = book.Worksheets();
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    host::Worksheet& sheet = *sheets[i];
+    facts.worksheets.push_back({sheet.Name(), sheet.CodeName()});
+    if (facts.kind_list) continue;
+    std::unique_ptr<host::Range> list;
+    try {
+      list = sheet.GetRange(layout::kKindListName);
+    } catch (const CommandError&) {
+      continue;  // no such name, or it refers to another sheet
+    }
+    const host::Table values = list->GetValues();
+    const int32_t top = list->Row(), left = list->Column();
+    facts.kind_list = {i, {top, left, top + values.rows() - 1, left + values.cols() - 1}};
+  }
+  return facts;
+}
+
 std::string QuotedTab(const std::u16string& tab) { return "'" + Utf16ToUtf8(tab) + "'"; }
 
 std::string WorksheetsText(const WorkbookFacts& facts) {
@@ -72,7 +93,9 @@ std::optional<ShapeProblem> WorkbookShapeProblem(const WorkbookFacts& facts) {
     }
     text += facts.worksheets.empty() ? "; the workbook has no worksheets"
                                      : "; its worksheets are " + WorksheetsText(facts);
-    return ShapeProblem{ShapeProblem::Kind::kMissingCodeNames, std::move(text)};
+    ShapeProblem problem{ShapeProblem::Kind::kMissingCodeNames, std::move(text), {}};
+    for (const Role* role : missing) problem.missing_code_names.push_back(role->code);
+    return problem;
   }
 
   const size_t settings = SheetWithCode(facts, layout::kSettingsSheetCode);
@@ -82,7 +105,8 @@ std::optional<ShapeProblem> WorkbookShapeProblem(const WorkbookFacts& facts) {
     return ShapeProblem{ShapeProblem::Kind::kNoKindList,
                         "the workbook has no name " + kinds +
                             " for the six bet kinds (a block of six rows on the settings sheet " +
-                            settings_tab + ")"};
+                            settings_tab + ")",
+                        {}};
   }
   const WorkbookFacts::Block& list = *facts.kind_list;
   const std::string refers = "the name " + kinds + " refers to " +
@@ -91,13 +115,15 @@ std::optional<ShapeProblem> WorkbookShapeProblem(const WorkbookFacts& facts) {
   if (list.sheet != settings) {
     return ShapeProblem{ShapeProblem::Kind::kKindListElsewhere,
                         refers + ", not to the settings sheet " + settings_tab + " (code name " +
-                            Utf16ToUtf8(layout::kSettingsSheetCode) + ")"};
+                            Utf16ToUtf8(layout::kSettingsSheetCode) + ")",
+                        {}};
   }
   if (list.area.rows() < layout::kKindList.rows()) {
     return ShapeProblem{ShapeProblem::Kind::kKindListTooShort,
                         refers + ": " + std::to_string(list.area.rows()) +
                             " rows, but the six bet kinds need " +
-                            std::to_string(layout::kKindList.rows())};
+                            std::to_string(layout::kKindList.rows()),
+                        {}};
   }
   return std::nullopt;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/cell_ref.h"
+#include "host/host.h"
 
 namespace kelvora::host::memory {
 class MemoryWorkbook;
@@ -43,6 +44,12 @@ struct WorkbookFacts {
 
 // The facts of a workbook held in memory (a loaded file, or the template).
 WorkbookFacts FactsOf(const host::memory::MemoryWorkbook& book);
+// The facts of a workbook behind the host interface (the running Excel),
+// read without changing anything: each worksheet's tab and code name, and
+// the block KieuDanh refers to, found by asking every worksheet for the
+// name's range (a worksheet refuses a name that refers to another one).
+// Fails as the host fails to list the worksheets.
+WorkbookFacts FactsOf(host::Workbook& book);
 
 struct ShapeProblem {
   enum class Kind {
@@ -55,6 +62,9 @@ struct ShapeProblem {
   // What is wrong, in words fit to print (UTF-8); sheets are named by their
   // tabs. It does not say how to mend it: that is the caller's to add.
   std::string description;
+  // kMissingCodeNames: the code names no worksheet carries, in sheet-role
+  // order.
+  std::vector<std::u16string> missing_code_names;
 };
 
 // The first problem of the workbook in the order of Kind; nothing when the

@@ -10,7 +10,7 @@ namespace kelvora::com {
 
 // Set by DllMain on attach.
 extern HINSTANCE g_module;
-// Live Sub objects and outstanding locks (IClassFactory::LockServer and
+// Live objects (Sub and Connect) and outstanding locks (IClassFactory::LockServer and
 // references to the class object). The library may unload when both are 0.
 extern std::atomic<long> g_objects;
 extern std::atomic<long> g_locks;

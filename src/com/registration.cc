@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include "Kelvora_h.h"
+#include "connect_object.h"
 #include "module.h"
 
 namespace kelvora::com {
@@ -11,6 +12,10 @@ namespace kelvora::com {
 namespace {
 
 constexpr const wchar_t* kProgId = L"Kelvora.Sub";
+// The add-in's class names: the one of this version and the one Office looks
+// up, which names the current version.
+constexpr const wchar_t* kConnectProgId = L"Kelvora.Connect.1";
+constexpr const wchar_t* kConnectIndependentProgId = L"Kelvora.Connect";
 // The standard marshaller of automation (dual) interfaces.
 constexpr const wchar_t* kPSOAInterface = L"{00020424-0000-0000-C000-000000000046}";
 
@@ -140,6 +145,8 @@ std::vector<RegistryEntry> RegistrationEntries(const std::wstring& module_path) 
   const std::wstring c = L"CLSID\\" + clsid;
   const std::wstring t = L"TypeLib\\" + libid + L"\\1.0";
   const std::wstring i = L"Interface\\" + iid;
+  const std::wstring connect = GuidText(kClsidConnect);
+  const std::wstring a = L"CLSID\\" + connect;
   return {
       {c, {{L"", L"Kelvora.Sub"}}},
       {c + L"\\InprocServer32", {{L"", module_path}, {L"ThreadingModel", L"Apartment"}}},
@@ -156,6 +163,15 @@ std::vector<RegistryEntry> RegistrationEntries(const std::wstring& module_path) 
       {i + L"\\ProxyStubClsid", {{L"", kPSOAInterface}}},
       {i + L"\\ProxyStubClsid32", {{L"", kPSOAInterface}}},
       {i + L"\\TypeLib", {{L"", libid}, {L"Version", L"1.0"}}},
+      {a, {{L"", L"Kelvora.Connect"}}},
+      {a + L"\\InprocServer32", {{L"", module_path}, {L"ThreadingModel", L"Apartment"}}},
+      {a + L"\\ProgID", {{L"", kConnectProgId}}},
+      {a + L"\\VersionIndependentProgID", {{L"", kConnectIndependentProgId}}},
+      {kConnectProgId, {{L"", L"Kelvora.Connect"}}},
+      {std::wstring(kConnectProgId) + L"\\CLSID", {{L"", connect}}},
+      {kConnectIndependentProgId, {{L"", L"Kelvora.Connect"}}},
+      {std::wstring(kConnectIndependentProgId) + L"\\CLSID", {{L"", connect}}},
+      {std::wstring(kConnectIndependentProgId) + L"\\CurVer", {{L"", kConnectProgId}}},
   };
 }
 
@@ -197,9 +213,16 @@ HRESULT Unregister(Scope scope) {
     if (r != ERROR_SUCCESS && first_error == ERROR_SUCCESS) first_error = r;
   };
 
+  // The class names are shared by both bitnesses: they go with the last
+  // class.
   note(keys.DeleteTree(keys.Path(L"CLSID\\" + clsid)));
-  // The class name is shared by both bitnesses: it goes with the last class.
   if (!keys.OtherClassExists(clsid)) note(keys.DeleteTree(keys.Path(kProgId)));
+  const std::wstring connect = GuidText(kClsidConnect);
+  note(keys.DeleteTree(keys.Path(L"CLSID\\" + connect)));
+  if (!keys.OtherClassExists(connect)) {
+    note(keys.DeleteTree(keys.Path(kConnectProgId)));
+    note(keys.DeleteTree(keys.Path(kConnectIndependentProgId)));
+  }
 
   const std::wstring lib = keys.Path(L"TypeLib\\" + libid);
   const std::wstring version = lib + L"\\1.0";

@@ -1,4 +1,4 @@
-// The registry entries of class Sub and its type library, machine-wide
+// The registry entries of classes Sub and Connect and the type library, machine-wide
 // (HKLM\Software\Classes) or for the current user (HKCU\Software\Classes).
 #pragma once
 

@@ -1,5 +1,5 @@
 // The in-process server's entry points for class lookup and unloading, and
-// the class object of Sub.
+// the class objects of Sub and Connect.
 #include <windows.h>
 
 #include <oleauto.h>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Kelvora_h.h"
+#include "connect_object.h"
 #include "module.h"
 #include "sub_object.h"
 
@@ -33,8 +34,11 @@ std::wstring ModulePath() {
 
 namespace {
 
-class SubClassFactory final : public IClassFactory {
+// The class object of a class whose objects `create` makes.
+class ClassFactory final : public IClassFactory {
  public:
+  explicit ClassFactory(HRESULT (*create)(REFIID, void**)) : create_(create) {}
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (out == nullptr) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IClassFactory) {
@@ -53,7 +57,7 @@ class SubClassFactory final : public IClassFactory {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    return SubObject::Create(riid, out);
+    return create_(riid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) {
@@ -63,9 +67,13 @@ class SubClassFactory final : public IClassFactory {
     }
     return S_OK;
   }
+
+ private:
+  HRESULT (*create_)(REFIID, void**);
 };
 
-SubClassFactory g_factory;
+ClassFactory g_sub_factory(&SubObject::Create);
+ClassFactory g_connect_factory(&ConnectObject::Create);
 
 }  // namespace
 }  // namespace kelvora::com
@@ -82,8 +90,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  if (clsid != CLSID_Sub) return CLASS_E_CLASSNOTAVAILABLE;
-  return kelvora::com::g_factory.QueryInterface(riid, out);
+  if (clsid == CLSID_Sub) return kelvora::com::g_sub_factory.QueryInterface(riid, out);
+  if (clsid == kelvora::com::kClsidConnect) {
+    return kelvora::com::g_connect_factory.QueryInterface(riid, out);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 STDAPI DllCanUnloadNow() {

@@ -3,9 +3,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "entry/host_state.h"
+#include "call_guard.h"
 #include "excel/excel_host.h"
-#include "excel/windows_platform.h"
 #include "host/error.h"
 #include "module.h"
 #include "text/utf.h"
@@ -50,24 +49,6 @@ std::optional<IDispatch*> ObjectArgument(const VARIANT& arg) {
   if (V_VT(v) == (VT_DISPATCH | VT_BYREF) && V_DISPATCHREF(v) != nullptr) return *V_DISPATCHREF(v);
   return std::nullopt;
 }
-
-// The Windows platform for the length of one call, with a clipboard opened
-// with the window of the Excel bound on the thread as owner; what was
-// installed before is put back when the call ends.
-class CallPlatform {
- public:
-  CallPlatform()
-      : clipboard_(CurrentHostState().book.HostWindow), previous_(CurrentHostState().platform) {
-    SetThreadPlatform(host::excel::WindowsPlatform(&clipboard_));
-  }
-  ~CallPlatform() { SetThreadPlatform(previous_); }
-  CallPlatform(const CallPlatform&) = delete;
-  CallPlatform& operator=(const CallPlatform&) = delete;
-
- private:
-  host::excel::WindowsClipboard clipboard_;
-  host::Platform previous_;
-};
 
 }  // namespace
 
@@ -237,20 +218,12 @@ HRESULT SubObject::Fail(int32_t number, const std::string& description_utf8) noe
 template <typename Body>
 HRESULT SubObject::Guard(Body&& body) noexcept {
   last_failure_.reset();
-  try {
-    const CallPlatform platform;
-    body();
+  const std::optional<CallFailure> failure = RunGuarded(body);
+  if (!failure) {
     SetErrorInfo(0, nullptr);
     return S_OK;
-  } catch (const CommandError& e) {
-    return Fail(e.number(), e.description());
-  } catch (const std::bad_alloc&) {
-    return Fail(7, "Out of memory");
-  } catch (const std::exception& e) {
-    return Fail(51, std::string("Internal error: ") + e.what());
-  } catch (...) {
-    return Fail(51, "Internal error");
   }
+  return Fail(failure->number, failure->description);
 }
 
 HRESULT SubObject::Sup(IDispatch** ExcelApp, IDispatch** ThisWorkBook) {

@@ -4,5 +4,6 @@ target_sources(kelvora_entry PRIVATE
   src/entry/host_state.cc
   src/entry/output_commands.cc
   src/entry/report_command.cc
+  src/entry/ribbon.cc
   src/entry/sub.cc
 )

@@ -77,6 +77,7 @@ class ExcelRange : public Range {
   }
 
   int32_t Row() override { return ToInt(Call(range_.get(), L"Row")); }
+  int32_t Column() override { return ToInt(Call(range_.get(), L"Column")); }
 
   void Sort(Range& key1, int order1) override {
     auto* key = dynamic_cast<ExcelRange*>(&key1);

@@ -63,6 +63,8 @@ class Range {
   virtual std::unique_ptr<Range> End(int direction) = 0;
   // Row number of the first cell.
   virtual int32_t Row() = 0;
+  // Column number of the first cell.
+  virtual int32_t Column() = 0;
   // Reorders the block's rows by the column of `key1` (only its column
   // matters), no header row. Ascending: numbers (and dates) smallest first,
   // then texts compared without regard to case, then truth values (false

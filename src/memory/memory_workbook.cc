@@ -149,6 +149,7 @@ class MemoryRange : public Range {
   }
 
   int32_t Row() override { return area_.top; }
+  int32_t Column() override { return area_.left; }
 
   void Sort(Range& key1, int order1) override {
     auto* key = dynamic_cast<MemoryRange*>(&key1);

@@ -63,6 +63,7 @@ class FaultyRange : public Faulty<Range> {
   void ClearContents() override { Forward("Range.ClearContents", &I::ClearContents); }
   std::unique_ptr<Range> End(int d) override { return Wrap(Forward("Range.End", &I::End, d)); }
   int32_t Row() override { return Forward("Range.Row", &I::Row); }
+  int32_t Column() override { return Forward("Range.Column", &I::Column); }
   void Sort(Range& key1, int order1) override {
     // The back end sees its own range as the key.
     auto* key = dynamic_cast<FaultyRange*>(&key1);

@@ -291,6 +291,7 @@ IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
        },
        1},
       {L"Row", {}, [area](Args, VARIANT* out) { SetLong(out, area.top); }},
+      {L"Column", {}, [area](Args, VARIANT* out) { SetLong(out, area.left); }},
       {L"Rows", {}, count(area.rows())},
       {L"Columns", {}, count(area.cols())},
       {L"Sort",
@@ -413,6 +414,24 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
        {},
        [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
       {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
+      {L"ActiveWorkbook",
+       {},
+       [state](Args, VARIANT* out) {
+         if (state->workbook_open) return SetDispatch(out, NewFakeWorkbook(state));
+         if (out == nullptr) return;
+         V_VT(out) = VT_DISPATCH;  // Nothing
+         V_DISPATCH(out) = nullptr;
+       }},
+      {L"Workbooks",
+       {},
+       [state](Args, VARIANT* out) {
+         auto* books = new FakeObject(state);
+         books->members = {{L"Add", {L"Template"}, [state](Args a, VARIANT* added) {
+                              state->added_workbooks.push_back(a.at[0] ? TextArg(a.at[0]) : u"");
+                              SetDispatch(added, NewFakeWorkbook(state));
+                            }}};
+         SetDispatch(out, books);
+       }},
       setting(L"ScreenUpdating", &M::SetScreenUpdating),
       setting(L"DisplayAlerts", &M::SetDisplayAlerts),
       setting(L"CutCopyMode", &M::SetCutCopyMode),
@@ -440,6 +459,16 @@ IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
   };
   auto* o = new FakeObject(state);
   o->members = {{L"Worksheets", {}, [sheets](Args, VARIANT* out) { SetDispatch(out, sheets()); }}};
+  return o;
+}
+
+IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id) {
+  auto* o = new FakeObject(state);
+  o->members = {{L"Id", {}, [id](Args, VARIANT* out) { SetResult(out, Value(id)); }},
+                {L"Tag", {}, [](Args, VARIANT* out) { SetResult(out, Value(u"")); }},
+                {L"Context", {}, [](Args, VARIANT* out) {
+                   if (out) V_VT(out) = VT_DISPATCH, V_DISPATCH(out) = nullptr;
+                 }}};
   return o;
 }
 

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "memory/memory_workbook.h"
 
@@ -41,6 +42,10 @@ struct FakeExcelState {
   // or 2 (xlNo). Excel keeps it per sheet; one for the workbook serves the
   // tests, which sort on one sheet.
   int sort_header = 2;
+  // Application.ActiveWorkbook: the workbook, or Nothing when false.
+  bool workbook_open = true;
+  // The Template argument of every Workbooks.Add (empty when omitted).
+  std::vector<std::u16string> added_workbooks;
   // Every locale the calls were made in.
   std::set<LCID> locales;
 };
@@ -52,6 +57,10 @@ long FakeObjectsAlive();
 // The application and the workbook, each with one reference for the caller.
 IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state);
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state);
+
+// The control a ribbon callback takes, as Office passes it: Id, Tag and
+// Context (Nothing), with one reference for the caller.
+IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id);
 
 // The fake's own VARIANT conversions.
 host::Value FakeToValue(const VARIANT& v);

@@ -2,10 +2,15 @@
 // its test files.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fake_excel.h"
 
@@ -20,6 +25,158 @@ TestEnv& Env();
 
 // A fake Excel over the built-in template.
 std::shared_ptr<FakeExcelState> NewTemplateState();
+
+// Kelvora.dll, loaded once.
+inline HMODULE Dll() {
+  static HMODULE dll = LoadLibraryW(Env().dll_path.c_str());
+  return dll;
+}
+
+// Puts `to` where the DLL finds `from`; false when it is not there.
+inline bool PatchImport(FARPROC from, FARPROC to) {
+  auto* base = reinterpret_cast<BYTE*>(Dll());
+  const IMAGE_DATA_DIRECTORY& iat = reinterpret_cast<IMAGE_NT_HEADERS*>(
+                                        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
+                                        ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+  for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
+    DWORD was = 0;
+    if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was)) continue;
+    slots[i] = to;
+    return VirtualProtect(&slots[i], sizeof from, was, &was);
+  }
+  return false;
+}
+
+inline std::u16string ClipboardText() {
+  std::u16string out = u"<none>";
+  if (!OpenClipboard(nullptr)) return u"<busy>";
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    out = static_cast<const char16_t*>(GlobalLock(h));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return out;
+}
+
+inline const UINT kTestFormat = RegisterClipboardFormatW(L"KelvoraTestFormat");
+
+// Puts `text` and a private format on the clipboard.
+inline void FillClipboard(const std::u16string& text) {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  for (const auto& [format, bytes] :
+       {std::pair<UINT, size_t>{CF_UNICODETEXT, (text.size() + 1) * 2},
+        std::pair{kTestFormat, size_t{4}}}) {
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(g), text.c_str(), std::min(bytes, (text.size() + 1) * 2));
+    GlobalUnlock(g);
+    SetClipboardData(format, g);
+  }
+  CloseClipboard();
+}
+
+// The outcome of one call by name.
+struct Outcome {
+  HRESULT hr = S_OK;
+  SCODE scode = 0;
+  std::wstring description;
+  int32_t number() const { return hr == DISP_E_EXCEPTION ? HRESULT_CODE(scode) : 0; }
+};
+
+// `excep` starts as given: a caller need not clear it.
+// With `arg_names`, every argument is passed by the name at its place.
+inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args = {},
+                          EXCEPINFO excep = {}, std::vector<const wchar_t*> arg_names = {}) {
+  Outcome out;
+  arg_names.insert(arg_names.begin(), name);
+  std::vector<DISPID> ids(arg_names.size());
+  out.hr = d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(arg_names.data()),
+                            static_cast<UINT>(ids.size()), LOCALE_USER_DEFAULT, ids.data());
+  if (FAILED(out.hr)) return out;
+  const UINT named = static_cast<UINT>(ids.size() - 1);
+  if (named == 0) std::reverse(args.begin(), args.end());
+  DISPPARAMS params{args.data(), ids.data() + 1, static_cast<UINT>(args.size()), named};
+  VARIANT result;
+  VariantInit(&result);
+  out.hr = d->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                     &excep, nullptr);
+  VariantClear(&result);
+  if (out.hr != DISP_E_EXCEPTION) return out;
+  out.scode = excep.scode;
+  if (excep.bstrDescription) out.description = excep.bstrDescription;
+  for (BSTR b : {excep.bstrDescription, excep.bstrSource, excep.bstrHelpFile}) SysFreeString(b);
+  return out;
+}
+
+// A new instance by the class name, or null.
+inline IDispatch* CreateSub() {
+  CLSID clsid{};
+  IDispatch* d = nullptr;
+  if (SUCCEEDED(CLSIDFromProgID(L"Kelvora.Sub", &clsid))) {
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                     reinterpret_cast<void**>(&d));
+  }
+  return d;
+}
+
+// How a late-bound caller passes an object: an object expression by value,
+// an object variable by reference, a Variant variable (VBA's Variant, every
+// variable of a script) as a Variant by reference.
+enum class Passed { kByValue, kByReference, kInVariant };
+
+inline VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* holder = nullptr) {
+  VARIANT v;
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = *d;
+  if (passed == Passed::kByReference) {
+    V_VT(&v) = VT_DISPATCH | VT_BYREF;
+    V_DISPATCHREF(&v) = d;
+  } else if (passed == Passed::kInVariant) {
+    *holder = v;
+    V_VT(&v) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&v) = holder;
+  }
+  return v;
+}
+
+// Calls Sup with the fake application and workbook of `state`.
+inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
+                   Passed passed = Passed::kByValue) {
+  IDispatch* app = NewFakeApplication(state);
+  IDispatch* book = NewFakeWorkbook(state);
+  VARIANT holders[2];
+  const Outcome o = CallByName(
+      sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
+  app->Release();
+  book->Release();
+  return o;
+}
+
+// While a ShellWatch lives, the DLL's ShellExecuteW records the files it is
+// asked to open and gives `answer` (above 32: success) instead of starting
+// a program.
+class ShellWatch {
+ public:
+  explicit ShellWatch(INT_PTR answer = 42) {
+    opened_.clear();
+    answer_ = answer;
+    EXPECT_TRUE(PatchImport(real_, Record()));
+  }
+  ~ShellWatch() { EXPECT_TRUE(PatchImport(Record(), real_)); }
+  const std::vector<std::wstring>& opened() const { return opened_; }
+
+ private:
+  static HINSTANCE WINAPI Open(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+    EXPECT_STREQ(verb, L"open");
+    opened_.push_back(file);
+    return reinterpret_cast<HINSTANCE>(answer_);
+  }
+  static FARPROC Record() { return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Open)); }
+  static inline std::vector<std::wstring> opened_;
+  static inline INT_PTR answer_ = 42;
+  const FARPROC real_ = GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW");
+};
 
 // A window of the calling thread that is never shown.
 inline HWND MessageWindow() {
