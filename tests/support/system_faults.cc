@@ -66,12 +66,12 @@ using kelvora::testing::Real;
 using kelvora::testing::Strikes;
 
 // Each call: -1 and the armed errno when armed, else the C library's.
-// `spec` is the C library's exception specification of the call.
-#define KELVORA_SYSTEM_CALL(ret, name, params, args, spec) \
-  extern "C" ret name params spec {                        \
-    static auto* real = Real<ret params>(#name);           \
-    if (Strikes(#name)) return -1;                         \
-    return real args;                                      \
+// `nothrow` is noexcept where the C library declares the call so.
+#define KELVORA_SYSTEM_CALL(ret, name, params, args, nothrow) \
+  extern "C" ret name params nothrow {                        \
+    static auto* real = Real<ret params>(#name);              \
+    if (Strikes(#name)) return -1;                            \
+    return real args;                                         \
   }
 
 KELVORA_SYSTEM_CALL(int, close, (int fd), (fd), )
