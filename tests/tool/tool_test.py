@@ -19,7 +19,7 @@ import zipfile
 
 import openpyxl
 from openpyxl.comments import Comment
-from openpyxl.styles import Font, PatternFill
+from openpyxl.styles import Font
 
 KELVORA = None
 DATA = None
@@ -248,8 +248,6 @@ class ToolTest(unittest.TestCase):
         ws = self.main_sheet(path)
         size, sets = ws["B2"].value, [ws.cell(r, 12).value for r in (3, 4, 5)]
         self.assertRegex(sets[0], r"^\d\d(,\d\d){%d}$" % (size - 1))
-        self.assertTrue(ws["D1"].value.endswith("24101"), ws["D1"].value)
-        self.assertEqual(ws["O3"].value, 24100)
         # Copy prints the cell and changes nothing; show gives what openpyxl reads.
         before = read_bytes(path)
         shown = self.json_of("-w", "store.xlsx", "show", "--json")
@@ -280,11 +278,9 @@ class ToolTest(unittest.TestCase):
         self.runs([("report", 3, "Main")], "-w store.xlsx")
         self.ok("-w", "store.xlsx", "Main")
         analysed = read_bytes(path)
+        # The figures are the engine's; here the views carry them (stage 2 is off).
         shown = self.json_of("-w", "store.xlsx", "show", "--json")
-        chance = shown["methods"][0]["chance"]
-        self.assertEqual((chance["rate"], shown["rerun_main"]), (0.4, False))
-        self.assertTrue(0 <= chance["p_value"] <= chance["p_value_holm"] <= 1)
-        self.assertEqual(shown["store_quality"], {"results_not_five_digits": 0, "examples": []})
+        self.assertEqual((shown["methods"][0]["chance"]["rate"], shown["rerun_main"]), (0.4, False))
         self.assertIsNone(shown["methods_2"][0]["chance"])
         self.assertEqual(self.ok("-w", "store.xlsx", "report"), "store-report.html\n")
         self.assertTrue(os.path.exists(self.path("store-report.html")))
@@ -419,14 +415,15 @@ class ToolTest(unittest.TestCase):
         ask = "Thông Báo: Bạn có chắc muốn xóa tất cả dữ liệu cũ"
         changed = "another program changed the file"
         for args, answer, meanwhile, status, says, kept in [  # answer: on a terminal
-                ([], None, None, 0, ask, [24100, 60]), (["--no"], None, None, 0, ask, [24100, 60]),
+                # --no holds on a terminal too, where a "y" would clear.
+                ([], None, None, 0, ask, [24100, 60]), (["--no"], b"y", None, 0, ask, [24100, 60]),
                 ([], b"n", None, 0, ask + " [y/N]", [24100, 60]),
                 # Another program writes the file while the question waits:
                 # the command's result is not saved over it.
                 ([], b"y", lambda: os.utime(path, (1, 1)), 1, changed, [24100, 60]),
                 ([], b"y", None, 0, ask, [None, None]), (["--yes"], None, None, 0, ask, [None, None])]:
             if answer:
-                rc, err = self.ask_on_a_terminal(path, answer, meanwhile)
+                rc, err = self.ask_on_a_terminal(path, answer, meanwhile, ("XoaDuLieu", *args))
             else:
                 rc, _, err = self.run_tool("-w", "store.xlsx", "xoadulieu", *args)
             self.assertEqual(rc, status, err)
@@ -435,13 +432,10 @@ class ToolTest(unittest.TestCase):
             self.assertEqual([ws["A17"].value, ws["B15"].value], kept, (args, answer))
 
     def test_failed_command_leaves_the_file_as_it_was(self):
-        path = self.stored_book()
         # Main writes its method table, then fails on a draw number that is
-        # not a number: nothing of it reaches the file. A Copy of a cell that
-        # holds an error value fails.
-        for cell, value, command in (("A17", "abc", "Main"), ("L3", "#N/A", "Copy1")):
-            self.put(path, **{cell: value})
-            self.runs([(command, 1, "error 13")], "-w store.xlsx")
+        # not a number: nothing of it reaches the file.
+        self.put(self.stored_book(), A17="abc")
+        self.runs([("Main", 1, "error 13")], "-w store.xlsx")
 
     def test_refuses_files_it_cannot_use(self):
         with open(self.path("page.xlsx"), "wb") as f:
@@ -457,16 +451,10 @@ class ToolTest(unittest.TestCase):
         main["C20"] = "=B15*2"
         main["C21"] = "kept text"
         main["C21"].font = Font(bold=True, color="FF0000")
-        main["C21"].fill = PatternFill("solid", fgColor="FFFF00")
         main.merge_cells("M1:N1")
         main["M1"] = "merged"
         main["C5"].comment = Comment("a note", "tester")
-        notes = wb.create_sheet("Ghi chú")
-        notes["A1"] = 3
-        notes["A2"] = "=A1*7"
-        notes.merge_cells("B1:C2")
-        notes["A1"].comment = Comment("another note", "tester")
-        wb.create_sheet("Trống")
+        wb.create_sheet("Ghi chú")["A1"].comment = Comment("another note", "tester")
         wb.save(path)
         with zipfile.ZipFile(path, "a") as z:
             z.writestr("xl/vbaProject.bin", b"\xd0\xcf\x11\xe0 not really a macro project")
@@ -480,16 +468,10 @@ class ToolTest(unittest.TestCase):
         allowed = {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "xl/workbook.xml"}
         self.assertTrue("xl/worksheets/sheet1.xml" in changed <= allowed, changed - allowed)
         self.assertEqual(set(after), set(before))
-        # The workbook holds formulas, so it asks for a recalculation on load;
-        # nothing else of it changes.
-        self.assertIn(b'fullCalcOnLoad="1"', after["xl/workbook.xml"])
-        strip = lambda b: re.sub(rb'<calcPr[^>]*/>', b'', re.sub(rb'^<\?xml[^>]*\?>\s*', b'', b))
-        self.assertEqual(strip(after["xl/workbook.xml"]), strip(before["xl/workbook.xml"]))
         wb = openpyxl.load_workbook(path)
         main = wb.worksheets[0]
         self.assertEqual((main["C20"].value, main["C21"].value, main["C21"].font.b,
-                          main["C5"].comment.text, wb["Ghi chú"]["A2"].value),
-                         ("=B15*2", "kept text", True, "a note", "=A1*7"))
+                          main["C5"].comment.text), ("=B15*2", "kept text", True, "a note"))
         self.assertIn("M1:N1", [str(r) for r in main.merged_cells.ranges])
         self.assertEqual(main.data_validations.dataValidation[0].formula1, "KieuDanh")
         self.assertRegex(main["L3"].value, r"^\d\d(,\d\d)+$")
@@ -529,28 +511,18 @@ class ToolTest(unittest.TestCase):
         adopted = read_bytes(path)
         self.runs([("adopt -w lo.xlsx " + tabs, 0, "has its shape already")])
         self.assertEqual(read_bytes(path), adopted)
-        self.ok("-w", "lo.xlsx", "Main")
-        self.assertEqual(self.json_of("-w", "lo.xlsx", "show", "--json")["stored_draws"], 60)
 
-    def test_workbooks_without_their_shape_are_refused_before_any_command(self):
-        def remove(wb):
-            del wb.defined_names["KieuDanh"]
-        refer = lambda to: lambda wb: setattr(wb.defined_names["KieuDanh"], "attr_text", to)
-        cases = [  # how openpyxl changes a template book; what Main and adopt say
-            (remove, "the workbook has no name KieuDanh", 0, "KieuDanh -> 'Cài đặt'!A1:A6 (added)"),
-            (refer("'Cài đặt'!$A$1:$A$4"), "'Cài đặt'!A1:A4: 4 rows", 1, "of 4 rows"),
-            (refer("'Thống kê'!$A$1:$A$6"), "not to the settings sheet 'Cài đặt'", 1,
-             "make 'Thống kê' the settings sheet"),
-        ]
-        for change, refusal, adopt_status, adopted in cases:
-            path = self.path("book.xlsx")
-            self.ok("init", "--force", path)
-            wb = openpyxl.load_workbook(path)
-            change(wb)
-            wb.save(path)
-            self.runs([("set B2=30", 1, refusal), ("show", 1, refusal), ("Main", 1, refusal)],
-                      "-w book.xlsx")
-            self.runs([("adopt book.xlsx", adopt_status, adopted)])
+    def test_a_workbook_without_its_shape_is_refused_before_any_command(self):
+        # Which shape faults exist and what adopt makes of them, the engine's
+        # tests pin; here every verb refuses before it runs, with the remedy.
+        path = self.init()
+        wb = openpyxl.load_workbook(path)
+        wb.defined_names["KieuDanh"].attr_text = "'Cài đặt'!$A$1:$A$4"
+        wb.save(path)
+        refusal = ("'Cài đặt'!A1:A4: 4 rows", "so that it refers to the six rows of bet kinds")
+        self.runs([("set B2=30", 1, refusal), ("show", 1, refusal), ("Main", 1, refusal)],
+                  "-w book.xlsx")
+        self.runs([("adopt book.xlsx", 1, "of 4 rows")])
 
     def test_special_prize_page_from_files_and_standard_input(self):
         # The page as HTML gives the text a browser copies: results with their
@@ -561,15 +533,13 @@ class ToolTest(unittest.TestCase):
         ws = self.main_sheet(path)
         self.assertIn((24315, "06235"), [(ws.cell(r, 1).value, ws.cell(r, 2).value)
                                          for r in range(17, 17 + ws["B15"].value)])
-        # Checks that stop a command (status 3) and leave the file: another
-        # game; a table intake given no table or no clipboard.
-        blocks = "".join("Kỳ %d\nĐB\t%05d\n" % (30000 - i, i) for i in range(60))
+        # Checks that stop a command (status 3) and leave the file: too few
+        # draws; a table intake given no table or no clipboard.
+        blocks = "".join("Kỳ %d\nĐB\t%05d\n" % (30000 - i, i) for i in range(49))
         self.runs([
-            ("dankqxsdb --clipboard -", 3, "27 giải",
-             ("Kết quả xổ số 6 giải 2024\n" + blocks).encode()),
             ("DanKQXSDB --clipboard -", 3, "sai định dạng\nkelvora: DanKQXSDB: a special-prize "
              "text must hold at least 50 draws, each starting with the word Kỳ; this one holds 49",
-             ("27 giải\n" + blocks[:blocks.index("Kỳ 29951\n")]).encode()),
+             ("27 giải\n" + blocks).encode()),
             ("dankqxsngay --clipboard -", 3, "Thông Báo: Vui Lòng Copy Đúng Bảng Kết Quả",
              b"just some text\n"),
             ("DanKQXS", 3, "")])
@@ -610,7 +580,6 @@ class ToolTest(unittest.TestCase):
                 f.write("<table>%s</table>" % "".join(rows))
         self.ok("-w", "book.xlsx", "DanKQXSNgay", "--clipboard", "a.html")
         self.runs([  # a refused intake saves nothing
-            ("DanKQXS --clipboard b.html", 3, ""),
             ("DanKQXSNgay --clipboard b.html", 3, ("01234", "kelvora -w book.xlsx fix 10=01235")),
             ("fix 10=1235", 2, ""), ("fix 99=12345", 1, ""), ("fix 10=01235", 0, ""),
             ("DanKQXSNgay --clipboard b.html", 0, "")], "-w book.xlsx")
@@ -648,7 +617,6 @@ class ToolTest(unittest.TestCase):
         cases = [  # (clipboard file, its bytes, status, message)
             ("/dev/stdin", text.encode(), 0, "60 new draws"),
             ("le.txt", b"\xff\xfe" + text.encode("utf-16-le"), 0, "60 new draws"),
-            ("be.txt", b"\xfe\xff" + text.encode("utf-16-be"), 0, "60 new draws"),
             ("cr.txt", text.replace("\n", "\r").encode(), 0, "60 new draws"),
             ("cp1258.txt", text.encode().replace("Kỳ".encode(), b"K\xfd"), 1, "wrong encoding"),
             ("folder", None, 1, "folder is a folder, not a file"),
