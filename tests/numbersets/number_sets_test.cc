@@ -90,12 +90,6 @@ TEST(NumberSetsTest, WorkedSetsForAbc) {
         u"00,01,03,05,06,10,12,13,14,15,16,17,20,22,23,30,36,39,40,41,52,61,68,72,77,78,79,80,"
         u"81,94,96");
   });
-  FlagSet flags;
-  BuildSetFlags(2, u"abc", 30, flags);
-  EXPECT_EQ(flags.digests, 1);
-  BuildSetFlags(2, u"abc", 31, flags);
-  EXPECT_EQ(flags.digests, 2);
-  EXPECT_EQ(flags.compressions, 1 + 2);  // "abc", then a 64-character digest text
 }
 
 TEST(NumberSetsTest, SizeOutsideTheRangeIsRefused) {

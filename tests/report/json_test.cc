@@ -35,19 +35,15 @@ TEST(JsonTest, NumbersAreShortestAndNonFiniteIsNull) {
   } cases[] = {
       {0, "0"},
       {-0.0, "0"},
-      {1, "1"},
       {-42, "-42"},
       {0.1, "0.1"},
       {0.1 + 0.2, "0.30000000000000004"},
-      {1.0 / 3, "0.3333333333333333"},
-      {65000, "65000"},
       {1e21, "1e+21"},
       {123456789012345680000.0, "123456789012345683968"},  // shorter than 1.2345678901234568e+20
       {5e-324, "5e-324"},
       {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
       {std::nan(""), "null"},
       {kInf, "null"},
-      {-kInf, "null"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(JsonNumber(c.number), c.json) << c.json;
