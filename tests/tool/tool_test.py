@@ -25,12 +25,6 @@ KELVORA = None
 DATA = None
 
 
-def entries(path):
-    """Every entry of a zip file: name -> (uncompressed bytes)."""
-    with zipfile.ZipFile(path) as z:
-        return {i.filename: z.read(i.filename) for i in z.infolist()}
-
-
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
@@ -214,8 +208,7 @@ class ToolTest(unittest.TestCase):
         rc, out, err = self.run_tool("-w", "demo/demo.xlsx", "demo", "--force")
         self.assertIn(rc, (0, 3), err)
         self.assertIn("Workbook: demo/demo.xlsx", out)
-        self.assertEqual(self.main_sheet(self.path("demo/demo.xlsx")).sheet_properties.codeName,
-                         "Sheet1")
+        self.assertEqual(self.main_sheet(self.path("demo/demo.xlsx"))["B15"].value, 100)
         self.init("kelvora.xlsx")
         unknown = "unknown command nosuchcommand; the commands are: telex"
         self.runs([("nosuchcommand", 2, unknown), ("help nosuchcommand", 2, unknown),
@@ -458,12 +451,13 @@ class ToolTest(unittest.TestCase):
         wb.save(path)
         with zipfile.ZipFile(path, "a") as z:
             z.writestr("xl/vbaProject.bin", b"\xd0\xcf\x11\xe0 not really a macro project")
-        before = entries(path)
-        self.assertIn(b"macroEnabled", before["[Content_Types].xml"])
+        before = stored_entries(path)
+        with zipfile.ZipFile(path) as z:
+            self.assertIn(b"macroEnabled", z.read("[Content_Types].xml"))
         self.ok("-w", "rich.xlsm", "DanKQXS", "--clipboard",
                 os.path.join(DATA, "sample_100_draws.html"))
         self.ok("-w", "rich.xlsm", "Main")
-        after = entries(path)
+        after = stored_entries(path)
         changed = {n for n in before if after.get(n) != before[n]}
         allowed = {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml", "xl/workbook.xml"}
         self.assertTrue("xl/worksheets/sheet1.xml" in changed <= allowed, changed - allowed)
