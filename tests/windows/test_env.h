@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_excel.h"
+#include "scenarios.h"
 
 namespace kelvora::testing {
 
@@ -32,21 +33,51 @@ inline HMODULE Dll() {
   return dll;
 }
 
-// Puts `to` where the DLL finds `from`; false when it is not there.
-inline bool PatchImport(FARPROC from, FARPROC to) {
-  auto* base = reinterpret_cast<BYTE*>(Dll());
-  const IMAGE_DATA_DIRECTORY& iat = reinterpret_cast<IMAGE_NT_HEADERS*>(
-                                        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
-                                        ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-  auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
-  for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
-    DWORD was = 0;
-    if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was)) continue;
-    slots[i] = to;
-    return VirtualProtect(&slots[i], sizeof from, was, &was);
-  }
-  return false;
+// An export of the DLL, or null.
+inline FARPROC Export(const char* name) { return GetProcAddress(Dll(), name); }
+
+// Calls an export of the DLL; E_NOTIMPL when there is none.
+template <typename... Args>
+HRESULT CallExport(const char* name, Args... args) {
+  auto f =
+      reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(reinterpret_cast<void*>(Export(name)));
+  return f == nullptr ? E_NOTIMPL : f(args...);
 }
+
+// While an ImportPatch lives, the DLL calls `to` where it imports `name`
+// from `module`.
+class ImportPatch {
+ public:
+  template <typename F>
+  ImportPatch(const wchar_t* module, const char* name, F* to)
+      : real_(GetProcAddress(GetModuleHandleW(module), name)),
+        to_(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(to))) {
+    EXPECT_TRUE(Patch(real_, to_)) << name;
+  }
+  ~ImportPatch() { EXPECT_TRUE(Patch(to_, real_)); }
+  ImportPatch(const ImportPatch&) = delete;
+  ImportPatch& operator=(const ImportPatch&) = delete;
+
+ private:
+  // Puts `to` where the DLL finds `from`; false when it is not there.
+  static bool Patch(FARPROC from, FARPROC to) {
+    auto* base = reinterpret_cast<BYTE*>(Dll());
+    const IMAGE_DATA_DIRECTORY& iat =
+        reinterpret_cast<IMAGE_NT_HEADERS*>(base +
+                                            reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
+            ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+    for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
+      DWORD was = 0;
+      if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was))
+        continue;
+      slots[i] = to;
+      return VirtualProtect(&slots[i], sizeof from, was, &was);
+    }
+    return false;
+  }
+  const FARPROC real_, to_;
+};
 
 inline std::u16string ClipboardText() {
   std::u16string out = u"<none>";
@@ -122,8 +153,9 @@ inline IDispatch* CreateSub() {
 
 // How a late-bound caller passes an object: an object expression by value,
 // an object variable by reference, a Variant variable (VBA's Variant, every
-// variable of a script) as a Variant by reference.
-enum class Passed { kByValue, kByReference, kInVariant };
+// variable of a script) as a Variant by reference; or by value under its
+// parameter's name, out of order (Sup ThisWorkBook:=wb, ExcelApp:=app).
+enum class Passed { kByValue, kByReference, kInVariant, kByName };
 
 inline VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* holder = nullptr) {
   VARIANT v;
@@ -146,8 +178,12 @@ inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
   IDispatch* app = NewFakeApplication(state);
   IDispatch* book = NewFakeWorkbook(state);
   VARIANT holders[2];
-  const Outcome o = CallByName(
-      sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
+  const Outcome o =
+      passed == Passed::kByName
+          ? CallByName(sub, L"Sup", {Object(&book), Object(&app)}, {},
+                       {L"ThisWorkBook", L"ExcelApp"})
+          : CallByName(sub, L"Sup",
+                       {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
   app->Release();
   book->Release();
   return o;
@@ -161,9 +197,7 @@ class ShellWatch {
   explicit ShellWatch(INT_PTR answer = 42) {
     opened_.clear();
     answer_ = answer;
-    EXPECT_TRUE(PatchImport(real_, Record()));
   }
-  ~ShellWatch() { EXPECT_TRUE(PatchImport(Record(), real_)); }
   const std::vector<std::wstring>& opened() const { return opened_; }
 
  private:
@@ -172,18 +206,14 @@ class ShellWatch {
     opened_.push_back(file);
     return reinterpret_cast<HINSTANCE>(answer_);
   }
-  static FARPROC Record() { return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Open)); }
   static inline std::vector<std::wstring> opened_;
   static inline INT_PTR answer_ = 42;
-  const FARPROC real_ = GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW");
+  const ImportPatch patch_{L"shell32.dll", "ShellExecuteW", &Open};
 };
 
 // A window of the calling thread that is never shown.
 inline HWND MessageWindow() {
   return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }
-
-// A whole file, or nothing when it cannot be read.
-std::optional<std::string> ReadFile(const std::filesystem::path& path);
 
 }  // namespace kelvora::testing
