@@ -263,7 +263,7 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
   const std::tuple<const char*, std::string, std::u16string> clicks[] = {
       {"BaoCao", "Lỗi 5: Sổ tính chưa có kết quả phân tích: hãy chạy Main trước|Thông Báo|16",
        u"trước"},
-      {"Copy1", "", u"03,04"},
+      {"Copy1", "Đã Copy PP1", u"03,04"},
       {"KiemTraSo", "Sổ tính đang mở có đủ dạng của Kelvora", u"03,04"},
       {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"},
   };

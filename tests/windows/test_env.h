@@ -116,7 +116,8 @@ struct Outcome {
 };
 
 // `excep` starts as given: a caller need not clear it.
-// With `arg_names`, every argument is passed by the name at its place.
+// With `arg_names`, every argument is passed by the name at its place, in
+// the order given (a caller puts the argument it names last first).
 inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args = {},
                           EXCEPINFO excep = {}, std::vector<const wchar_t*> arg_names = {}) {
   Outcome out;
@@ -154,7 +155,7 @@ inline IDispatch* CreateSub() {
 // How a late-bound caller passes an object: an object expression by value,
 // an object variable by reference, a Variant variable (VBA's Variant, every
 // variable of a script) as a Variant by reference; or by value under its
-// parameter's name, out of order (Sup ThisWorkBook:=wb, ExcelApp:=app).
+// parameter's name, named out of order (Sup ThisWorkBook:=wb, ExcelApp:=app).
 enum class Passed { kByValue, kByReference, kInVariant, kByName };
 
 inline VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* holder = nullptr) {
@@ -180,8 +181,8 @@ inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
   VARIANT holders[2];
   const Outcome o =
       passed == Passed::kByName
-          ? CallByName(sub, L"Sup", {Object(&book), Object(&app)}, {},
-                       {L"ThisWorkBook", L"ExcelApp"})
+          ? CallByName(sub, L"Sup", {Object(&app), Object(&book)}, {},
+                       {L"ExcelApp", L"ThisWorkBook"})
           : CallByName(sub, L"Sup",
                        {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
   app->Release();
