@@ -75,10 +75,9 @@ Value ToValue(const VARIANT& in) {
     case VT_EMPTY:
       return Value();
     case VT_BSTR:
-      return Value(
-          std::u16string(reinterpret_cast<const char16_t*>(V_BSTR(v)), SysStringLen(V_BSTR(v))));
+      return Value(TextArg(v));
     case VT_BOOL:
-      return Value::Boolean(V_BOOL(v) != VARIANT_FALSE);
+      return Value::Boolean(BoolArg(v));
     case VT_DATE:
       // OLE day 2 is 1900-01-01, the host's serial 1; they meet at 61.
       return Value::Date(V_DATE(v) < 61 ? V_DATE(v) - 1 : V_DATE(v));
