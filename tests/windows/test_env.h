@@ -33,14 +33,11 @@ inline HMODULE Dll() {
   return dll;
 }
 
-// An export of the DLL, or null.
-inline FARPROC Export(const char* name) { return GetProcAddress(Dll(), name); }
-
 // Calls an export of the DLL; E_NOTIMPL when there is none.
 template <typename... Args>
 HRESULT CallExport(const char* name, Args... args) {
-  auto f =
-      reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(reinterpret_cast<void*>(Export(name)));
+  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(
+      reinterpret_cast<void*>(GetProcAddress(Dll(), name)));
   return f == nullptr ? E_NOTIMPL : f(args...);
 }
 
