@@ -49,20 +49,16 @@ inline std::string EncodeValue(const host::Value& v) {
   return v.IsError() ? type + std::to_string(v.error_code()) : "";
 }
 
+// A value of a pasted grid, where a page gives only numbers and texts.
 inline host::Value DecodeValue(const std::string& s) {
   const std::string body = s.size() < 2 ? "" : s.substr(2);
-  const double number = strtod(body.c_str(), nullptr);
-  const char type = s.empty() ? ' ' : s[0];
+  if (s.starts_with("n:")) return host::Value(strtod(body.c_str(), nullptr));
   std::string text;
-  for (size_t i = 0; type == 't' && i < body.size(); ++i) {
+  for (size_t i = 0; i < body.size(); ++i) {
     const char* e = body[i] == '\\' && i + 1 < body.size() ? strchr(kEscapes, body[++i]) : nullptr;
     text += e && (e - kEscapes) % 2 == 1 ? e[-1] : body[i];
   }
-  if (type == 't') return host::Value(Utf8ToUtf16(text));
-  if (type == 'n') return host::Value(number);
-  if (type == 'd') return host::Value::Date(number);
-  if (type == 'b') return host::Value::Boolean(body == "1");
-  return type == 'e' ? host::Value::Error(static_cast<int32_t>(number)) : host::Value();
+  return host::Value(Utf8ToUtf16(text));
 }
 
 // A pasted grid: "grid <rows> <cols>" then "<row> <col>\t<value>" per

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
 """Checks the package's VBA module, Kelvora.bas, as far as VBA can be
-checked without Excel: ASCII only (the editor reads it in the ANSI code
-page), a module name that does not hide the component, every block closed
-by its own end, every member called on the component a method of _Sub (read
-from the type library's source), a macro for every command, and the same
-code as the module of docs/windows.md.
+checked without Excel. It must be ASCII: the editor reads it in the ANSI
+code page.
 
 usage: check_vba.py <Kelvora.bas> <kelvora.idl> <windows.md>
 """

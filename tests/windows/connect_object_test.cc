@@ -34,10 +34,7 @@ int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
   return IDNO;
 }
 struct BoxWatch {
-  BoxWatch() { EXPECT_TRUE(PatchImport(real, record)); }
-  ~BoxWatch() { EXPECT_TRUE(PatchImport(record, real)); }
-  const FARPROC real = GetProcAddress(GetModuleHandleW(L"user32.dll"), "MessageBoxW");
-  const FARPROC record = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&RecordBox));
+  const ImportPatch patch{L"user32.dll", "MessageBoxW", &RecordBox};
 };
 
 // Where two JSON texts first differ; empty when they agree: every character
@@ -68,12 +65,8 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
 
 class ConnectTest : public ::testing::Test {
  protected:
-  using Entry = HRESULT(STDAPICALLTYPE*)();
-  static void SetUpTestSuite() { Export("DllRegisterServer")(); }
-  static void TearDownTestSuite() { Export("DllUnregisterServer")(); }
-  static Entry Export(const char* name) {
-    return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(Dll(), name)));
-  }
+  static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
+  static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override {
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"Kelvora.Connect", &clsid), S_OK);
@@ -103,10 +96,9 @@ class ConnectTest : public ::testing::Test {
     const RibbonButton* button = FindRibbonButton(callback);
     ASSERT_NE(button, nullptr) << callback;
     IDispatch* control = NewFakeRibbonControl(state_, Utf8ToUtf16(std::string(button->id)));
-    VARIANT arg;
-    V_VT(&arg) = VT_DISPATCH;
-    V_DISPATCH(&arg) = control;
-    EXPECT_EQ(CallByName(addin_, std::wstring(callback.begin(), callback.end()).c_str(), {arg}).hr,
+    EXPECT_EQ(CallByName(addin_, std::wstring(callback.begin(), callback.end()).c_str(),
+                         {Object(&control)})
+                  .hr,
               S_OK)
         << callback;
     control->Release();
@@ -271,7 +263,7 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
   const std::tuple<const char*, std::string, std::u16string> clicks[] = {
       {"BaoCao", "Lỗi 5: Sổ tính chưa có kết quả phân tích: hãy chạy Main trước|Thông Báo|16",
        u"trước"},
-      {"Copy1", "", u"03,04"},
+      {"Copy1", "Đã Copy PP1", u"03,04"},
       {"KiemTraSo", "Sổ tính đang mở có đủ dạng của Kelvora", u"03,04"},
       {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"},
   };

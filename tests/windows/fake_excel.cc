@@ -67,8 +67,51 @@ std::u16string TextArg(const VARIANT* v) {
   return std::u16string(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
 }
 
-void SetResult(VARIANT* result, const Value& v) {
-  if (result != nullptr) FakeFromValue(v, result);
+// The fake's own conversions: a cell value from a VARIANT, and a VARIANT
+// (when one is asked for) from a cell value.
+Value ToValue(const VARIANT& in) {
+  const VARIANT* v = Deref(&in);
+  switch (V_VT(v)) {
+    case VT_EMPTY:
+      return Value();
+    case VT_BSTR:
+      return Value(TextArg(v));
+    case VT_BOOL:
+      return Value::Boolean(BoolArg(v));
+    case VT_DATE:
+      // OLE day 2 is 1900-01-01, the host's serial 1; they meet at 61.
+      return Value::Date(V_DATE(v) < 61 ? V_DATE(v) - 1 : V_DATE(v));
+    case VT_ERROR:
+      return Value::Error(V_ERROR(v) & 0xFFFF);
+    case VT_R8:
+    case VT_I4:
+    case VT_I2:
+      return Value(NumberArg(v));
+  }
+  Refuse(13, "Type mismatch: value of an unexpected type");
+}
+
+void SetResult(VARIANT* out, const Value& v) {
+  if (out == nullptr) return;
+  VariantInit(out);
+  const host::ValueType t = v.type();
+  if (t == host::ValueType::kText) {
+    V_VT(out) = VT_BSTR;
+    V_BSTR(out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.text().data()),
+                                    static_cast<UINT>(v.text().size()));
+  } else if (t == host::ValueType::kBoolean) {
+    V_VT(out) = VT_BOOL;
+    V_BOOL(out) = v.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
+  } else if (t == host::ValueType::kError) {
+    V_VT(out) = VT_ERROR;
+    V_ERROR(out) = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, v.error_code());
+  } else if (t == host::ValueType::kDate) {
+    V_VT(out) = VT_DATE;
+    V_DATE(out) = v.date_serial() + (v.date_serial() < 60 ? 1 : 0);
+  } else if (t == host::ValueType::kNumber) {
+    V_VT(out) = VT_R8;
+    V_R8(out) = v.number();
+  }
 }
 // Counts, rows and window handles are Longs.
 void SetLong(VARIANT* result, int64_t n) {
@@ -76,8 +119,9 @@ void SetLong(VARIANT* result, int64_t n) {
   V_VT(result) = VT_I4;
   V_I4(result) = static_cast<LONG>(n);
 }
+// An object, or Nothing for null.
 void SetDispatch(VARIANT* result, IDispatch* d) {
-  if (result == nullptr) return static_cast<void>(d->Release());
+  if (result == nullptr) return static_cast<void>(d && d->Release());
   V_VT(result) = VT_DISPATCH;
   V_DISPATCH(result) = d;
 }
@@ -208,7 +252,7 @@ void GetValues(const host::Table& t, VARIANT* result) {
   for (LONG r = 1; r <= t.rows(); ++r) {
     for (LONG c = 1; c <= t.cols(); ++c) {
       VARIANT v;
-      FakeFromValue(t(r, c), &v);
+      SetResult(&v, t(r, c));
       LONG idx[2] = {r, c};
       SafeArrayPutElement(arr, idx, &v);
       VariantClear(&v);
@@ -219,7 +263,7 @@ void GetValues(const host::Table& t, VARIANT* result) {
 }
 
 void PutValues(const VARIANT& v, host::Range& range) {
-  if ((V_VT(&v) & VT_ARRAY) == 0) return range.SetValue(FakeToValue(v));
+  if ((V_VT(&v) & VT_ARRAY) == 0) return range.SetValue(ToValue(v));
   SAFEARRAY* arr = V_ARRAY(&v);
   if (SafeArrayGetDim(arr) != 2) Refuse(13, "Type mismatch: expected a two-dimensional array");
   LONG lo[2], hi[2];
@@ -234,7 +278,7 @@ void PutValues(const VARIANT& v, host::Range& range) {
       VariantInit(&e);
       LONG idx[2] = {r, c};
       SafeArrayGetElement(arr, idx, &e);
-      t(r - lo[0] + 1, c - lo[1] + 1) = FakeToValue(e);
+      t(r - lo[0] + 1, c - lo[1] + 1) = ToValue(e);
       VariantClear(&e);
     }
   }
@@ -417,10 +461,7 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
       {L"ActiveWorkbook",
        {},
        [state](Args, VARIANT* out) {
-         if (state->workbook_open) return SetDispatch(out, NewFakeWorkbook(state));
-         if (out == nullptr) return;
-         V_VT(out) = VT_DISPATCH;  // Nothing
-         V_DISPATCH(out) = nullptr;
+         SetDispatch(out, state->workbook_open ? NewFakeWorkbook(state) : nullptr);
        }},
       {L"Workbooks",
        {},
@@ -441,24 +482,24 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
 }
 
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
-  const auto sheets = [state] {
-    auto* o = new FakeObject(state);
-    const auto& all = state->book->sheets();
-    o->members = {
-        {L"Count", {}, [&all](Args, VARIANT* out) { SetLong(out, all.size()); }},
-        {L"Item",
-         {L"Index"},
-         [state, &all](Args a, VARIANT* out) {
-           const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
-           if (i < 1 || i > static_cast<int64_t>(all.size())) Refuse(9, "Subscript out of range");
-           SetDispatch(out, NewWorksheet(state, all[static_cast<size_t>(i - 1)]));
-         },
-         1},
-    };
-    return o;
-  };
   auto* o = new FakeObject(state);
-  o->members = {{L"Worksheets", {}, [sheets](Args, VARIANT* out) { SetDispatch(out, sheets()); }}};
+  o->members = {{L"Worksheets", {}, [state](Args, VARIANT* out) {
+                   auto* sheets = new FakeObject(state);
+                   const auto& all = state->book->sheets();
+                   sheets->members = {
+                       {L"Count", {}, [&all](Args, VARIANT* n) { SetLong(n, all.size()); }},
+                       {L"Item",
+                        {L"Index"},
+                        [state, &all](Args a, VARIANT* item) {
+                          const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
+                          if (i < 1 || i > static_cast<int64_t>(all.size()))
+                            Refuse(9, "Subscript out of range");
+                          SetDispatch(item, NewWorksheet(state, all[static_cast<size_t>(i - 1)]));
+                        },
+                        1},
+                   };
+                   SetDispatch(out, sheets);
+                 }}};
   return o;
 }
 
@@ -466,59 +507,8 @@ IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std
   auto* o = new FakeObject(state);
   o->members = {{L"Id", {}, [id](Args, VARIANT* out) { SetResult(out, Value(id)); }},
                 {L"Tag", {}, [](Args, VARIANT* out) { SetResult(out, Value(u"")); }},
-                {L"Context", {}, [](Args, VARIANT* out) {
-                   if (out) V_VT(out) = VT_DISPATCH, V_DISPATCH(out) = nullptr;
-                 }}};
+                {L"Context", {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }}};
   return o;
-}
-
-host::Value FakeToValue(const VARIANT& in) {
-  const VARIANT* v = Deref(&in);
-  VARIANT n;
-  VariantInit(&n);
-  switch (V_VT(v)) {
-    case VT_EMPTY:
-      return Value();
-    case VT_BSTR:
-      return Value(
-          std::u16string(reinterpret_cast<const char16_t*>(V_BSTR(v)), SysStringLen(V_BSTR(v))));
-    case VT_BOOL:
-      return Value::Boolean(V_BOOL(v) != VARIANT_FALSE);
-    case VT_DATE:
-      // OLE day 2 is 1900-01-01, the host's serial 1; they meet at 61.
-      return Value::Date(V_DATE(v) < 61 ? V_DATE(v) - 1 : V_DATE(v));
-    case VT_ERROR:
-      return Value::Error(V_ERROR(v) & 0xFFFF);
-    case VT_R8:
-    case VT_I4:
-    case VT_I2:
-      VariantChangeType(&n, const_cast<VARIANT*>(v), 0, VT_R8);
-      return Value(V_R8(&n));
-  }
-  Refuse(13, "Type mismatch: value of an unexpected type");
-}
-
-void FakeFromValue(const host::Value& v, VARIANT* out) {
-  VariantInit(out);
-  const host::ValueType t = v.type();
-  const double number = t == host::ValueType::kNumber ? v.number()
-                        : t == host::ValueType::kDate
-                            ? v.date_serial() + (v.date_serial() < 60 ? 1 : 0)
-                            : 0;
-  if (t == host::ValueType::kText) {
-    V_VT(out) = VT_BSTR;
-    V_BSTR(out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.text().data()),
-                                    static_cast<UINT>(v.text().size()));
-  } else if (t == host::ValueType::kBoolean) {
-    V_VT(out) = VT_BOOL;
-    V_BOOL(out) = v.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
-  } else if (t == host::ValueType::kError) {
-    V_VT(out) = VT_ERROR;
-    V_ERROR(out) = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, v.error_code());
-  } else if (t != host::ValueType::kEmpty) {
-    V_VT(out) = t == host::ValueType::kDate ? VT_DATE : VT_R8;
-    V_R8(out) = number;  // VT_DATE shares the double
-  }
 }
 
 }  // namespace kelvora::testing

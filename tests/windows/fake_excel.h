@@ -62,8 +62,4 @@ IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state);
 // Context (Nothing), with one reference for the caller.
 IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id);
 
-// The fake's own VARIANT conversions.
-host::Value FakeToValue(const VARIANT& v);
-void FakeFromValue(const host::Value& v, VARIANT* out);
-
 }  // namespace kelvora::testing

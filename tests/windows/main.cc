@@ -25,13 +25,6 @@ std::shared_ptr<FakeExcelState> NewTemplateState() {
   return s;
 }
 
-std::optional<std::string> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return in ? std::optional(s.str()) : std::nullopt;
-}
-
 }  // namespace kelvora::testing
 
 int wmain(int argc, wchar_t** argv) {

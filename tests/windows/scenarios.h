@@ -4,7 +4,11 @@
 // data block of the report page.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,14 @@ inline const std::vector<Scenario>& Scenarios() {
       {"db", nullptr, "dac-biet.txt", {"DanKQXSDB", "Main", "Copy3"}},
   };
   return all;
+}
+
+// A whole file, or nothing when it cannot be read.
+inline std::optional<std::string> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return in ? std::optional(s.str()) : std::nullopt;
 }
 
 // The JSON data block of a report page; empty when it has none.

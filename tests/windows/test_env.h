@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_excel.h"
+#include "scenarios.h"
 
 namespace kelvora::testing {
 
@@ -32,21 +33,48 @@ inline HMODULE Dll() {
   return dll;
 }
 
-// Puts `to` where the DLL finds `from`; false when it is not there.
-inline bool PatchImport(FARPROC from, FARPROC to) {
-  auto* base = reinterpret_cast<BYTE*>(Dll());
-  const IMAGE_DATA_DIRECTORY& iat = reinterpret_cast<IMAGE_NT_HEADERS*>(
-                                        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
-                                        ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-  auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
-  for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
-    DWORD was = 0;
-    if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was)) continue;
-    slots[i] = to;
-    return VirtualProtect(&slots[i], sizeof from, was, &was);
-  }
-  return false;
+// Calls an export of the DLL; E_NOTIMPL when there is none.
+template <typename... Args>
+HRESULT CallExport(const char* name, Args... args) {
+  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(
+      reinterpret_cast<void*>(GetProcAddress(Dll(), name)));
+  return f == nullptr ? E_NOTIMPL : f(args...);
 }
+
+// While an ImportPatch lives, the DLL calls `to` where it imports `name`
+// from `module`.
+class ImportPatch {
+ public:
+  template <typename F>
+  ImportPatch(const wchar_t* module, const char* name, F* to)
+      : real_(GetProcAddress(GetModuleHandleW(module), name)),
+        to_(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(to))) {
+    EXPECT_TRUE(Patch(real_, to_)) << name;
+  }
+  ~ImportPatch() { EXPECT_TRUE(Patch(to_, real_)); }
+  ImportPatch(const ImportPatch&) = delete;
+  ImportPatch& operator=(const ImportPatch&) = delete;
+
+ private:
+  // Puts `to` where the DLL finds `from`; false when it is not there.
+  static bool Patch(FARPROC from, FARPROC to) {
+    auto* base = reinterpret_cast<BYTE*>(Dll());
+    const IMAGE_DATA_DIRECTORY& iat =
+        reinterpret_cast<IMAGE_NT_HEADERS*>(base +
+                                            reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
+            ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+    for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
+      DWORD was = 0;
+      if (slots[i] != from || !VirtualProtect(&slots[i], sizeof from, PAGE_READWRITE, &was))
+        continue;
+      slots[i] = to;
+      return VirtualProtect(&slots[i], sizeof from, was, &was);
+    }
+    return false;
+  }
+  const FARPROC real_, to_;
+};
 
 inline std::u16string ClipboardText() {
   std::u16string out = u"<none>";
@@ -85,7 +113,8 @@ struct Outcome {
 };
 
 // `excep` starts as given: a caller need not clear it.
-// With `arg_names`, every argument is passed by the name at its place.
+// With `arg_names`, every argument is passed by the name at its place, in
+// the order given (a caller puts the argument it names last first).
 inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args = {},
                           EXCEPINFO excep = {}, std::vector<const wchar_t*> arg_names = {}) {
   Outcome out;
@@ -122,8 +151,9 @@ inline IDispatch* CreateSub() {
 
 // How a late-bound caller passes an object: an object expression by value,
 // an object variable by reference, a Variant variable (VBA's Variant, every
-// variable of a script) as a Variant by reference.
-enum class Passed { kByValue, kByReference, kInVariant };
+// variable of a script) as a Variant by reference; or by value under its
+// parameter's name, named out of order (Sup ThisWorkBook:=wb, ExcelApp:=app).
+enum class Passed { kByValue, kByReference, kInVariant, kByName };
 
 inline VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* holder = nullptr) {
   VARIANT v;
@@ -146,8 +176,12 @@ inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
   IDispatch* app = NewFakeApplication(state);
   IDispatch* book = NewFakeWorkbook(state);
   VARIANT holders[2];
-  const Outcome o = CallByName(
-      sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
+  const Outcome o =
+      passed == Passed::kByName
+          ? CallByName(sub, L"Sup", {Object(&app), Object(&book)}, {},
+                       {L"ExcelApp", L"ThisWorkBook"})
+          : CallByName(sub, L"Sup",
+                       {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
   app->Release();
   book->Release();
   return o;
@@ -161,9 +195,7 @@ class ShellWatch {
   explicit ShellWatch(INT_PTR answer = 42) {
     opened_.clear();
     answer_ = answer;
-    EXPECT_TRUE(PatchImport(real_, Record()));
   }
-  ~ShellWatch() { EXPECT_TRUE(PatchImport(Record(), real_)); }
   const std::vector<std::wstring>& opened() const { return opened_; }
 
  private:
@@ -172,18 +204,14 @@ class ShellWatch {
     opened_.push_back(file);
     return reinterpret_cast<HINSTANCE>(answer_);
   }
-  static FARPROC Record() { return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Open)); }
   static inline std::vector<std::wstring> opened_;
   static inline INT_PTR answer_ = 42;
-  const FARPROC real_ = GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW");
+  const ImportPatch patch_{L"shell32.dll", "ShellExecuteW", &Open};
 };
 
 // A window of the calling thread that is never shown.
 inline HWND MessageWindow() {
   return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 }
-
-// A whole file, or nothing when it cannot be read.
-std::optional<std::string> ReadFile(const std::filesystem::path& path);
 
 }  // namespace kelvora::testing

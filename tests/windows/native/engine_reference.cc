@@ -10,7 +10,6 @@
 //   workbook after the commands, as `kelvora report` renders it.
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "book/workbook_template.h"
 #include "cell_text.h"
@@ -27,14 +26,6 @@
 using namespace kelvora;
 
 namespace {
-
-bool ReadFile(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  *out = s.str();
-  return static_cast<bool>(in);
-}
 
 // The expected text of a scenario; `data_block` receives the report's.
 std::string Run(const testing::Scenario& scenario, const std::string& html, const std::string& clip,
@@ -80,23 +71,26 @@ int main(int argc, char** argv) {
   }
   const std::string data = argv[1], out = argv[2];
   for (const testing::Scenario& s : testing::Scenarios()) {
-    std::string html, text, clip;
-    if ((s.page && !ReadFile(data + "/" + s.page, &html)) ||
-        (s.text && !ReadFile(data + "/" + s.text, &text))) {
+    const auto sample = [&](const char* file) {
+      return file ? testing::ReadFile(data + "/" + file) : std::optional<std::string>("");
+    };
+    const std::optional<std::string> html = sample(s.page), text = sample(s.text);
+    if (!html || !text) {
       std::fprintf(stderr, "cannot read the sample files of %s in %s\n", s.name, data.c_str());
       return 2;
     }
-    for (char ch : text) {
+    std::string clip;
+    for (char ch : *text) {
       if (ch == '\n') clip += '\r';
       clip += ch;
     }
     const std::string base = out + "/" + s.name;
     std::ofstream(base + ".grid", std::ios::binary)
-        << testing::EncodeGrid(s.page ? html::ConvertClipboardHtml(html) : std::nullopt);
+        << testing::EncodeGrid(s.page ? html::ConvertClipboardHtml(*html) : std::nullopt);
     std::ofstream(base + ".clip", std::ios::binary) << clip;
     std::string data_block;
     std::ofstream(out + "/expected-" + s.name + ".txt", std::ios::binary)
-        << Run(s, html, clip, &data_block);
+        << Run(s, *html, clip, &data_block);
     std::ofstream(base + ".report.json", std::ios::binary) << data_block;
   }
   return 0;
