@@ -15,21 +15,11 @@ namespace {
 using host::Table;
 using host::Value;
 
-Table Store(const std::vector<Value>& results) {
-  Table t(static_cast<int32_t>(results.size()), 2);
-  for (size_t i = 0; i < results.size(); ++i) {
-    t(static_cast<int32_t>(i + 1), 1) = Value(static_cast<int>(1000 - i));
-    t(static_cast<int32_t>(i + 1), 2) = results[i];
-  }
-  return t;
-}
-
 // Newest first: endings 07, 12, 07, (a four-digit result), 99, 12, 07.
 TEST(GanTest, HandWorkedGansAndCounts) {
-  const GanReport g =
-      AssessGan(Store({Value(u"12307"), Value(u"55512"), Value(u"00007"), Value(u"1234"),
-                       Value(u"12399"), Value(12312), Value(u"88807")}),
-                4);
+  const GanReport g = AssessGan(
+      testing::StoreOf({u"12307", u"55512", u"00007", u"1234", u"12399", 12312, u"88807"}, 1000),
+      4);
   EXPECT_EQ(g.draws, 6);
   EXPECT_EQ(g.quality.results_not_five_digits, 1);
   EXPECT_EQ(g.verdict, NotComparableVerdict());  // the four-digit result
@@ -83,7 +73,7 @@ TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   std::mt19937 rng(20240601);
   std::vector<Value> results;
   for (int i = 0; i < 20000; ++i) results.push_back(Value(testing::FiveDigits(rng())));
-  const GanReport g = AssessGan(Store(results), 1000);
+  const GanReport g = AssessGan(testing::StoreOf(results, 1000), 1000);
   EXPECT_EQ(g.draws, 20000);
   EXPECT_GE(g.smallest_p_holm, 0.05);
   EXPECT_EQ(Utf16ToUtf8(g.verdict), "Không có gì khác ngẫu nhiên (sau hiệu chỉnh Holm)");
@@ -91,7 +81,7 @@ TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   // A store where one ending never comes is not.
   for (Value& v : results)
     if (v.text().substr(3) == u"42") v = Value(v.text().substr(0, 3) + u"43");
-  const GanReport skewed = AssessGan(Store(results), 1000);
+  const GanReport skewed = AssessGan(testing::StoreOf(results, 1000), 1000);
   EXPECT_LT(skewed.smallest_p_holm, 0.05);
   EXPECT_EQ(Utf16ToUtf8(skewed.verdict).substr(0, 19), "Khác ngẫu nhiên");
 }

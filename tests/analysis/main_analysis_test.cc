@@ -31,36 +31,20 @@ const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông S�
 
 std::u16string KindName(int row) { return U(kTemplateKindNames[static_cast<size_t>(row - 1)]); }
 
-void Put(BoundWorkbook& w, layout::Cell c, Value v) {
-  w.main().PutValue(c.row, c.col, std::move(v));
-}
-const Value& At(BoundWorkbook& w, layout::Cell c) { return w.main().cell(c.row, c.col).value; }
-
-// A store of `count` draws, newest (number `newest`) at the store's top.
-void FillStore(BoundWorkbook& w, int count, int newest = 24123) { w.FillStore(count, newest, 777); }
-
-void Put(testing::BookValues& b, layout::Cell c, Value v) { b.Put(c, std::move(v)); }
-
 // The parameter block of a stage: kind (a row's name, or the value), size,
 // position or suffix, window.
 template <typename Book>
 void SetParameters(Book& w, const layout::Stage& s, Value kind, Value size, Value position,
                    Value window) {
-  Put(w, s.kind, kind.IsNumber() ? Value(KindName(static_cast<int>(kind.number()))) : kind);
-  Put(w, s.size, std::move(size));
-  Put(w, s.position, std::move(position));
-  Put(w, s.window, std::move(window));
+  w.Put(s.kind, kind.IsNumber() ? Value(KindName(static_cast<int>(kind.number()))) : kind);
+  w.Put(s.size, std::move(size));
+  w.Put(s.position, std::move(position));
+  w.Put(s.window, std::move(window));
 }
 
 // Cell `offset` (0: the method's number) of method k's row of a stage's table.
 layout::Cell TableCell(const layout::Stage& s, int k, int offset) {
   return {layout::MethodRow(s, k), s.table.col + offset};
-}
-
-std::vector<std::string> Shown(BoundWorkbook& w) {
-  std::vector<std::string> out;
-  for (const auto& m : w.platform.messages.shown()) out.push_back(Utf16ToUtf8(m.text));
-  return out;
 }
 
 // The marks of tested draws `from` to `to` (1: the newest), methods `first`
@@ -74,35 +58,32 @@ layout::Block Marks(const layout::Stage& s, int32_t from, int32_t to, int first 
 std::vector<Value> Block(BoundWorkbook& w, layout::Block b) {
   std::vector<Value> out;
   for (int r = b.first.row; r <= b.last.row; ++r)
-    for (int c = b.first.col; c <= b.last.col; ++c) out.push_back(At(w, {r, c}));
+    for (int c = b.first.col; c <= b.last.col; ++c) out.push_back(w.At({r, c}));
   return out;
 }
 
 bool BlockEmpty(BoundWorkbook& w, layout::Block b) {
-  const auto v = Block(w, b);
-  return std::all_of(v.begin(), v.end(), [](const Value& x) { return x.IsEmpty(); });
+  return Block(w, b) == std::vector<Value>(static_cast<size_t>(b.rows() * b.cols()));
 }
 
 // Puts old output everywhere Main clears, and beyond.
 void FillOldOutputs(BoundWorkbook& w) {
-  for (int k : {1, 3}) Put(w, TableCell(kStage1, k, 0), Value(u"old"));
-  Put(w, OutputCell(6), Value(u"old"));
+  for (int k : {1, 3}) w.Put(TableCell(kStage1, k, 0), Value(u"old"));
+  w.Put(OutputCell(6), Value(u"old"));
   for (int r : {3, 10002, 10003, 12002}) {
-    Put(w, {r, kMarksCleared.first.col}, Value(u"old"));
-    Put(w, {r, kMarksCleared.last.col}, Value(u"old"));
+    w.Put({r, kMarksCleared.first.col}, Value(u"old"));
+    w.Put({r, kMarksCleared.last.col}, Value(u"old"));
   }
-  Put(w, kHeading, Value(u"old heading"));
+  w.Put(kHeading, Value(u"old heading"));
 }
 
+// Screen updating and alerts off first, and back on last (alerts first).
 void ExpectScreenBackOn(BoundWorkbook& w) {
-  EXPECT_TRUE(w.app->screen_updating());
-  EXPECT_TRUE(w.app->display_alerts());
-  const auto& log = w.app->property_log();
+  const std::vector<std::string>& log = w.app->property_log();
   ASSERT_GE(log.size(), 4u);
-  EXPECT_EQ(log[0], "ScreenUpdating=false");
-  EXPECT_EQ(log[1], "DisplayAlerts=false");
-  EXPECT_EQ(log[log.size() - 2], "DisplayAlerts=true");
-  EXPECT_EQ(log[log.size() - 1], "ScreenUpdating=true");
+  EXPECT_EQ((std::vector{log[0], log[1], log[log.size() - 2], log.back()}),
+            (std::vector<std::string>{"ScreenUpdating=false", "DisplayAlerts=false",
+                                      "DisplayAlerts=true", "ScreenUpdating=true"}));
 }
 
 TEST(MainAnalysisTest, StoreSizeAtTheMinimumAndUnusableParameters) {
@@ -113,31 +94,26 @@ TEST(MainAnalysisTest, StoreSizeAtTheMinimumAndUnusableParameters) {
   for (const auto& [draws, size, message] : cases) {
     SCOPED_TRACE(draws);
     BoundWorkbook w;
-    FillStore(w, draws);
+    w.FillStore(draws, 24123, 777);
     SetParameters(w, kStage1, Value(2), size, Value(), Value(100));
-    Put(w, kSecondStageSwitch, Value(u"ON"));
+    w.Put(kSecondStageSwitch, Value(u"ON"));
     FillOldOutputs(w);
     w.Run(analysis::Main);
     ExpectScreenBackOn(w);
     EXPECT_EQ(BlockEmpty(w, MethodTable(kStage1)), message != nullptr);
     EXPECT_EQ(BlockEmpty(w, MethodTable(kStage2)), message != nullptr);
-    EXPECT_TRUE(At(w, kMarksCleared.last).IsEmpty());
-    EXPECT_EQ(At(w, {12002, kMarksCleared.last.col}), Value(u"old"));  // kept past the block
+    EXPECT_TRUE(w.At(kMarksCleared.last).IsEmpty());
+    EXPECT_EQ(w.At({12002, kMarksCleared.last.col}), Value(u"old"));  // kept past the block
     if (message) {
-      EXPECT_EQ(Shown(w), std::vector<std::string>{message});
-      EXPECT_EQ(w.platform.messages.shown()[0].style, 64 + 4096);
+      EXPECT_EQ(w.Shown(), (std::vector{std::pair{std::string(message), 64 + 4096}}));
       EXPECT_TRUE(BlockEmpty(w, {kMarksCleared.first, {40, kMarksCleared.last.col}}));
-      EXPECT_EQ(At(w, kHeading), Value(u"old heading"));
+      EXPECT_EQ(w.At(kHeading), Value(u"old heading"));
       continue;
     }
-    EXPECT_TRUE(Shown(w).empty());
+    EXPECT_TRUE(w.Shown().empty());
     // n = min(34, 100) - 1 = 33 marks.
     EXPECT_EQ(Block(w, Marks(kStage1, 33, 34, 0, 0)), (std::vector<Value>{24123 - 32, Value()}));
-    const auto marks = Block(w, Marks(kStage1, 1, 33, 1, 1));
-    const double hits = static_cast<double>(std::count(marks.begin(), marks.end(), Value(u"X")));
-    EXPECT_EQ(At(w, TableCell(kStage1, 1, 5)), hits ? Value(hits) : Value());
-    EXPECT_EQ(At(w, TableCell(kStage1, 1, 6)), hits < 33 ? Value(33 - hits) : Value());
-    EXPECT_EQ(Utf16ToUtf8(At(w, kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 24124");
+    EXPECT_EQ(Utf16ToUtf8(w.At(kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 24124");
   }
 }
 
@@ -145,13 +121,13 @@ TEST(MainAnalysisTest, SetTextsStayText) {
   // Sets of one number ("35") and of two ("359,597") would read as numbers
   // unless the cells keep them as text.
   BoundWorkbook w;
-  FillStore(w, 40, 24123);
+  w.FillStore(40, 24123, 777);
   SetParameters(w, kStage1, Value(2), Value(1), Value(), Value(10));
   SetParameters(w, kStage2, Value(5), Value(2), Value(), Value(10));
-  Put(w, kSecondStageSwitch, Value(u"ON"));
+  w.Put(kSecondStageSwitch, Value(u"ON"));
   w.Run(analysis::Main);
   std::vector<Value> sets;
-  for (int i = 1; i <= 6; ++i) sets.push_back(At(w, OutputCell(i)));
+  for (int i = 1; i <= 6; ++i) sets.push_back(w.At(OutputCell(i)));
   EXPECT_EQ(sets, (std::vector<Value>{u"35", u"45", u"27", u"359,597", u"456,562", u"278,786"}));
 }
 
@@ -164,15 +140,15 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
   const char16_t* planned_results[] = {u"12301", u"12305", u"12315", u"12313", u"12317", u"12301",
                                        u"12300", u"12323", u"12303", u"12308", u"55555"};
   BoundWorkbook w;
-  FillStore(w, 34, 1034);
+  w.FillStore(34, 1034, 777);
   for (int i = 0; i < 34; ++i)
-    Put(w, {kStoreFirstRow + i, kStoreResultCol}, Value(i < 11 ? planned_results[i] : u"98765"));
+    w.Put({kStoreFirstRow + i, kStoreResultCol}, Value(i < 11 ? planned_results[i] : u"98765"));
   SetParameters(w, kStage1, Value(2), Value(50), Value(), Value(11));
   SetParameters(w, kStage2, Value(2), Value(50), Value(), Value(2));
-  Put(w, kSecondStageSwitch, Value(u"ON"));
+  w.Put(kSecondStageSwitch, Value(u"ON"));
   FillOldOutputs(w);
   w.Run(analysis::Main);
-  EXPECT_TRUE(Shown(w).empty());
+  EXPECT_TRUE(w.Shown().empty());
   // A window of 2 tests the newest draw alone: M, H, H.
   const Value e;
   const std::vector<Value> stage1[3] = {
@@ -183,21 +159,21 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
     EXPECT_EQ(Block(w, {TableCell(kStage1, k, 0), TableCell(kStage1, k, 7)}), stage1[k - 1]) << k;
     EXPECT_EQ(Block(w, {TableCell(kStage2, k, 0), TableCell(kStage2, k, 7)}), stage2[k - 1]) << k;
   }
-  EXPECT_EQ(At(w, OutputCell(1)), Value(u"00,01,03,05,06,07,10,15,18,19,25,26,27,28,31,32,33,35,37,"
-                                        u"38,47,50,51,52,53,54,56,59,60,63,65,66,68,69,70,72,73,76,"
-                                        u"78,80,83,85,86,88,89,91,93,96,97,99"));
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(At(w, OutputCell(3 + i)), At(w, OutputCell(i)));
-  EXPECT_EQ(Utf16ToUtf8(At(w, kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 1035");
+  EXPECT_EQ(w.At(OutputCell(1)), Value(u"00,01,03,05,06,07,10,15,18,19,25,26,27,28,31,32,33,35,37,"
+                                       u"38,47,50,51,52,53,54,56,59,60,63,65,66,68,69,70,72,73,76,"
+                                       u"78,80,83,85,86,88,89,91,93,96,97,99"));
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(w.At(OutputCell(3 + i)), w.At(OutputCell(i)));
+  EXPECT_EQ(Utf16ToUtf8(w.At(kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 1035");
   for (int i = 1; i <= 10; ++i) {
-    EXPECT_EQ(At(w, Marks(kStage1, i, i, 0, 0).first), Value(1035 - i));
+    EXPECT_EQ(w.At(Marks(kStage1, i, i, 0, 0).first), Value(1035 - i));
     for (int k = 1; k <= 3; ++k) {
       const Value mark = planned[k - 1][i - 1] == 'H' ? Value(u"X") : Value();
-      EXPECT_EQ(At(w, Marks(kStage1, i, i, k, k).first), mark) << i << " " << k;
-      EXPECT_EQ(At(w, Marks(kStage2, i, i, k, k).first), i == 1 ? mark : Value()) << i << " " << k;
+      EXPECT_EQ(w.At(Marks(kStage1, i, i, k, k).first), mark) << i << " " << k;
+      EXPECT_EQ(w.At(Marks(kStage2, i, i, k, k).first), i == 1 ? mark : Value()) << i << " " << k;
     }
   }
   EXPECT_TRUE(BlockEmpty(w, {{13, kMarksCleared.first.col}, kMarksCleared.last}));
-  EXPECT_EQ(At(w, {10003, kMarksCleared.first.col}), Value(u"old"));  // beyond the cleared area
+  EXPECT_EQ(w.At({10003, kMarksCleared.first.col}), Value(u"old"));  // beyond the cleared area
 }
 
 TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
@@ -210,15 +186,14 @@ TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
   for (const auto& [on, size2, window2, rows2] : cases) {
     SCOPED_TRACE(::testing::Message() << window2 << " " << size2 << " " << (on ? "set" : "empty"));
     BoundWorkbook w;
-    FillStore(w, 60);
+    w.FillStore(60, 24123, 777);
     SetParameters(w, kStage1, Value(2), Value(40), Value(), Value(20));
     SetParameters(w, kStage2, Value(2), Value(size2), Value(), Value(window2));
-    Put(w, kSecondStageSwitch, on ? Value(on) : Value());
+    w.Put(kSecondStageSwitch, on ? Value(on) : Value());
     w.Run(analysis::Main);
-    ExpectScreenBackOn(w);
     EXPECT_FALSE(BlockEmpty(w, MethodTable(kStage1)));  // stage 1 is written in every case
-    EXPECT_EQ(Shown(w), size2 == 66 ? std::vector<std::string>{kCheckParameters2}
-                                    : std::vector<std::string>{});
+    EXPECT_EQ(w.Shown(), (size2 == 66 ? decltype(w.Shown()){{kCheckParameters2, 64 + 4096}}
+                                      : decltype(w.Shown()){}));
     EXPECT_EQ(BlockEmpty(w, MethodTable(kStage2)), rows2 == 0);
     EXPECT_TRUE(BlockEmpty(w, Marks(kStage2, rows2 + 1, 100)));
     if (rows2 == 0) continue;
@@ -293,10 +268,10 @@ TEST(MainAnalysisTest, FailureStillRestoresTheScreen) {
   for (const auto& [fail, number, nothing_written] : cases) {
     SCOPED_TRACE(fail);
     BoundWorkbook w;
-    FillStore(w, 40);
+    w.FillStore(40, 24123, 777);
     SetParameters(w, kStage1, Value(2), Value(40), Value(), Value(10));
     if (*fail == '\0') {
-      Put(w, kStoreTop, Value(u"abc"));
+      w.Put(kStoreTop, Value(u"abc"));
     } else {
       auto plan = std::make_shared<host::FaultPlan>();
       plan->Fail(fail, 0, 1004, "refused");

@@ -18,24 +18,20 @@ using testing::BoundWorkbook;
 TEST(XoaDuLieuTest, NoKeepsEverythingYesClearsOnlyTheStore) {
   const Cell top = layout::kStoreTop, last = layout::kStore.last;
   const Cell below{last.row + 1, layout::kStoreDrawCol};
+  const Cell store[] = {
+      top, {top.row, layout::kStoreResultCol}, {last.row, 1}, layout::kStoreCount};
   for (int answer : {kIdNo, kIdYes}) {
     BoundWorkbook w;
-    auto& m = w.main();
-    for (const Cell& c : {top, Cell{top.row, layout::kStoreResultCol}, Cell{last.row, 1}, below,
-                          layout::kStoreCount})
-      m.PutValue(c.row, c.col, Value(u"01234"));
+    for (const Cell& c : store) w.Put(c, Value(u"01234"));
+    w.Put(below, Value(u"01234"));
     w.platform.messages.QueueAnswer(answer);
     w.Run(entry::XoaDuLieu);
-    ASSERT_EQ(w.platform.messages.shown().size(), 1u);
-    EXPECT_EQ(Utf16ToUtf8(w.platform.messages.shown()[0].text),
-              "Bạn có chắc muốn xóa tất cả dữ liệu cũ");
-    EXPECT_EQ(w.platform.messages.shown()[0].style, 4 + 4096);
-    for (const Cell& c :
-         {top, Cell{top.row, layout::kStoreResultCol}, Cell{last.row, 1}, layout::kStoreCount})
-      EXPECT_EQ(m.cell(c.row, c.col).value.IsEmpty(), answer == kIdYes) << c.row;
-    EXPECT_EQ(m.cell(below.row, below.col).value, Value(u"01234"));
-    EXPECT_FALSE(m.cell(layout::kEmptyStoreLastRow, 1).value.IsEmpty());  // the template's heading
-    EXPECT_EQ(m.NumberFormat(top.row, layout::kStoreResultCol), u"@");    // formats stay
+    EXPECT_EQ(w.Shown(),
+              (decltype(w.Shown()){{"Bạn có chắc muốn xóa tất cả dữ liệu cũ", 4 + 4096}}));
+    for (const Cell& c : store) EXPECT_EQ(w.At(c).IsEmpty(), answer == kIdYes) << c.row;
+    EXPECT_EQ(w.At(below), Value(u"01234"));
+    EXPECT_FALSE(w.At({layout::kEmptyStoreLastRow, 1}).IsEmpty());  // the template's heading
+    EXPECT_EQ(w.main().NumberFormat(top.row, layout::kStoreResultCol), u"@");  // formats stay
     EXPECT_TRUE(w.app->property_log().empty());
   }
 }
@@ -57,26 +53,24 @@ TEST(CopyTest, CopiesTheCellAndConfirms) {
   for (const auto& c : cases) {
     BoundWorkbook w;
     const Cell at = layout::OutputCell(c.index);
-    w.main().PutValue(6, at.col, Value(u"row six"));  // between the stages: Copy4 must not read it
-    w.main().PutValue(at.row, at.col, c.cell);
+    w.Put({6, at.col}, Value(u"row six"));  // between the stages: Copy4 must not read it
+    w.Put(at, c.cell);
     w.platform.clipboard.set_text(u"old");
     EXPECT_EQ(w.Run(FindCommand("Copy" + std::to_string(c.index))->run), host::Outcome::kRanToEnd);
     EXPECT_EQ(w.platform.clipboard.text(), c.copied) << c.index;
-    ASSERT_EQ(w.platform.messages.shown().size(), 1u);
-    EXPECT_EQ(Utf16ToUtf8(w.platform.messages.shown()[0].text),
-              "Đã Copy PP" + std::to_string(c.index));
-    EXPECT_EQ(w.platform.messages.shown()[0].style, 64 + 4096);
+    EXPECT_EQ(w.Shown(),
+              (decltype(w.Shown()){{"Đã Copy PP" + std::to_string(c.index), 64 + 4096}}));
   }
 }
 
 TEST(CopyTest, ErrorValueOrBusyClipboardFailsWithoutConfirmation) {
   BoundWorkbook w;
   const Cell l3 = layout::OutputCell(1);
-  w.main().PutValue(l3.row, l3.col, Value::Error(2042));
+  w.Put(l3, Value::Error(2042));
   w.platform.clipboard.set_text(u"old");
   EXPECT_THROW(w.Run(FindCommand("Copy1")->run), CommandError);
   EXPECT_EQ(w.platform.clipboard.text(), u"old");
-  w.main().PutValue(l3.row, l3.col, Value(u"1,2"));
+  w.Put(l3, Value(u"1,2"));
   w.platform.clipboard.set_fail_writes(true);
   EXPECT_THROW(w.Run(FindCommand("Copy1")->run), CommandError);
   EXPECT_TRUE(w.platform.messages.shown().empty());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <thread>
 
@@ -21,12 +22,10 @@ using host::memory::MemoryWorkbook;
 
 struct Host {
   explicit Host(std::initializer_list<const char16_t*> code_names) {
-    app = std::make_shared<MemoryApplication>();
-    book = std::make_shared<MemoryWorkbook>(app.get());
     for (auto* cn : code_names) book->AddSheet(cn, cn);
   }
-  std::shared_ptr<MemoryApplication> app;
-  std::shared_ptr<MemoryWorkbook> book;
+  std::shared_ptr<MemoryApplication> app = std::make_shared<MemoryApplication>();
+  std::shared_ptr<MemoryWorkbook> book = std::make_shared<MemoryWorkbook>(app.get());
 };
 
 // Scripted services installed as the thread's platform while alive.
@@ -51,9 +50,9 @@ TEST(SubTest, BindsSheetsByExactCodeName) {
     Sub sub;
     sub.Sup(h.app, h.book);
     const host::BoundBook& s = CurrentHostState().book;
-    EXPECT_EQ(s.MainSheet != nullptr, c.main);
-    EXPECT_EQ(s.PasteSheet != nullptr, c.paste);
-    EXPECT_EQ(s.SettingsSheet != nullptr, c.settings);
+    EXPECT_EQ(
+        (std::array{s.MainSheet != nullptr, s.PasteSheet != nullptr, s.SettingsSheet != nullptr}),
+        (std::array{c.main, c.paste, c.settings}));
     EXPECT_NE(s.WorksheetFunc, nullptr);
     ASSERT_EQ(p.locale.calls().size(), 1u);
     EXPECT_EQ(p.locale.calls()[0].lcid, 0x042Au);

@@ -49,11 +49,10 @@ TEST(MessageTest, StopByCheckShowsTheMessageAndKeepsTheFirstStop) {
 
 TEST(MessageTest, OverflowingFlagsFailBeforeShowing) {
   Scripted s;
-  auto& p = s.p;
   EXPECT_EQ(
       testing::ErrorNumberOf([&] { ShowMessage(s.session, u"x", INT32_MAX - 100, kMessageTitle); }),
       err::kOverflow);
-  EXPECT_TRUE(p.messages.shown().empty());
+  EXPECT_TRUE(s.p.messages.shown().empty());
 }
 
 TEST(ClipboardTest, MissingServicesBehaveAsDocumented) {

@@ -19,11 +19,10 @@ namespace {
 using host::Value;
 using testing::BoundWorkbook;
 using testing::Draws;
-using testing::SetStore;
-using testing::Shown;
 using testing::Snapshot;
 using testing::StoreRow;
 using testing::StoreRows;
+using testing::ToTable;
 
 const std::pair<std::string, int32_t> kPasteFailed{"Vui Lòng Copy Đúng Bảng Kết Quả", 4160};
 const std::pair<std::string, int32_t> kNotHundred{
@@ -90,7 +89,7 @@ TEST(DanKQXSTest, ReadsDrawNumberCells) {
     rows[i] = DrawRow(TextTd(cases[i].first), u"00007", 0);
   w.platform.clipboard.set_html(HundredPage(rows));
   w.Run(intake::DanKQXS);
-  ASSERT_TRUE(Shown(w).empty());
+  ASSERT_TRUE(w.Shown().empty());
   const auto store = StoreRows(w);
   ASSERT_EQ(store.size(), 100u);
   for (const auto& [cell, stored] : cases)
@@ -106,11 +105,11 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   rows.push_back("<tr><td>Tổng</td><td>30 kỳ</td></tr>");
   w.platform.clipboard.set_html(ByDatePage(rows));
   w.Run(intake::DanKQXSNgay);
-  EXPECT_TRUE(Shown(w).empty());
+  EXPECT_TRUE(w.Shown().empty());
   auto expected = Draws(30, 500);
   expected[3].second = Value(u"49749");
   EXPECT_EQ(StoreRows(w), expected);
-  EXPECT_EQ(StoreCount(w), Value(30));
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(30));
   // The pasted table is left sorted by column A, numbers first.
   const layout::Cell top = layout::kPasteTop;
   EXPECT_EQ(w.paste().cell(top.row, top.col).value, Value(471));
@@ -122,7 +121,7 @@ TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
   BoundWorkbook w;  // beyond the 16-bit row counter
   w.platform.clipboard.set_html(ByDatePage(DrawRows(Draws(40000, 140000), 1)));
   w.Run(intake::DanKQXSNgay);
-  EXPECT_EQ(StoreCount(w), Value(40000));
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(40000));
   EXPECT_EQ(StoredDraw(w, 0), Value(140000));
   EXPECT_EQ(StoredDraw(w, 39999), Value(100001));
 }
@@ -148,17 +147,17 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   text += std::u16string(kDrawWord) + u" 900\r\n\u0110B\t27100\r\n";
   w.platform.clipboard.set_text(text);
   w.Run(intake::DanKQXSDB);
-  ASSERT_TRUE(Shown(w).empty());
+  ASSERT_TRUE(w.Shown().empty());
   const auto store = StoreRows(w);
   ASSERT_EQ(store.size(), 51u);
   EXPECT_EQ(store[0], StoreRow(Value(2435012345.0), Value(u"01234")));
   EXPECT_EQ(store[1], StoreRow(Value(900), Value(u"27100")));
   EXPECT_EQ(store[2].first, Value(899));
-  EXPECT_EQ(StoreCount(w), Value(51));
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(51));
   // The same text again: every key compares equal to a stored number.
   const auto once = Snapshot(w);
   w.Run(intake::DanKQXSDB);
-  EXPECT_EQ(Shown(w), (std::vector{kM3}));
+  EXPECT_EQ(w.Shown(), (std::vector{kM3}));
   EXPECT_EQ(Snapshot(w), once);
 
   // A stored draw number kept as text compares by its number too, so does a
@@ -166,13 +165,13 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   // stored is passed over.
   BoundWorkbook t;
   const auto fifty = Draws(50, 900);
-  SetStore(t, {{Value(u"900"), fifty[0].second}, {Value(2), Value(u"2")}});
+  t.SetStore(ToTable({{Value(u"900"), fifty[0].second}, {Value(2), Value(u"2")}}));
   std::u16string again = SpecialText(kHeading, Draws(50, 900));
   again += std::u16string(kDrawWord) + u" 2\n";
   t.platform.clipboard.set_text(again);
   t.Run(intake::DanKQXSDB);
-  EXPECT_TRUE(Shown(t).empty());
-  EXPECT_EQ(StoreCount(t), Value(51));
+  EXPECT_TRUE(t.Shown().empty());
+  EXPECT_EQ(t.At(layout::kStoreCount), Value(51));
 }
 
 // Every refusal shows one message, ends the command as a check ends it and
@@ -184,95 +183,71 @@ TEST(IntakeTest, RefusalsLeaveTheStore) {
     if (!row.empty()) rows[at] = row;
     return HundredPage(rows);
   };
-  auto numbered = [](int draw, const char* cells) {
-    return "<tr><td>" + std::to_string(draw) + "</td>" + cells + "</tr>";
+  auto numbered = [](int draw, std::initializer_list<const char*> cells) {
+    std::string row = "<tr>" + Td(std::to_string(draw));
+    for (const char* c : cells) row += Td(c);
+    return row + "</tr>";
   };
   auto after_fifty = [](const std::u16string& blocks) {
     return SpecialText(kHeading, Draws(50, 900)) + std::u16string(kDrawWord) + blocks;
   };
-  const auto kPaste = [](const char* html) { return std::optional<std::string>(html); };
+  auto bad = [](const std::string& start) { return std::pair{start + "…", 4160}; };
   const std::string malformed = "Dữ liệu không hợp lệ ở ";
   const struct {
     void (*command)(host::Session&);
-    std::optional<std::string> html;
-    std::u16string text;
     std::pair<std::string, int32_t> shown;  // a text ending in "…" is the message's start
+    std::optional<std::string> html = std::nullopt;
+    std::u16string text = u"";
   } cases[] = {
       // Anything but a hundred numbered rows: 99 rows; a heading text in
       // column A; empty or negative draw numbers; a draw number not a number.
-      {intake::DanKQXS, hundred(0, ""), u"", kNotHundred},
-      {intake::DanKQXS, hundred(40, DrawRow(Td("Kỳ sau"), u"12345", 0)), u"", kNotHundred},
-      {intake::DanKQXS, HundredPage(std::vector<std::string>(100, "<tr><td></td><td>1</td></tr>")),
-       u"", kNotHundred},
-      {intake::DanKQXS, HundredPage(std::vector(100, DrawRow(Td("-5"), u"12345", 0))), u"",
-       kNotHundred},
-      {intake::DanKQXS, hundred(50, DrawRow(Td("4 567"), u"1", 0)), u"", kNotHundred},
+      {intake::DanKQXS, kNotHundred, hundred(0, "")},
+      {intake::DanKQXS, kNotHundred, hundred(40, DrawRow(Td("Kỳ sau"), u"12345", 0))},
+      {intake::DanKQXS, kNotHundred,
+       HundredPage(std::vector<std::string>(100, "<tr><td></td><td>1</td></tr>"))},
+      {intake::DanKQXS, kNotHundred, HundredPage(std::vector(100, DrawRow(Td("-5"), u"12345", 0)))},
+      {intake::DanKQXS, kNotHundred, hundred(50, DrawRow(Td("4 567"), u"1", 0))},
       // A failed paste: no table on the clipboard.
-      {intake::DanKQXS, std::nullopt, u"", kPasteFailed},
-      {intake::DanKQXS, kPaste(""), u"", kPasteFailed},
-      {intake::DanKQXSNgay, kPaste("<p> </p>"), u"", kPasteFailed},
-      {intake::DanKQXSNgay, std::nullopt, u"", kPasteFailed},
+      {intake::DanKQXS, kPasteFailed},
+      {intake::DanKQXSNgay, kPasteFailed, "<p> </p>"},
       // Any row the store may not take refuses the page, naming the row.
+      {intake::DanKQXS, bad(malformed + "kỳ 24390: «1x228»"),
+       hundred(10, numbered(24390, {"1", "x", "2", "2", "8"}))},
+      {intake::DanKQXS, bad(malformed + "kỳ 24397: «810228»"),
+       hundred(3, numbered(24397, {"8", "10", "2", "2", "8"}))},
+      {intake::DanKQXS, bad(malformed + "kỳ 24301: «8228»"),
+       hundred(99, numbered(24301, {"8", "", "2", "2", "8"}))},
       {intake::DanKQXS,
-       hundred(10, numbered(24390,
-                            "<td>1</td><td>x</td><td>2</td><td>2</td>"
-                            "<td>8</td>")),
-       u"",
-       {malformed + "kỳ 24390: «1x228»…", 4160}},
-      {intake::DanKQXS,
-       hundred(3, numbered(24397,
-                           "<td>8</td><td>10</td><td>2</td><td>2</td>"
-                           "<td>8</td>")),
-       u"",
-       {malformed + "kỳ 24397: «810228»…", 4160}},
-      {intake::DanKQXS,
-       hundred(99, numbered(24301,
-                            "<td>8</td><td></td><td>2</td><td>2</td>"
-                            "<td>8</td>")),
-       u"",
-       {malformed + "kỳ 24301: «8228»…", 4160}},
-      {intake::DanKQXS,
-       HundredPage(DrawRows(Draws(101, 24400), 0)),
-       u"",
-       {"Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)…", 4160}},
-      {intake::DanKQXSNgay,
-       HundredPage(DrawRows(Draws(100, 24400), 0)),
-       u"",
-       {malformed + "kỳ 24301: «9619»…", 4160}},
-      {intake::DanKQXSNgay,
-       ByDatePage({DrawRow(Td("0"), u"12345", 1)}),
-       u"",
-       {malformed + "dòng 1 của trang: «0»…", 4160}},
+       bad("Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)"),
+       HundredPage(DrawRows(Draws(101, 24400), 0))},
+      {intake::DanKQXSNgay, bad(malformed + "kỳ 24301: «9619»"),
+       HundredPage(DrawRows(Draws(100, 24400), 0))},
+      {intake::DanKQXSNgay, bad(malformed + "dòng 1 của trang: «0»"),
+       ByDatePage({DrawRow(Td("0"), u"12345", 1)})},
       // The special-prize text: nothing, 49 blocks, another game, a block
       // without its result, a draw twice, a stored draw with another result.
-      {intake::DanKQXSDB, std::nullopt, u"", kM1},
-      {intake::DanKQXSDB, std::nullopt, SpecialText(kHeading, Draws(49, 900)), kM1},
-      {intake::DanKQXSDB, std::nullopt, SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", Draws(50, 900)),
-       kM2},
-      {intake::DanKQXSDB, std::nullopt, after_fifty(u" 5000\r\nGi\u1EA3i \u0110B 12345"), kM1},
-      {intake::DanKQXSDB,
-       std::nullopt,
-       after_fifty(u" 899\r\n\u0110B\t11111\r\n"),
-       {"Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)…", 4160}},
-      {intake::DanKQXSDB,
-       std::nullopt,
-       after_fifty(u" 5000\r\n\u0110B\t1234-5\r\n"),
-       {malformed + "kỳ 5000: «1234»…", 4160}},
-      {intake::DanKQXSDB,
-       std::nullopt,
-       after_fifty(u" 9\r\n\u0110B\t00001\r\n"),
-       {"Kỳ 9 đã có trong kho với kết quả 71271, nhưng…", 4160}},
+      {intake::DanKQXSDB, kM1},
+      {intake::DanKQXSDB, kM1, std::nullopt, SpecialText(kHeading, Draws(49, 900))},
+      {intake::DanKQXSDB, kM2, std::nullopt,
+       SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", Draws(50, 900))},
+      {intake::DanKQXSDB, kM1, std::nullopt, after_fifty(u" 5000\r\nGi\u1EA3i \u0110B 12345")},
+      {intake::DanKQXSDB, bad("Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)"),
+       std::nullopt, after_fifty(u" 899\r\n\u0110B\t11111\r\n")},
+      {intake::DanKQXSDB, bad(malformed + "kỳ 5000: «1234»"), std::nullopt,
+       after_fifty(u" 5000\r\n\u0110B\t1234-5\r\n")},
+      {intake::DanKQXSDB, bad("Kỳ 9 đã có trong kho với kết quả 71271, nhưng"), std::nullopt,
+       after_fifty(u" 9\r\n\u0110B\t00001\r\n")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown.first);
     BoundWorkbook w;
-    SetStore(w, Draws(3, 10));
+    w.SetStore(ToTable(Draws(3, 10)));
     const auto before = Snapshot(w);
     w.platform.clipboard.set_html(c.html);
     w.platform.clipboard.set_text(c.text);
     w.paste().PutValue(500, 20, Value(u"old"));  // beyond any pasted table
     EXPECT_EQ(w.Run(c.command), host::Outcome::kStoppedByCheck);
-    const auto shown = Shown(w);
+    const auto shown = w.Shown();
     ASSERT_EQ(shown.size(), 1u);
     const std::string& want = c.shown.first;
     if (want.ends_with("…"))
@@ -293,18 +268,18 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
     BoundWorkbook w;
     auto rows = Draws(stored - 40, 200000);
     for (const auto& r : Draws(40, 990)) rows.push_back(r);
-    SetStore(w, stored == 3 ? Draws(3, 10) : rows);
+    w.SetStore(ToTable(stored == 3 ? Draws(3, 10) : rows));
     const auto before = Snapshot(w);
     w.platform.clipboard.set_text(
         SpecialText(kHeading, stored == 3 ? Draws(50001, 100000) : Draws(50, 1000)));
     EXPECT_EQ(testing::ErrorNumberOf([&] { w.Run(intake::DanKQXSDB); }),
               stored == 3 ? err::kSubscriptOutOfRange : 0);
     if (stored == 64990) {
-      EXPECT_TRUE(Shown(w).empty());
-      EXPECT_EQ(StoreCount(w), Value(65000));
+      EXPECT_TRUE(w.Shown().empty());
+      EXPECT_EQ(w.At(layout::kStoreCount), Value(65000));
       EXPECT_EQ(StoredDraw(w, layout::kStoreCapacity - 1), Value(951));
     } else {
-      EXPECT_EQ(Shown(w), stored == 3 ? decltype(Shown(w)){} : std::vector{kFull});
+      EXPECT_EQ(w.Shown(), stored == 3 ? decltype(w.Shown()){} : std::vector{kFull});
       EXPECT_EQ(Snapshot(w), before);
     }
   }

@@ -31,24 +31,9 @@ using layout::kStoreDrawCol;
 using layout::kStoreFirstRow;
 using layout::kStoreResultCol;
 
-// The main sheet's store count.
-inline const host::Value& StoreCount(BoundWorkbook& w) {
-  return w.main().cell(kStoreCount.row, kStoreCount.col).value;
-}
 // The draw number of store row `i` (0 for the newest).
 inline const host::Value& StoredDraw(BoundWorkbook& w, int32_t i) {
   return w.main().cell(kStoreFirstRow + i, kStoreDrawCol).value;
-}
-
-// Writes the rows from the store's top (raw values, as a loaded workbook
-// holds them) and their count.
-inline void SetStore(BoundWorkbook& w, const std::vector<StoreRow>& rows) {
-  for (size_t i = 0; i < rows.size(); ++i) {
-    w.main().PutValue(kStoreFirstRow + static_cast<int32_t>(i), kStoreDrawCol, rows[i].first);
-    w.main().PutValue(kStoreFirstRow + static_cast<int32_t>(i), kStoreResultCol, rows[i].second);
-  }
-  w.main().PutValue(kStoreCount.row, kStoreCount.col,
-                    host::Value(static_cast<double>(rows.size())));
 }
 
 // The rows from the store's top down to the last row with anything in them.
@@ -65,13 +50,8 @@ inline std::vector<StoreRow> StoreRows(BoundWorkbook& w) {
   return out;
 }
 
-struct StoreSnapshot {
-  std::vector<StoreRow> rows;
-  host::Value count;
-  friend bool operator==(const StoreSnapshot&, const StoreSnapshot&) = default;
-};
-
-inline StoreSnapshot Snapshot(BoundWorkbook& w) { return {StoreRows(w), StoreCount(w)}; }
+// The store's rows and its count.
+inline auto Snapshot(BoundWorkbook& w) { return std::pair{StoreRows(w), w.At(kStoreCount)}; }
 
 // Draws numbered from `newest` down, results "d1d2d3d4d5" from a simple
 // deterministic sequence.
@@ -100,13 +80,6 @@ inline std::string TestData(const std::string& name) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// The texts of the messages shown so far, in Unicode (UTF-8), with styles.
-inline std::vector<std::pair<std::string, int32_t>> Shown(BoundWorkbook& w) {
-  std::vector<std::pair<std::string, int32_t>> out;
-  for (const auto& m : w.platform.messages.shown()) out.emplace_back(Utf16ToUtf8(m.text), m.style);
-  return out;
 }
 
 }  // namespace kelvora::testing

@@ -8,13 +8,8 @@ namespace kelvora::intake {
 namespace {
 
 using host::Value;
-using layout::kStoreCount;
-using layout::kStoreDrawCol;
-using layout::kStoreResultCol;
 using testing::BoundWorkbook;
 using testing::Draws;
-using testing::SetStore;
-using testing::Shown;
 using testing::Snapshot;
 using testing::StoreRow;
 using testing::StoreRows;
@@ -61,17 +56,17 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
   };
   for (const auto& c : cases) {
     BoundWorkbook w;
-    SetStore(w, c.stored);
+    w.SetStore(ToTable(c.stored));
     Merge(w, ToTable(c.added, 6));
     EXPECT_EQ(StoreRows(w), c.expected) << c.name;
-    EXPECT_EQ(StoreCount(w), Value(static_cast<double>(c.expected.size()))) << c.name;
+    EXPECT_EQ(w.At(layout::kStoreCount), Value(static_cast<double>(c.expected.size()))) << c.name;
   }
   // Nothing at all: an empty store counted 0.
   BoundWorkbook w;
-  w.main().PutValue(kStoreCount.row, kStoreCount.col, Value(u"stale"));
+  w.Put(layout::kStoreCount, Value(u"stale"));
   Merge(w, ToTable({R(u"x", u"1")}));
   EXPECT_TRUE(StoreRows(w).empty());
-  EXPECT_EQ(StoreCount(w), Value(0));
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(0));
   EXPECT_EQ(StoreLastRow(w.main()), layout::kEmptyStoreLastRow);
 }
 
@@ -89,59 +84,27 @@ TEST(MergeDrawsTest, AResultThatDiffersRefusesTheWholeMerge) {
   };
   for (const auto& [rows, message] : cases) {
     BoundWorkbook w;
-    SetStore(w, {rows.begin(), rows.begin() + 2});  // the rest is the page
+    w.SetStore(ToTable({rows.begin(), rows.begin() + 2}));  // the rest is the page
     const auto before = Snapshot(w);
     Merge(w, ToTable({rows.begin() + 2, rows.end()}));
-    EXPECT_EQ(Shown(w), (std::vector{std::pair{message, 4160}})) << message;
+    EXPECT_EQ(w.Shown(), (std::vector{std::pair{message, 4160}})) << message;
     EXPECT_EQ(Snapshot(w), before) << message;
   }
 }
 
-TEST(MergeDrawsTest, MergingTwiceChangesNothingAndTheNextMergeDropsTheBlankKey) {
+// A stored row whose draw number was cleared is kept under the blank key and
+// sorts below the numbered rows, outside the rows the next merge reads.
+TEST(MergeDrawsTest, TheMergeAfterABlankKeyDropsIt) {
   BoundWorkbook w;
-  Merge(w, ToTable(Draws(100, 24400)));
-  const auto once = Snapshot(w);
-  ASSERT_EQ(once.rows.size(), 100u);
-  EXPECT_EQ(once.rows.front().first, Value(24400));
-  EXPECT_EQ(once.count, Value(100));
-  Merge(w, ToTable(Draws(100, 24400)));
-  EXPECT_EQ(Snapshot(w), once);
-
-  // A stored row whose draw number was cleared is kept under the blank key
-  // and sorts below the numbered rows, outside the rows the next merge reads.
-  const Value orphan = w.main().cell(50, kStoreResultCol).value;
-  w.main().PutValue(50, kStoreDrawCol, Value());
+  auto rows = Draws(5, 100);
+  rows[2].first = Value();
+  w.SetStore(ToTable(rows));
   Merge(w, ToTable({}));
-  auto rows = StoreRows(w);
-  ASSERT_EQ(rows.size(), 100u);
-  EXPECT_EQ(rows.back(), StoreRow(Value(), orphan));
-  EXPECT_EQ(StoreCount(w), Value(100));
+  EXPECT_EQ(StoreRows(w).back(), rows[2]);
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(5));
   Merge(w, ToTable({}));
-  EXPECT_EQ(StoreRows(w).size(), 99u);
-  EXPECT_EQ(StoreCount(w), Value(99));
-}
-
-TEST(PasteResultTableTest, PastesAtA1AfterClearingTheUsedArea) {
-  BoundWorkbook w;
-  auto& p = w.paste();
-  p.PutValue(300, 70, Value(u"in the area"));
-  p.PutValue(301, 1, Value(u"below"));
-  p.PutValue(1, 71, Value(u"right"));
-  w.platform.clipboard.set_html("<table><tr><td>1</td><td>a</td></tr></table>");
-  host::Session session = w.NewSession();
-  session.paste_failed = true;  // never cleared by the paste itself
-  PasteResultTable(session);
-  EXPECT_TRUE(session.paste_failed);
-  EXPECT_EQ(session.outcome(), host::Outcome::kRanToEnd);
-  EXPECT_TRUE(w.platform.messages.shown().empty());
-  const layout::Cell top = layout::kPasteTop;
-  EXPECT_EQ(p.cell(top.row, top.col).value, Value(1));
-  EXPECT_EQ(p.cell(top.row, top.col + 1).value, Value(u"a"));
-  // What an earlier, longer table left, anywhere on the sheet, is gone.
-  for (const auto& [row, col] : {std::pair{300, 70}, {301, 1}, {1, 71}})
-    EXPECT_TRUE(p.cell(row, col).value.IsEmpty()) << row << "," << col;
-  EXPECT_EQ(w.book->active_sheet(), &w.main());
-  EXPECT_TRUE(w.app->screen_updating());
+  EXPECT_EQ(StoreRows(w).size(), 4u);
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(4));
 }
 
 }  // namespace

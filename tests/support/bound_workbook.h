@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "book/workbook_template.h"
 #include "entry/binding.h"
@@ -39,6 +41,17 @@ inline host::Table StoreRows(int count, int newest, uint32_t seed) {
   return rows;
 }
 
+// The store's rows of `results` (the newest first), numbered from `newest`
+// down.
+inline host::Table StoreOf(const std::vector<host::Value>& results, int newest) {
+  host::Table rows(static_cast<int32_t>(results.size()), 2);
+  for (int32_t i = 1; i <= rows.rows(); ++i) {
+    rows(i, 1) = host::Value(newest - i + 1);
+    rows(i, 2) = results[static_cast<size_t>(i - 1)];
+  }
+  return rows;
+}
+
 struct BoundWorkbook {
   BoundWorkbook()
       : app(std::make_shared<host::memory::MemoryApplication>()),
@@ -62,15 +75,27 @@ struct BoundWorkbook {
   host::memory::MemoryWorksheet& paste() { return *book->SheetByCodeName(u"Sheet2"); }
   host::memory::MemoryWorksheet& settings() { return *book->SheetByCodeName(u"Sheet3"); }
 
-  // Stores StoreRows(count, newest, seed) at the store's top, and their count.
-  void FillStore(int count, int newest, uint32_t seed) {
+  // A cell of the main sheet.
+  void Put(layout::Cell c, host::Value v) { main().PutValue(c.row, c.col, std::move(v)); }
+  const host::Value& At(layout::Cell c) { return main().cell(c.row, c.col).value; }
+
+  // Writes `rows` (draw, result) from the store's top, raw as a loaded
+  // workbook holds them, and their count.
+  void SetStore(const host::Table& rows) {
     using namespace layout;  // NOLINT(build/namespaces)
-    const host::Table rows = StoreRows(count, newest, seed);
-    for (int i = 1; i <= count; ++i) {
+    for (int32_t i = 1; i <= rows.rows(); ++i) {
       main().PutValue(kStoreFirstRow + i - 1, kStoreDrawCol, rows(i, 1));
       main().PutValue(kStoreFirstRow + i - 1, kStoreResultCol, rows(i, 2));
     }
-    main().PutValue(kStoreCount.row, kStoreCount.col, host::Value(count));
+    main().PutValue(kStoreCount.row, kStoreCount.col, host::Value(rows.rows()));
+  }
+  void FillStore(int count, int newest, uint32_t seed) { SetStore(StoreRows(count, newest, seed)); }
+
+  // The messages shown so far, in UTF-8, with their styles.
+  std::vector<std::pair<std::string, int32_t>> Shown() const {
+    std::vector<std::pair<std::string, int32_t>> out;
+    for (const auto& m : platform.messages.shown()) out.emplace_back(Utf16ToUtf8(m.text), m.style);
+    return out;
   }
 
   // A fresh session on the workbook, as each call of the component gets.

@@ -57,7 +57,6 @@ SystemFault::~SystemFault() {
   armed = nullptr;
 }
 
-int SystemFault::calls() const { return armed->calls; }
 bool SystemFault::struck() const { return armed->struck > 0; }
 
 }  // namespace kelvora::testing

@@ -22,8 +22,6 @@ class SystemFault {
   SystemFault(const SystemFault&) = delete;
   SystemFault& operator=(const SystemFault&) = delete;
 
-  // The calls of `name` made since construction, failed ones included.
-  int calls() const;
   // Whether the fault has struck at least once.
   bool struck() const;
 };
