@@ -3,7 +3,8 @@
 // so that a small file cannot expand into gigabytes); reading an entry checks
 // its size and checksum. Editing replaces or removes entries and copies every
 // other entry's compressed bytes unchanged. libzip keeps the container;
-// entry data is deflated and inflated with libdeflate.
+// entry data is deflated and inflated with libdeflate, or with zlib where it
+// is read a piece at a time.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +65,33 @@ class ZipPackage {
   // The uncompressed bytes of an entry. Throws XlsxError when it is missing,
   // damaged or larger than it claimed.
   std::string Read(const std::string& name) const;
+
+  // An entry's uncompressed bytes a piece at a time, for entries too large
+  // to be held whole, with the checks Read makes: the size as the bytes
+  // come, the checksum when the end is reached.
+  class EntryReader {
+   public:
+    ~EntryReader();
+    EntryReader(const EntryReader&) = delete;
+    EntryReader& operator=(const EntryReader&) = delete;
+
+    // Puts up to `n` bytes of the entry, the next ones, into `out` and
+    // returns how many; 0 at the end. Throws XlsxError as Read does when
+    // the entry is damaged or larger than it claimed; it may first have
+    // given bytes that Read would have refused.
+    size_t Read(char* out, size_t n);
+    // The size the entry claims, uncompressed.
+    uint64_t size() const;
+
+   private:
+    friend class ZipPackage;
+    struct State;
+    explicit EntryReader(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+  };
+  // Throws XlsxError when the entry is missing or cannot be opened. The
+  // reader must not outlive this package.
+  std::unique_ptr<EntryReader> Open(const std::string& name) const;
 
   // A new archive: entries of `replaced` take the given bytes (appended at
   // the end when new), entries in `removed` are left out, all others are
