@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -360,15 +361,15 @@ struct NeedsWhole {};
 
 // The rewrite from the cell table read piece by piece, for rows and cells
 // in order (as spreadsheet programs write them).
-std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool date1904,
-                            bool* formula_overwritten) {
+// `part_bytes` is about the size of the part.
+std::string RewriteInPieces(SheetChunks& chunks, size_t part_bytes, const SheetPart& part,
+                            bool date1904, bool* formula_overwritten) {
   const MemoryWorksheet& sheet = *part.sheet;
-  pugi::xml_document doc;
-  if (!ParseSkeleton(chunks, doc, part.path)) throw NeedsWhole{};
-  const pugi::xml_node root = doc.document_element();
-  pugi::xml_node data = Child(root, "sheetData");
-  CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
-  writer.Reserve(std::max(chunks.size(), EstimatedTableBytes(sheet.UsedRows(), sheet.UsedCols())));
+  pugi::xml_document head;
+  if (!ParseSkeleton(chunks, head, part.path)) throw NeedsWhole{};
+  CellTableWriter writer(part, PrefixOf(head.document_element().name()), date1904,
+                         formula_overwritten);
+  writer.Reserve(std::max(part_bytes, EstimatedTableBytes(sheet.UsedRows(), sheet.UsedCols())));
 
   std::vector<FileCell> cells;
   int32_t row = 0, next = 1;
@@ -407,24 +408,33 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
   });
   if (!read) throw NeedsWhole{};
   writer.MemoryRows(next, sheet.UsedRows());
-  return writer.Finish(doc, root, data);
+  // The part around the table, now read to its end.
+  pugi::xml_document doc;
+  if (!ParseSkeleton(chunks, doc, part.path)) throw NeedsWhole{};
+  const pugi::xml_node root = doc.document_element();
+  return writer.Finish(doc, root, Child(root, "sheetData"));
 }
 
 }  // namespace
 
 std::string RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
                          bool* formula_overwritten) {
-  const std::string text = package.Read(part.path);
-  if (auto chunks = SheetChunks::Cut(text)) {
-    bool overwritten = false;
-    try {
-      std::string xml = RewriteInPieces(*chunks, part, date1904, &overwritten);
+  // The part is read piece by piece as it is inflated where it can be cut;
+  // else, or when the pieces do not do, it is read again whole.
+  try {
+    std::shared_ptr<ZipPackage::EntryReader> entry = package.Open(part.path);
+    auto chunks = SheetChunks::Stream([entry](char* out, size_t n) { return entry->Read(out, n); });
+    if (chunks) {
+      bool overwritten = false;
+      std::string xml = RewriteInPieces(*chunks, entry->size(), part, date1904, &overwritten);
       *formula_overwritten |= overwritten;
       return xml;
-    } catch (const NeedsWhole&) {
     }
+  } catch (const NeedsWhole&) {
+  } catch (const XlsxError&) {
+    // A damaged part: the whole reading tells what is wrong, as it always has.
   }
-  return RewriteWhole(text, part, date1904, formula_overwritten);
+  return RewriteWhole(package.Read(part.path), part, date1904, formula_overwritten);
 }
 
 }  // namespace kelvora::host::xlsx
