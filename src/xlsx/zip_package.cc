@@ -61,6 +61,74 @@ Deflated Deflate(const std::string& bytes, int level) {
   return d;
 }
 
+}  // namespace
+
+struct EntryDeflater::Part {
+  z_stream z{};
+  bool ready = false;
+  DeflatedEntry out;
+
+  ~Part() {
+    if (ready) deflateEnd(&z);
+  }
+
+  // Deflates `bytes` with `flush` into out.data.
+  void Deflate(std::string_view bytes, int flush) {
+    if (!ready) {
+      if (deflateInit2(&z, kLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw XlsxError("out of memory");
+      ready = true;
+    }
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    char buffer[16384];
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(buffer);
+      z.avail_out = sizeof(buffer);
+      const int rc = deflate(&z, flush);
+      if (rc == Z_STREAM_ERROR) throw XlsxError("cannot compress an entry of the archive");
+      out.data.append(buffer, sizeof(buffer) - z.avail_out);
+    } while (z.avail_out == 0 || z.avail_in > 0);
+  }
+};
+
+EntryDeflater::EntryDeflater(size_t parts) {
+  for (size_t i = 0; i < parts; ++i) parts_.push_back(std::make_unique<Part>());
+}
+
+EntryDeflater::~EntryDeflater() = default;
+
+void EntryDeflater::Append(size_t part, std::string_view bytes) {
+  Part& p = *parts_.at(part);
+  // Handed to zlib in runs it can count.
+  for (size_t at = 0; at < bytes.size(); at += size_t{1} << 30) {
+    const std::string_view run = bytes.substr(at, size_t{1} << 30);
+    p.Deflate(run, Z_NO_FLUSH);
+    p.out.crc = static_cast<uint32_t>(libdeflate_crc32(p.out.crc, run.data(), run.size()));
+    p.out.size += run.size();
+  }
+  bytes_deflated.fetch_add(bytes.size(), std::memory_order_relaxed);
+}
+
+DeflatedEntry EntryDeflater::Finish() {
+  DeflatedEntry entry;
+  for (size_t i = 0; i < parts_.size(); ++i) {
+    Part& p = *parts_[i];
+    // Every part but the last ends with a sync flush: on a byte boundary,
+    // with no block marked final.
+    p.Deflate({}, i + 1 == parts_.size() ? Z_FINISH : Z_SYNC_FLUSH);
+    entry.data += p.out.data;
+    entry.crc = static_cast<uint32_t>(
+        crc32_combine(entry.crc, p.out.crc, static_cast<z_off_t>(p.out.size)));
+    entry.size += p.out.size;
+    parts_[i].reset();
+  }
+  parts_.clear();
+  return entry;
+}
+
+namespace {
+
 // libzip's view of a Deflated: a source whose data is compressed already,
 // so that the archive takes it as it is.
 zip_int64_t DeflatedSource(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -153,7 +221,11 @@ struct WriteSession {
   }
 
   void Add(const std::string& name, const std::string& data, int level = kLevel) {
-    keep.push_back(std::make_unique<Deflated>(Deflate(data, level)));
+    Add(name, Deflate(data, level));
+  }
+
+  void Add(const std::string& name, Deflated deflated) {
+    keep.push_back(std::make_unique<Deflated>(std::move(deflated)));
     zip_source_t* s = zip_source_function(za, DeflatedSource, keep.back().get());
     if (s == nullptr)
       throw XlsxError("cannot add to the archive: " + std::string(zip_strerror(za)));
@@ -374,7 +446,6 @@ struct ZipPackage::EntryReader::State {
 
 ZipPackage::EntryReader::EntryReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
 ZipPackage::EntryReader::~EntryReader() = default;
-uint64_t ZipPackage::EntryReader::size() const { return state_->size; }
 
 size_t ZipPackage::EntryReader::Read(char* out, size_t n) {
   State& s = *state_;
@@ -435,9 +506,14 @@ std::unique_ptr<ZipPackage::EntryReader> ZipPackage::Open(const std::string& nam
 }
 
 std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replaced,
-                                const std::vector<std::string>& removed) const {
+                                const std::vector<std::string>& removed,
+                                std::map<std::string, DeflatedEntry> deflated) const {
   WriteSession w(&bytes_);
-  for (const auto& [name, data] : replaced) {
+  auto r = replaced.begin();
+  auto d = deflated.begin();
+  while (r != replaced.end() || d != deflated.end()) {
+    const bool take_deflated = r == replaced.end() || (d != deflated.end() && d->first < r->first);
+    const std::string& name = take_deflated ? d->first : r->first;
     auto it = index_.find(name);
     if (it != index_.end()) {
       // Removed and added anew rather than replaced in place: libzip keeps
@@ -445,7 +521,14 @@ std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replac
       // those are usually the slowest level.
       zip_delete(w.za, static_cast<zip_uint64_t>(it->second));
     }
-    w.Add(name, data);
+    if (take_deflated) {
+      DeflatedEntry& e = d->second;
+      w.Add(name, Deflated{std::move(e.data), e.size, e.crc, 0});
+      ++d;
+    } else {
+      w.Add(name, r->second);
+      ++r;
+    }
   }
   for (const auto& name : removed) {
     auto it = index_.find(name);

@@ -47,6 +47,36 @@ struct PackageLimits {
   uint64_t ratio_floor = uint64_t{4} << 20;
 };
 
+// An entry's deflated bytes with what the archive's directory records of
+// it: its size and checksum, uncompressed.
+struct DeflatedEntry {
+  std::string data;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+};
+
+// An entry deflated as its bytes come, so that they need not be held
+// whole. Its bytes come in parts, each of which is taken in order but may
+// be taken before the parts ahead of it: a part is deflated on its own, as
+// a run of deflate blocks that ends on a byte boundary without ending the
+// data, and the runs joined in part order make the entry's one stream.
+class EntryDeflater {
+ public:
+  explicit EntryDeflater(size_t parts);
+  ~EntryDeflater();
+  EntryDeflater(const EntryDeflater&) = delete;
+  EntryDeflater& operator=(const EntryDeflater&) = delete;
+
+  // Deflates `bytes`, the next of part `part` (< parts).
+  void Append(size_t part, std::string_view bytes);
+  // The entry: its parts in order. Nothing may be appended after.
+  DeflatedEntry Finish();
+
+ private:
+  struct Part;
+  std::vector<std::unique_ptr<Part>> parts_;
+};
+
 class ZipPackage {
  public:
   // Takes the file's bytes. Throws XlsxError for a file that is not a zip
@@ -80,8 +110,6 @@ class ZipPackage {
     // the entry is damaged or larger than it claimed; it may first have
     // given bytes that Read would have refused.
     size_t Read(char* out, size_t n);
-    // The size the entry claims, uncompressed.
-    uint64_t size() const;
 
    private:
     friend class ZipPackage;
@@ -96,8 +124,11 @@ class ZipPackage {
   // A new archive: entries of `replaced` take the given bytes (appended at
   // the end when new), entries in `removed` are left out, all others are
   // copied with their compressed bytes unchanged.
+  // Entries of `deflated` are written as they are, in name order among
+  // those of `replaced` (no name may be in both).
   std::string Rewrite(const std::map<std::string, std::string>& replaced,
-                      const std::vector<std::string>& removed) const;
+                      const std::vector<std::string>& removed,
+                      std::map<std::string, DeflatedEntry> deflated = {}) const;
 
   // A new archive of the given entries, in this order, deflated at `level`
   // (1 fastest to 9 smallest; 0 the fast default).

@@ -103,6 +103,26 @@ TEST(ZipPackageTest, ReadsAnEntryInPiecesWithTheSameChecksAsWhole) {
   }
 }
 
+TEST(ZipPackageTest, AnEntryDeflatedInPartsTakenOutOfOrderReadsAsTheirJoin) {
+  const std::string big(300000, 'x');
+  const std::vector<std::vector<std::string>> cases = {
+      {"<a>", "<b/>", "</a>"}, {"", big + "Đ", ""}, {"", "", ""}, {big, big, "tail"}};
+  for (const auto& parts : cases) {
+    EntryDeflater deflater(parts.size());
+    std::string joined;
+    for (const auto& p : parts) joined += p;
+    // The last part first, each in two runs.
+    for (size_t i = parts.size(); i-- > 0;) {
+      deflater.Append(i, std::string_view(parts[i]).substr(0, parts[i].size() / 2));
+      deflater.Append(i, std::string_view(parts[i]).substr(parts[i].size() / 2));
+    }
+    const ZipPackage p(SmallArchive(), {});
+    const ZipPackage q(p.Rewrite({}, {"a.xml"}, {{"s.xml", deflater.Finish()}}), {});
+    EXPECT_EQ(q.names(), (std::vector<std::string>{"dir/b.bin", "s.xml"}));
+    EXPECT_EQ(ReadWhole(q, "s.xml"), joined);
+  }
+}
+
 TEST(ZipPackageTest, RefusesEntriesThatExpandBeyondLimits) {
   const std::string zeros(std::string(8u << 20, '\0'));
   const std::string bomb = ZipPackage::Build({{"xl/worksheets/sheet1.xml", zeros}}, 9);
