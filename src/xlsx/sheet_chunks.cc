@@ -178,7 +178,6 @@ std::optional<SheetChunks> SheetChunks::Stream(Source source, size_t piece_bytes
   if (found != Found::kTable) return std::nullopt;
   chunks.head_ = chunks.buf_.substr(0, open);
   chunks.buf_.erase(0, open);
-  chunks.read_ = chunks.buf_.size();
   if (empty) {
     // No table: what follows is the tail, read now.
     while (chunks.Fill()) {
@@ -200,7 +199,6 @@ bool SheetChunks::Fill() {
   buf_.resize(old + piece_bytes_);
   const size_t got = source_(buf_.data() + old, piece_bytes_);
   buf_.resize(old + got);
-  read_ += got;
   source_ended_ = got == 0;
   return got != 0;
 }

@@ -61,8 +61,6 @@ class SheetChunks {
   // content followed by end tags for the table and the root: what comes
   // after the table is not known yet.
   std::string Skeleton() const;
-  // The size of the part's text (of a streamed part: as far as read).
-  size_t size() const { return source_ ? head_.size() + read_ : xml_.size(); }
 
   // Parses the next piece of the cell table into `doc` (a fragment: rows
   // and the text between them, in document order) and returns true; false
@@ -97,7 +95,6 @@ class SheetChunks {
   // table's end tag on (once read), closing_ the end tags standing for it.
   Source source_;
   std::string buf_, head_, tail_, closing_, table_end_;
-  size_t read_ = 0;  // bytes of the table and after it read so far
   bool source_ended_ = false;
   bool ended_ = false;  // the last piece has been taken
 };
