@@ -33,7 +33,7 @@ class SheetChunks {
   // About this many bytes of the cell table per piece: a parsed piece
   // takes several times its size, and two are held at once (one read, one
   // parsed ahead), so pieces are kept small; each costs one hand-over.
-  static constexpr size_t kPieceBytes = size_t{256} << 10;
+  static constexpr size_t kPieceBytes = size_t{128} << 10;
 
   // Cuts the part's text `xml`, which must outlive the result. Nothing when
   // the text is not plain enough to cut: not UTF-8, a document type
