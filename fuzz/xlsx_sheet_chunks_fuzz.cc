@@ -1,13 +1,16 @@
-// Fuzzes the cutting of a worksheet part into pieces: any text either is not
+// Fuzzes the cutting of a worksheet part into pieces, from the whole text
+// and as the text is read a few bytes at a time: any text either is not
 // cut, or its pieces (cut small here) hold the same elements of the cell
 // table as the whole document, unless one of them is refused (the reader
-// then parses the part whole); the skeleton is the text without the table.
-// Text between the rows is not compared: neither the reader nor the
-// rewriter looks at it (a piece's parse drops a byte order mark at its
-// start, where the whole document keeps it as text).
+// then parses the part whole); the skeleton is the text without the table,
+// the same both ways. Text between the rows is not compared: neither the
+// reader nor the rewriter looks at it (a piece's parse drops a byte order
+// mark at its start, where the whole document keeps it as text).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "xlsx/part_xml.h"
@@ -16,11 +19,13 @@
 
 using namespace kelvora::host::xlsx;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string xml(reinterpret_cast<const char*>(data), size);
-  auto chunks = SheetChunks::Cut(xml, 16);
-  if (!chunks) return 0;
-  if (chunks->Skeleton().size() > xml.size()) std::abort();
+namespace {
+
+// The table's elements as the pieces hold them and the skeleton; nothing
+// when the text is not cut or a piece is refused.
+std::optional<std::pair<std::string, std::string>> Pieces(std::optional<SheetChunks> chunks,
+                                                          const std::string& xml) {
+  if (!chunks) return std::nullopt;
   std::string pieces;
   try {
     pugi::xml_document piece;
@@ -29,8 +34,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (n.type() == pugi::node_element) AppendNode(pieces, n);
     }
   } catch (const XlsxError&) {
-    return 0;  // refused: the part is read whole
+    return std::nullopt;  // refused: the part is read whole
   }
+  std::string skeleton = chunks->Skeleton();
+  if (skeleton.size() > xml.size()) std::abort();
+  return std::make_pair(std::move(pieces), std::move(skeleton));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string xml(reinterpret_cast<const char*>(data), size);
+  const auto whole_cut = Pieces(SheetChunks::Cut(xml, 16), xml);
+  // Read in steps of 1 to 8 bytes, as the text's own bytes say.
+  size_t at = 0, turn = 0;
+  auto source = [&](char* out, size_t n) {
+    n = std::min({n, size_t{1} + (size ? data[turn++ % size] % 8 : 0), xml.size() - at});
+    xml.copy(out, n, at);
+    at += n;
+    return n;
+  };
+  const auto streamed = Pieces(SheetChunks::Stream(source, 16), xml);
+  if (whole_cut && streamed && whole_cut->second != streamed->second) std::abort();
+  if (!whole_cut && !streamed) return 0;
   pugi::xml_document whole;
   try {
     ParseXml(whole, xml, "sheet");
@@ -41,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (pugi::xml_node n = Child(whole.document_element(), "sheetData").first_child(); n;
        n = n.next_sibling())
     if (n.type() == pugi::node_element) AppendNode(table, n);
-  if (pieces != table) std::abort();
+  for (const auto& cut : {whole_cut, streamed})
+    if (cut && cut->first != table) std::abort();
   return 0;
 }

@@ -147,13 +147,14 @@ std::optional<std::string> RequestFullCalculation(const ZipPackage& package,
 
 std::string SavePackage(const ZipPackage& package, const LoadedWorkbook& wb) {
   std::map<std::string, std::string> replaced;
+  std::map<std::string, DeflatedEntry> sheets;  // deflated as they were written
   std::vector<std::string> removed;
   const bool new_styles = wb.book->style_count() > wb.file_style_count;
   bool formula_overwritten = false;
   for (const auto& part : wb.sheets) {
     if (SheetHasWrites(*part.sheet) ||
         (new_styles && SheetUsesStyleFrom(*part.sheet, wb.file_style_count))) {
-      replaced[part.path] = RewriteSheet(package, part, wb.date1904, &formula_overwritten);
+      sheets[part.path] = RewriteSheet(package, part, wb.date1904, &formula_overwritten);
     }
   }
   if (new_styles) {
@@ -165,15 +166,15 @@ std::string SavePackage(const ZipPackage& package, const LoadedWorkbook& wb) {
     // and the host rebuilds it.
     RemoveCalcChain(package, wb, replaced, removed);
   }
-  if (wb.has_formulas && !replaced.empty()) {
+  if (wb.has_formulas && (!replaced.empty() || !sheets.empty())) {
     // Formulas elsewhere may depend on the changed cells; their cached
     // results are recalculated when the file is opened.
     if (auto part = RequestFullCalculation(package, wb.workbook_path)) {
       replaced[wb.workbook_path] = std::move(*part);
     }
   }
-  if (replaced.empty() && removed.empty()) return package.bytes();
-  return package.Rewrite(replaced, removed);
+  if (replaced.empty() && removed.empty() && sheets.empty()) return package.bytes();
+  return package.Rewrite(replaced, removed, std::move(sheets));
 }
 
 // ---------------------------------------------------------------------------

@@ -98,44 +98,113 @@ bool IsPlainUtf8Declaration(std::string_view decl) {
          decl.substr(2, decl.size() - 4).find_first_of("<>/") == std::string_view::npos;
 }
 
+// Where the scan of a part's text for its cell table stands.
+struct HeadScan {
+  size_t at = 0;     // the next markup is looked for from here
+  int depth = 0;     // elements open
+  std::string root;  // the root's tag name, once met
+};
+
+enum class Found { kTable, kNone, kMore };
+
+// The cell table's start tag, found by scanning `xml` from `scan`: its end
+// in `*open`, whether it is an empty-element tag in `*empty` and its prefix
+// in `*prefix`. kNone when the text is not plain enough to cut; kMore when
+// `xml`, not `complete`, ends before the table is found (the scan resumes
+// where it stopped once more text is appended).
+Found ScanHead(std::string_view xml, bool complete, HeadScan& scan, size_t* open, bool* empty,
+               std::string* prefix) {
+  const Found short_of_text = complete ? Found::kNone : Found::kMore;
+  while ((scan.at = xml.find('<', scan.at)) != std::string_view::npos) {
+    const size_t at = scan.at;
+    Markup kind;
+    const size_t end = MarkupEnd(xml, at, &kind);
+    if (end == std::string_view::npos) return short_of_text;
+    if (kind == Markup::kOther && xml.substr(at).starts_with("<?xml") &&
+        !IsPlainUtf8Declaration(xml.substr(at, end - at)))
+      return Found::kNone;
+    // The first element is the root; an empty one holds no cell table.
+    if (kind == Markup::kEmpty && scan.depth == 0) return Found::kNone;
+    if (kind == Markup::kStart || kind == Markup::kEmpty) {
+      const std::string_view name = TagName(xml, at);
+      if (scan.depth == 0) scan.root = name;
+      if (scan.depth == 1 && LocalName(std::string(name).c_str()) == "sheetData") {
+        *prefix = PrefixOf(std::string(name).c_str());
+        *open = end;
+        *empty = kind == Markup::kEmpty;
+        return Found::kTable;
+      }
+      if (kind == Markup::kStart) ++scan.depth;
+    } else if (kind == Markup::kEnd) {
+      if (--scan.depth <= 0) return Found::kNone;
+    }
+    scan.at = end;
+  }
+  scan.at = xml.size();
+  return short_of_text;
+}
+
 }  // namespace
 
 std::optional<SheetChunks> SheetChunks::Cut(std::string_view xml, size_t piece_bytes) {
-  size_t at = xml.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  int depth = 0;
-  while ((at = xml.find('<', at)) != std::string_view::npos) {
-    Markup kind;
-    const size_t end = MarkupEnd(xml, at, &kind);
-    if (end == std::string_view::npos) return std::nullopt;
-    if (kind == Markup::kOther && xml.substr(at).starts_with("<?xml") &&
-        !IsPlainUtf8Declaration(xml.substr(at, end - at)))
-      return std::nullopt;
-    // The first element is the root; an empty one holds no cell table.
-    if (kind == Markup::kEmpty && depth == 0) return std::nullopt;
-    if (kind == Markup::kStart || kind == Markup::kEmpty) {
-      const std::string_view name = TagName(xml, at);
-      if (depth == 1 && LocalName(std::string(name).c_str()) == "sheetData") {
-        const std::string prefix = PrefixOf(std::string(name).c_str());
-        if (kind == Markup::kEmpty) return SheetChunks(xml, end, end, "", piece_bytes);
-        // The table's end tag is taken to be the part's last one, which is
-        // found without reading the table. Were an earlier one the table's
-        // end, the piece holding it would not parse.
-        const size_t close = xml.rfind("</" + prefix + "sheetData>");
-        if (close == std::string_view::npos || close < end) return std::nullopt;
-        const std::string_view table = xml.substr(end, close - end);
-        if (HasOtherMarkup(table)) return std::nullopt;
-        return SheetChunks(xml, end, close, "</" + prefix + "row>", piece_bytes);
-      }
-      if (kind == Markup::kStart) ++depth;
-    } else if (kind == Markup::kEnd) {
-      if (--depth <= 0) return std::nullopt;
+  HeadScan scan;
+  scan.at = xml.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  size_t end;
+  bool empty;
+  std::string prefix;
+  if (ScanHead(xml, true, scan, &end, &empty, &prefix) != Found::kTable) return std::nullopt;
+  if (empty) return SheetChunks(xml, end, end, "", piece_bytes);
+  // The table's end tag is taken to be the part's last one, which is found
+  // without reading the table. Were an earlier one the table's end, the
+  // piece holding it would not parse.
+  const size_t close = xml.rfind("</" + prefix + "sheetData>");
+  if (close == std::string_view::npos || close < end) return std::nullopt;
+  const std::string_view table = xml.substr(end, close - end);
+  if (HasOtherMarkup(table)) return std::nullopt;
+  return SheetChunks(xml, end, close, "</" + prefix + "row>", piece_bytes);
+}
+
+std::optional<SheetChunks> SheetChunks::Stream(Source source, size_t piece_bytes) {
+  SheetChunks chunks(std::max<size_t>(piece_bytes, 1));
+  chunks.source_ = std::move(source);
+  HeadScan scan;
+  size_t open;
+  bool empty;
+  std::string prefix;
+  Found found;
+  while ((found = ScanHead(chunks.buf_, chunks.source_ended_, scan, &open, &empty, &prefix)) ==
+         Found::kMore)
+    chunks.Fill();
+  if (found != Found::kTable) return std::nullopt;
+  chunks.head_ = chunks.buf_.substr(0, open);
+  chunks.buf_.erase(0, open);
+  if (empty) {
+    // No table: what follows is the tail, read now.
+    while (chunks.Fill()) {
     }
-    at = end;
+    chunks.tail_ = std::move(chunks.buf_);
+    chunks.buf_.clear();
+    chunks.ended_ = true;
+    return chunks;
   }
-  return std::nullopt;
+  chunks.table_end_ = "</" + prefix + "sheetData>";
+  chunks.closing_ = chunks.table_end_ + "</" + scan.root + ">";
+  chunks.row_end_ = "</" + prefix + "row>";
+  return chunks;
+}
+
+bool SheetChunks::Fill() {
+  if (source_ended_) return false;
+  const size_t old = buf_.size();
+  buf_.resize(old + piece_bytes_);
+  const size_t got = source_(buf_.data() + old, piece_bytes_);
+  buf_.resize(old + got);
+  source_ended_ = got == 0;
+  return got != 0;
 }
 
 std::string SheetChunks::Skeleton() const {
+  if (source_) return head_ + (ended_ ? tail_ : closing_);
   std::string s;
   s.reserve(xml_.size() - (close_ - open_));
   s.append(xml_.substr(0, open_));
@@ -144,6 +213,7 @@ std::string SheetChunks::Skeleton() const {
 }
 
 bool SheetChunks::Next(pugi::xml_document& doc, const std::string& part) {
+  if (source_) return NextStreamed(doc, part);
   if (at_ >= close_) return false;
   size_t end = close_;
   if (close_ - at_ > piece_bytes_) {
@@ -152,6 +222,43 @@ bool SheetChunks::Next(pugi::xml_document& doc, const std::string& part) {
   }
   ParseFragment(doc, xml_.substr(at_, end - at_), part);
   at_ = end;
+  return true;
+}
+
+bool SheetChunks::NextStreamed(pugi::xml_document& doc, const std::string& part) {
+  if (ended_) return false;
+  // The text taken is dropped; buf_'s room is kept for the next.
+  buf_.erase(0, at_);
+  at_ = 0;
+  size_t end = std::string_view::npos, from = piece_bytes_;
+  while (end == std::string_view::npos) {
+    if (buf_.size() > from) {
+      const size_t cut = Find(buf_, row_end_, from);
+      if (cut != std::string_view::npos) {
+        end = cut + row_end_.size();
+        break;
+      }
+      from = std::max(from, buf_.size() - std::min(buf_.size(), row_end_.size() - 1));
+    }
+    if (!Fill()) {
+      // The rest is the last piece, up to the part's last table end tag.
+      const size_t close = buf_.rfind(table_end_);
+      if (close == std::string::npos) {
+        throw XlsxError("damaged workbook file (" + part + ": the cell table has no end)");
+      }
+      tail_ = buf_.substr(close);
+      end = close;
+      ended_ = true;
+    }
+  }
+  const std::string_view piece(buf_.data(), end);
+  at_ = end;
+  if (HasOtherMarkup(piece)) {
+    throw XlsxError("damaged workbook file (" + part +
+                    ": markup other than elements in its cells)");
+  }
+  if (piece.empty()) return false;
+  ParseFragment(doc, piece, part);
   return true;
 }
 

@@ -11,6 +11,10 @@
 // damaged part or a cut that the whole document would not have made
 // (a row inside a row); the caller then parses the part whole, which gives
 // the same result the whole-document reading always gave.
+//
+// A part can also be cut as it is read (inflated), so that no more than a
+// few pieces of its text are held at once; its skeleton is then known in
+// full only once the last piece has been taken.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +33,7 @@ class SheetChunks {
   // About this many bytes of the cell table per piece: a parsed piece
   // takes several times its size, and two are held at once (one read, one
   // parsed ahead), so pieces are kept small; each costs one hand-over.
-  static constexpr size_t kPieceBytes = size_t{256} << 10;
+  static constexpr size_t kPieceBytes = size_t{128} << 10;
 
   // Cuts the part's text `xml`, which must outlive the result. Nothing when
   // the text is not plain enough to cut: not UTF-8, a document type
@@ -38,10 +42,25 @@ class SheetChunks {
   // Pieces are about `piece_bytes` long (tests and fuzzing cut smaller).
   static std::optional<SheetChunks> Cut(std::string_view xml, size_t piece_bytes = kPieceBytes);
 
-  // The part's text without the content of its cell table.
+  // Gives up to `n` bytes of a part's text, the next ones, into `out` and
+  // returns how many; 0 at the end. Throws XlsxError when the text cannot
+  // be read.
+  using Source = std::function<size_t(char* out, size_t n)>;
+
+  // Cuts the text `source` gives, taking it as the pieces are asked for:
+  // reads up to the cell table's start tag. Nothing when the text read so
+  // far is not plain enough to cut (as Cut judges it); the caller then
+  // reads the part whole, anew. The checks Cut makes on the whole cell
+  // table are made here on each piece: a piece with markup other than
+  // elements and text, or a table without an end tag, is refused as a
+  // piece that does not parse is. What `source` throws passes through.
+  static std::optional<SheetChunks> Stream(Source source, size_t piece_bytes = kPieceBytes);
+
+  // The part's text without the content of its cell table. For a streamed
+  // part, until its last piece has been taken, the text before the table's
+  // content followed by end tags for the table and the root: what comes
+  // after the table is not known yet.
   std::string Skeleton() const;
-  // The size of the part's text.
-  size_t size() const { return xml_.size(); }
 
   // Parses the next piece of the cell table into `doc` (a fragment: rows
   // and the text between them, in document order) and returns true; false
@@ -58,13 +77,26 @@ class SheetChunks {
         at_(open),
         row_end_(std::move(row_end)),
         piece_bytes_(piece_bytes) {}
+  explicit SheetChunks(size_t piece_bytes) : piece_bytes_(piece_bytes) {}
+
+  // Appends the next bytes of a streamed part to buf_; false at its end.
+  bool Fill();
+  bool NextStreamed(pugi::xml_document& doc, const std::string& part);
 
   std::string_view xml_;
-  size_t open_;          // just past the cell table's start tag
-  size_t close_;         // at its end tag (== open_ for an empty-element tag)
-  size_t at_;            // start of the next piece
+  size_t open_ = 0;      // just past the cell table's start tag
+  size_t close_ = 0;     // at its end tag (== open_ for an empty-element tag)
+  size_t at_ = 0;        // start of the next piece (streamed: in buf_)
   std::string row_end_;  // "</row>" with the table's prefix
   size_t piece_bytes_;
+
+  // A streamed part. buf_ holds its text from the next piece on, as far as
+  // read; head_ the text up to the table's content, tail_ the text from the
+  // table's end tag on (once read), closing_ the end tags standing for it.
+  Source source_;
+  std::string buf_, head_, tail_, closing_, table_end_;
+  bool source_ended_ = false;
+  bool ended_ = false;  // the last piece has been taken
 };
 
 // The pieces of a SheetChunks, each parsed on a thread of its own while the

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -153,7 +154,9 @@ struct FileCell {
 };
 
 // Writes the new cell table row by row, each row merging the cells of the
-// memory sheet with the file's own, and keeps the used range.
+// memory sheet with the file's own, and keeps the used range. The table is
+// deflated as it is written; the part around it, which holds the used
+// range, is deflated when the table is done.
 class CellTableWriter {
  public:
   CellTableWriter(const SheetPart& part, std::string px, bool date1904, bool* formula_overwritten)
@@ -169,9 +172,6 @@ class CellTableWriter {
   }
 
   std::map<std::string, SharedMaster>& masters() { return masters_; }
-  // Room for a cell table of about `bytes`, and the rest of the part: the
-  // table is written once, without being moved as it grows.
-  void Reserve(size_t bytes) { out_.reserve(bytes + bytes / 4 + (size_t{64} << 10)); }
 
   // Row `r`: its element in the file (null when none) and the file's cells
   // of that row in column order, one per column.
@@ -230,6 +230,10 @@ class CellTableWriter {
     } else {
       Append(out_, '>', row_cells_, "</", px_, "row>");
     }
+    if (out_.size() >= kDeflateBytes) {
+      deflater_.Append(kTable, out_);
+      out_.clear();
+    }
   }
 
   // The rows of the memory sheet from `first` to `last` that the file does
@@ -239,10 +243,10 @@ class CellTableWriter {
     for (int32_t r = first; r <= last; ++r) Row(r, pugi::xml_node(), kNone);
   }
 
-  // The part's bytes: `doc` (the part with an empty cell table, which
-  // `root` and `data` are of) with the cell table written and the
-  // dimension set to the used range.
-  std::string Finish(const pugi::xml_document& doc, pugi::xml_node root, pugi::xml_node data) {
+  // The part: `doc` (the part with an empty cell table, which `root` and
+  // `data` are of) with the cell table written and the dimension set to the
+  // used range.
+  DeflatedEntry Finish(const pugi::xml_document& doc, pugi::xml_node root, pugi::xml_node data) {
     if (pugi::xml_node dim = Child(root, "dimension")) {
       std::string ref = "A1";
       if (top_ != 0) {
@@ -263,10 +267,10 @@ class CellTableWriter {
     for (const char* marker : {"<kelvora-cell-table />", "<kelvora-cell-table/>"}) {
       const size_t at = xml.find(marker);
       if (at == std::string::npos) continue;
-      // The cell table stays where it was written; the rest goes around it.
-      out_.insert(0, xml, 0, at);
-      out_.append(xml, at + std::strlen(marker));
-      return std::move(out_);
+      deflater_.Append(kBefore, std::string_view(xml).substr(0, at));
+      deflater_.Append(kTable, out_);
+      deflater_.Append(kAfter, std::string_view(xml).substr(at + std::strlen(marker)));
+      return deflater_.Finish();
     }
     throw XlsxError("internal error: cannot place the cell table of " + part_.path);
   }
@@ -280,14 +284,14 @@ class CellTableWriter {
   const int32_t used_cols_;
   std::vector<int32_t> col_len_;
   std::map<std::string, SharedMaster> masters_;
+  // The part's text before the table, the table's, and after it.
+  enum { kBefore, kTable, kAfter };
+  // The table's text held before it is deflated.
+  static constexpr size_t kDeflateBytes = size_t{256} << 10;
+  EntryDeflater deflater_{3};
   std::string out_, row_cells_;
   int32_t top_ = 0, left_ = 0, bottom_ = 0, right_ = 0;
 };
-
-// About as many bytes as a cell table of this size takes, or more.
-size_t EstimatedTableBytes(int32_t rows, int32_t cols) {
-  return static_cast<size_t>(rows) * (64 + 16 * static_cast<size_t>(cols));
-}
 
 // The shared formula whose first cell has the formula element `f`, if it
 // is one.
@@ -300,8 +304,8 @@ std::optional<std::pair<std::string, std::string>> MasterOf(pugi::xml_node f) {
 
 // The rewrite from the whole part parsed as one document; it takes cells
 // in any order.
-std::string RewriteWhole(const std::string& text, const SheetPart& part, bool date1904,
-                         bool* formula_overwritten) {
+DeflatedEntry RewriteWhole(const std::string& text, const SheetPart& part, bool date1904,
+                           bool* formula_overwritten) {
   const MemoryWorksheet& sheet = *part.sheet;
   pugi::xml_document doc;
   ParseXml(doc, text, part.path);
@@ -338,7 +342,6 @@ std::string RewriteWhole(const std::string& text, const SheetPart& part, bool da
   }
 
   const int32_t used_rows = std::max(sheet.UsedRows(), rows.empty() ? 0 : rows.rbegin()->first);
-  writer.Reserve(std::max(text.size(), EstimatedTableBytes(used_rows, sheet.UsedCols())));
   std::vector<FileCell> cells;
   int32_t next = 1;
   for (const auto& [r, file_row] : rows) {
@@ -360,15 +363,13 @@ struct NeedsWhole {};
 
 // The rewrite from the cell table read piece by piece, for rows and cells
 // in order (as spreadsheet programs write them).
-std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool date1904,
-                            bool* formula_overwritten) {
+DeflatedEntry RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool date1904,
+                              bool* formula_overwritten) {
   const MemoryWorksheet& sheet = *part.sheet;
-  pugi::xml_document doc;
-  if (!ParseSkeleton(chunks, doc, part.path)) throw NeedsWhole{};
-  const pugi::xml_node root = doc.document_element();
-  pugi::xml_node data = Child(root, "sheetData");
-  CellTableWriter writer(part, PrefixOf(root.name()), date1904, formula_overwritten);
-  writer.Reserve(std::max(chunks.size(), EstimatedTableBytes(sheet.UsedRows(), sheet.UsedCols())));
+  pugi::xml_document head;
+  if (!ParseSkeleton(chunks, head, part.path)) throw NeedsWhole{};
+  CellTableWriter writer(part, PrefixOf(head.document_element().name()), date1904,
+                         formula_overwritten);
 
   std::vector<FileCell> cells;
   int32_t row = 0, next = 1;
@@ -407,24 +408,33 @@ std::string RewriteInPieces(SheetChunks& chunks, const SheetPart& part, bool dat
   });
   if (!read) throw NeedsWhole{};
   writer.MemoryRows(next, sheet.UsedRows());
-  return writer.Finish(doc, root, data);
+  // The part around the table, now read to its end.
+  pugi::xml_document doc;
+  if (!ParseSkeleton(chunks, doc, part.path)) throw NeedsWhole{};
+  const pugi::xml_node root = doc.document_element();
+  return writer.Finish(doc, root, Child(root, "sheetData"));
 }
 
 }  // namespace
 
-std::string RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
-                         bool* formula_overwritten) {
-  const std::string text = package.Read(part.path);
-  if (auto chunks = SheetChunks::Cut(text)) {
-    bool overwritten = false;
-    try {
-      std::string xml = RewriteInPieces(*chunks, part, date1904, &overwritten);
+DeflatedEntry RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
+                           bool* formula_overwritten) {
+  // The part is read piece by piece as it is inflated where it can be cut;
+  // else, or when the pieces do not do, it is read again whole.
+  try {
+    std::shared_ptr<ZipPackage::EntryReader> entry = package.Open(part.path);
+    auto chunks = SheetChunks::Stream([entry](char* out, size_t n) { return entry->Read(out, n); });
+    if (chunks) {
+      bool overwritten = false;
+      DeflatedEntry sheet = RewriteInPieces(*chunks, part, date1904, &overwritten);
       *formula_overwritten |= overwritten;
-      return xml;
-    } catch (const NeedsWhole&) {
+      return sheet;
     }
+  } catch (const NeedsWhole&) {
+  } catch (const XlsxError&) {
+    // A damaged part: the whole reading tells what is wrong, as it always has.
   }
-  return RewriteWhole(text, part, date1904, formula_overwritten);
+  return RewriteWhole(package.Read(part.path), part, date1904, formula_overwritten);
 }
 
 }  // namespace kelvora::host::xlsx

@@ -21,12 +21,11 @@ bool SheetHasWrites(const memory::MemoryWorksheet& sheet);
 bool SheetUsesStyleFrom(const memory::MemoryWorksheet& sheet, size_t first);
 
 // The new bytes of `part`, read from `package`, with the cells of its memory
-// sheet; `date1904` is the file's date system. Sets *formula_overwritten
-// when a cell that held a formula was written (it is left alone otherwise).
-// A member of a shared formula whose first cell was written gets the formula
-// moved to its own place. Throws XlsxError when the part is damaged or has
-// no cell table.
-std::string RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
-                         bool* formula_overwritten);
+// sheet, deflated as they are written; `date1904` is the file's date system. Sets
+// *formula_overwritten when a cell that held a formula was written (it is left alone otherwise). A
+// member of a shared formula whose first cell was written gets the formula moved to its own place.
+// Throws XlsxError when the part is damaged or has no cell table.
+DeflatedEntry RewriteSheet(const ZipPackage& package, const SheetPart& part, bool date1904,
+                           bool* formula_overwritten);
 
 }  // namespace kelvora::host::xlsx

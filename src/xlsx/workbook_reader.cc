@@ -339,11 +339,14 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
       continue;  // chart sheets and dialog sheets are not worksheets
     const auto path = pkg.Find(rel->second.target);
     if (!path) throw XlsxError("damaged workbook file (missing " + rel->second.target + ")");
-    const std::string text = pkg.Read(*path);
-    // The cell table is read piece by piece where it can be cut; the rest
-    // of the part is parsed as a document.
+    // The cell table is read piece by piece, as it is inflated, where it
+    // can be cut; the rest of the part is parsed as a document.
     std::optional<SheetChunks> chunks;
-    if (cut_sheets) chunks = SheetChunks::Cut(text);
+    if (cut_sheets) {
+      std::shared_ptr<ZipPackage::EntryReader> entry = pkg.Open(*path);
+      chunks = SheetChunks::Stream([entry](char* out, size_t n) { return entry->Read(out, n); });
+    }
+    const std::string text = chunks ? std::string() : pkg.Read(*path);
     pugi::xml_document sdoc;
     if (chunks) {
       if (!ParseSkeleton(*chunks, sdoc, *path)) throw PieceRefused{};
@@ -380,6 +383,10 @@ LoadedWorkbook Read(const ZipPackage& pkg, memory::MemoryApplication* app, bool 
       wb.has_formulas |= cells.Read(first, *sheet, cell_slots, row);
     });
     if (!read) throw PieceRefused{};
+    // What follows the table, known only now, must parse as the part's
+    // whole reading would have it.
+    pugi::xml_document skeleton;
+    if (!ParseSkeleton(*chunks, skeleton, *path)) throw PieceRefused{};
   }
 
   if (pugi::xml_node names = Child(wbroot, "definedNames")) ReadNames(names, wb);
@@ -408,8 +415,11 @@ LoadedWorkbook ReadWorkbook(const ZipPackage& pkg, memory::MemoryApplication* ap
   try {
     return Read(pkg, app, true);
   } catch (const PieceRefused&) {
-    return Read(pkg, app, false);
+  } catch (const XlsxError&) {
+    // Found while a sheet was read in pieces, some of which may have been
+    // damaged: the whole reading tells what is wrong, as it always has.
   }
+  return Read(pkg, app, false);
 }
 
 }  // namespace kelvora::host::xlsx

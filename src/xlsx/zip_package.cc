@@ -2,6 +2,7 @@
 
 #include <libdeflate.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -59,6 +60,74 @@ Deflated Deflate(const std::string& bytes, int level) {
   d.data.assign(buffer.get(), n);
   return d;
 }
+
+}  // namespace
+
+struct EntryDeflater::Part {
+  z_stream z{};
+  bool ready = false;
+  DeflatedEntry out;
+
+  ~Part() {
+    if (ready) deflateEnd(&z);
+  }
+
+  // Deflates `bytes` with `flush` into out.data.
+  void Deflate(std::string_view bytes, int flush) {
+    if (!ready) {
+      if (deflateInit2(&z, kLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw XlsxError("out of memory");
+      ready = true;
+    }
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    char buffer[16384];
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(buffer);
+      z.avail_out = sizeof(buffer);
+      const int rc = deflate(&z, flush);
+      if (rc == Z_STREAM_ERROR) throw XlsxError("cannot compress an entry of the archive");
+      out.data.append(buffer, sizeof(buffer) - z.avail_out);
+    } while (z.avail_out == 0 || z.avail_in > 0);
+  }
+};
+
+EntryDeflater::EntryDeflater(size_t parts) {
+  for (size_t i = 0; i < parts; ++i) parts_.push_back(std::make_unique<Part>());
+}
+
+EntryDeflater::~EntryDeflater() = default;
+
+void EntryDeflater::Append(size_t part, std::string_view bytes) {
+  Part& p = *parts_.at(part);
+  // Handed to zlib in runs it can count.
+  for (size_t at = 0; at < bytes.size(); at += size_t{1} << 30) {
+    const std::string_view run = bytes.substr(at, size_t{1} << 30);
+    p.Deflate(run, Z_NO_FLUSH);
+    p.out.crc = static_cast<uint32_t>(libdeflate_crc32(p.out.crc, run.data(), run.size()));
+    p.out.size += run.size();
+  }
+  bytes_deflated.fetch_add(bytes.size(), std::memory_order_relaxed);
+}
+
+DeflatedEntry EntryDeflater::Finish() {
+  DeflatedEntry entry;
+  for (size_t i = 0; i < parts_.size(); ++i) {
+    Part& p = *parts_[i];
+    // Every part but the last ends with a sync flush: on a byte boundary,
+    // with no block marked final.
+    p.Deflate({}, i + 1 == parts_.size() ? Z_FINISH : Z_SYNC_FLUSH);
+    entry.data += p.out.data;
+    entry.crc = static_cast<uint32_t>(
+        crc32_combine(entry.crc, p.out.crc, static_cast<z_off_t>(p.out.size)));
+    entry.size += p.out.size;
+    parts_[i].reset();
+  }
+  parts_.clear();
+  return entry;
+}
+
+namespace {
 
 // libzip's view of a Deflated: a source whose data is compressed already,
 // so that the archive takes it as it is.
@@ -152,7 +221,11 @@ struct WriteSession {
   }
 
   void Add(const std::string& name, const std::string& data, int level = kLevel) {
-    keep.push_back(std::make_unique<Deflated>(Deflate(data, level)));
+    Add(name, Deflate(data, level));
+  }
+
+  void Add(const std::string& name, Deflated deflated) {
+    keep.push_back(std::make_unique<Deflated>(std::move(deflated)));
     zip_source_t* s = zip_source_function(za, DeflatedSource, keep.back().get());
     if (s == nullptr)
       throw XlsxError("cannot add to the archive: " + std::string(zip_strerror(za)));
@@ -308,10 +381,139 @@ std::string ZipPackage::Read(const std::string& name) const {
   return out;
 }
 
+struct ZipPackage::EntryReader::State {
+  std::string name;
+  zip_file_t* file = nullptr;
+  bool deflated = false;
+  uint64_t size = 0;    // as the directory claims, uncompressed
+  uint64_t given = 0;   // bytes handed out so far
+  uint64_t unread = 0;  // compressed bytes not yet taken from the archive
+  uint32_t crc = 0;     // of the bytes handed out
+  uint32_t claimed_crc = 0;
+  bool ended = false;
+  z_stream z{};
+  bool z_ready = false;
+  std::unique_ptr<char[]> in;  // compressed bytes, a piece at a time
+
+  static constexpr size_t kInBytes = size_t{64} << 10;
+
+  ~State() {
+    if (z_ready) inflateEnd(&z);
+    if (file != nullptr) zip_fclose(file);
+  }
+
+  [[noreturn]] void Fail() const {
+    throw XlsxError("damaged workbook file (bad data in " + name + ")");
+  }
+
+  // Inflates into `out` until it is full or the stream ends.
+  size_t Inflate(char* out, size_t n) {
+    z.next_out = reinterpret_cast<Bytef*>(out);
+    z.avail_out = static_cast<uInt>(n);
+    while (z.avail_out > 0 && !ended) {
+      if (z.avail_in == 0 && unread > 0) {
+        const zip_int64_t r = zip_fread(file, in.get(), std::min<uint64_t>(kInBytes, unread));
+        if (r <= 0) Fail();
+        unread -= static_cast<uint64_t>(r);
+        z.next_in = reinterpret_cast<Bytef*>(in.get());
+        z.avail_in = static_cast<uInt>(r);
+      }
+      // Output held back for want of room comes without more input; with
+      // no input left and nothing to give, the data stops short.
+      const int rc = inflate(&z, Z_NO_FLUSH);
+      if (rc == Z_STREAM_END) {
+        ended = true;
+      } else if (rc != Z_OK) {
+        Fail();
+      }
+    }
+    return n - z.avail_out;
+  }
+
+  // Checks what is left once the data has ended: nothing past the
+  // compressed size, the size and checksum the directory claims.
+  void Finish() {
+    while (unread > 0) {
+      const zip_int64_t r = zip_fread(file, in.get(), std::min<uint64_t>(kInBytes, unread));
+      if (r <= 0) Fail();
+      unread -= static_cast<uint64_t>(r);
+    }
+    char extra;
+    if (zip_fread(file, &extra, 1) != 0) Fail();
+    if (given != size || (deflated && crc != claimed_crc)) Fail();
+  }
+};
+
+ZipPackage::EntryReader::EntryReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
+ZipPackage::EntryReader::~EntryReader() = default;
+
+size_t ZipPackage::EntryReader::Read(char* out, size_t n) {
+  State& s = *state_;
+  if (n == 0 || s.file == nullptr) return 0;  // nothing asked for, or past the end
+  // At most one byte more than the entry claims is asked for: enough to
+  // tell that it is larger.
+  n = static_cast<size_t>(std::min<uint64_t>(n, s.size - std::min(s.given, s.size) + 1));
+  n = std::min<size_t>(n, size_t{1} << 30);
+  size_t got;
+  if (s.deflated) {
+    got = s.Inflate(out, n);
+    s.crc = static_cast<uint32_t>(libdeflate_crc32(s.crc, out, got));
+    bytes_inflated.fetch_add(got, std::memory_order_relaxed);
+  } else {
+    // libzip checks the checksum of a stored entry at its end.
+    const zip_int64_t r = zip_fread(s.file, out, n);
+    if (r < 0) s.Fail();
+    got = static_cast<size_t>(r);
+    s.ended = got == 0;
+  }
+  s.given += got;
+  if (s.given > s.size) s.Fail();
+  if (s.ended) {
+    s.Finish();
+    zip_fclose(s.file);
+    s.file = nullptr;
+  }
+  return got;
+}
+
+std::unique_ptr<ZipPackage::EntryReader> ZipPackage::Open(const std::string& name) const {
+  auto it = index_.find(name);
+  if (it == index_.end()) throw XlsxError("damaged workbook file (missing part " + name + ")");
+  const auto idx = static_cast<zip_uint64_t>(it->second);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  zip_stat_index(handle_->za, idx, 0, &st);
+  auto s = std::make_unique<EntryReader::State>();
+  s->name = name;
+  s->deflated = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE &&
+                (st.valid & ZIP_STAT_CRC);
+  s->size = st.size;
+  s->unread = s->deflated ? st.comp_size : 0;
+  s->claimed_crc = s->deflated ? st.crc : 0;
+  // A deflated entry is read as it is stored and inflated here (zlib, which
+  // inflates a piece at a time); any other goes through libzip.
+  s->file = zip_fopen_index(handle_->za, idx, s->deflated ? ZIP_FL_COMPRESSED : 0);
+  if (s->file == nullptr) {
+    throw XlsxError("damaged workbook file (cannot open " + name + ": " +
+                    zip_strerror(handle_->za) + ")");
+  }
+  if (s->deflated) {
+    if (inflateInit2(&s->z, -MAX_WBITS) != Z_OK) throw XlsxError("out of memory");
+    s->z_ready = true;
+    s->in.reset(new char[EntryReader::State::kInBytes]);
+  }
+  return std::unique_ptr<EntryReader>(new EntryReader(std::move(s)));
+}
+
 std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replaced,
-                                const std::vector<std::string>& removed) const {
+                                const std::vector<std::string>& removed,
+                                std::map<std::string, DeflatedEntry> deflated) const {
   WriteSession w(&bytes_);
-  for (const auto& [name, data] : replaced) {
+  auto r = replaced.begin();
+  auto d = deflated.begin();
+  while (r != replaced.end() || d != deflated.end()) {
+    const bool take_deflated = r == replaced.end() || (d != deflated.end() && d->first < r->first);
+    const std::string& name = take_deflated ? d->first : r->first;
     auto it = index_.find(name);
     if (it != index_.end()) {
       // Removed and added anew rather than replaced in place: libzip keeps
@@ -319,7 +521,14 @@ std::string ZipPackage::Rewrite(const std::map<std::string, std::string>& replac
       // those are usually the slowest level.
       zip_delete(w.za, static_cast<zip_uint64_t>(it->second));
     }
-    w.Add(name, data);
+    if (take_deflated) {
+      DeflatedEntry& e = d->second;
+      w.Add(name, Deflated{std::move(e.data), e.size, e.crc, 0});
+      ++d;
+    } else {
+      w.Add(name, r->second);
+      ++r;
+    }
   }
   for (const auto& name : removed) {
     auto it = index_.find(name);

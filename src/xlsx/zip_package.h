@@ -3,7 +3,8 @@
 // so that a small file cannot expand into gigabytes); reading an entry checks
 // its size and checksum. Editing replaces or removes entries and copies every
 // other entry's compressed bytes unchanged. libzip keeps the container;
-// entry data is deflated and inflated with libdeflate.
+// entry data is deflated and inflated with libdeflate, or with zlib where it
+// is read a piece at a time.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,36 @@ struct PackageLimits {
   uint64_t ratio_floor = uint64_t{4} << 20;
 };
 
+// An entry's deflated bytes with what the archive's directory records of
+// it: its size and checksum, uncompressed.
+struct DeflatedEntry {
+  std::string data;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+};
+
+// An entry deflated as its bytes come, so that they need not be held
+// whole. Its bytes come in parts, each of which is taken in order but may
+// be taken before the parts ahead of it: a part is deflated on its own, as
+// a run of deflate blocks that ends on a byte boundary without ending the
+// data, and the runs joined in part order make the entry's one stream.
+class EntryDeflater {
+ public:
+  explicit EntryDeflater(size_t parts);
+  ~EntryDeflater();
+  EntryDeflater(const EntryDeflater&) = delete;
+  EntryDeflater& operator=(const EntryDeflater&) = delete;
+
+  // Deflates `bytes`, the next of part `part` (< parts).
+  void Append(size_t part, std::string_view bytes);
+  // The entry: its parts in order. Nothing may be appended after.
+  DeflatedEntry Finish();
+
+ private:
+  struct Part;
+  std::vector<std::unique_ptr<Part>> parts_;
+};
+
 class ZipPackage {
  public:
   // Takes the file's bytes. Throws XlsxError for a file that is not a zip
@@ -65,11 +96,39 @@ class ZipPackage {
   // damaged or larger than it claimed.
   std::string Read(const std::string& name) const;
 
+  // An entry's uncompressed bytes a piece at a time, for entries too large
+  // to be held whole, with the checks Read makes: the size as the bytes
+  // come, the checksum when the end is reached.
+  class EntryReader {
+   public:
+    ~EntryReader();
+    EntryReader(const EntryReader&) = delete;
+    EntryReader& operator=(const EntryReader&) = delete;
+
+    // Puts up to `n` bytes of the entry, the next ones, into `out` and
+    // returns how many; 0 at the end. Throws XlsxError as Read does when
+    // the entry is damaged or larger than it claimed; it may first have
+    // given bytes that Read would have refused.
+    size_t Read(char* out, size_t n);
+
+   private:
+    friend class ZipPackage;
+    struct State;
+    explicit EntryReader(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+  };
+  // Throws XlsxError when the entry is missing or cannot be opened. The
+  // reader must not outlive this package.
+  std::unique_ptr<EntryReader> Open(const std::string& name) const;
+
   // A new archive: entries of `replaced` take the given bytes (appended at
   // the end when new), entries in `removed` are left out, all others are
   // copied with their compressed bytes unchanged.
+  // Entries of `deflated` are written as they are, in name order among
+  // those of `replaced` (no name may be in both).
   std::string Rewrite(const std::map<std::string, std::string>& replaced,
-                      const std::vector<std::string>& removed) const;
+                      const std::vector<std::string>& removed,
+                      std::map<std::string, DeflatedEntry> deflated = {}) const;
 
   // A new archive of the given entries, in this order, deflated at `level`
   // (1 fastest to 9 smallest; 0 the fast default).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sample_package.h"
+#include "xlsx/part_xml.h"
 
 namespace kelvora::host::xlsx {
 namespace {
@@ -38,6 +39,61 @@ TEST(SheetChunksTest, CutsOnlyPlainCellTables) {
     ASSERT_EQ(chunks.has_value(), c.skeleton != nullptr) << c.xml;
     if (chunks) {
       EXPECT_EQ(chunks->Skeleton(), c.skeleton) << c.xml;
+    }
+  }
+}
+
+// What a cutting gives: the table's elements as its pieces hold them and
+// then the skeleton; or why there are none.
+std::string Outcome(std::optional<SheetChunks> chunks) {
+  if (!chunks) return "not cut";
+  std::string out;
+  try {
+    pugi::xml_document piece;
+    while (chunks->Next(piece, "sheet"))
+      for (pugi::xml_node n = piece.first_child(); n; n = n.next_sibling())
+        if (n.type() == pugi::node_element) AppendNode(out, n);
+  } catch (const XlsxError&) {
+    return "refused";
+  }
+  return out + "|" + chunks->Skeleton();
+}
+
+TEST(SheetChunksTest, CutsAsItReadsAsFromTheWholeText) {
+  // Sources that stop mid-tag, mid-attribute and inside a character of
+  // several bytes; pieces cut from one row to every row.
+  const std::string rows =
+      "<x:row r=\"1\" spans=\"1:2\"><x:c r=\"A1\" t=\"inlineStr\"><x:is><x:t>Giải "
+      "đặc biệt</x:t></x:is></x:c></x:row>\n<x:row r=\"2\"><x:c r=\"B2\" s=\"1\"><x:v>"
+      "12345</x:v></x:c></x:row><x:row r=\"3\"/>";
+  const std::string head = "\xEF\xBB\xBF<?xml version=\"1.0\"?><x:w a=\"<!-- >\"><x:sheetData>";
+  const struct {
+    std::string xml;
+    const char* outcome;  // nullptr: as the whole text is cut
+  } cases[] = {
+      {head + rows + "</x:sheetData><x:merge>Đ</x:merge></x:w>", nullptr},
+      {"<w><sheetData/><p>ế</p></w>", nullptr},
+      {"<!DOCTYPE w><w><sheetData/></w>", "not cut"},
+      {"<w><p/></w>", "not cut"},
+      {head + rows + "<!-- </x:row> -->" + rows + "</x:sheetData></x:w>", "refused"},
+      {head + rows, "refused"},
+      {head + rows + "</x:sheetData><x:sheetData>" + rows + "</x:sheetData></x:w>", "refused"},
+  };
+  for (const auto& c : cases) {
+    const std::string want = c.outcome ? c.outcome : Outcome(SheetChunks::Cut(c.xml, 1));
+    ASSERT_EQ(want.find('|') != std::string::npos, c.outcome == nullptr) << want;
+    for (const size_t piece : {1u, 40u, 4096u}) {
+      for (const size_t step : {1u, 2u, 3u, 5u, 4096u}) {
+        size_t at = 0;
+        auto source = [&](char* out, size_t n) {
+          n = std::min({n, step, c.xml.size() - at});
+          c.xml.copy(out, n, at);
+          at += n;
+          return n;
+        };
+        EXPECT_EQ(Outcome(SheetChunks::Stream(source, piece)), want)
+            << c.xml << " " << piece << " " << step;
+      }
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace kelvora::host::xlsx {
 namespace {
 
@@ -41,6 +43,84 @@ TEST(ZipPackageTest, RefusesWhatIsNotASoundArchive) {
   for (const auto& bytes : cases) EXPECT_THROW(ZipPackage(bytes, {}), XlsxError) << bytes.size();
   // A damaged entry is found when it is read: checksum or inflate failure.
   EXPECT_THROW(ZipPackage(corrupt, {}).Read("dir/b.bin"), XlsxError);
+}
+
+// The entry read `step` bytes at a time, or the message it is refused with.
+std::string ReadInPieces(const ZipPackage& p, const std::string& name, size_t step) {
+  try {
+    const auto reader = p.Open(name);
+    std::string out, buf(step, '\0');
+    while (const size_t n = reader->Read(buf.data(), step)) out.append(buf, 0, n);
+    return out;
+  } catch (const XlsxError& e) {
+    return e.what();
+  }
+}
+
+std::string ReadWhole(const ZipPackage& p, const std::string& name) {
+  try {
+    return p.Read(name);
+  } catch (const XlsxError& e) {
+    return e.what();
+  }
+}
+
+// `archive` with a 32-bit field of the named entry changed to `f(old)` in
+// both the local header (at `local`) and the directory (at `central`).
+std::string Patched(std::string archive, const std::string& name, size_t local, size_t central,
+                    uint32_t (*f)(uint32_t)) {
+  for (size_t at = archive.find(name), seen = 0; at != std::string::npos;
+       at = archive.find(name, at + 1), ++seen) {
+    char* field = archive.data() + at - (seen == 0 ? 30 - local : 46 - central);
+    uint32_t v;
+    std::memcpy(&v, field, 4);
+    v = f(v);
+    std::memcpy(field, &v, 4);
+  }
+  return archive;
+}
+
+TEST(ZipPackageTest, ReadsAnEntryInPiecesWithTheSameChecksAsWhole) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "<c r=\"A" + std::to_string(i) + "\">Tr\xE1\xBA\xA7n</c>";
+  const std::string good = ZipPackage::Build({{"a.xml", text}, {"s.xml", "<s/>"}});
+  std::string damaged = good;
+  damaged[damaged.find("a.xml") + 40] ^= 0x55;
+  const std::string cases[] = {
+      good,
+      damaged,
+      Patched(good, "a.xml", 14, 16, [](uint32_t v) { return v ^ 1u; }),  // checksum
+      Patched(good, "a.xml", 22, 24, [](uint32_t v) { return v - 1; }),   // larger than claimed
+      Patched(good, "a.xml", 22, 24, [](uint32_t v) { return v + 1; }),   // smaller
+      Patched(good, "a.xml", 18, 20, [](uint32_t v) { return v - 9; }),   // data cut short
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const ZipPackage p(cases[i], {});
+    const std::string whole = ReadWhole(p, "a.xml");
+    EXPECT_EQ(whole == text, i == 0) << i;
+    for (const size_t step : {size_t{1}, size_t{4093}, size_t{1} << 20})
+      EXPECT_EQ(ReadInPieces(p, "a.xml", step), whole) << i << " " << step;
+  }
+}
+
+TEST(ZipPackageTest, AnEntryDeflatedInPartsTakenOutOfOrderReadsAsTheirJoin) {
+  const std::string big(300000, 'x');
+  const std::vector<std::vector<std::string>> cases = {
+      {"<a>", "<b/>", "</a>"}, {"", big + "Đ", ""}, {"", "", ""}, {big, big, "tail"}};
+  for (const auto& parts : cases) {
+    EntryDeflater deflater(parts.size());
+    std::string joined;
+    for (const auto& p : parts) joined += p;
+    // The last part first, each in two runs.
+    for (size_t i = parts.size(); i-- > 0;) {
+      deflater.Append(i, std::string_view(parts[i]).substr(0, parts[i].size() / 2));
+      deflater.Append(i, std::string_view(parts[i]).substr(parts[i].size() / 2));
+    }
+    const ZipPackage p(SmallArchive(), {});
+    const ZipPackage q(p.Rewrite({}, {"a.xml"}, {{"s.xml", deflater.Finish()}}), {});
+    EXPECT_EQ(q.names(), (std::vector<std::string>{"dir/b.bin", "s.xml"}));
+    EXPECT_EQ(ReadWhole(q, "s.xml"), joined);
+  }
 }
 
 TEST(ZipPackageTest, RefusesEntriesThatExpandBeyondLimits) {
