@@ -85,9 +85,11 @@ class ConnectTest : public ::testing::Test {
   void Connect(const std::shared_ptr<FakeExcelState>& state) {
     state_ = state;
     IDispatch* app = NewFakeApplication(state);
-    EXPECT_EQ(addin_->OnConnection(app, com::ext_cm_Startup, nullptr, &custom_), S_OK);
+    IDispatch* instance = NewFakeComAddIn(state);
+    EXPECT_EQ(addin_->OnConnection(app, com::ext_cm_Startup, instance, &custom_), S_OK);
     EXPECT_EQ(addin_->OnAddInsUpdate(&custom_), S_OK);
     EXPECT_EQ(addin_->OnStartupComplete(&custom_), S_OK);
+    instance->Release();
     app->Release();
   }
   // A click: the callback with the control of its button, as Office passes

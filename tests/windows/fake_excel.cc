@@ -511,4 +511,16 @@ IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std
   return o;
 }
 
+IDispatch* NewFakeComAddIn(std::shared_ptr<FakeExcelState> state) {
+  auto* o = new FakeObject(state);
+  const auto text = [](const char16_t* t) {
+    return [t](Args, VARIANT* out) { SetResult(out, Value(t)); };
+  };
+  o->members = {{L"ProgId", {}, text(u"Kelvora.Connect")},
+                {L"Description", {}, text(u"Kelvora")},
+                {L"Connect", {}, [](Args, VARIANT* out) { SetResult(out, Value::Boolean(true)); }},
+                {L"Object", {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }}};
+  return o;
+}
+
 }  // namespace kelvora::testing

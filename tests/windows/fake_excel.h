@@ -62,4 +62,8 @@ IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state);
 // Context (Nothing), with one reference for the caller.
 IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id);
 
+// The COMAddIn object Office hands to OnConnection as AddInInst: ProgId,
+// Description, Connect and Object, with one reference for the caller.
+IDispatch* NewFakeComAddIn(std::shared_ptr<FakeExcelState> state);
+
 }  // namespace kelvora::testing
