@@ -255,6 +255,36 @@ struct ZipPackage::Handle {
   }
 };
 
+namespace {
+
+// An entry opened for reading. A deflated entry with a checksum is opened as
+// it is stored, for the caller to inflate and check; any other goes through
+// libzip.
+struct OpenedEntry {
+  zip_stat_t st;
+  bool deflated = false;
+  zip_file_t* file = nullptr;
+};
+
+OpenedEntry OpenEntry(zip_t* za, const std::map<std::string, int64_t>& index,
+                      const std::string& name) {
+  auto it = index.find(name);
+  if (it == index.end()) throw XlsxError("damaged workbook file (missing part " + name + ")");
+  const auto idx = static_cast<zip_uint64_t>(it->second);
+  OpenedEntry e;
+  zip_stat_init(&e.st);
+  zip_stat_index(za, idx, 0, &e.st);
+  e.deflated = (e.st.valid & ZIP_STAT_COMP_METHOD) && e.st.comp_method == ZIP_CM_DEFLATE &&
+               (e.st.valid & ZIP_STAT_CRC);
+  e.file = zip_fopen_index(za, idx, e.deflated ? ZIP_FL_COMPRESSED : 0);
+  if (e.file == nullptr) {
+    throw XlsxError("damaged workbook file (cannot open " + name + ": " + zip_strerror(za) + ")");
+  }
+  return e;
+}
+
+}  // namespace
+
 CodecCounts CodecCounted() {
   return {bytes_inflated.load(std::memory_order_relaxed),
           bytes_deflated.load(std::memory_order_relaxed)};
@@ -327,21 +357,11 @@ std::optional<std::string> ZipPackage::Find(const std::string& name) const {
 }
 
 std::string ZipPackage::Read(const std::string& name) const {
-  auto it = index_.find(name);
-  if (it == index_.end()) throw XlsxError("damaged workbook file (missing part " + name + ")");
-  const auto idx = static_cast<zip_uint64_t>(it->second);
-  zip_stat_t st;
-  zip_stat_init(&st);
-  zip_stat_index(handle_->za, idx, 0, &st);
-  const bool deflated = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE &&
-                        (st.valid & ZIP_STAT_CRC);
-  // A deflated entry is read as it is stored and inflated here (libdeflate);
-  // any other goes through libzip.
-  zip_file_t* f = zip_fopen_index(handle_->za, idx, deflated ? ZIP_FL_COMPRESSED : 0);
-  if (f == nullptr) {
-    throw XlsxError("damaged workbook file (cannot open " + name + ": " +
-                    zip_strerror(handle_->za) + ")");
-  }
+  // A deflated entry is inflated here whole (libdeflate).
+  const OpenedEntry e = OpenEntry(handle_->za, index_, name);
+  const zip_stat_t& st = e.st;
+  const bool deflated = e.deflated;
+  zip_file_t* f = e.file;
   const zip_uint64_t stored = deflated ? st.comp_size : st.size;
   std::string raw(stored, '\0');
   zip_uint64_t got = 0;
@@ -477,26 +497,15 @@ size_t ZipPackage::EntryReader::Read(char* out, size_t n) {
 }
 
 std::unique_ptr<ZipPackage::EntryReader> ZipPackage::Open(const std::string& name) const {
-  auto it = index_.find(name);
-  if (it == index_.end()) throw XlsxError("damaged workbook file (missing part " + name + ")");
-  const auto idx = static_cast<zip_uint64_t>(it->second);
-  zip_stat_t st;
-  zip_stat_init(&st);
-  zip_stat_index(handle_->za, idx, 0, &st);
+  // A deflated entry is inflated here a piece at a time (zlib).
+  const OpenedEntry e = OpenEntry(handle_->za, index_, name);
   auto s = std::make_unique<EntryReader::State>();
   s->name = name;
-  s->deflated = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE &&
-                (st.valid & ZIP_STAT_CRC);
-  s->size = st.size;
-  s->unread = s->deflated ? st.comp_size : 0;
-  s->claimed_crc = s->deflated ? st.crc : 0;
-  // A deflated entry is read as it is stored and inflated here (zlib, which
-  // inflates a piece at a time); any other goes through libzip.
-  s->file = zip_fopen_index(handle_->za, idx, s->deflated ? ZIP_FL_COMPRESSED : 0);
-  if (s->file == nullptr) {
-    throw XlsxError("damaged workbook file (cannot open " + name + ": " +
-                    zip_strerror(handle_->za) + ")");
-  }
+  s->file = e.file;
+  s->deflated = e.deflated;
+  s->size = e.st.size;
+  s->unread = s->deflated ? e.st.comp_size : 0;
+  s->claimed_crc = s->deflated ? e.st.crc : 0;
   if (s->deflated) {
     if (inflateInit2(&s->z, -MAX_WBITS) != Z_OK) throw XlsxError("out of memory");
     s->z_ready = true;
