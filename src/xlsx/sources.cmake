@@ -10,5 +10,6 @@ target_sources(kelvora_xlsx PRIVATE
   src/xlsx/xlsx_workbook.cc
   src/xlsx/zip_package.cc
 )
-target_link_libraries(kelvora_xlsx PRIVATE PkgConfig::LIBZIP PkgConfig::LIBDEFLATE PkgConfig::ZLIB)
+target_link_libraries(kelvora_xlsx PRIVATE PkgConfig::LIBZIP PkgConfig::LIBDEFLATE PkgConfig::ZLIB
+                      PkgConfig::ISAL)
 target_link_libraries(kelvora_xlsx PUBLIC pugixml::pugixml)

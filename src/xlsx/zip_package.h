@@ -3,8 +3,8 @@
 // so that a small file cannot expand into gigabytes); reading an entry checks
 // its size and checksum. Editing replaces or removes entries and copies every
 // other entry's compressed bytes unchanged. libzip keeps the container;
-// entry data is deflated and inflated with libdeflate, or with zlib where it
-// is read a piece at a time.
+// entry data is deflated and inflated with libdeflate, or with ISA-L where
+// it is read or written a piece at a time.
 #pragma once
 
 #include <cstdint>
