@@ -10,7 +10,9 @@
 // the windows it has taken since it last counted could have filled the set.
 // When a pass's windows could fill it, they are taken at once, in order,
 // stopping at the last number the set needs, and the lane starts its next
-// seed with the next step.
+// seed with the next step. A walk to one number needs no order: it ends
+// where that number first comes, so the windows before it are marked at
+// once and then counted.
 #include <algorithm>
 #include <bit>
 #include <bitset>
