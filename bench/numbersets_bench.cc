@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 
+#include <bitset>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,36 @@ void BatchSets(benchmark::State& state, Workload w) {
   }
   state.SetItemsProcessed(built);
 }
+
+// The walks of the size sweep in batches (argument as for BatchSets): for
+// each seed, the rank of one number among the first 520 of width 3; items
+// are walks.
+void BM_RankBatch(benchmark::State& state) {
+  const auto backend = static_cast<LaneBackend>(state.range(0));
+  state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
+                 : backend == LaneBackend::kAvx2 ? "avx2"
+                                                 : "avx-512");
+  if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
+  const std::vector<std::u16string> seeds = Seeds("TienTam");
+  std::vector<std::bitset<1000>> goals(seeds.size());
+  for (size_t i = 0; i < goals.size(); ++i) goals[i][(i * 7919) % 1000] = true;
+  int64_t walks = 0, ranked = 0;
+  for (auto _ : state) {
+    size_t i = 0;
+    FirstRankBatch(
+        backend, 3, 520,
+        [&](std::u16string& seed, const std::bitset<1000>*& goal) -> int64_t {
+          if (i == seeds.size()) return -1;
+          seed = seeds[i];
+          goal = &goals[i];
+          return static_cast<int64_t>(i++);
+        },
+        [&](int64_t, int32_t rank) { ++walks, ranked += rank > 0 ? 1 : 0; });
+  }
+  state.SetItemsProcessed(walks);
+  state.counters["found"] = static_cast<double>(ranked) / static_cast<double>(walks);
+}
+BENCHMARK(BM_RankBatch)->Arg(1)->Arg(2)->Arg(3);
 
 BENCHMARK_CAPTURE(BatchSets, triple520, kTriple520)->Arg(1)->Arg(2)->Arg(3);
 BENCHMARK_CAPTURE(BatchSets, pair65, kPair65)->Arg(1)->Arg(2)->Arg(3);

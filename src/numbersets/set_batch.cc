@@ -10,7 +10,9 @@
 // the windows it has taken since it last counted could have filled the set.
 // When a pass's windows could fill it, they are taken at once, in order,
 // stopping at the last number the set needs, and the lane starts its next
-// seed with the next step.
+// seed with the next step. A walk to one number needs no order: it ends
+// where that number first comes, so the windows before it are marked at
+// once and then counted.
 #include <algorithm>
 #include <bit>
 #include <bitset>
@@ -111,6 +113,21 @@ int32_t Marked(const uint8_t* seen, uint64_t* words) {
   return count;
 }
 
+// Clears the bytes of the numbers of width W in `seen` (64-byte aligned),
+// with plain vector stores: as a memset (which a plain loop becomes), it
+// took `rep stos`, slow to start for so few bytes.
+template <int W>
+__attribute__((target("sse2"))) void ClearNumbers(uint8_t* seen) {
+  constexpr int kVectors = (detail::Universe(W) + 15) / 16;
+  static_assert(16 * kVectors <= static_cast<int>(kNoPiece), "kNoPiece stays marked");
+  __m128i* p = reinterpret_cast<__m128i*>(seen);
+#pragma GCC unroll 8
+  for (int i = 0; i < kVectors; ++i) {
+    _mm_store_si128(p + i, _mm_setzero_si128());
+    __asm__("" : : "r"(p + i));  // keeps the loop a loop of stores
+  }
+}
+
 // Takes the windows of a pass in order; true as soon as the set holds
 // `size` numbers.
 template <int W>
@@ -152,7 +169,8 @@ class SetJob {
   // Whether a pass's windows can end the build before it reaches the limit.
   bool MayEndEarly(int, const uint16_t*, int) const { return false; }
   // Takes a pass's windows in order; true when the build ends.
-  bool Walk(int, const uint16_t* pieces, int windows, uint8_t* seen, int32_t& count) {
+  bool Recounts(int) const { return false; }
+  bool Walk(int, const LanePieces& pieces, int windows, uint8_t* seen, int32_t& count) {
     return TakeUntilFull<W>(pieces, windows, size_, seen, count);
   }
   void Finish(int, int64_t key, int32_t digests, int32_t compressions, const uint8_t* seen) {
@@ -195,7 +213,22 @@ class RankJob {
     for (int i = 0; i < windows; ++i) any |= goal[pieces[i]];
     return any;
   }
-  bool Walk(int l, const uint16_t* pieces, int windows, uint8_t* seen, int32_t& count) {
+  // Whether Walk counts the lane's numbers itself, so that `count` need not
+  // be exact when it is called.
+  bool Recounts(int l) const { return target_[l] >= 0; }
+  bool Walk(int l, const LanePieces& pieces, int windows, uint8_t* seen, int32_t& count) {
+    if (target_[l] >= 0) {
+      // The one number is new where it first comes (a walk ends there): the
+      // windows before it are marked together and then counted, and the
+      // limit was met among them exactly when that count reaches it.
+      const int at =
+          std::min(set_kernels::FirstPiece(pieces, static_cast<uint16_t>(target_[l])), windows);
+      for (int i = 0; i < at; ++i) seen[pieces[i]] = 1;
+      count = Marked<W, Engine>(seen, nullptr);
+      if (count >= limit_) return rank_[l] = 0, true;
+      if (at < windows) return rank_[l] = count + 1, true;
+      return false;
+    }
     const Goal& goal = *goal_[l];
     for (int i = 0; i < windows; ++i) {
       const uint32_t is_new = seen[pieces[i]] ^ 1u;
@@ -238,11 +271,17 @@ void RunBatch(Job& job) {
   DeferredWindows<L> hook{pieces, seen};
   std::u16string seed;
   const int32_t limit = job.Limit();
+  // The compressions of the finished chains, counted once as the batch ends
+  // (or a callback's exception ends it): one shared addition per chain costs
+  // more than it should when several batches run at once.
+  struct Tally {
+    int64_t compressions = 0;
+    ~Tally() { CountCompressions(compressions); }
+  } tally;
 
-  auto clear = [&](int l) {
-    std::memset(seen[l], 0, sizeof seen[l]);
-    seen[l][kNoPiece] = 1;
-  };
+  // Only the numbers' bytes are ever marked besides kNoPiece's, which stays
+  // marked: they alone are cleared between chains, with whole vectors.
+  auto clear = [&](int l) { ClearNumbers<W>(seen[l]); };
   // The lane's next chain: its seed's first block goes in with the next step.
   auto start = [&](int l) {
     Lane& ln = lane[l];
@@ -263,7 +302,8 @@ void RunBatch(Job& job) {
 
   int busy = 0;
   for (int l = 0; l < L; ++l) {
-    clear(l);
+    std::memset(seen[l], 0, sizeof seen[l]);
+    seen[l][kNoPiece] = 1;
     std::fill_n(pieces[l], kSlots, kNoPiece);
     busy += start(l) ? 1 : 0;
   }
@@ -288,17 +328,20 @@ void RunBatch(Job& job) {
         std::fill_n(pieces[l], kSlots, kNoPiece);
         continue;
       }
-      if (ln.count + ln.taken + windows[l] >= limit) count(l);
+      // A job that recounts on its walk walks as soon as the limit may be met.
+      const bool recounts = job.Recounts(l);
+      if (!recounts && ln.count + ln.taken + windows[l] >= limit) count(l);
       if (ln.count + ln.taken + windows[l] < limit && !job.MayEndEarly(l, pieces[l], windows[l])) {
         for (int i = kSlots; i < windows[l]; ++i) seen[l][pieces[l][i]] = 1;
         ln.taken += windows[l];
         continue;
       }
-      if (ln.taken > 0) count(l);
+      if (ln.taken > 0 && !recounts) count(l);
       const bool ended = job.Walk(l, pieces[l], windows[l], seen[l], ln.count);
+      ln.taken = 0;
       std::fill_n(pieces[l], kSlots, kNoPiece);
       if (!ended) continue;
-      CountCompressions(ln.compressions);
+      tally.compressions += ln.compressions;
       job.Finish(l, ln.key, ln.digests, ln.compressions, seen[l]);
       clear(l);
       if (!start(l)) --busy;

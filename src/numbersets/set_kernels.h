@@ -214,24 +214,40 @@ __attribute__((target("ssse3,popcnt"), always_inline)) inline int LaneDigitsSsse
   return n;
 }
 
+// The pieces of windows i..i + 7 of a pass of `windows` windows from its
+// digits, kNoPiece past the last.
+template <int W>
+__attribute__((target("sse4.1"), always_inline)) inline void EightPiecesSse41(const uint8_t* digits,
+                                                                              int windows, int i,
+                                                                              uint16_t* pieces) {
+  const __m128i pairs = _mm_setr_epi8(0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8);
+  const __m128i weights = _mm_set1_epi16(W == 3 ? 100 | 10 << 8 : 10 | 1 << 8);
+  const __m128i no_piece = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
+  const __m128i index = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + i));
+  __m128i piece = _mm_cvtepu8_epi16(d);
+  if constexpr (W > 1) piece = _mm_maddubs_epi16(_mm_shuffle_epi8(d, pairs), weights);
+  if constexpr (W == 3) piece = _mm_add_epi16(piece, _mm_cvtepu8_epi16(_mm_srli_si128(d, 2)));
+  const __m128i real = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<int16_t>(windows - i)), index);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(pieces + i), _mm_blendv_epi8(no_piece, piece, real));
+}
+
 // The pieces of a pass's windows from its digits (80 bytes, the ones past
 // the pass's digits of any value 0..9), eight at a time.
 template <int W>
 __attribute__((target("sse4.1"), always_inline)) inline void PiecesSse41(const uint8_t* digits,
                                                                          int windows,
                                                                          uint16_t* pieces) {
-  const __m128i pairs = _mm_setr_epi8(0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8);
-  const __m128i weights = _mm_set1_epi16(W == 3 ? 100 | 10 << 8 : 10 | 1 << 8);
-  const __m128i no_piece = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
-  const __m128i index = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-  for (int i = 0; i < 64; i += 8) {
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(digits + i));
-    __m128i piece = _mm_cvtepu8_epi16(d);
-    if constexpr (W > 1) piece = _mm_maddubs_epi16(_mm_shuffle_epi8(d, pairs), weights);
-    if constexpr (W == 3) piece = _mm_add_epi16(piece, _mm_cvtepu8_epi16(_mm_srli_si128(d, 2)));
-    const __m128i real = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<int16_t>(windows - i)), index);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pieces + i),
-                     _mm_blendv_epi8(no_piece, piece, real));
+#pragma GCC unroll 6
+  for (int i = 0; i < 48; i += 8) EightPiecesSse41<W>(digits, windows, i, pieces);
+  // Passes of more than 48 windows are rare.
+  if (windows > 48) {
+    EightPiecesSse41<W>(digits, windows, 48, pieces);
+    EightPiecesSse41<W>(digits, windows, 56, pieces);
+  } else {
+    const __m128i no_piece = _mm_set1_epi16(static_cast<int16_t>(kNoPiece));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pieces + 48), no_piece);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pieces + 56), no_piece);
   }
 }
 
@@ -261,6 +277,21 @@ __attribute__((target("sse2"))) inline bool HoldsPiece(const LanePieces& pieces,
     found = _mm_or_si128(found, _mm_cmpeq_epi16(eight, want));
   }
   return _mm_movemask_epi8(found) != 0;
+}
+
+// The index of the first of a pass's pieces that is `number` (a number,
+// never kNoPiece), or 64 when none is.
+__attribute__((target("sse2"))) inline int FirstPiece(const LanePieces& pieces, uint16_t number) {
+  const __m128i want = _mm_set1_epi16(static_cast<int16_t>(number));
+  uint64_t found = 0;
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pieces + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pieces + i + 8));
+    const __m128i sixteen =
+        _mm_packs_epi16(_mm_cmpeq_epi16(low, want), _mm_cmpeq_epi16(high, want));
+    found |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(sixteen))} << i;
+  }
+  return found != 0 ? std::countr_zero(found) : 64;
 }
 
 // Byte indexes into a pass's digits for the windows 32 * part + i,

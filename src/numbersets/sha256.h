@@ -11,7 +11,8 @@ namespace kelvora::numbersets {
 
 // The block compressions of the digests this process's set builders and
 // walks computed, as they count them (the same on every back end); kept for
-// the benchmarks, at the cost of one addition per set or walk.
+// the benchmarks, at the cost of one addition per set or walk (per batch for
+// the batch builders, as the batch ends).
 void CountCompressions(int64_t n);
 int64_t CompressionsCounted();
 
