@@ -14,6 +14,7 @@
 
 #include "fake_excel.h"
 #include "scenarios.h"
+#include "text/utf.h"
 
 namespace kelvora::testing {
 
@@ -23,6 +24,10 @@ struct TestEnv {
 };
 
 TestEnv& Env();
+
+inline std::string Narrow(const std::wstring& w) {
+  return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
+}
 
 // A fake Excel over the built-in template.
 std::shared_ptr<FakeExcelState> NewTemplateState();
