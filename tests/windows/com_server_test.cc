@@ -15,7 +15,6 @@
 #include <cstring>
 
 #include "Kelvora_h.h"
-#include "cell_text.h"
 #include "entry/sub.h"
 #include "host/layout.h"
 #include "test_env.h"
@@ -133,22 +132,19 @@ TEST_F(SubTest, AFailureIsAnAutomationErrorThatKeepsTheCallersStrings) {
   EXPECT_TRUE(FAILED(CallByName(sub_, L"Sup").hr));
 }
 
-TEST_F(SubTest, SupBindsSheetsByCodeName) {
+// Sup takes its objects however a caller passes them; the commands then
+// copy as Excel's window.
+TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
   // A script shows an object's class by its TypeName.
   EXPECT_EQ(TypeName(sub_), L"Sub");
-  // Tabs named and ordered differently from the code names.
-  auto state = std::make_shared<FakeExcelState>();
+  auto state = NewTemplateState();
   const layout::Cell pp1 = layout::OutputCell(1), pp6 = layout::OutputCell(6);
-  state->book->AddSheet(u"Sheet3", u"Sheet1")->PutValue(pp1.row, pp1.col, Value(u"settings"));
-  auto main = state->book->AddSheet(u"Sheet1", u"Renamed");
-  state->book->AddSheet(u"Sheet2", u"Other");
-  main->PutValue(pp1.row, pp1.col, Value(u"01,02,03"));
-  main->PutValue(pp6.row, pp6.col, Value::Error(2042));
+  state->book->SheetByCodeName(u"Sheet1")->PutValue(pp1.row, pp1.col, Value(u"01,02,03"));
+  state->book->SheetByCodeName(u"Sheet1")->PutValue(pp6.row, pp6.col, Value::Error(2042));
   // (command, clipboard text afterwards, error number); an error value
   // cannot be copied, so the clipboard stays.
   const std::tuple<const wchar_t*, std::u16string, int32_t> cases[] = {{L"Copy1", u"01,02,03", 0},
                                                                        {L"Copy6", u"earlier", 13}};
-  // The clipboard is written as Excel's window.
   const HWND excel_window = MessageWindow();
   state->window = reinterpret_cast<std::intptr_t>(excel_window);
   for (Passed passed :
