@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "host/error.h"
 #include "host/layout.h"
 #include "host/message.h"
 #include "intake/intake_test_support.h"
@@ -73,6 +74,61 @@ TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
   for (const auto& c : cases) {
     EXPECT_EQ(HostCalls(c.command, 100, c.clipboard), c.calls) << c.command;
     EXPECT_EQ(HostCalls(c.command, c.large_store, c.clipboard), c.calls) << c.command;
+  }
+}
+
+// BaoCao's refusals, in the order it meets them, with the texts the user
+// reads; the page goes to the desktop only when nothing stops it.
+TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
+  struct Desktop : KeptPage {
+    std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
+                                                     std::string_view bytes) override {
+      if (!writes) return std::nullopt;
+      return KeptPage::WriteTemporaryFile(name, bytes);
+    }
+    bool Open(const std::u16string&) override { return opens; }
+    bool writes = true, opens = true;
+  };
+  const struct {
+    std::shared_ptr<host::Worksheet> host::BoundBook::*unbound;
+    bool analysed, writes, opens;
+    int number;
+    const char* description;
+  } cases[] = {
+      {&host::BoundBook::MainSheet, true, true, true, 91,
+       "Chưa gắn sổ tính: hãy gọi Sup trước (MainSheet)"},
+      {&host::BoundBook::SettingsSheet, true, true, true, 91,
+       "Chưa gắn sổ tính: hãy gọi Sup trước (SettingsSheet)"},
+      {nullptr, false, true, true, 5, "Sổ tính chưa có kết quả phân tích: hãy chạy Main trước"},
+      {nullptr, true, false, true, 75,
+       "Không ghi được trang báo cáo vào thư mục tạm (Kelvora-report.html)"},
+      {nullptr, true, true, false, 75,
+       "Đã ghi trang báo cáo nhưng không mở được bằng trình duyệt mặc định: "
+       "/tmp/Kelvora-report.html"},
+      {nullptr, true, true, true, 0, ""},
+  };
+  for (const auto& c : cases) {
+    BoundWorkbook w;
+    w.FillStore(100, 100000, 7);
+    if (c.analysed) w.Run(FindCommand("Main")->run);
+    if (c.unbound) w.bound.*c.unbound = nullptr;
+    Desktop desktop;
+    desktop.writes = c.writes;
+    desktop.opens = c.opens;
+    host::Platform platform = w.platform.services();
+    platform.desktop = &desktop;
+    host::Session session(w.bound, platform);
+    int number = 0;
+    std::string description;
+    try {
+      FindCommand("BaoCao")->run(session);
+    } catch (const CommandError& e) {
+      number = e.number();
+      description = e.description();
+    }
+    EXPECT_EQ(number, c.number) << c.description;
+    EXPECT_EQ(description, c.description);
+    EXPECT_EQ(desktop.page.empty(), c.unbound || !c.analysed || !c.writes);
   }
 }
 

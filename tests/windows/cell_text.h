@@ -7,7 +7,7 @@
 // "d:" date serial, "e:" error code. Empty cells are not written.
 #pragma once
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -21,11 +21,7 @@ namespace kelvora::testing {
 
 inline std::string NumberText(double d) {
   char buf[40];
-  for (int precision = 15; precision <= 17; ++precision) {
-    snprintf(buf, sizeof buf, "%.*g", precision, d);
-    if (strtod(buf, nullptr) == d) break;
-  }
-  return buf;
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
 }
 
 // The escaped characters, each followed by its letter.

@@ -7,6 +7,7 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <shellapi.h>
 #undef MessageBox
 
 #include <cmath>
@@ -137,8 +138,7 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
     if (sub) {
       const Outcome o = CallByName(sub, std::wstring(c, c + strlen(c)).c_str());
       if (o.hr == S_OK) return ": ok";
-      return ": error " + std::to_string(o.number()) + " " +
-             Utf16ToUtf8(std::u16string(o.description.begin(), o.description.end()));
+      return ": error " + std::to_string(o.number()) + " " + Narrow(o.description);
     }
     g_shown.clear();
     Click(c);
@@ -154,13 +154,29 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   };
   for (const char* c : scenario.commands) actual += c + run(c) + "\n";
   // The page BaoCao opens carries the native report's data block.
-  std::string block;
+  std::string block, path;
   {
     const ShellWatch shell;
     EXPECT_EQ(run("BaoCao"), ": ok");
     const auto page = shell.opened().size() == 1 ? ReadFile(shell.opened()[0]) : std::nullopt;
     EXPECT_TRUE(page) << "no page opened";
     if (page) block = ReportDataBlock(*page);
+    if (page) path = Narrow(shell.opened()[0]);
+  }
+  // Without a temporary folder to write it into, or a program to open it.
+  wchar_t tmp[MAX_PATH + 1] = {};
+  const bool had_tmp = GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH + 1) > 0;
+  for (const auto& [folder, shell_answer, said] :
+       {std::tuple{
+            L"C:\\no\\such\\folder", INT_PTR{42},
+            std::string("Không ghi được trang báo cáo vào thư mục tạm (Kelvora-report.html)")},
+        {nullptr, SE_ERR_NOASSOC,
+         "Đã ghi trang báo cáo nhưng không mở được bằng trình duyệt mặc định: " + path}}) {
+    if (folder) SetEnvironmentVariableW(L"TMP", folder);
+    const ShellWatch shell(shell_answer);
+    EXPECT_EQ(run("BaoCao"), ": error 75 " + said);
+    EXPECT_EQ(shell.opened().size(), folder ? 0u : 1u);
+    SetEnvironmentVariableW(L"TMP", had_tmp ? tmp : nullptr);
   }
   if (sub) sub->Release();
   actual += "clipboard: " + EscapeText(ClipboardText()) + "\n" + DumpWorkbook(*state->book);
@@ -186,8 +202,8 @@ INSTANTIATE_TEST_SUITE_P(Samples, NativeRunTest,
                                   (std::get<1>(info.param) ? "_Addin" : "_Sub");
                          });
 
-// A workbook without the shape is refused before anything is written, with
-// what is missing and the way out; "Kiểm tra sổ" says the same.
+// A workbook without the shape is refused before a command writes anything,
+// with what is missing and the way out; "Kiểm tra sổ" says the same.
 TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
   const auto make = [](std::vector<const char16_t*> codes, int kind_rows, bool open) {
     auto s = std::make_shared<FakeExcelState>();
@@ -200,7 +216,6 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
   const std::pair<std::shared_ptr<FakeExcelState>, std::string> cases[] = {
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 6, false), "Chưa có sổ tính nào đang mở."},
       {make({u"", u"", u""}, 6, true), "không trang tính nào có tên mã Sheet1, Sheet2, Sheet3."},
-      {make({u"Sheet1", u"Sheet2", u""}, 6, true), "không trang tính nào có tên mã Sheet3."},
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 0, true), "thiếu tên KieuDanh"},
       {make({u"Sheet1", u"Sheet3", u"Sheet2"}, 6, true), "tên KieuDanh không trỏ vào trang"},
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"},
@@ -210,10 +225,9 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
   for (const auto& [state, missing] : cases) {
     Connect(state);
     const std::string cells = DumpWorkbook(*state->book);
-    for (const RibbonButton& b : RibbonButtons()) {
-      if (b.action == RibbonAction::kNewWorkbook) continue;
-      Click(std::string(b.callback));
-      ASSERT_EQ(g_shown.size(), 1u) << b.callback;
+    for (const char* callback : {"Main", "KiemTraSo"}) {
+      Click(callback);
+      ASSERT_EQ(g_shown.size(), 1u) << callback;
       EXPECT_NE(g_shown[0].find(missing), std::string::npos) << g_shown[0];
       EXPECT_TRUE(
           g_shown[0].ends_with("Hãy bấm \"Sổ mới\" trên thẻ Kelvora để mở một sổ tính "

@@ -6,8 +6,6 @@
 #include <objbase.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "book/workbook_template.h"
 #include "test_env.h"

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +13,7 @@
 
 #include "fake_excel.h"
 #include "scenarios.h"
+#include "text/utf.h"
 
 namespace kelvora::testing {
 
@@ -23,6 +23,10 @@ struct TestEnv {
 };
 
 TestEnv& Env();
+
+inline std::string Narrow(const std::wstring& w) {
+  return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
+}
 
 // A fake Excel over the built-in template.
 std::shared_ptr<FakeExcelState> NewTemplateState();
