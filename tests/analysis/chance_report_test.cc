@@ -66,6 +66,11 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
     EXPECT_GT(m.interval95.high, *m.rate);
   }
   EXPECT_EQ(ChanceVerdict(r.stages[0].methods[0], r.quality).substr(0, 5), U("không"));
+  // No verdict on a store not comparable with chance.
+  MethodChance m;
+  m.p_value_holm = 0.001;
+  EXPECT_EQ(ChanceVerdict(m, {1, 1, {}}), NotComparableVerdict());
+  EXPECT_EQ(ChanceVerdict(m, {}), U("khác ngẫu nhiên (p = 0.001)"));
 }
 
 TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
@@ -100,13 +105,6 @@ TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
   newer.store(1, 2) = Value(u"12345");
   EXPECT_EQ(newer.Assess().methods_tested, 0);
   EXPECT_EQ(AssessAgainstChance(testing::BookValues().View()).stages[0].state, StageState::kNotRun);
-}
-
-TEST(ChanceReportTest, NoVerdictOnAStoreNotComparableWithChance) {
-  MethodChance m;
-  m.p_value_holm = 0.001;
-  EXPECT_EQ(ChanceVerdict(m, {1, 1, {}}), NotComparableVerdict());
-  EXPECT_EQ(ChanceVerdict(m, {}), U("khác ngẫu nhiên (p = 0.001)"));
 }
 
 }  // namespace

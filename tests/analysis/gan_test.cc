@@ -12,7 +12,6 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Table;
 using host::Value;
 
 // Newest first: endings 07, 12, 07, (a four-digit result), 99, 12, 07.

@@ -182,7 +182,6 @@ void RangesByAddressAndByName(HostUnderTest& h) {
   const Table kinds = settings->GetRange(u"A1:A6")->GetValues();
   EXPECT_EQ(Cells(settings->GetRange(u"KieuDanh")->GetValues()), Cells(kinds));
   EXPECT_FALSE(kinds(6, 1).IsEmpty());
-  // A write through the name reaches the named block.
   auto named = settings->GetRange(u"kieudanh");
   named->SetValues(Grid(6, 1, {u"f", u"e", u"d", u"c", u"b", u"a"}));
   EXPECT_EQ(Cells(settings->GetRange(u"A1:A6")->GetValues()), "tf/te/td/tc/tb/ta");
