@@ -194,14 +194,12 @@ TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
     int32_t n;  // tested draws when it runs
   } cases[] = {
       {2, 40, e, 100, R::kNone, 39},           {2, 65, e, 2.5, R::kNone, 1},
-      {2, 40, e, 500, R::kNone, 39},           {6, 5, u"abc", 3, R::kNone, 2},
-      {2, u"abc", e, 100, R::kUnreadable, 0},  {2, 70000, e, 100, R::kUnreadable, 0},
-      {2, 40, e, u"x", R::kUnreadable, 0},     {2, 40, e, 3e9, R::kUnreadable, 0},
-      {2, 40, e, 1.4, R::kUnreadable, 0},      {2, 40, e, na, R::kUnreadable, 0},
-      {3, 40, e, u"", R::kUnreadable, 0},      {na, 40, e, 100, R::kUnreadable, 0},
-      {2, 0, e, 100, R::kSizeOutside, 0},      {2, 66, e, 100, R::kSizeOutside, 0},
-      {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0.5", 100, R::kKindParameters, 0},
-      {6, 5, -3, 100, R::kKindParameters, 0},  {6, 5, u"0", 100, R::kKindParameters, 0},
+      {6, 5, u"abc", 3, R::kNone, 2},          {2, u"abc", e, 100, R::kUnreadable, 0},
+      {2, 70000, e, 100, R::kUnreadable, 0},   {2, 40, e, u"x", R::kUnreadable, 0},
+      {2, 40, e, 3e9, R::kUnreadable, 0},      {2, 40, e, 1.4, R::kUnreadable, 0},
+      {2, 40, e, na, R::kUnreadable, 0},       {na, 40, e, 100, R::kUnreadable, 0},
+      {2, 66, e, 100, R::kSizeOutside, 0},     {6, 5, u"0.5", 100, R::kKindParameters, 0},
+      {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0", 100, R::kKindParameters, 0},
       {5, 40, u"0", 100, R::kNone, 39},  // the position plays no part
   };
   for (const auto& c : cases) {
