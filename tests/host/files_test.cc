@@ -155,7 +155,6 @@ TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
       {"read", EINTR, [&] { return ReadFileStart(f.path, 2); }, "ke"},
       {"flock", ENOLCK, [&] { return FileLock(f.path).Read(100); }, "cannot lock "},
       {"lseek", EIO, [&] { return FileLock(f.path).Read(100); }, "cannot read "},
-      {"read", EIO, [&] { return FileLock(f.path).Read(100); }, "cannot read "},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(fresh);
