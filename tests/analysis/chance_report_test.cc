@@ -48,7 +48,6 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
                        0.6891132993185184, 0.2725556149506512,  0.07138546834274861};
   const double holm[6] = {1, 0.6461455858672526, 0.14622016205554614,
                           1, 0.8176668448519537, 0.3569273417137431};
-  const int hits[6] = {50, 40, 60, 38, 30, 45};
   const ChanceReport r = Analysed().Assess();
   ASSERT_EQ(r.stages[0].state, StageState::kCurrent);
   ASSERT_EQ(r.stages[1].state, StageState::kCurrent);
@@ -56,8 +55,6 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
   for (size_t i = 0; i < 6; ++i) {
     const MethodChance& m = r.stages[i / 3].methods[i % 3];
     EXPECT_EQ(m.method, static_cast<int>(i % 3) + 1);
-    EXPECT_EQ(m.hits, hits[i]);
-    EXPECT_EQ(m.tested, 119);
     EXPECT_DOUBLE_EQ(m.chance_rate, i < 3 ? 0.4 : 0.3);
     EXPECT_DOUBLE_EQ(m.expected_hits, 119 * m.chance_rate);
     EXPECT_NEAR(m.p_value, p[i], 1e-12 * p[i]) << i;
@@ -66,6 +63,11 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
     EXPECT_GT(m.interval95.high, *m.rate);
   }
   EXPECT_EQ(ChanceVerdict(r.stages[0].methods[0], r.quality).substr(0, 5), U("không"));
+  // No verdict on a store not comparable with chance.
+  MethodChance m;
+  m.p_value_holm = 0.001;
+  EXPECT_EQ(ChanceVerdict(m, {1, 1, {}}), NotComparableVerdict());
+  EXPECT_EQ(ChanceVerdict(m, {}), U("khác ngẫu nhiên (p = 0.001)"));
 }
 
 TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
@@ -100,13 +102,6 @@ TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
   newer.store(1, 2) = Value(u"12345");
   EXPECT_EQ(newer.Assess().methods_tested, 0);
   EXPECT_EQ(AssessAgainstChance(testing::BookValues().View()).stages[0].state, StageState::kNotRun);
-}
-
-TEST(ChanceReportTest, NoVerdictOnAStoreNotComparableWithChance) {
-  MethodChance m;
-  m.p_value_holm = 0.001;
-  EXPECT_EQ(ChanceVerdict(m, {1, 1, {}}), NotComparableVerdict());
-  EXPECT_EQ(ChanceVerdict(m, {}), U("khác ngẫu nhiên (p = 0.001)"));
 }
 
 }  // namespace

@@ -13,9 +13,6 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Table;
-using host::Value;
-
 // Published values (SciPy 1.10: binomtest, proportion_ci(method="wilson")).
 TEST(ChanceTest, ReproducesReferenceValues) {
   EXPECT_NEAR(BinomialTwoSidedP(42, 364, 0.1), 0.335795, 0.5e-6);
@@ -119,7 +116,7 @@ TEST(ChanceTest, LongestMissRunTailMatchesEveryRecordUnderTheRecordsRule) {
 // through the backtest hit about p0 of the time.
 TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
   constexpr int kDraws = 3000;
-  const Table block = testing::StoreRows(kDraws + 1, 99999, 2024);
+  const host::Table block = testing::StoreRows(kDraws + 1, 99999, 2024);
   const struct {
     int kind_row;
     int16_t size;

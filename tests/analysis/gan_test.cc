@@ -12,7 +12,6 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Table;
 using host::Value;
 
 // Newest first: endings 07, 12, 07, (a four-digit result), 99, 12, 07.
@@ -74,7 +73,6 @@ TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   std::vector<Value> results;
   for (int i = 0; i < 20000; ++i) results.push_back(Value(testing::FiveDigits(rng())));
   const GanReport g = AssessGan(testing::StoreOf(results, 1000), 1000);
-  EXPECT_EQ(g.draws, 20000);
   EXPECT_GE(g.smallest_p_holm, 0.05);
   EXPECT_EQ(Utf16ToUtf8(g.verdict), "Không có gì khác ngẫu nhiên (sau hiệu chỉnh Holm)");
   EXPECT_LT(g.longest_gan_low, g.longest_gan_high);

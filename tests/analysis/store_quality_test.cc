@@ -7,15 +7,12 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Value;
-using testing::U;
-
 TEST(StoreQualityTest, ResultsThatAreNotFiveDigitsAreCountedAndNamed) {
   const host::Table block =
-      testing::StoreOf({u"01234", u"1234", 1234, 12345, u"12a45", Value(), u"123456"}, 7);
+      testing::StoreOf({u"01234", u"1234", 1234, 12345, u"12a45", host::Value(), u"123456"}, 7);
   const std::u16string warning = StoreQualityWarning(CheckStoreQuality(block));
   EXPECT_EQ(warning.substr(warning.find(u" (")),
-            U(" (5/7: \"1234\" \"1234\" \"12a45\" \"\" \"123456\")"));
+            testing::U(" (5/7: \"1234\" \"1234\" \"12a45\" \"\" \"123456\")"));
   EXPECT_EQ(StoreQualityWarning({}), u"");
 }
 

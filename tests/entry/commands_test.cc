@@ -13,8 +13,6 @@
 namespace kelvora {
 namespace {
 
-using testing::BoundWorkbook;
-
 // A desktop that keeps the page instead of showing it.
 class KeptPage : public host::Desktop {
  public:
@@ -30,10 +28,9 @@ class KeptPage : public host::Desktop {
 // Host calls of one command on a workbook of `draws` stored draws that Main
 // has analysed with both stages on, the clipboard holding `clipboard`.
 int HostCalls(const char* command, int draws, const std::string& clipboard_file) {
-  BoundWorkbook w;
+  testing::BoundWorkbook w;
   w.FillStore(draws, 100000, 7);
-  w.main().PutValue(layout::kSecondStageSwitch.row, layout::kSecondStageSwitch.col,
-                    host::Value(u"ON"));
+  w.Put(layout::kSecondStageSwitch, host::Value(u"ON"));
   w.Run(FindCommand("Main")->run);
   if (!clipboard_file.empty()) {
     const std::string data = testing::TestData(clipboard_file);

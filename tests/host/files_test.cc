@@ -22,45 +22,49 @@
 namespace kelvora::host {
 namespace {
 
-std::string NewDir(const std::string& name) {
-  const std::string dir = ::testing::TempDir() + "/" + name + std::to_string(getpid());
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+// A fresh folder for one test, removed with all it holds at the end.
+struct Folder {
+  explicit Folder(const std::string& name)
+      : dir(::testing::TempDir() + "/" + name + std::to_string(getpid())),
+        path(dir + "/book.xlsx") {
+    std::filesystem::create_directories(dir);
+  }
+  ~Folder() { std::filesystem::remove_all(dir); }
+  const std::string dir, path;
+};
 
 TEST(FilesTest, WritesAtomicallyAndTellsAChangedFile) {
-  const std::string dir = NewDir("files_test_");
-  const std::string path = dir + "/book.xlsx";
-  EXPECT_FALSE(IdentityOf(path).has_value());
-  WriteFileAtomically(path, "first");
-  chmod(path.c_str(), 0640);
-  const auto first = IdentityOf(path);
+  const Folder f("files_test_");
+  EXPECT_FALSE(IdentityOf(f.path).has_value());
+  WriteFileAtomically(f.path, "first");
+  chmod(f.path.c_str(), 0640);
+  const auto first = IdentityOf(f.path);
   ASSERT_TRUE(first.has_value());
   EXPECT_EQ(first->size, 5);
-  WriteFileAtomically(path, "other");
-  EXPECT_EQ(ReadFile(path, 100), "other");
-  EXPECT_NE(IdentityOf(path), first);  // same size, a new file
+  WriteFileAtomically(f.path, "other");
+  EXPECT_EQ(ReadFile(f.path, 100), "other");
+  EXPECT_NE(IdentityOf(f.path), first);  // same size, a new file
   struct stat st;
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  ASSERT_EQ(stat(f.path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   // Writing through a link replaces the linked file, not the link.
-  const std::string link = dir + "/link.xlsx";
-  ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+  const std::string link = f.dir + "/link.xlsx";
+  ASSERT_EQ(symlink(f.path.c_str(), link.c_str()), 0);
   WriteFileAtomically(link, "third");
-  EXPECT_EQ(ReadFile(path, 100), "third");
+  EXPECT_EQ(ReadFile(f.path, 100), "third");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(IdentityOf(link), IdentityOf(path));
+  EXPECT_EQ(IdentityOf(link), IdentityOf(f.path));
   // A new file only where there is none.
-  EXPECT_FALSE(CreateFileAtomically(path, "fourth"));
-  EXPECT_TRUE(CreateFileAtomically(dir + "/new.xlsx", "fourth"));
-  EXPECT_EQ(ReadFile(dir + "/new.xlsx", 100), "fourth");
-  for (const auto& unreadable : {path, dir + "/missing.xlsx", dir})  // too large, missing, a folder
+  EXPECT_FALSE(CreateFileAtomically(f.path, "fourth"));
+  EXPECT_TRUE(CreateFileAtomically(f.dir + "/new.xlsx", "fourth"));
+  EXPECT_EQ(ReadFile(f.dir + "/new.xlsx", 100), "fourth");
+  for (const auto& unreadable :
+       {f.path, f.dir + "/missing.xlsx", f.dir})  // too large, missing, a folder
     EXPECT_THROW(ReadFile(unreadable, 4), FileError) << unreadable;
   // A folder that does not exist: the write fails and leaves nothing.
-  EXPECT_THROW(WriteFileAtomically(dir + "/missing/book.xlsx", "x"), FileError);
+  EXPECT_THROW(WriteFileAtomically(f.dir + "/missing/book.xlsx", "x"), FileError);
   // No temporary file left behind.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
-  std::filesystem::remove_all(dir);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir), {}), 3);
 }
 
 // The files in `dir`, by name.
@@ -79,8 +83,7 @@ std::vector<std::string> Listing(const std::string& dir) {
 // differs from the process's is kept.
 TEST(FilesTest, EveryFailingCallOfASaveIsReported) {
   if (geteuid() != 0) GTEST_SKIP() << "gives files to other users";
-  const std::string dir = NewDir("files_faults_");
-  const std::string path = dir + "/book.xlsx";
+  const Folder f("files_faults_");
   const struct {
     const char* call;
     int error, times;
@@ -103,39 +106,38 @@ TEST(FilesTest, EveryFailingCallOfASaveIsReported) {
       {"fstat", 0, 0, "", 0, 2345, {0, 2345}},  // the group alone
   };
   for (const auto& c : cases) {
-    WriteFileAtomically(path, "kept");
-    ASSERT_EQ(chown(path.c_str(), c.uid, c.gid), 0);
+    WriteFileAtomically(f.path, "kept");
+    ASSERT_EQ(chown(f.path.c_str(), c.uid, c.gid), 0);
     std::string error;
     {
       testing::SystemFault fault(c.call, c.error, 0, c.times);
       try {
-        WriteFileAtomically(path, "new");
+        WriteFileAtomically(f.path, "new");
       } catch (const FileError& e) {
         error = e.what();
       }
       EXPECT_EQ(fault.struck(), c.times > 0) << c.call;
     }
     struct stat st;
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    ASSERT_EQ(stat(f.path.c_str(), &st), 0);
     if (*c.message == 0) {
       EXPECT_EQ(error, "") << c.call;
-      EXPECT_EQ(ReadFile(path, 100), "new") << c.call;
+      EXPECT_EQ(ReadFile(f.path, 100), "new") << c.call;
       EXPECT_EQ(std::pair(st.st_uid, st.st_gid), c.saved) << c.call << " " << c.times;
     } else {
       EXPECT_NE(error.find(c.message), std::string::npos) << c.call << ": " << error;
       EXPECT_NE(error.find(std::strerror(c.error)), std::string::npos) << error;
-      EXPECT_EQ(ReadFile(path, 100), "kept") << c.call;
+      EXPECT_EQ(ReadFile(f.path, 100), "kept") << c.call;
     }
-    EXPECT_EQ(Listing(dir), std::vector<std::string>{"book.xlsx"}) << c.call;
+    EXPECT_EQ(Listing(f.dir), std::vector<std::string>{"book.xlsx"}) << c.call;
   }
-  std::filesystem::remove_all(dir);
 }
 
 // The same for a new file, and for reading and locking one.
 TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
-  const std::string dir = NewDir("files_faults_read_");
-  const std::string path = dir + "/book.xlsx", fresh = dir + "/new.xlsx";
-  WriteFileAtomically(path, "kept");
+  const Folder f("files_faults_read_");
+  const std::string fresh = f.dir + "/new.xlsx";
+  WriteFileAtomically(f.path, "kept");
   const struct {
     const char* call;
     int error;
@@ -147,13 +149,12 @@ TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
       {"renameat2", EEXIST, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); }, "0"},
       // A file system without RENAME_NOREPLACE: renamed the plain way.
       {"renameat2", EINVAL, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); }, "1"},
-      {"read", EIO, [&] { return ReadFile(path, 100); }, "cannot read "},
-      {"read", EINTR, [&] { return ReadFile(path, 100); }, "kept"},
-      {"read", EIO, [&] { return ReadFileStart(path, 2); }, "cannot read "},
-      {"read", EINTR, [&] { return ReadFileStart(path, 2); }, "ke"},
-      {"flock", ENOLCK, [&] { return FileLock(path).Read(100); }, "cannot lock "},
-      {"lseek", EIO, [&] { return FileLock(path).Read(100); }, "cannot read "},
-      {"read", EIO, [&] { return FileLock(path).Read(100); }, "cannot read "},
+      {"read", EIO, [&] { return ReadFile(f.path, 100); }, "cannot read "},
+      {"read", EINTR, [&] { return ReadFile(f.path, 100); }, "kept"},
+      {"read", EIO, [&] { return ReadFileStart(f.path, 2); }, "cannot read "},
+      {"read", EINTR, [&] { return ReadFileStart(f.path, 2); }, "ke"},
+      {"flock", ENOLCK, [&] { return FileLock(f.path).Read(100); }, "cannot lock "},
+      {"lseek", EIO, [&] { return FileLock(f.path).Read(100); }, "cannot read "},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(fresh);
@@ -168,11 +169,10 @@ TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
       EXPECT_TRUE(fault.struck()) << c.call;
     }
     EXPECT_EQ(outcome.rfind(c.outcome, 0), 0u) << c.call << " " << c.error << ": " << outcome;
-    EXPECT_EQ(ReadFile(path, 100), "kept");
+    EXPECT_EQ(ReadFile(f.path, 100), "kept");
     EXPECT_EQ(Exists(fresh), outcome == "1") << c.call << " " << c.error;
-    EXPECT_EQ(Listing(dir).size(), outcome == "1" ? 2u : 1u) << c.call << " " << c.error;
+    EXPECT_EQ(Listing(f.dir).size(), outcome == "1" ? 2u : 1u) << c.call << " " << c.error;
   }
-  std::filesystem::remove_all(dir);
 }
 
 // Whether this process waits for a lock on `inode` (/proc/locks lists a
@@ -189,27 +189,25 @@ bool WaitsForLock(int64_t inode) {
 
 TEST(FilesTest, LockWaitsForItsHolderAndFollowsTheFileItSaved) {
   if (!std::ifstream("/proc/locks")) GTEST_SKIP() << "no /proc/locks";
-  const std::string dir = NewDir("files_lock_");
-  const std::string path = dir + "/book.xlsx";
-  WriteFileAtomically(path, "old");
-  auto holder = std::make_unique<FileLock>(path);
+  const Folder f("files_lock_");
+  WriteFileAtomically(f.path, "old");
+  auto holder = std::make_unique<FileLock>(f.path);
   std::string seen;
   FileIdentity identity;
   bool told_to_wait = false;
   std::thread waiter([&] {
-    const FileLock lock(path, [&] { told_to_wait = true; });
+    const FileLock lock(f.path, [&] { told_to_wait = true; });
     seen = lock.Read(100);
     identity = lock.identity();
   });
   while (!WaitsForLock(holder->identity().inode)) usleep(1000);
   // The holder saves a new file over the one the waiter waits on, then ends.
-  WriteFileAtomically(path, "new");
+  WriteFileAtomically(f.path, "new");
   holder.reset();
   waiter.join();
   EXPECT_TRUE(told_to_wait);
   EXPECT_EQ(seen, "new");
-  EXPECT_EQ(identity, IdentityOf(path));
-  std::filesystem::remove_all(dir);
+  EXPECT_EQ(identity, IdentityOf(f.path));
 }
 
 // The signal a save is interrupted by. Writing past RLIMIT_FSIZE raises
@@ -228,15 +226,13 @@ void SaveInterruptedBy(int sig, const std::string& path) {
 }
 
 TEST(FilesDeathTest, AnInterruptedSaveLeavesNoTemporaryFile) {
-  const std::string dir = NewDir("files_signal_");
-  const std::string path = dir + "/book.xlsx";
-  WriteFileAtomically(path, "kept");
+  const Folder f("files_signal_");
+  WriteFileAtomically(f.path, "kept");
   for (const int sig : {SIGINT, SIGTERM}) {
-    EXPECT_EXIT(SaveInterruptedBy(sig, path), ::testing::KilledBySignal(sig), "");
-    EXPECT_EQ(ReadFile(path, 100), "kept");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << sig;
+    EXPECT_EXIT(SaveInterruptedBy(sig, f.path), ::testing::KilledBySignal(sig), "");
+    EXPECT_EQ(ReadFile(f.path, 100), "kept");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir), {}), 1) << sig;
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -108,7 +108,6 @@ void ClearContentsKeepsNumberFormats(HostUnderTest& h) {
   auto block = Sheet(h, kMain)->GetRange(u"A17:B18");
   const std::string written = Cells(Grid(2, 2, {7, u"007", 7, u"007"}));
   block->SetValue(Value(u"007"));
-  EXPECT_EQ(Cells(block->GetValues()), written);
   block->ClearContents();
   EXPECT_EQ(Cells(block->GetValues()), Cells(Table(2, 2)));
   block->SetValue(Value(u"007"));
@@ -182,14 +181,11 @@ void RangesByAddressAndByName(HostUnderTest& h) {
   const Table kinds = settings->GetRange(u"A1:A6")->GetValues();
   EXPECT_EQ(Cells(settings->GetRange(u"KieuDanh")->GetValues()), Cells(kinds));
   EXPECT_FALSE(kinds(6, 1).IsEmpty());
-  // A write through the name reaches the named block.
   auto named = settings->GetRange(u"kieudanh");
   named->SetValues(Grid(6, 1, {u"f", u"e", u"d", u"c", u"b", u"a"}));
   EXPECT_EQ(Cells(settings->GetRange(u"A1:A6")->GetValues()), "tf/te/td/tc/tb/ta");
   EXPECT_EQ(ErrorNumberOf([&] { named->SetValues(Table(6, 2)); }), 1004);
-  EXPECT_EQ(main->GetRange(u"$B$7")->Row(), 7);
   EXPECT_EQ(main->GetRange(u"$B$7")->GetValue(), main->GetRange(u"B7")->GetValue());
-  EXPECT_EQ(main->GetRange(u"D3:b1")->Row(), 1);
   EXPECT_EQ(Cells(main->GetRange(u"D3:b1")->GetValues()),
             Cells(main->GetRange(u"B1:D3")->GetValues()));
   // Another sheet's name, unknown names and malformed addresses.

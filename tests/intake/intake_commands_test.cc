@@ -9,7 +9,6 @@
 #include "host/convert.h"
 #include "host/error.h"
 #include "intake/intake_test_support.h"
-#include "intake/result_store.h"
 #include "intake/special_prize_text.h"
 #include "support/error_number.h"
 
@@ -97,33 +96,25 @@ TEST(DanKQXSTest, ReadsDrawNumberCells) {
         << cell;
 }
 
+// More rows than a 16-bit row counter holds.
 TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   BoundWorkbook w;
-  auto rows = DrawRows(Draws(30, 500), 1);
-  rows[3] = DrawRow(TextTd("00497"), u"49749", 1);                     // numeric text
+  auto rows = DrawRows(Draws(40000, 140000), 1);
+  rows[3] = DrawRow(TextTd("0139997"), u"49749", 1);                   // numeric text
   rows.push_back("<tr><td></td><td>x</td><td>9</td><td>9</td></tr>");  // no draw number
-  rows.push_back("<tr><td>Tổng</td><td>30 kỳ</td></tr>");
+  rows.push_back("<tr><td>Tổng</td><td>40000 kỳ</td></tr>");
   w.platform.clipboard.set_html(ByDatePage(rows));
   w.Run(intake::DanKQXSNgay);
   EXPECT_TRUE(w.Shown().empty());
-  auto expected = Draws(30, 500);
+  auto expected = Draws(40000, 140000);
   expected[3].second = Value(u"49749");
   EXPECT_EQ(StoreRows(w), expected);
-  EXPECT_EQ(w.At(layout::kStoreCount), Value(30));
+  EXPECT_EQ(w.At(layout::kStoreCount), Value(40000));
   // The pasted table is left sorted by column A, numbers first.
   const layout::Cell top = layout::kPasteTop;
-  EXPECT_EQ(w.paste().cell(top.row, top.col).value, Value(471));
-  EXPECT_EQ(w.paste().cell(top.row + 28, top.col).value, Value(500));
-  EXPECT_EQ(w.paste().cell(top.row + 29, top.col).value, Value(u"00497"));  // texts last
-}
-
-TEST(DanKQXSNgayTest, LongTablesAreReadWhole) {
-  BoundWorkbook w;  // beyond the 16-bit row counter
-  w.platform.clipboard.set_html(ByDatePage(DrawRows(Draws(40000, 140000), 1)));
-  w.Run(intake::DanKQXSNgay);
-  EXPECT_EQ(w.At(layout::kStoreCount), Value(40000));
-  EXPECT_EQ(StoredDraw(w, 0), Value(140000));
-  EXPECT_EQ(StoredDraw(w, 39999), Value(100001));
+  EXPECT_EQ(w.paste().cell(top.row, top.col).value, Value(100001));
+  EXPECT_EQ(w.paste().cell(top.row + 39998, top.col).value, Value(140000));
+  EXPECT_EQ(w.paste().cell(top.row + 39999, top.col).value, Value(u"0139997"));  // texts last
 }
 
 // The plain text of a special-prize page.
@@ -138,14 +129,18 @@ std::u16string SpecialText(const std::u16string& heading, const std::vector<Stor
 
 const std::u16string kHeading = u"K\u1EBET QU\u1EA2 - lo\u1EA1i 27 gi\u1EA3i";
 
+// A page of draws 900 down to 851, then the draw word and `blocks`.
+std::u16string AfterFifty(const std::u16string& blocks) {
+  return SpecialText(kHeading, Draws(50, 900)) + kDrawWord + blocks;
+}
+
 TEST(DanKQXSDBTest, KeysAndResults) {
   BoundWorkbook w;
   // An empty store; a long first line; a block that repeats an earlier
   // block of the same text with the same result is taken once.
-  std::u16string text = SpecialText(kHeading, Draws(50, 900));
-  text += std::u16string(kDrawWord) + u"   24350123456 \r\n\u0110B\t  01234 - 5\r\n";
-  text += std::u16string(kDrawWord) + u" 900\r\n\u0110B\t27100\r\n";
-  w.platform.clipboard.set_text(text);
+  w.platform.clipboard.set_text(AfterFifty(u"   24350123456 \r\n\u0110B\t  01234 - 5\r\n" +
+                                           std::u16string(kDrawWord) +
+                                           u" 900\r\n\u0110B\t27100\r\n"));
   w.Run(intake::DanKQXSDB);
   ASSERT_TRUE(w.Shown().empty());
   const auto store = StoreRows(w);
@@ -164,11 +159,8 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   // result that lost its leading zero, and a malformed block whose draw is
   // stored is passed over.
   BoundWorkbook t;
-  const auto fifty = Draws(50, 900);
-  t.SetStore(ToTable({{Value(u"900"), fifty[0].second}, {Value(2), Value(u"2")}}));
-  std::u16string again = SpecialText(kHeading, Draws(50, 900));
-  again += std::u16string(kDrawWord) + u" 2\n";
-  t.platform.clipboard.set_text(again);
+  t.SetStore(ToTable({{Value(u"900"), Draws(1, 900)[0].second}, {Value(2), Value(u"2")}}));
+  t.platform.clipboard.set_text(AfterFifty(u" 2\n"));
   t.Run(intake::DanKQXSDB);
   EXPECT_TRUE(t.Shown().empty());
   EXPECT_EQ(t.At(layout::kStoreCount), Value(51));
@@ -188,9 +180,6 @@ TEST(IntakeTest, RefusalsLeaveTheStore) {
     for (const char* c : cells) row += Td(c);
     return row + "</tr>";
   };
-  auto after_fifty = [](const std::u16string& blocks) {
-    return SpecialText(kHeading, Draws(50, 900)) + std::u16string(kDrawWord) + blocks;
-  };
   auto bad = [](const std::string& start) { return std::pair{start + "…", 4160}; };
   const std::string malformed = "Dữ liệu không hợp lệ ở ";
   const struct {
@@ -199,14 +188,11 @@ TEST(IntakeTest, RefusalsLeaveTheStore) {
     std::optional<std::string> html = std::nullopt;
     std::u16string text = u"";
   } cases[] = {
-      // Anything but a hundred numbered rows: 99 rows; a heading text in
-      // column A; empty or negative draw numbers; a draw number not a number.
+      // Anything but a hundred numbered rows: 99 rows; a text in column A,
+      // which sorts to the top; negative draw numbers.
       {intake::DanKQXS, kNotHundred, hundred(0, "")},
       {intake::DanKQXS, kNotHundred, hundred(40, DrawRow(Td("Kỳ sau"), u"12345", 0))},
-      {intake::DanKQXS, kNotHundred,
-       HundredPage(std::vector<std::string>(100, "<tr><td></td><td>1</td></tr>"))},
       {intake::DanKQXS, kNotHundred, HundredPage(std::vector(100, DrawRow(Td("-5"), u"12345", 0)))},
-      {intake::DanKQXS, kNotHundred, hundred(50, DrawRow(Td("4 567"), u"1", 0))},
       // A failed paste: no table on the clipboard.
       {intake::DanKQXS, kPasteFailed},
       {intake::DanKQXSNgay, kPasteFailed, "<p> </p>"},
@@ -230,13 +216,13 @@ TEST(IntakeTest, RefusalsLeaveTheStore) {
       {intake::DanKQXSDB, kM1, std::nullopt, SpecialText(kHeading, Draws(49, 900))},
       {intake::DanKQXSDB, kM2, std::nullopt,
        SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", Draws(50, 900))},
-      {intake::DanKQXSDB, kM1, std::nullopt, after_fifty(u" 5000\r\nGi\u1EA3i \u0110B 12345")},
+      {intake::DanKQXSDB, kM1, std::nullopt, AfterFifty(u" 5000\r\nGi\u1EA3i \u0110B 12345")},
       {intake::DanKQXSDB, bad("Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)"),
-       std::nullopt, after_fifty(u" 899\r\n\u0110B\t11111\r\n")},
+       std::nullopt, AfterFifty(u" 899\r\n\u0110B\t11111\r\n")},
       {intake::DanKQXSDB, bad(malformed + "kỳ 5000: «1234»"), std::nullopt,
-       after_fifty(u" 5000\r\n\u0110B\t1234-5\r\n")},
+       AfterFifty(u" 5000\r\n\u0110B\t1234-5\r\n")},
       {intake::DanKQXSDB, bad("Kỳ 9 đã có trong kho với kết quả 71271, nhưng"), std::nullopt,
-       after_fifty(u" 9\r\n\u0110B\t00001\r\n")},
+       AfterFifty(u" 9\r\n\u0110B\t00001\r\n")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown.first);
@@ -277,7 +263,7 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
     if (stored == 64990) {
       EXPECT_TRUE(w.Shown().empty());
       EXPECT_EQ(w.At(layout::kStoreCount), Value(65000));
-      EXPECT_EQ(StoredDraw(w, layout::kStoreCapacity - 1), Value(951));
+      EXPECT_EQ(w.At({layout::kStore.last.row, layout::kStoreDrawCol}), Value(951));
     } else {
       EXPECT_EQ(w.Shown(), stored == 3 ? decltype(w.Shown()){} : std::vector{kFull});
       EXPECT_EQ(Snapshot(w), before);

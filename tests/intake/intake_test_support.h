@@ -26,15 +26,9 @@ namespace kelvora::testing {
 
 using StoreRow = std::pair<host::Value, host::Value>;
 
-using layout::kStoreCount;
 using layout::kStoreDrawCol;
 using layout::kStoreFirstRow;
 using layout::kStoreResultCol;
-
-// The draw number of store row `i` (0 for the newest).
-inline const host::Value& StoredDraw(BoundWorkbook& w, int32_t i) {
-  return w.main().cell(kStoreFirstRow + i, kStoreDrawCol).value;
-}
 
 // The rows from the store's top down to the last row with anything in them.
 inline std::vector<StoreRow> StoreRows(BoundWorkbook& w) {
@@ -50,8 +44,9 @@ inline std::vector<StoreRow> StoreRows(BoundWorkbook& w) {
   return out;
 }
 
-// The store's rows and its count.
-inline auto Snapshot(BoundWorkbook& w) { return std::pair{StoreRows(w), w.At(kStoreCount)}; }
+inline auto Snapshot(BoundWorkbook& w) {
+  return std::pair{StoreRows(w), w.At(layout::kStoreCount)};
+}
 
 // Draws numbered from `newest` down, results "d1d2d3d4d5" from a simple
 // deterministic sequence.

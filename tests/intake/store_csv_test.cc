@@ -10,18 +10,13 @@ namespace kelvora::intake {
 namespace {
 
 using host::Table;
-using host::Value;
 using Kind = StoreCsvProblem::Kind;
 using testing::ToTable;
 
-TEST(StoreCsvTest, WritesFieldsAsStoredAndReadsThemBack) {
-  const Table block =
-      ToTable({{24100, u"06235"}, {24099, 1234}, {24098, u"a,\"b\""}, {Value(), Value()}});
+TEST(StoreCsvTest, WritesFieldsAsStored) {
+  const Table block = ToTable(
+      {{24100, u"06235"}, {24099, 1234}, {24098, u"a,\"b\""}, {host::Value(), host::Value()}});
   EXPECT_EQ(StoreCsv(block), "draw,result\n24100,06235\n24099,1234\n24098,\"a,\"\"b\"\"\"\n,\n");
-  const Table good = ToTable({{24100, u"06235"}, {24099, u"00001"}});
-  const StoreCsvRows back = ReadStoreCsv(StoreCsv(good));
-  EXPECT_FALSE(back.problem);
-  EXPECT_EQ(back.rows, good);
 }
 
 TEST(StoreCsvTest, ReadsTheFormsUsersHandIt) {

@@ -13,17 +13,16 @@
 namespace kelvora::testing {
 
 struct BookValues {
-  // The template's parameters: stage 1 "Đề đuôi" (row 2), 40 numbers,
-  // window 200; the second stage off, on "Ba càng đuôi" (row 5), 300, 200.
+  // The template's top block and kind list: stage 1 "Đề đuôi" (row 2), 40
+  // numbers, window 200; the second stage off, on "Ba càng đuôi" (row 5), 300, 200.
   BookValues() {
-    for (int r = 1; r <= 6; ++r) kinds(r, 1) = host::Value(U(kTemplateKindNames[r - 1]));
-    Put(layout::kStage1.kind, host::Value(U(kTemplateKindNames[1])));
-    Put(layout::kStage1.size, host::Value(40));
-    Put(layout::kStage1.window, host::Value(200));
-    Put(layout::kSecondStageSwitch, host::Value(u"OFF"));
-    Put(layout::kStage2.kind, host::Value(U(kTemplateKindNames[4])));
-    Put(layout::kStage2.size, host::Value(300));
-    Put(layout::kStage2.window, host::Value(200));
+    host::memory::MemoryWorkbook book;
+    FillTemplateWorkbook(book);
+    auto block = [&](const char16_t* sheet, layout::Block b) {
+      return book.SheetByCodeName(sheet)->GetRange(layout::A1(b))->GetValues();
+    };
+    top = block(layout::kMainSheetCode, analysis::BookView::TopBlock());
+    kinds = block(layout::kSettingsSheetCode, layout::kKindList);
   }
 
   void Put(layout::Cell c, host::Value v) { top(c.row, c.col) = std::move(v); }
@@ -34,8 +33,7 @@ struct BookValues {
   analysis::BookView View() const { return analysis::BookView::Of(store, top, kinds, marks); }
 
   host::Table store{0, 2};
-  host::Table top{analysis::BookView::TopBlock().last.row, analysis::BookView::TopBlock().last.col};
-  host::Table kinds{6, 1};
+  host::Table top, kinds;
   host::Table marks{0, 0};
 };
 
