@@ -105,7 +105,7 @@ TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
       {nullptr, true, true, true, 0, ""},
   };
   for (const auto& c : cases) {
-    BoundWorkbook w;
+    testing::BoundWorkbook w;
     w.FillStore(100, 100000, 7);
     if (c.analysed) w.Run(FindCommand("Main")->run);
     if (c.unbound) w.bound.*c.unbound = nullptr;
