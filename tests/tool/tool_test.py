@@ -431,9 +431,7 @@ class ToolTest(unittest.TestCase):
     def test_refuses_files_it_cannot_use(self):
         with open(self.path("page.xlsx"), "wb") as f:
             f.write(b"<html>not a workbook</html>")
-        openpyxl.Workbook().save(self.path("plain.xlsx"))
-        self.runs([("-w page.xlsx Main", 1, "zip"), ("-w plain.xlsx Main", 1, "Sheet1"),
-                   ("-w missing.xlsx Main", 1, "does not exist")])
+        self.runs([("-w page.xlsx Main", 1, "zip"), ("-w missing.xlsx Main", 1, "does not exist")])
 
     def test_every_untouched_part_stays_byte_identical(self):
         path = self.stored_book(name="rich.xlsm")
