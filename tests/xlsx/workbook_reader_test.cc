@@ -79,11 +79,14 @@ TEST(WorkbookReaderTest, RefusesFilesItCannotUse) {
     p.erase(part);
     return Pack(p);
   };
-  auto with = [](const char* part, std::string content) {
+  auto with_sheet1 = [](std::string content) {
     auto p = BaseParts(kCells);
-    p[part] = std::move(content);
+    p["xl/worksheets/sheet1.xml"] = std::move(content);
     return Pack(p);
   };
+  std::string far = "<row r=\"1048576\">";
+  for (int c = 1; c <= 12; ++c) far += "<c r=\"" + CellRef(1048576, c) + "\"><v>1</v></c>";
+  far += "</row>";
   struct Case {
     const char* what;
     std::string bytes;
@@ -93,21 +96,10 @@ TEST(WorkbookReaderTest, RefusesFilesItCannotUse) {
       {"no package relationships", without("_rels/.rels")},
       {"no workbook", without("xl/workbook.xml")},
       {"missing sheet part", without("xl/worksheets/sheet2.xml")},
-      {"broken XML", with("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row>")},
-      {"bad cell reference",
-       with("xl/worksheets/sheet1.xml", Sheet("Sheet1", "<row><c r=\"A0\"><v>1</v></c></row>"))},
-      {"cells too far down too many columns",
-       with("xl/worksheets/sheet1.xml", Sheet("Sheet1",
-                                              [] {
-                                                std::string row = "<row r=\"1048576\">";
-                                                for (int c = 1; c <= 12; ++c)
-                                                  row += "<c r=\"" + CellRef(1048576, c) +
-                                                         "\"><v>1</v></c>";
-                                                return row + "</row>";
-                                              }()))},
-      {"shared string out of range",
-       with("xl/worksheets/sheet1.xml",
-            Sheet("Sheet1", "<row><c r=\"A1\" t=\"s\"><v>99</v></c></row>"))},
+      {"broken XML", with_sheet1("<worksheet><sheetData><row>")},
+      {"bad cell reference", with_sheet1(Sheet("", "<row><c r=\"A0\"><v>1</v></c></row>"))},
+      {"cells too far down too many columns", with_sheet1(Sheet("", far))},
+      {"shared string out of range", with_sheet1(Sheet("", "<row><c t=\"s\"><v>99</v></c></row>"))},
   };
   for (const auto& c : cases) EXPECT_THROW(XlsxWorkbook::Load(c.bytes, &app), XlsxError) << c.what;
 }

@@ -32,20 +32,14 @@ TEST(ZipPackageTest, CountsTheBytesItInflatesAndDeflates) {
 
 TEST(ZipPackageTest, RefusesWhatIsNotASoundArchive) {
   const std::string good = SmallArchive();
-  std::string corrupt = good;
-  // Damage the compressed data of the second entry (after its local header).
-  const size_t at = corrupt.find("dir/b.bin") + 12;
-  corrupt[at] = static_cast<char>(corrupt[at] ^ 0x55);
-  corrupt[at + 1] = static_cast<char>(corrupt[at + 1] ^ 0x55);
   const std::string cases[] = {"", "hello, this is not a workbook", "PK\x03\x04",
                                good.substr(0, good.size() / 2),    // truncated
                                good.substr(0, good.size() - 22)};  // no directory end
   for (const auto& bytes : cases) EXPECT_THROW(ZipPackage(bytes, {}), XlsxError) << bytes.size();
-  // A damaged entry is found when it is read: checksum or inflate failure.
-  EXPECT_THROW(ZipPackage(corrupt, {}).Read("dir/b.bin"), XlsxError);
 }
 
 // The entry read `step` bytes at a time, or the message it is refused with.
+// A damaged entry is found only when it is read.
 std::string ReadInPieces(const ZipPackage& p, const std::string& name, size_t step) {
   try {
     const auto reader = p.Open(name);
@@ -97,7 +91,7 @@ TEST(ZipPackageTest, ReadsAnEntryInPiecesWithTheSameChecksAsWhole) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     const ZipPackage p(cases[i], {});
     const std::string whole = ReadWhole(p, "a.xml");
-    EXPECT_EQ(whole == text, i == 0) << i;
+    EXPECT_EQ(whole, i == 0 ? text : "damaged workbook file (bad data in a.xml)") << i;
     for (const size_t step : {size_t{1}, size_t{4093}, size_t{1} << 20})
       EXPECT_EQ(ReadInPieces(p, "a.xml", step), whole) << i << " " << step;
   }
