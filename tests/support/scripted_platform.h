@@ -44,6 +44,7 @@ class ScriptedMessageBox : public MessageBox {
   // and No, else No (7).
   void QueueAnswer(int32_t button) { answers_.push_back(button); }
   const std::vector<ShownMessage>& shown() const { return shown_; }
+  void clear() { shown_.clear(); }
 
  private:
   std::deque<int32_t> answers_;
