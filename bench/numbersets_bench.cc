@@ -86,14 +86,21 @@ void BM_OpenSslEvpReused_64(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenSslEvpReused_64);
 
-// One step of every chain of a multi-chain back end (argument: 1 SHA
-// extensions, 2 AVX2, 3 AVX-512); items are chain steps, each the digest of a
-// 64-character digest text, as DigestHex64 computes one.
-void BM_DigestLanes(benchmark::State& state) {
+// The multi-chain back end a benchmark's argument names (1 SHA extensions,
+// 2 AVX2, 3 AVX-512), its name set as the benchmark's label.
+LaneBackend LabelledBackend(benchmark::State& state) {
   const auto backend = static_cast<LaneBackend>(state.range(0));
   state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
                  : backend == LaneBackend::kAvx2 ? "avx2"
                                                  : "avx-512");
+  return backend;
+}
+
+// One step of every chain of a multi-chain back end (argument: 1 SHA
+// extensions, 2 AVX2, 3 AVX-512); items are chain steps, each the digest of a
+// 64-character digest text, as DigestHex64 computes one.
+void BM_DigestLanes(benchmark::State& state) {
+  const LaneBackend backend = LabelledBackend(state);
   if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
   DigestLanes lanes{};
   for (auto& b : lanes.block) b = nullptr;
@@ -183,10 +190,7 @@ void DigestsOfSets(benchmark::State& state, Workload w) {
 // The same sets built in batches on a multi-chain back end (argument: 1 SHA
 // extensions, 2 AVX2, 3 AVX-512); items are sets.
 void BatchSets(benchmark::State& state, Workload w) {
-  const auto backend = static_cast<LaneBackend>(state.range(0));
-  state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
-                 : backend == LaneBackend::kAvx2 ? "avx2"
-                                                 : "avx-512");
+  const LaneBackend backend = LabelledBackend(state);
   if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
   const std::vector<std::u16string> seeds = Seeds(w.suffix);
   int64_t built = 0;
@@ -208,10 +212,7 @@ void BatchSets(benchmark::State& state, Workload w) {
 // each seed, the rank of one number among the first 520 of width 3; items
 // are walks.
 void BM_RankBatch(benchmark::State& state) {
-  const auto backend = static_cast<LaneBackend>(state.range(0));
-  state.SetLabel(backend == LaneBackend::kShaNi  ? "sha-ni"
-                 : backend == LaneBackend::kAvx2 ? "avx2"
-                                                 : "avx-512");
+  const LaneBackend backend = LabelledBackend(state);
   if (!LaneBackendAvailable(backend)) return state.SkipWithError("not on this processor");
   const std::vector<std::u16string> seeds = Seeds("TienTam");
   std::vector<std::bitset<1000>> goals(seeds.size());
