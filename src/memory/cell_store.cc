@@ -112,6 +112,12 @@ Cell CellStore::Get(int32_t row, int32_t col) const {
   return blank;
 }
 
+Value CellStore::ValueAt(int32_t row, int32_t col) const {
+  const Record* r = Find(row, col);
+  if (r == nullptr) return Value();
+  return KindOf(r->meta) == kWhole ? whole_[r->bits].value : ValueOf(*r);
+}
+
 void CellStore::Set(int32_t row, int32_t col, const Cell& cell) {
   Record& r = Slot(row, col);
   if (KindOf(r.meta) == kWhole) {

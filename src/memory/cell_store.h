@@ -44,6 +44,8 @@ class CellStore {
   // The cell at (row, col), both from 1; a cell without a record is empty
   // with its column's style.
   Cell Get(int32_t row, int32_t col) const;
+  // Its value alone, as Get(row, col).value, without building the cell.
+  Value ValueAt(int32_t row, int32_t col) const;
   // Stores `cell` at (row, col), creating the records down to it.
   void Set(int32_t row, int32_t col, const Cell& cell);
   // The cell by reference, valid as long as the store and showing the

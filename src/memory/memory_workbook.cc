@@ -88,7 +88,7 @@ class MemoryRange : public Range {
   MemoryRange(std::shared_ptr<MemoryWorksheet> sheet, Area area)
       : sheet_(std::move(sheet)), area_(area) {}
 
-  Value GetValue() override { return sheet_->CellAt(area_.top, area_.left).value; }
+  Value GetValue() override { return sheet_->ValueAt(area_.top, area_.left); }
 
   Table GetValues() override {
     Table t(area_.rows(), area_.cols());
@@ -96,7 +96,7 @@ class MemoryRange : public Range {
       const int32_t col = area_.left + c;
       const int32_t len = std::min(sheet_->ColumnLength(col), area_.bottom);
       for (int32_t r = area_.top; r <= len; ++r) {
-        Value v = sheet_->CellAt(r, col).value;
+        Value v = sheet_->ValueAt(r, col);
         if (!v.IsEmpty()) t(r - area_.top + 1, c + 1) = std::move(v);
       }
     }

@@ -47,6 +47,8 @@ class MemoryWorksheet : public Worksheet, public std::enable_shared_from_this<Me
   // a programming error; reading an untouched cell gives an empty cell.
   // A copy of the cell.
   Cell CellAt(int32_t row, int32_t col) const { return cells_.Get(row, col); }
+  // The value of that copy, read without building the cell.
+  Value ValueAt(int32_t row, int32_t col) const { return cells_.ValueAt(row, col); }
   // Stores a cell as it is given (no coercion; `written` as set in it).
   void PutCell(int32_t row, int32_t col, const Cell& cell) { cells_.Set(row, col, cell); }
   // The cell by reference, for reading it or editing it in place; the
