@@ -249,11 +249,9 @@ SweepOutcome SweepStageSizes(const BookView& book, const layout::Stage& stage,
   sweep.min_size = first;
   sweep.max_size = last_size;
   sweep.quality = CheckStoreQuality(block);
-  std::vector<double> p_values;
   for (int32_t size = first; size <= last_size; ++size) {
     const auto p0 = ChanceRate(run->kind_row, size, run->params.positionOrSuffix);
     if (!p0) return {std::nullopt, SweepRefusal::kParameters};
-    const double chance = *p0;
     for (int k = 1; k <= 3; ++k) {
       SweepRow row;
       row.size = size;
@@ -261,12 +259,21 @@ SweepOutcome SweepStageSizes(const BookView& book, const layout::Stage& stage,
       row.hits = hits[static_cast<size_t>(k - 1)][static_cast<size_t>(size - 1)];
       row.misses = run->n - row.hits;
       row.rate = static_cast<double>(row.hits) / run->n;
-      row.chance = chance;
-      row.p_value = BinomialTwoSidedP(row.hits, run->n, chance);
-      p_values.push_back(row.p_value);
+      row.chance = *p0;
       sweep.rows.push_back(row);
     }
   }
+  // Each row's test walks a tail of the binomial: hundreds of sizes take a
+  // while, so the rows are shared among the workers.
+  std::vector<double> p_values(sweep.rows.size());
+  ParallelFor(static_cast<int64_t>(p_values.size()), 16, ResolveAnalysisThreads(threads),
+              [&](int64_t begin, int64_t end, int) {
+                for (int64_t i = begin; i < end; ++i) {
+                  SweepRow& row = sweep.rows[static_cast<size_t>(i)];
+                  row.p_value = BinomialTwoSidedP(row.hits, run->n, row.chance);
+                  p_values[static_cast<size_t>(i)] = row.p_value;
+                }
+              });
   const std::vector<double> holm = HolmAdjust(p_values);
   const std::vector<double> q = BenjaminiHochbergAdjust(p_values);
   for (size_t i = 0; i < sweep.rows.size(); ++i) {
