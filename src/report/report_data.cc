@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <future>
+#include <system_error>
 
 #include "analysis/chance.h"
 #include "analysis/gan.h"
@@ -120,9 +122,26 @@ std::optional<ReportData> GatherReport(const analysis::BookView& book, const std
   d.draws = block.rows();
   d.newest_draw = book.NewestRow(layout::kStoreDrawCol);
   if (block.rows() > 0) d.oldest_draw = block(block.rows(), 1);
+  d.chance = analysis::AssessAgainstChance(book);
+  // The two stages' sweeps run side by side, and beside the rest of the
+  // gathering: the steps of one that leave the workers idle (its plan, its
+  // tests against chance) are filled by the other's walks.
+  auto sweep = [&](int s) {
+    return analysis::SweepStageSizes(book, s == 0 ? layout::kStage1 : layout::kStage2, std::nullopt,
+                                     threads)
+        .sweep;
+  };
+  std::array<std::future<std::optional<analysis::SizeSweep>>, 2> sweeps;
+  for (int s = 0; s < 2; ++s) {
+    if (d.chance.stages[static_cast<size_t>(s)].state != StageState::kCurrent) continue;
+    try {
+      sweeps[static_cast<size_t>(s)] = std::async(std::launch::async, sweep, s);
+    } catch (const std::system_error&) {
+      sweeps[static_cast<size_t>(s)] = std::async(std::launch::deferred, sweep, s);
+    }
+  }
   d.endings = CountEndings(block);
   d.gan = analysis::AssessGan(block, kGanLast);
-  d.chance = analysis::AssessAgainstChance(book);
   for (int s = 0; s < 2; ++s) {
     const layout::Stage& cells = s == 0 ? layout::kStage1 : layout::kStage2;
     StageReport& st = d.stages[static_cast<size_t>(s)];
@@ -132,10 +151,12 @@ std::optional<ReportData> GatherReport(const analysis::BookView& book, const std
     st.size = book.At(cells.size);
     st.position = book.At(cells.position);
     const analysis::StageChance& chance = d.chance.stages[static_cast<size_t>(s)];
-    if (chance.state == StageState::kCurrent) {
-      st.hits = Hits(book, cells, chance.methods[0].tested);
-      st.sweep = analysis::SweepStageSizes(book, cells, std::nullopt, threads).sweep;
-    }
+    if (chance.state == StageState::kCurrent) st.hits = Hits(book, cells, chance.methods[0].tested);
+  }
+  // Taken in stage order, so that a failure of the first is the one reported.
+  for (int s = 0; s < 2; ++s) {
+    if (sweeps[static_cast<size_t>(s)].valid())
+      d.stages[static_cast<size_t>(s)].sweep = sweeps[static_cast<size_t>(s)].get();
   }
   for (int i = 1; i <= 6; ++i) d.sets[static_cast<size_t>(i - 1)] = book.At(layout::OutputCell(i));
   return d;
