@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwctype>
+#include <cwchar>
 #include <functional>
 
 #include "host/error.h"
@@ -23,11 +23,7 @@ std::atomic<long> g_alive{0};
 const GUID kFakeRangeIid = {
     0x8c1f3d2e, 0x5a4b, 0x4c6d, {0x9e, 0x8f, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f}};
 
-bool SameName(std::wstring a, std::wstring b) {
-  for (auto* s : {&a, &b})
-    for (auto& ch : *s) ch = static_cast<wchar_t>(std::towlower(ch));
-  return a == b;
-}
+bool SameName(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
 
 // A refusal, reported as Excel reports it; the in-memory workbook's own
 // refusals take the same way.
