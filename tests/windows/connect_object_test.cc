@@ -16,7 +16,6 @@
 #include <fstream>
 
 #include "Kelvora_h.h"
-#include "cell_text.h"
 #include "com/connect_object.h"
 #include "entry/ribbon.h"
 #include "scenarios.h"

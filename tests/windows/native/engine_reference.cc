@@ -12,7 +12,6 @@
 #include <fstream>
 
 #include "book/workbook_template.h"
-#include "cell_text.h"
 #include "entry/commands.h"
 #include "entry/host_state.h"
 #include "entry/report_command.h"
