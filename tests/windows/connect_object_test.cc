@@ -68,11 +68,8 @@ class ConnectTest : public ::testing::Test {
   static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
   static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override {
-    CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(L"Kelvora.Connect", &clsid), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, com::kIidDTExtensibility2,
-                               reinterpret_cast<void**>(&addin_)),
-              S_OK);
+    addin_ = Create<com::IDTExtensibility2>(L"Kelvora.Connect", com::kIidDTExtensibility2);
+    ASSERT_NE(addin_, nullptr);
     g_shown.clear();
   }
   void TearDown() override {
