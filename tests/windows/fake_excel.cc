@@ -90,21 +90,20 @@ Value ToValue(const VARIANT& in) {
 void SetResult(VARIANT* out, const Value& v) {
   if (out == nullptr) return;
   VariantInit(out);
-  const host::ValueType t = v.type();
-  if (t == host::ValueType::kText) {
+  if (v.IsText()) {
     V_VT(out) = VT_BSTR;
     V_BSTR(out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.text().data()),
                                     static_cast<UINT>(v.text().size()));
-  } else if (t == host::ValueType::kBoolean) {
+  } else if (v.IsBoolean()) {
     V_VT(out) = VT_BOOL;
     V_BOOL(out) = v.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
-  } else if (t == host::ValueType::kError) {
+  } else if (v.IsError()) {
     V_VT(out) = VT_ERROR;
     V_ERROR(out) = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, v.error_code());
-  } else if (t == host::ValueType::kDate) {
+  } else if (v.IsDate()) {
     V_VT(out) = VT_DATE;
     V_DATE(out) = v.date_serial() + (v.date_serial() < 60 ? 1 : 0);
-  } else if (t == host::ValueType::kNumber) {
+  } else if (v.IsNumber()) {
     V_VT(out) = VT_R8;
     V_R8(out) = v.number();
   }
