@@ -225,7 +225,6 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
     EXPECT_TRUE(state->app->property_log().empty());
   }
   addin_->OnDisconnection(com::ext_dm_UserClosed, &custom_);
-  state_.reset();
   EXPECT_EQ(FakeObjectsAlive(), fakes_before);
 }
 
@@ -290,9 +289,6 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
   EXPECT_TRUE(ClipboardText() == u"01,02");
   sub->Release();
   addin_->OnDisconnection(com::ext_dm_UserClosed, &custom_);
-  bound.reset();
-  active.reset();
-  state_.reset();
   EXPECT_EQ(FakeObjectsAlive(), fakes_before);
 }
 
