@@ -10,9 +10,7 @@ import sys
 
 bas_path, idl_path, doc_path = sys.argv[1:4]
 raw = open(bas_path, "rb").read()
-errors = []
-if any(b > 127 for b in raw):
-    errors.append("not ASCII")
+errors = ["not ASCII"] if any(b > 127 for b in raw) else []
 text = raw.decode("ascii", "replace").replace("\r\n", "\n")
 lines = text.split("\n")
 
@@ -54,8 +52,7 @@ for number, line in enumerate(lines, 1):
         # the variables that hold it.
         calls[procedure] += [m for o, m in re.findall(r"\b(\w+)\.(\w+)", code)
                              if o in ("Kelvora", "k", "created")]
-for kind, number in stack:
-    errors.append(f"line {number}: {kind} without End {kind}")
+errors += [f"line {number}: {kind} without End {kind}" for kind, number in stack]
 
 idl = open(idl_path).read()
 interface = re.search(r"interface _Sub\b.*?\{(.*?)\};", idl, re.S).group(1)

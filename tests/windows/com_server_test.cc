@@ -24,23 +24,6 @@ namespace {
 
 using host::Value;
 
-// What VBA's TypeName shows for an object that gives its class information
-// (without it, the dispatch interface's name).
-std::wstring TypeName(IDispatch* d) {
-  IProvideClassInfo* provide = nullptr;
-  ITypeInfo* info = nullptr;
-  BSTR name = nullptr;
-  if (SUCCEEDED(d->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide))) &&
-      SUCCEEDED(provide->GetClassInfo(&info))) {
-    info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-    info->Release();
-  }
-  if (provide) provide->Release();
-  const std::wstring out = name ? name : L"";
-  SysFreeString(name);
-  return out;
-}
-
 // The strings Kelvora.dll hands to SysFreeString while RecordFree stands in
 // for it in the DLL's import address table.
 std::vector<BSTR> g_freed_by_dll;
@@ -59,7 +42,7 @@ TEST(ComServerTest, ExportsTypeLibrary) {
   BSTR name = nullptr;
   ASSERT_EQ(LoadTypeLibEx(Env().dll_path.c_str(), REGKIND_NONE, &lib), S_OK);
   lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  EXPECT_EQ(std::wstring(name ? name : L""), L"Kelvora");
+  EXPECT_STREQ(name, L"Kelvora");
   SysFreeString(name);
   // The vtable side of the dual interface: the methods in order, right
   // after IDispatch's seven, with dispatch ids from 1.
@@ -83,9 +66,7 @@ TEST(ComServerTest, ExportsTypeLibrary) {
     vtbl->ReleaseFuncDesc(f);
   }
   vtbl->ReleaseTypeAttr(attr);
-  for (IUnknown* p : std::initializer_list<IUnknown*>{vtbl, disp, lib}) {
-    if (p) p->Release();
-  }
+  for (IUnknown* p : std::initializer_list<IUnknown*>{vtbl, disp, lib}) p->Release();
 }
 
 // Tests of a registered server, with a new instance in `sub_`. They register
@@ -135,8 +116,18 @@ TEST_F(SubTest, AFailureIsAnAutomationErrorThatKeepsTheCallersStrings) {
 // Sup takes its objects however a caller passes them; the commands then
 // copy as Excel's window.
 TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
-  // A script shows an object's class by its TypeName.
-  EXPECT_EQ(TypeName(sub_), L"Sub");
+  // A script shows an object's class by its TypeName: the name of its class
+  // information.
+  IProvideClassInfo* provide = nullptr;
+  ITypeInfo* info = nullptr;
+  BSTR name = nullptr;
+  ASSERT_EQ(sub_->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)), S_OK);
+  ASSERT_EQ(provide->GetClassInfo(&info), S_OK);
+  info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  EXPECT_STREQ(name, L"Sub");
+  SysFreeString(name);
+  info->Release();
+  provide->Release();
   auto state = NewTemplateState();
   const layout::Cell pp1 = layout::OutputCell(1), pp6 = layout::OutputCell(6);
   state->book->SheetByCodeName(u"Sheet1")->PutValue(pp1.row, pp1.col, Value(u"01,02,03"));
@@ -176,10 +167,9 @@ TEST_F(SubTest, SupRefusalsDateFormatAndHostRefusals) {
   EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing), Object(&nothing)}).number(), 91);
   // Anything but an object is a type mismatch that names the argument.
   IDispatch* app = NewFakeApplication(state);
-  VARIANT number, empty, in_variant, object = Object(&app);
+  VARIANT number, empty{}, in_variant, object = Object(&app);
   V_VT(&number) = VT_I4;
   V_I4(&number) = 1;
-  V_VT(&empty) = VT_EMPTY;
   V_VT(&in_variant) = VT_VARIANT | VT_BYREF;
   V_VARIANTREF(&in_variant) = &number;
   const std::tuple<VARIANT, VARIANT, const wchar_t*> mismatches[] = {

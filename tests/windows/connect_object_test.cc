@@ -14,19 +14,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "Kelvora_h.h"
-#include "cell_text.h"
 #include "com/connect_object.h"
 #include "entry/ribbon.h"
-#include "scenarios.h"
 #include "test_env.h"
 
 namespace kelvora::testing {
 namespace {
 
-// While a BoxWatch lives, the DLL's message boxes are kept as "text|caption|
-// icon" and answered No.
+// While the DLL's MessageBoxW is patched to RecordBox, its message boxes are
+// kept as "text|caption|icon" and answered No.
 std::vector<std::string> g_shown;
 int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
   g_shown.push_back(Utf16ToUtf8(reinterpret_cast<const char16_t*>(text)) + "|" +
@@ -34,9 +33,6 @@ int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
                     std::to_string(style & MB_ICONMASK));
   return IDNO;
 }
-struct BoxWatch {
-  const ImportPatch patch{L"user32.dll", "MessageBoxW", &RecordBox};
-};
 
 // Where two JSON texts first differ; empty when they agree: every character
 // alike outside numbers, numbers within a relative 1e-10. The p-values go
@@ -69,11 +65,8 @@ class ConnectTest : public ::testing::Test {
   static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
   static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override {
-    CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(L"Kelvora.Connect", &clsid), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, com::kIidDTExtensibility2,
-                               reinterpret_cast<void**>(&addin_)),
-              S_OK);
+    addin_ = Create<com::IDTExtensibility2>(L"Kelvora.Connect", com::kIidDTExtensibility2);
+    ASSERT_NE(addin_, nullptr);
     g_shown.clear();
   }
   void TearDown() override {
@@ -99,11 +92,8 @@ class ConnectTest : public ::testing::Test {
     const RibbonButton* button = FindRibbonButton(callback);
     ASSERT_NE(button, nullptr) << callback;
     IDispatch* control = NewFakeRibbonControl(state_, Utf8ToUtf16(std::string(button->id)));
-    EXPECT_EQ(CallByName(addin_, std::wstring(callback.begin(), callback.end()).c_str(),
-                         {Object(&control)})
-                  .hr,
-              S_OK)
-        << callback;
+    const std::wstring name(callback.begin(), callback.end());
+    EXPECT_EQ(CallByName(addin_, name.c_str(), {Object(&control)}).hr, S_OK) << callback;
     control->Release();
   }
 
@@ -132,7 +122,7 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   if (sub && Sup(sub, state).hr != S_OK) actual = "Sup: failed\n";
   if (!sub) Connect(state);
   FillClipboard(Utf8ToUtf16(*clip));
-  const BoxWatch boxes;
+  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   // ": ok", or the failure as Kelvora.Sub reports it.
   const auto run = [&](const char* c) -> std::string {
     if (sub) {
@@ -142,13 +132,10 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
     }
     g_shown.clear();
     Click(c);
-    for (const std::string& m : g_shown) {
-      const std::string tail = "|Thông Báo|16";
-      if (m.starts_with("Lỗi ") && m.ends_with(tail)) {
-        const std::string failure = m.substr(std::strlen("Lỗi "), m.size() - tail.size() - 6);
-        return ": error " + failure.substr(0, failure.find(':')) +
-               failure.substr(failure.find(':') + 1);
-      }
+    const std::regex failure("Lỗi (\\d+):([\\s\\S]*)\\|Thông Báo\\|16");
+    std::smatch m;
+    for (const std::string& shown : g_shown) {
+      if (std::regex_match(shown, m, failure)) return ": error " + m[1].str() + m[2].str();
     }
     return ": ok";
   };
@@ -221,7 +208,7 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"},
   };
   const long fakes_before = FakeObjectsAlive();
-  const BoxWatch boxes;
+  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   for (const auto& [state, missing] : cases) {
     Connect(state);
     const std::string cells = DumpWorkbook(*state->book);
@@ -238,7 +225,6 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
     EXPECT_TRUE(state->app->property_log().empty());
   }
   addin_->OnDisconnection(com::ext_dm_UserClosed, &custom_);
-  state_.reset();
   EXPECT_EQ(FakeObjectsAlive(), fakes_before);
 }
 
@@ -283,7 +269,7 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
       {"KiemTraSo", "Sổ tính đang mở có đủ dạng của Kelvora", u"03,04"},
       {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"},
   };
-  const BoxWatch boxes;
+  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   FillClipboard(u"trước");
   for (const auto& [button, message, clipboard] : clicks) {
     Click(button);
@@ -303,9 +289,6 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
   EXPECT_TRUE(ClipboardText() == u"01,02");
   sub->Release();
   addin_->OnDisconnection(com::ext_dm_UserClosed, &custom_);
-  bound.reset();
-  active.reset();
-  state_.reset();
   EXPECT_EQ(FakeObjectsAlive(), fakes_before);
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwctype>
+#include <cwchar>
 #include <functional>
 
 #include "host/error.h"
@@ -23,11 +23,7 @@ std::atomic<long> g_alive{0};
 const GUID kFakeRangeIid = {
     0x8c1f3d2e, 0x5a4b, 0x4c6d, {0x9e, 0x8f, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f}};
 
-bool SameName(std::wstring a, std::wstring b) {
-  for (auto* s : {&a, &b})
-    for (auto& ch : *s) ch = static_cast<wchar_t>(std::towlower(ch));
-  return a == b;
-}
+bool SameName(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
 
 // A refusal, reported as Excel reports it; the in-memory workbook's own
 // refusals take the same way.
@@ -94,21 +90,20 @@ Value ToValue(const VARIANT& in) {
 void SetResult(VARIANT* out, const Value& v) {
   if (out == nullptr) return;
   VariantInit(out);
-  const host::ValueType t = v.type();
-  if (t == host::ValueType::kText) {
+  if (v.IsText()) {
     V_VT(out) = VT_BSTR;
     V_BSTR(out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.text().data()),
                                     static_cast<UINT>(v.text().size()));
-  } else if (t == host::ValueType::kBoolean) {
+  } else if (v.IsBoolean()) {
     V_VT(out) = VT_BOOL;
     V_BOOL(out) = v.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
-  } else if (t == host::ValueType::kError) {
+  } else if (v.IsError()) {
     V_VT(out) = VT_ERROR;
     V_ERROR(out) = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, v.error_code());
-  } else if (t == host::ValueType::kDate) {
+  } else if (v.IsDate()) {
     V_VT(out) = VT_DATE;
     V_DATE(out) = v.date_serial() + (v.date_serial() < 60 ? 1 : 0);
-  } else if (t == host::ValueType::kNumber) {
+  } else if (v.IsNumber()) {
     V_VT(out) = VT_R8;
     V_R8(out) = v.number();
   }

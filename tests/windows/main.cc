@@ -7,23 +7,7 @@
 
 #include <cstdio>
 
-#include "book/workbook_template.h"
 #include "test_env.h"
-
-namespace kelvora::testing {
-
-TestEnv& Env() {
-  static TestEnv env;
-  return env;
-}
-
-std::shared_ptr<FakeExcelState> NewTemplateState() {
-  auto s = std::make_shared<FakeExcelState>();
-  FillTemplateWorkbook(*s->book);
-  return s;
-}
-
-}  // namespace kelvora::testing
 
 int wmain(int argc, wchar_t** argv) {
   using kelvora::testing::Env;

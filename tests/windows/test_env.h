@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "book/workbook_template.h"
 #include "fake_excel.h"
 #include "scenarios.h"
 #include "text/utf.h"
@@ -22,14 +23,21 @@ struct TestEnv {
   std::string reference_dir;  // the native reference run's files
 };
 
-TestEnv& Env();
+inline TestEnv& Env() {
+  static TestEnv env;
+  return env;
+}
 
 inline std::string Narrow(const std::wstring& w) {
   return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
 }
 
 // A fake Excel over the built-in template.
-std::shared_ptr<FakeExcelState> NewTemplateState();
+inline std::shared_ptr<FakeExcelState> NewTemplateState() {
+  auto s = std::make_shared<FakeExcelState>();
+  FillTemplateWorkbook(*s->book);
+  return s;
+}
 
 // Kelvora.dll, loaded once.
 inline HMODULE Dll() {
@@ -143,15 +151,15 @@ inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT
 }
 
 // A new instance by the class name, or null.
-inline IDispatch* CreateSub() {
+template <typename T = IDispatch>
+T* Create(const wchar_t* prog_id, REFIID iid = IID_IDispatch) {
   CLSID clsid{};
-  IDispatch* d = nullptr;
-  if (SUCCEEDED(CLSIDFromProgID(L"Kelvora.Sub", &clsid))) {
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                     reinterpret_cast<void**>(&d));
-  }
-  return d;
+  T* p = nullptr;
+  if (SUCCEEDED(CLSIDFromProgID(prog_id, &clsid)))
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&p));
+  return p;
 }
+inline IDispatch* CreateSub() { return Create(L"Kelvora.Sub"); }
 
 // How a late-bound caller passes an object: an object expression by value,
 // an object variable by reference, a Variant variable (VBA's Variant, every
@@ -180,12 +188,11 @@ inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
   IDispatch* app = NewFakeApplication(state);
   IDispatch* book = NewFakeWorkbook(state);
   VARIANT holders[2];
-  const Outcome o =
-      passed == Passed::kByName
-          ? CallByName(sub, L"Sup", {Object(&app), Object(&book)}, {},
-                       {L"ExcelApp", L"ThisWorkBook"})
-          : CallByName(sub, L"Sup",
-                       {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])});
+  std::vector<const wchar_t*> names;
+  if (passed == Passed::kByName) names = {L"ExcelApp", L"ThisWorkBook"};
+  const Outcome o = CallByName(
+      sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])}, {},
+      names);
   app->Release();
   book->Release();
   return o;

@@ -10,9 +10,9 @@
 //   workbook after the commands, as `kelvora report` renders it.
 #include <cstdio>
 #include <fstream>
+#include <regex>
 
 #include "book/workbook_template.h"
-#include "cell_text.h"
 #include "entry/commands.h"
 #include "entry/host_state.h"
 #include "entry/report_command.h"
@@ -79,11 +79,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot read the sample files of %s in %s\n", s.name, data.c_str());
       return 2;
     }
-    std::string clip;
-    for (char ch : *text) {
-      if (ch == '\n') clip += '\r';
-      clip += ch;
-    }
+    const std::string clip = std::regex_replace(*text, std::regex("\n"), "\r\n");
     const std::string base = out + "/" + s.name;
     std::ofstream(base + ".grid", std::ios::binary)
         << testing::EncodeGrid(s.page ? html::ConvertClipboardHtml(*html) : std::nullopt);
