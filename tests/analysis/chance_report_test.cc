@@ -71,6 +71,7 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
 }
 
 TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
+  const layout::Cell misses{layout::kStage2.table.row, layout::kStage2.table.col + 6};
   const struct {
     const char* change;
     layout::Cell cell;
@@ -83,11 +84,7 @@ TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
       {"window", layout::kStage1.window, Value(60), true, false},
       {"second size", layout::kStage2.size, Value(301), false, true},
       {"second stage off", layout::kSecondStageSwitch, Value(u"OFF"), false, true},
-      {"hits and misses that do not add up",
-       {layout::kStage2.table.row, layout::kStage2.table.col + 6},
-       Value(1),
-       false,
-       true},
+      {"hits and misses that do not add up", misses, Value(1), false, true},
   };
   for (const auto& c : cases) {
     Analysed w;

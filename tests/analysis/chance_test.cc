@@ -1,5 +1,6 @@
 #include "analysis/chance.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/math/distributions/binomial.hpp>
@@ -12,6 +13,9 @@
 
 namespace kelvora::analysis {
 namespace {
+
+using ::testing::DoubleNear;
+using ::testing::Pointwise;
 
 // Published values (SciPy 1.10: binomtest, proportion_ci(method="wilson")).
 TEST(ChanceTest, ReproducesReferenceValues) {
@@ -71,16 +75,12 @@ TEST(ChanceTest, ChiSquareTailAgreesWithBoost) {
 
 TEST(ChanceTest, HolmAdjustsInStepsAndKeepsTheOrder) {
   const std::vector<double> p = {0.04, 0.001, 0.03, 0.5, 0.03, 0.9};
-  const std::vector<double> expected = {0.15, 0.006, 0.15, 1.0, 0.15, 1.0};
-  const std::vector<double> adjusted = HolmAdjust(p);
-  ASSERT_EQ(adjusted.size(), expected.size());
-  for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(adjusted[i], expected[i], 1e-12) << i;
+  EXPECT_THAT(HolmAdjust(p), Pointwise(DoubleNear(1e-12), {0.15, 0.006, 0.15, 1.0, 0.15, 1.0}));
   EXPECT_TRUE(HolmAdjust({}).empty());
   // Benjamini-Hochberg on the same family: m / rank * p, made monotone from
   // the largest down.
-  const std::vector<double> q = BenjaminiHochbergAdjust(p);
-  const std::vector<double> expected_q = {0.06, 0.006, 0.06, 0.6, 0.06, 0.9};
-  for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(q[i], expected_q[i], 1e-12) << i;
+  EXPECT_THAT(BenjaminiHochbergAdjust(p),
+              Pointwise(DoubleNear(1e-12), {0.06, 0.006, 0.06, 0.6, 0.06, 0.9}));
 }
 
 // Every record of n draws, weighed by its chance, against the record's own

@@ -23,7 +23,6 @@ using host::Value;
 using namespace layout;  // NOLINT(build/namespaces)
 using testing::BoundWorkbook;
 
-const char* const kNotEnoughData = "Không đủ dữ liệu để thống kê";
 const char* const kCheckParameters = "Vui Lòng Kiểm Tra Lại Các Thông Số";
 const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông Số Xử Lý 2";
 
@@ -88,7 +87,7 @@ void ExpectScreenBackOn(BoundWorkbook& w) {
 TEST(MainAnalysisTest, StoreSizeBelowTheMinimumAndUnusableParameters) {
   // 33 draws: last row 49, one short; a first stage that cannot run stops
   // the second too. Nothing is written then, and the old outputs are cleared.
-  const std::tuple<int, Value, const char*> cases[] = {{33, 40, kNotEnoughData},
+  const std::tuple<int, Value, const char*> cases[] = {{33, 40, "Không đủ dữ liệu để thống kê"},
                                                        {34, u"abc", kCheckParameters}};
   for (const auto& [draws, size, message] : cases) {
     SCOPED_TRACE(draws);
