@@ -52,23 +52,6 @@ std::vector<FlagSet> Batch(LaneBackend backend, int width, int32_t size,
   return sets;
 }
 
-// Each seed's first rank in its goal from one rank walk, in the seeds' order.
-std::vector<int32_t> Ranks(LaneBackend backend, int width, int32_t limit,
-                           const std::vector<std::u16string>& seeds,
-                           const std::vector<std::bitset<1000>>& goals) {
-  std::vector<int32_t> ranks(seeds.size(), -1);
-  size_t next = 0;
-  FirstRankBatch(
-      backend, width, limit,
-      [&](std::u16string& seed, const std::bitset<1000>*& goal) -> int64_t {
-        if (next == seeds.size()) return -1;
-        seed = seeds[next], goal = &goals[next];
-        return static_cast<int64_t>(next++);
-      },
-      [&](int64_t key, int32_t rank) { ranks[static_cast<size_t>(key)] = rank; });
-  return ranks;
-}
-
 void ExpectSameSets(LaneBackend backend, int width, int32_t size,
                     const std::vector<std::u16string>& seeds) {
   const std::vector<FlagSet> sets = Batch(backend, width, size, seeds);
@@ -144,31 +127,19 @@ TEST(SetBatchTest, SameRanksAsOneByOne) {
             goal.set(rng() % static_cast<uint32_t>(universe));
           goals.push_back(goal);
         }
-        const std::vector<int32_t> ranks = Ranks(b, width, limit, seeds, goals);
+        std::vector<int32_t> ranks(seeds.size(), -1);
+        size_t next = 0;
+        FirstRankBatch(
+            b, width, limit,
+            [&](std::u16string& seed, const std::bitset<1000>*& goal) -> int64_t {
+              if (next == seeds.size()) return -1;
+              seed = seeds[next];
+              goal = &goals[next];
+              return static_cast<int64_t>(next++);
+            },
+            [&](int64_t key, int32_t rank) { ranks[static_cast<size_t>(key)] = rank; });
         for (size_t i = 0; i < seeds.size(); ++i)
           ASSERT_EQ(ranks[i], FirstRankIn(width, seeds[i], limit, goals[i])) << width << " " << i;
-      }
-    }
-  });
-}
-
-// The k-th number of a chain (k across its first passes) has rank k at
-// limits k and k + 1, and none at limit k - 1.
-TEST(SetBatchTest, OneNumberAtTheLimit) {
-  const std::u16string seed = u"pp2123456789TienTam";
-  ForEachLaneBackend([&](LaneBackend b) {
-    for (int width = 2; width <= 3; ++width) {
-      std::vector<std::bitset<1000>> kth(1);  // kth[k]: the k-th number alone
-      FlagSet set, before;
-      for (int32_t k = 1; k <= 90; ++k, before = set) {
-        BuildSetFlags(width, seed, k, set);
-        kth.push_back(set.flags ^ before.flags);
-      }
-      for (size_t k = 2; k < 90; ++k) {
-        const auto limit = static_cast<int32_t>(k);
-        EXPECT_EQ(Ranks(b, width, limit, {seed, seed, seed}, {kth[k], kth[k + 1], kth[k - 1]}),
-                  (std::vector<int32_t>{limit, 0, limit - 1}))
-            << width << " " << limit;
       }
     }
   });
