@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "analysis/main_analysis.h"
 #include "report/report_page.h"
 #include "support/bound_workbook.h"
@@ -34,28 +36,25 @@ TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
   EXPECT_EQ(d->draws, 80);
   EXPECT_EQ(d->newest_draw, Value(40000));
   EXPECT_EQ(d->oldest_draw, Value(40000 - 79));
-  const struct {
-    int stage;
-    size_t tested;
-    layout::Cell first_mark;  // the first stage's marks follow its draw numbers
-  } stages[] = {{1, 79, {kStage1.marks.row, kStage1.marks.col + 1}}, {2, 29, kStage2.marks}};
-  for (const auto& s : stages) {
-    SCOPED_TRACE(s.stage);
-    const auto i = static_cast<size_t>(s.stage - 1);
+  // Each stage's tested draws and first mark; the first stage's marks follow
+  // its draw numbers.
+  const std::tuple<size_t, size_t, layout::Cell> stages[] = {
+      {0, 79, {kStage1.marks.row, kStage1.marks.col + 1}}, {1, 29, kStage2.marks}};
+  for (const auto& [i, tested, first_mark] : stages) {
+    SCOPED_TRACE(i + 1);
     ASSERT_EQ(d->chance.stages[i].state, analysis::StageState::kCurrent);
     ASSERT_TRUE(d->stages[i].sweep.has_value());
     for (int k = 0; k < 3; ++k) {
       const std::string& hits = d->stages[i].hits[static_cast<size_t>(k)];
-      ASSERT_EQ(hits.size(), s.tested);
+      ASSERT_EQ(hits.size(), tested);
       // Oldest first: the first character is the oldest tested draw.
-      const int32_t top = s.first_mark.row;
-      for (const int32_t row : {top, top + static_cast<int32_t>(s.tested) - 1}) {
-        const bool hit = w.At({row, s.first_mark.col + k}) == Value(u"X");
-        EXPECT_EQ(hits[s.tested - 1 - static_cast<size_t>(row - top)] == '1', hit) << row;
+      const int32_t top = first_mark.row;
+      for (const int32_t row : {top, top + static_cast<int32_t>(tested) - 1}) {
+        const bool hit = w.At({row, first_mark.col + k}) == Value(u"X");
+        EXPECT_EQ(hits[tested - 1 - static_cast<size_t>(row - top)] == '1', hit) << row;
       }
-      int64_t count = 0;
-      for (char c : hits) count += c == '1';
-      EXPECT_EQ(count, d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
+      EXPECT_EQ(std::count(hits.begin(), hits.end(), '1'),
+                d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
     }
   }
   for (const int i : {1, 6})
