@@ -96,17 +96,6 @@ TEST(SetBatchTest, SameSetsAsOneByOne) {
   EXPECT_EQ(CurrentLaneBackend() == LaneBackend::kNone, backends == 0);
 }
 
-// "s150" and "s349" give 51 digits: at every size up to past their first
-// pass's distinct numbers, each window of that pass decides the set.
-TEST(SetBatchTest, EveryWindowOfALongPass) {
-  const std::vector<std::u16string> seeds = {u"s150", u"s349", u"abc"};
-  ForEachLaneBackend([&](LaneBackend b) {
-    for (int width = 1; width <= 3; ++width)
-      for (int32_t size = 1; size <= std::min(Universe(width), 52); ++size)
-        ExpectSameSets(b, width, size, seeds);
-  });
-}
-
 // Walks to goals of every kind (none, one number, many) against FirstRankIn,
 // at limits from 1 to all numbers.
 TEST(SetBatchTest, SameRanksAsOneByOne) {
