@@ -71,32 +71,24 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
 }
 
 TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
-  const struct {
-    const char* change;
-    layout::Cell cell;
-    Value value;
-    bool first_stale, second_stale;
-  } cases[] = {
+  const layout::Cell misses{layout::kStage2.table.row, layout::kStage2.table.col + 6};
+  const std::tuple<const char*, layout::Cell, Value, bool, bool> cases[] = {
       {"size", layout::kStage1.size, Value(41), true, false},
       {"kind of the same width", layout::kStage1.kind, Value(U(kTemplateKindNames[0])), true,
        false},
       {"window", layout::kStage1.window, Value(60), true, false},
       {"second size", layout::kStage2.size, Value(301), false, true},
       {"second stage off", layout::kSecondStageSwitch, Value(u"OFF"), false, true},
-      {"hits and misses that do not add up",
-       {layout::kStage2.table.row, layout::kStage2.table.col + 6},
-       Value(1),
-       false,
-       true},
+      {"hits and misses that do not add up", misses, Value(1), false, true},
   };
-  for (const auto& c : cases) {
+  for (const auto& [change, cell, value, first_stale, second_stale] : cases) {
     Analysed w;
-    w.Put(c.cell, c.value);
+    w.Put(cell, value);
     const ChanceReport r = w.Assess();
-    EXPECT_EQ(r.stages[0].state == StageState::kStale, c.first_stale) << c.change;
-    EXPECT_EQ(r.stages[1].state == StageState::kStale, c.second_stale) << c.change;
+    EXPECT_EQ(r.stages[0].state == StageState::kStale, first_stale) << change;
+    EXPECT_EQ(r.stages[1].state == StageState::kStale, second_stale) << change;
     // Only the current stage's methods are adjusted together.
-    EXPECT_EQ(r.methods_tested, 3) << c.change;
+    EXPECT_EQ(r.methods_tested, 3) << change;
   }
   Analysed newer;
   newer.store(1, 2) = Value(u"12345");

@@ -1,5 +1,6 @@
 #include "analysis/chance.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/math/distributions/binomial.hpp>
@@ -12,6 +13,9 @@
 
 namespace kelvora::analysis {
 namespace {
+
+using ::testing::DoubleNear;
+using ::testing::Pointwise;
 
 // Published values (SciPy 1.10: binomtest, proportion_ci(method="wilson")).
 TEST(ChanceTest, ReproducesReferenceValues) {
@@ -37,19 +41,16 @@ double BoostTwoSided(int64_t k, int64_t n, double p) {
 }
 
 TEST(ChanceTest, BinomialTestAgreesWithBoost) {
-  const struct {
-    int64_t k, n;
-    double p;
-  } cases[] = {
+  const std::tuple<int64_t, int64_t, double> cases[] = {
       {0, 10, 0.1},       {10, 10, 0.1},      {3, 10, 0.5},        {38, 99, 0.4},
       {28, 99, 0.4},      {1, 199, 0.001},    {0, 64999, 0.001},   {200, 64999, 0.001},
       {6400, 64999, 0.1}, {6600, 64999, 0.1}, {26000, 64999, 0.4}, {64000, 64999, 0.9854},
       {31, 364, 0.40951}, {5, 20, 0.52},
   };
-  for (const auto& c : cases) {
-    const double ours = BinomialTwoSidedP(c.k, c.n, c.p);
-    const double boost = BoostTwoSided(c.k, c.n, c.p);
-    EXPECT_NEAR(ours, boost, 1e-9 + 1e-9 * boost) << c.k << "/" << c.n << " p " << c.p;
+  for (const auto& [k, n, p] : cases) {
+    const double boost = BoostTwoSided(k, n, p);
+    EXPECT_NEAR(BinomialTwoSidedP(k, n, p), boost, 1e-9 + 1e-9 * boost)
+        << k << "/" << n << " p " << p;
   }
   // Tails far below the smallest double stay finite (0), never NaN.
   EXPECT_EQ(BinomialTwoSidedP(0, 64999, 0.5), 0.0);
@@ -71,16 +72,12 @@ TEST(ChanceTest, ChiSquareTailAgreesWithBoost) {
 
 TEST(ChanceTest, HolmAdjustsInStepsAndKeepsTheOrder) {
   const std::vector<double> p = {0.04, 0.001, 0.03, 0.5, 0.03, 0.9};
-  const std::vector<double> expected = {0.15, 0.006, 0.15, 1.0, 0.15, 1.0};
-  const std::vector<double> adjusted = HolmAdjust(p);
-  ASSERT_EQ(adjusted.size(), expected.size());
-  for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(adjusted[i], expected[i], 1e-12) << i;
+  EXPECT_THAT(HolmAdjust(p), Pointwise(DoubleNear(1e-12), {0.15, 0.006, 0.15, 1.0, 0.15, 1.0}));
   EXPECT_TRUE(HolmAdjust({}).empty());
   // Benjamini-Hochberg on the same family: m / rank * p, made monotone from
   // the largest down.
-  const std::vector<double> q = BenjaminiHochbergAdjust(p);
-  const std::vector<double> expected_q = {0.06, 0.006, 0.06, 0.6, 0.06, 0.9};
-  for (size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(q[i], expected_q[i], 1e-12) << i;
+  EXPECT_THAT(BenjaminiHochbergAdjust(p),
+              Pointwise(DoubleNear(1e-12), {0.06, 0.006, 0.06, 0.6, 0.06, 0.9}));
 }
 
 // Every record of n draws, weighed by its chance, against the record's own
@@ -117,26 +114,20 @@ TEST(ChanceTest, LongestMissRunTailMatchesEveryRecordUnderTheRecordsRule) {
 TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
   constexpr int kDraws = 3000;
   const host::Table block = testing::StoreRows(kDraws + 1, 99999, 2024);
-  const struct {
-    int kind_row;
-    int16_t size;
-    const char16_t* position;
-    double p0;
-  } cases[] = {
+  const std::tuple<int, int16_t, const char16_t*, double> cases[] = {
       {1, 30, u"", 0.30},   {2, 7, u"", 0.07},   {3, 250, u"", 0.25},
       {4, 400, u"", 0.40},  {5, 100, u"", 0.10}, {6, 3, u"2", 0.30},
       {6, 4, u"4.5", 0.40}, {6, 2, u"7", 1.0},   {6, 2, u"any", 1 - std::pow(0.8, 5)},
   };
-  for (const auto& c : cases) {
-    const AnalysisParameters params{u"", c.size, c.position, kDraws + 1};
-    ASSERT_NEAR(*ChanceRate(c.kind_row, c.size, c.position), c.p0, 1e-12) << c.kind_row;
-    const auto methods = BacktestMethods(block, kDraws, params, c.kind_row);
-    for (const MethodResult& m : methods) {
+  for (const auto& [kind_row, size, position, p0] : cases) {
+    const AnalysisParameters params{u"", size, position, kDraws + 1};
+    ASSERT_NEAR(*ChanceRate(kind_row, size, position), p0, 1e-12) << kind_row;
+    for (const MethodResult& m : BacktestMethods(block, kDraws, params, kind_row)) {
       int hits = 0;
       for (uint8_t h : m.hits) hits += h;
-      const double sd = std::sqrt(c.p0 * (1 - c.p0) / kDraws);
-      EXPECT_NEAR(static_cast<double>(hits) / kDraws, c.p0, 4.5 * sd + 1e-12)
-          << "kind " << c.kind_row << " size " << c.size;
+      const double sd = std::sqrt(p0 * (1 - p0) / kDraws);
+      EXPECT_NEAR(static_cast<double>(hits) / kDraws, p0, 4.5 * sd + 1e-12)
+          << "kind " << kind_row << " size " << size;
     }
   }
   EXPECT_EQ(ChanceRate(6, 3, u"0.4"), std::nullopt);  // a position the run refuses

@@ -23,16 +23,14 @@ TEST(GanTest, HandWorkedGansAndCounts) {
   EXPECT_EQ(g.quality.results_not_five_digits, 1);
   EXPECT_EQ(g.verdict, NotComparableVerdict());  // the four-digit result
   EXPECT_EQ(g.last, 4);
-  const struct {
-    int ending;
-    int64_t current, longest, count;
-  } cases[] = {{7, 0, 2, 2}, {12, 1, 2, 1}, {99, 3, 3, 1}, {0, 6, 6, 0}, {55, 6, 6, 0}};
-  for (const auto& c : cases) {
-    const EndingStats& s = g.endings[static_cast<size_t>(c.ending)];
-    EXPECT_EQ(s.current_gan, c.current) << c.ending;
-    EXPECT_EQ(s.longest_gan, c.longest) << c.ending;
-    EXPECT_EQ(s.count, c.count) << c.ending;
-    EXPECT_DOUBLE_EQ(s.gan_p, std::pow(0.99, static_cast<double>(c.current))) << c.ending;
+  const std::tuple<size_t, int64_t, int64_t, int64_t> cases[] = {
+      {7, 0, 2, 2}, {12, 1, 2, 1}, {99, 3, 3, 1}, {0, 6, 6, 0}, {55, 6, 6, 0}};
+  for (const auto& [ending, current, longest, count] : cases) {
+    const EndingStats& s = g.endings[ending];
+    EXPECT_EQ(s.current_gan, current) << ending;
+    EXPECT_EQ(s.longest_gan, longest) << ending;
+    EXPECT_EQ(s.count, count) << ending;
+    EXPECT_DOUBLE_EQ(s.gan_p, std::pow(0.99, static_cast<double>(current))) << ending;
   }
   EXPECT_EQ(g.dau.counts, (std::array<int64_t, 10>{2, 1, 0, 0, 0, 0, 0, 0, 0, 1}));
   EXPECT_EQ(g.duoi.counts, (std::array<int64_t, 10>{0, 0, 1, 0, 0, 0, 0, 2, 0, 1}));

@@ -23,7 +23,6 @@ using host::Value;
 using namespace layout;  // NOLINT(build/namespaces)
 using testing::BoundWorkbook;
 
-const char* const kNotEnoughData = "Không đủ dữ liệu để thống kê";
 const char* const kCheckParameters = "Vui Lòng Kiểm Tra Lại Các Thông Số";
 const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông Số Xử Lý 2";
 
@@ -88,7 +87,7 @@ void ExpectScreenBackOn(BoundWorkbook& w) {
 TEST(MainAnalysisTest, StoreSizeBelowTheMinimumAndUnusableParameters) {
   // 33 draws: last row 49, one short; a first stage that cannot run stops
   // the second too. Nothing is written then, and the old outputs are cleared.
-  const std::tuple<int, Value, const char*> cases[] = {{33, 40, kNotEnoughData},
+  const std::tuple<int, Value, const char*> cases[] = {{33, 40, "Không đủ dữ liệu để thống kê"},
                                                        {34, u"abc", kCheckParameters}};
   for (const auto& [draws, size, message] : cases) {
     SCOPED_TRACE(draws);
@@ -184,15 +183,12 @@ TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
 
 // Why a stage cannot run, on values: a store of 40 draws and the template's
 // kind list. Not a number, beyond 16 or 32 bits, outside the kind's sizes, a
-// window below 2 (also by rounding), a position below 1 (also by rounding).
+// window below 2 (also by rounding), a position below 1 (also by rounding);
+// n, the draws tested when it runs.
 TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
   using R = StageRefusal;
   const Value e, na = Value::Error(2042);
-  const struct {
-    Value kind, size, position, window;
-    R refusal;
-    int32_t n;  // tested draws when it runs
-  } cases[] = {
+  const std::tuple<Value, Value, Value, Value, R, int32_t> cases[] = {
       {2, 40, e, 100, R::kNone, 39},           {2, 65, e, 2.5, R::kNone, 1},
       {6, 5, u"abc", 3, R::kNone, 2},          {2, u"abc", e, 100, R::kUnreadable, 0},
       {2, 70000, e, 100, R::kUnreadable, 0},   {2, 40, e, u"x", R::kUnreadable, 0},
@@ -202,13 +198,13 @@ TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
       {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0", 100, R::kKindParameters, 0},
       {5, 40, u"0", 100, R::kNone, 39},  // the position plays no part
   };
-  for (const auto& c : cases) {
+  for (const auto& [kind, size, position, window, refusal, n] : cases) {
     testing::BookValues b;
     b.FillStore(40, 24123, 777);
-    SetParameters(b, kStage2, c.kind, c.size, c.position, c.window);
+    SetParameters(b, kStage2, kind, size, position, window);
     const StagePlan plan = PrepareStage(b.View(), kStage2);
-    EXPECT_EQ(plan.refusal, c.refusal) << Utf16ToUtf8(host::ToText(c.size));
-    EXPECT_EQ(plan.run ? plan.run->n : 0, c.n) << Utf16ToUtf8(host::ToText(c.size));
+    EXPECT_EQ(plan.refusal, refusal) << Utf16ToUtf8(host::ToText(size));
+    EXPECT_EQ(plan.run ? plan.run->n : 0, n) << Utf16ToUtf8(host::ToText(size));
   }
   testing::BookValues one;
   one.FillStore(1, 24123, 777);

@@ -31,15 +31,12 @@ Table RandomBlock(int rows, uint32_t seed) {
 }
 
 // The sweep's count at every sampled size equals the backtest at that size,
-// for every kind and mode and every method.
+// for every kind and mode and every method. The sizes: 1, a second pass,
+// the largest.
 TEST(SizeSweepTest, EverySizeEqualsTheBacktestAtThatSize) {
   const Table block = RandomBlock(90, 7);
   constexpr int32_t n = 88;
-  const struct {
-    int kind_row;
-    const char16_t* position;
-    std::vector<int32_t> sizes;  // 1, a second pass, the largest
-  } cases[] = {
+  const std::tuple<int, const char16_t*, std::vector<int32_t>> cases[] = {
       {1, u"", {1, 2, 31, 45, 65}},
       {2, u"", {1, 33, 65}},
       {3, u"", {1, 39, 200, 520}},
@@ -49,21 +46,20 @@ TEST(SizeSweepTest, EverySizeEqualsTheBacktestAtThatSize) {
       {6, u"9", {1, 9}},
       {6, u"any", {1, 2, 3, 7, 9}},
   };
-  for (const auto& c : cases) {
-    const int32_t largest = c.sizes.back();
-    const AnalysisParameters params{u"", 1, c.position, n + 1};
+  for (const auto& [kind_row, position, sizes] : cases) {
+    const AnalysisParameters params{u"", 1, position, n + 1};
     for (int threads : {1, 3}) {
-      const auto every = HitsAtEverySize(block, n, params, c.kind_row, largest, threads);
-      for (int32_t size : c.sizes) {
+      const auto every = HitsAtEverySize(block, n, params, kind_row, sizes.back(), threads);
+      for (int32_t size : sizes) {
         AnalysisParameters at = params;
         at.setSize = static_cast<int16_t>(size);
-        const auto backtest = BacktestMethods(block, n, at, c.kind_row, 1);
+        const auto backtest = BacktestMethods(block, n, at, kind_row, 1);
         for (size_t k = 0; k < 3; ++k) {
           const std::vector<uint8_t>& hits = backtest[k].hits;
           EXPECT_EQ(every[k][static_cast<size_t>(size - 1)],
                     std::accumulate(hits.begin(), hits.end(), int64_t{0}))
-              << "kind " << c.kind_row << " position " << Utf16ToUtf8(c.position) << " size "
-              << size << " method " << k + 1 << " threads " << threads;
+              << "kind " << kind_row << " position " << Utf16ToUtf8(position) << " size " << size
+              << " method " << k + 1 << " threads " << threads;
         }
       }
     }
@@ -93,11 +89,7 @@ TEST(SizeSweepTest, SweepsTheStageOverItsSizesWithAdjustedTests) {
   // size / 100) and Holm's and Benjamini-Hochberg's adjustments over all 195
   // rows, computed once in rational arithmetic with Python's fractions: the
   // four smallest p-values of the family and three others.
-  const struct {
-    size_t row;
-    int64_t hits;
-    double p, holm, q;
-  } pinned[] = {
+  const std::tuple<size_t, int64_t, double, double, double> pinned[] = {
       {2, 5, 4.3368459397806934e-05, 0.008456849582572352, 0.008456849582572352},
       {63, 19, 0.0002730317806615086, 0.05296816544833267, 0.013590377275067546},
       {16, 9, 0.0004101974235348703, 0.07916810274222998, 0.013590377275067546},
@@ -106,12 +98,12 @@ TEST(SizeSweepTest, SweepsTheStageOverItsSizesWithAdjustedTests) {
       {100, 19, 0.06241216526538186, 1, 0.11268863172916169},
       {194, 27, 0.6195203623332799, 1, 0.6825224330790371},
   };
-  for (const auto& c : pinned) {
-    const SweepRow& row = all.sweep->rows[c.row];
-    EXPECT_EQ(row.hits, c.hits) << c.row;
-    EXPECT_NEAR(row.p_value, c.p, 1e-12 * c.p) << c.row;
-    EXPECT_NEAR(row.p_value_holm, c.holm, 1e-12) << c.row;
-    EXPECT_NEAR(row.q_value, c.q, 1e-12) << c.row;
+  for (const auto& [i, hits, p, holm, q] : pinned) {
+    const SweepRow& row = all.sweep->rows[i];
+    EXPECT_EQ(row.hits, hits) << i;
+    EXPECT_NEAR(row.p_value, p, 1e-12 * p) << i;
+    EXPECT_NEAR(row.p_value_holm, holm, 1e-12) << i;
+    EXPECT_NEAR(row.q_value, q, 1e-12) << i;
   }
   const SweepOutcome some = SweepStageSizes(book, layout::kStage1, std::pair{10, 12});
   ASSERT_TRUE(some.sweep);

@@ -61,9 +61,10 @@ LiteralSet LiteralBuild(int width, const std::u16string& seed, int32_t size) {
   return result;
 }
 
-// Checks both builders against `expected` for one width, seed and size.
-void ExpectSet(int width, const std::u16string& seed, int32_t size,
-               const std::u16string& expected) {
+// Checks both builders against `expected` for one width, seed and size;
+// returns the flags.
+FlagSet ExpectSet(int width, const std::u16string& seed, int32_t size,
+                  const std::u16string& expected) {
   EXPECT_EQ(Build(width, seed, size), expected) << width << " " << size;
   FlagSet flags;
   BuildSetFlags(width, seed, size, flags);
@@ -71,20 +72,19 @@ void ExpectSet(int width, const std::u16string& seed, int32_t size,
   EXPECT_EQ(flags.width, width);
   EXPECT_EQ(flags.count, size);
   EXPECT_EQ(static_cast<int32_t>(flags.flags.count()), size);
+  return flags;
 }
 
 TEST(NumberSetsTest, WorkedSetsForAbc) {
   // The first digest gives 30 distinct pairs; the 31st, "72", comes from the
   // digest of the first digest's text.
-  const std::tuple<int, int32_t, const char16_t*> cases[] = {{1, 1, u"7"},
-                                                             {2, 1, u"78"},
-                                                             {3, 1, u"781"},
-                                                             {1, 3, u"1,7,8"},
-                                                             {2, 3, u"16,78,81"},
-                                                             {3, 3, u"168,781,816"},
-                                                             {1, 9, u"0,1,2,3,4,5,6,7,8"}};
+  const std::tuple<int, int32_t, const char16_t*> cases[] = {
+      {1, 1, u"7"},     {2, 1, u"78"},       {3, 1, u"781"},
+      {1, 3, u"1,7,8"}, {2, 3, u"16,78,81"}, {3, 3, u"168,781,816"},
+  };
   ForEachBackend([&](Sha256Backend) {
     for (const auto& [width, size, expected] : cases) ExpectSet(width, u"abc", size, expected);
+    ExpectSet(1, u"abc", 9, u"0,1,2,3,4,5,6,7,8");
     ExpectSet(
         2, u"abc", 31,
         u"00,01,03,05,06,10,12,13,14,15,16,17,20,22,23,30,36,39,40,41,52,61,68,72,77,78,79,80,"
@@ -128,9 +128,7 @@ TEST(NumberSetsTest, BuildersEqualTheLiteralRecipe) {
       const int32_t size =
           trial % 10 == 9 ? Universe(width) : 1 + static_cast<int32_t>(rng() % Universe(width));
       const LiteralSet expected = LiteralBuild(width, seed, size);
-      ExpectSet(width, seed, size, expected.text);
-      FlagSet flags;
-      BuildSetFlags(width, seed, size, flags);
+      const FlagSet flags = ExpectSet(width, seed, size, expected.text);
       EXPECT_EQ(flags.digests, expected.digests);
       EXPECT_EQ(flags.compressions, expected.compressions);
     }
@@ -162,19 +160,17 @@ TEST(NumberSetsTest, ExtractDigitsAndSortLists) {
   EXPECT_EQ(ExtractDigits(u"\u0661\uff11\u00b95"), u"5");  // other scripts' digits are not
   EXPECT_EQ(ExtractDigits(u"abcdef"), u"");
   // Any occurrence counts, also inside a longer run of digits.
-  struct Case {
-    int width;
-    const char16_t *list, *sorted;
-  } cases[] = {{1, u"7,1,8", u"1,7,8"},          {1, u"", u""},
-               {2, u"81,05,78,05", u"05,78,81"}, {3, u"700,007,070", u"007,070,700"},
-               {2, u"1234", u"12,23,34"},        {3, u"12,34", u""}};
-  for (const Case& c : cases) {
-    const std::u16string list = c.list;
-    EXPECT_EQ(c.width == 1   ? SortDigitList(list)
-              : c.width == 2 ? SortPairList(list)
-                             : SortTripleList(list),
-              c.sorted)
-        << c.width;
+  const std::tuple<int, std::u16string, const char16_t*> cases[] = {
+      {1, u"7,1,8", u"1,7,8"},          {1, u"", u""},
+      {2, u"81,05,78,05", u"05,78,81"}, {3, u"700,007,070", u"007,070,700"},
+      {2, u"1234", u"12,23,34"},        {3, u"12,34", u""},
+  };
+  for (const auto& [width, list, sorted] : cases) {
+    EXPECT_EQ(width == 1   ? SortDigitList(list)
+              : width == 2 ? SortPairList(list)
+                           : SortTripleList(list),
+              sorted)
+        << width;
   }
 }
 

@@ -96,17 +96,6 @@ TEST(SetBatchTest, SameSetsAsOneByOne) {
   EXPECT_EQ(CurrentLaneBackend() == LaneBackend::kNone, backends == 0);
 }
 
-// "s150" and "s349" give 51 digits: at every size up to past their first
-// pass's distinct numbers, each window of that pass decides the set.
-TEST(SetBatchTest, EveryWindowOfALongPass) {
-  const std::vector<std::u16string> seeds = {u"s150", u"s349", u"abc"};
-  ForEachLaneBackend([&](LaneBackend b) {
-    for (int width = 1; width <= 3; ++width)
-      for (int32_t size = 1; size <= std::min(Universe(width), 52); ++size)
-        ExpectSameSets(b, width, size, seeds);
-  });
-}
-
 // Walks to goals of every kind (none, one number, many) against FirstRankIn,
 // at limits from 1 to all numbers.
 TEST(SetBatchTest, SameRanksAsOneByOne) {
@@ -140,36 +129,6 @@ TEST(SetBatchTest, SameRanksAsOneByOne) {
             [&](int64_t key, int32_t rank) { ranks[static_cast<size_t>(key)] = rank; });
         for (size_t i = 0; i < seeds.size(); ++i)
           ASSERT_EQ(ranks[i], FirstRankIn(width, seeds[i], limit, goals[i])) << width << " " << i;
-      }
-    }
-  });
-}
-
-// The k-th number of a chain (k across its first passes) has rank k at
-// limits k and k + 1, and none at limit k - 1.
-TEST(SetBatchTest, OneNumberAtTheLimit) {
-  const std::u16string seed = u"pp2123456789TienTam";
-  ForEachLaneBackend([&](LaneBackend b) {
-    for (int width = 2; width <= 3; ++width) {
-      std::vector<std::bitset<1000>> kth(1);  // kth[k]: the k-th number alone
-      FlagSet set, before;
-      for (int32_t k = 1; k <= 90; ++k, before = set) {
-        BuildSetFlags(width, seed, k, set);
-        kth.push_back(set.flags ^ before.flags);
-      }
-      for (int32_t limit = 2; limit < 90; ++limit) {
-        const std::vector<int32_t> ks = {limit, limit + 1, limit - 1};
-        std::vector<int32_t> got;
-        FirstRankBatch(
-            b, width, limit,
-            [&](std::u16string& s, const std::bitset<1000>*& goal) -> int64_t {
-              if (got.size() == ks.size()) return -1;
-              s = seed, goal = &kth[static_cast<size_t>(ks[got.size()])];
-              got.push_back(-1);
-              return static_cast<int64_t>(got.size() - 1);
-            },
-            [&](int64_t key, int32_t rank) { got[static_cast<size_t>(key)] = rank; });
-        EXPECT_EQ(got, (std::vector<int32_t>{limit, 0, limit - 1})) << width << " " << limit;
       }
     }
   });

@@ -18,30 +18,28 @@ KELVORA, CHROMIUM, OUT_DIR = sys.argv[1:4]
 # Installed before the page's own scripts: every error the page meets.
 CATCH = """<script>
 window.__errors = [];
-window.addEventListener('error', function (e) { window.__errors.push(String(e.message)); });
-(function () {
-  var original = console.error;
-  console.error = function () {
-    window.__errors.push(Array.prototype.join.call(arguments, ' '));
-    original.apply(console, arguments);
-  };
-})();
+window.addEventListener('error', e => window.__errors.push(String(e.message)));
+const __consoleError = console.error;
+console.error = (...args) => {
+  window.__errors.push(args.join(' '));
+  __consoleError.apply(console, args);
+};
 </script>"""
 
 # Run after them: what the canvases hold.
 CHECK = """<script>
-(function () {
-  var out = {errors: window.__errors, canvases: []};
-  document.querySelectorAll('canvas').forEach(function (c) {
-    var d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data, painted = 0;
-    for (var i = 3; i < d.length; i += 4) if (d[i] !== 0) painted++;
+{
+  const out = {errors: window.__errors, canvases: []};
+  for (const c of document.querySelectorAll('canvas')) {
+    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let painted = 0;
+    for (let i = 3; i < d.length; i += 4) if (d[i] !== 0) painted++;
     out.canvases.push({id: c.id, painted: painted});
-  });
-  var pre = document.createElement('pre');
+  }
+  const pre = document.body.appendChild(document.createElement('pre'));
   pre.id = 'kelvora-check';
   pre.textContent = JSON.stringify(out);
-  document.body.appendChild(pre);
-})();
+}
 </script>"""
 
 

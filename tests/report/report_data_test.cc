@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "analysis/main_analysis.h"
 #include "report/report_page.h"
 #include "support/bound_workbook.h"
@@ -26,50 +28,42 @@ TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
   // marks are read as far as its own window reaches.
   Book w(80);
   EXPECT_FALSE(w.Gather().has_value());
-  w.main().PutValue(layout::kSecondStageSwitch.row, layout::kSecondStageSwitch.col, Value(u"ON"));
-  w.main().PutValue(kStage2.window.row, kStage2.window.col, Value(30));
+  w.Put(layout::kSecondStageSwitch, Value(u"ON"));
+  w.Put(kStage2.window, Value(30));
   w.Run(analysis::Main);
   const auto d = w.Gather();
   ASSERT_TRUE(d.has_value());
   EXPECT_EQ(d->draws, 80);
   EXPECT_EQ(d->newest_draw, Value(40000));
   EXPECT_EQ(d->oldest_draw, Value(40000 - 79));
-  const struct {
-    int stage;
-    size_t tested;
-    layout::Cell first_mark;  // the first stage's marks follow its draw numbers
-  } stages[] = {{1, 79, {kStage1.marks.row, kStage1.marks.col + 1}}, {2, 29, kStage2.marks}};
-  for (const auto& s : stages) {
-    SCOPED_TRACE(s.stage);
-    const auto i = static_cast<size_t>(s.stage - 1);
+  // Each stage's tested draws and first mark; the first stage's marks follow
+  // its draw numbers.
+  const std::tuple<size_t, size_t, layout::Cell> stages[] = {
+      {0, 79, {kStage1.marks.row, kStage1.marks.col + 1}}, {1, 29, kStage2.marks}};
+  for (const auto& [i, tested, first_mark] : stages) {
+    SCOPED_TRACE(i + 1);
     ASSERT_EQ(d->chance.stages[i].state, analysis::StageState::kCurrent);
     ASSERT_TRUE(d->stages[i].sweep.has_value());
     for (int k = 0; k < 3; ++k) {
       const std::string& hits = d->stages[i].hits[static_cast<size_t>(k)];
-      ASSERT_EQ(hits.size(), s.tested);
+      ASSERT_EQ(hits.size(), tested);
       // Oldest first: the first character is the oldest tested draw.
-      const int32_t top = s.first_mark.row;
-      for (const int32_t row : {top, top + static_cast<int32_t>(s.tested) - 1}) {
-        const bool hit = w.main().cell(row, s.first_mark.col + k).value == Value(u"X");
-        EXPECT_EQ(hits[s.tested - 1 - static_cast<size_t>(row - top)] == '1', hit) << row;
+      const int32_t top = first_mark.row;
+      for (const int32_t row : {top, top + static_cast<int32_t>(tested) - 1}) {
+        const bool hit = w.At({row, first_mark.col + k}) == Value(u"X");
+        EXPECT_EQ(hits[tested - 1 - static_cast<size_t>(row - top)] == '1', hit) << row;
       }
-      int64_t count = 0;
-      for (char c : hits) count += c == '1';
-      EXPECT_EQ(count, d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
+      EXPECT_EQ(std::count(hits.begin(), hits.end(), '1'),
+                d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
     }
   }
-  for (const int i : {1, 6}) {
-    const layout::Cell set = layout::OutputCell(i);
-    EXPECT_EQ(d->sets[static_cast<size_t>(i - 1)], w.main().cell(set.row, set.col).value);
-  }
+  for (const int i : {1, 6})
+    EXPECT_EQ(d->sets[static_cast<size_t>(i - 1)], w.At(layout::OutputCell(i))) << i;
 }
 
 TEST(ReportDataTest, EndingsCountTheLastTwoDigitsOfFiveDigitResults) {
-  host::Table block(5, 2);
-  const Value results[] = {Value(u"12307"), Value(u"99907"), Value(u"1207"), Value(u"00000"),
-                           Value(12399)};
-  for (int r = 1; r <= 5; ++r) block(r, 2) = results[r - 1];
-  const EndingGrid g = CountEndings(block);
+  const EndingGrid g =
+      CountEndings(testing::StoreOf({u"12307", u"99907", u"1207", u"00000", 12399}, 5));
   EXPECT_EQ(g.total, 4);
   EXPECT_EQ(g.counts[7], 2);
   EXPECT_EQ(g.counts[0], 1);
@@ -82,7 +76,7 @@ TEST(ReportDataTest, EndingsCountTheLastTwoDigitsOfFiveDigitResults) {
 TEST(ReportDataTest, ThePageKeepsWorkbookTextsInsideItsElements) {
   Book w(60);
   const Value script(u"</script><script>alert(1)</script>");
-  w.main().PutValue(kStage1.kind.row, kStage1.kind.col, script);
+  w.Put(kStage1.kind, script);
   w.settings().PutValue(layout::kKindList.first.row + 1, layout::kKindList.first.col, script);
   w.Run(analysis::Main);
   const auto d = w.Gather();
