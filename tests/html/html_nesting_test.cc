@@ -38,9 +38,8 @@ TEST(HtmlNestingTest, ElementsPastTheLimitBecomeSiblings) {
       // An end tag that closes nothing open changes nothing.
       {"</div></div><div><div><div>x", "</div></div><div><div></div><div>x"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(CapNesting(c.html, 2).value_or(c.html), c.expected) << c.html;
-  }
 }
 
 TEST(HtmlNestingTest, DeepPagesKeepTheirTextAndTables) {

@@ -141,11 +141,8 @@ TEST(HtmlPasteTest, ReadsWindowsClipboardFormat) {
                   "StartFragment:abc\r\nEndFragment:-5\r\n<p>7</p>"),
             "7");
   // StartHTML -1: the fragment offsets are used.
-  const std::string body = "<p>9</p>";
-  const std::string head = "Version:1.0\r\nStartHTML:-1\r\nEndHTML:-1\r\nStartFragment:";
-  std::string text = head + "0000000089\r\nEndFragment:0000000097\r\n";
-  text += body;
-  ASSERT_EQ(text.find(body), 89u);
+  std::string text = ClipboardFormat("<p>8</p>", "<p>9</p>", "<p>10</p>");
+  text.replace(text.find("StartHTML:"), 20, "StartHTML:-000000001");
   EXPECT_EQ(Paste(text), "9");
 }
 
