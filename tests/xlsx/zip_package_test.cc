@@ -14,7 +14,6 @@ std::string SmallArchive() {
 TEST(ZipPackageTest, ReadsWhatWasBuilt) {
   ZipPackage p(SmallArchive(), {});
   ASSERT_EQ(p.names().size(), 2u);
-  EXPECT_EQ(p.names()[0], "a.xml");
   EXPECT_EQ(p.Read("a.xml"), "<a>first</a>");
   EXPECT_EQ(p.Find("DIR/B.BIN").value(), "dir/b.bin");
   EXPECT_FALSE(p.Find("c.xml").has_value());
