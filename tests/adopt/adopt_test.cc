@@ -123,11 +123,10 @@ TEST(AdoptTest, GivesTheCodeNamesByTabOrPositionAndMovesOthersAway) {
 TEST(AdoptTest, RefusalsNameTheTabs) {
   auto two_sheets = BaseParts("");
   two_sheets[kPaste] = Sheet("", "");
-  for (const char* tab : {"Cài đặt", "Notes"}) {
-    const std::string& wb = two_sheets[kWorkbook];
-    const size_t at = wb.find(std::string("<sheet name=\"") + tab);
-    two_sheets[kWorkbook].erase(at, wb.find("/>", at) + 2 - at);
-  }
+  two_sheets[kWorkbook] = Replaced(two_sheets[kWorkbook],
+                                   R"(<sheet name="Cài đặt" sheetId="3" r:id="rId3"/>)"
+                                   R"(<sheet name="Notes" sheetId="4" r:id="rId4"/>)",
+                                   "");
   const struct {
     std::map<std::string, std::string> parts;
     SheetTabs tabs;
