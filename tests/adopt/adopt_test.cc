@@ -98,21 +98,16 @@ TEST(AdoptTest, GivesTheCodeNamesByTabOrPositionAndMovesOthersAway) {
     Changes changes;  // tab, from, to
   } cases[] = {
       {"in shape", BaseParts(""), {}, false, {}},
-      {"no code names, by position",
-       stripped,
-       {},
-       true,
-       {{"Main", "", "Sheet1"}, {"Paste", "", "Sheet2"}, {"Cài đặt", "", "Sheet3"}}},
-      {"Notes made the main sheet; a chart sheet holds Sheet4",
-       WithChartSheet("Sheet4"),
-       {u"Notes", u"Paste", u"Cài đặt"},
-       false,
-       {{"Main", "Sheet1", "Sheet5"}, {"Notes", "", "Sheet1"}}},
-      {"a chart sheet holds sheet2",
-       WithChartSheet("sheet2"),
-       {u"Main", u"Notes", u"Cài đặt"},
-       false,
-       {{"Paste", "Sheet2", "Sheet4"}, {"Notes", "", "Sheet2"}, {"Biểu đồ", "sheet2", "Sheet5"}}},
+      {"no code names, by position", stripped, SheetTabs{}, true,
+       Changes{{"Main", "", "Sheet1"}, {"Paste", "", "Sheet2"}, {"Cài đặt", "", "Sheet3"}}},
+      {"Notes made the main sheet; a chart sheet holds Sheet4", WithChartSheet("Sheet4"),
+       SheetTabs{u"Notes", u"Paste", u"Cài đặt"}, false,
+       Changes{{"Main", "Sheet1", "Sheet5"}, {"Notes", "", "Sheet1"}}},
+      {"a chart sheet holds sheet2", WithChartSheet("sheet2"),
+       SheetTabs{u"Main", u"Notes", u"Cài đặt"}, false,
+       Changes{{"Paste", "Sheet2", "Sheet4"},
+               {"Notes", "", "Sheet2"},
+               {"Biểu đồ", "sheet2", "Sheet5"}}},
   };
   for (const auto& c : cases) {
     const Adoption a = AdoptWorkbook(Pack(c.parts), c.tabs);
@@ -128,40 +123,29 @@ TEST(AdoptTest, GivesTheCodeNamesByTabOrPositionAndMovesOthersAway) {
 TEST(AdoptTest, RefusalsNameTheTabs) {
   auto two_sheets = BaseParts("");
   two_sheets[kPaste] = Sheet("", "");
-  for (const char* tab : {"Cài đặt", "Notes"}) {
-    const std::string& wb = two_sheets[kWorkbook];
-    const size_t at = wb.find(std::string("<sheet name=\"") + tab);
-    two_sheets[kWorkbook].erase(at, wb.find("/>", at) + 2 - at);
-  }
+  two_sheets[kWorkbook] = Replaced(two_sheets[kWorkbook],
+                                   R"(<sheet name="Cài đặt" sheetId="3" r:id="rId3"/>)"
+                                   R"(<sheet name="Notes" sheetId="4" r:id="rId4"/>)",
+                                   "");
   const struct {
     std::map<std::string, std::string> parts;
     SheetTabs tabs;
     bool tabs_given_wrong;
     std::string message;
   } cases[] = {
-      {BaseParts(""),
-       {u"Main", u"Paste", u"Nope"},
-       true,
+      {BaseParts(""), SheetTabs{u"Main", u"Paste", u"Nope"}, true,
        "no sheet has the tab 'Nope' (given as the settings sheet); the worksheets are 'Main', "
        "'Paste', 'Cài đặt', 'Notes'"},
-      {BaseParts(""),
-       {u"Main", u"Main", u"Notes"},
-       true,
+      {BaseParts(""), SheetTabs{u"Main", u"Main", u"Notes"}, true,
        "'Main' is given as both the main and the paste sheet"},
-      {BaseParts(""), {u"Main", u"", u""}, true, "all three"},
-      {WithChartSheet("Chart1"),
-       {u"Main", u"Paste", u"Biểu đồ"},
-       true,
+      {BaseParts(""), SheetTabs{u"Main", u"", u""}, true, "all three"},
+      {WithChartSheet("Chart1"), SheetTabs{u"Main", u"Paste", u"Biểu đồ"}, true,
        "'Biểu đồ' (given as the settings sheet) is not a worksheet"},
       {two_sheets, {}, false, "the workbook has 2 worksheets"},
-      {WithKindList("<definedName name=\"KieuDanh\">Notes!$A$1:$A$6</definedName>"),
-       {},
-       false,
-       "KieuDanh refers to a block of 'Notes', and the settings sheet is 'Cài đặt'"},
+      {WithKindList("<definedName name=\"KieuDanh\">Notes!$A$1:$A$6</definedName>"), SheetTabs{},
+       false, "KieuDanh refers to a block of 'Notes', and the settings sheet is 'Cài đặt'"},
       {WithKindList("<definedName name=\"KieuDanh\">'Cài đặt'!$A$1:$A$5</definedName>"),
-       {},
-       false,
-       "KieuDanh refers to a block of 'Cài đặt' of 5 rows"},
+       SheetTabs{}, false, "KieuDanh refers to a block of 'Cài đặt' of 5 rows"},
   };
   for (const auto& c : cases) {
     try {

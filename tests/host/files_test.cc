@@ -44,9 +44,7 @@ TEST(FilesTest, WritesAtomicallyAndTellsAChangedFile) {
   WriteFileAtomically(f.path, "other");
   EXPECT_EQ(ReadFile(f.path, 100), "other");
   EXPECT_NE(IdentityOf(f.path), first);  // same size, a new file
-  struct stat st;
-  ASSERT_EQ(stat(f.path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::filesystem::status(f.path).permissions(), std::filesystem::perms{0640});
   // Writing through a link replaces the linked file, not the link.
   const std::string link = f.dir + "/link.xlsx";
   ASSERT_EQ(symlink(f.path.c_str(), link.c_str()), 0);

@@ -27,9 +27,8 @@ std::u16string At(const char* column, int32_t row) { return Ascii(column + std::
 // A block of `rows` x `cols` filled row by row with `cells`.
 Table Grid(int32_t rows, int32_t cols, const std::vector<Value>& cells) {
   Table t(rows, cols);
-  for (size_t i = 0; i < cells.size(); ++i) {
+  for (size_t i = 0; i < cells.size(); ++i)
     t(static_cast<int32_t>(i) / cols + 1, static_cast<int32_t>(i) % cols + 1) = cells[i];
-  }
   return t;
 }
 
@@ -117,9 +116,8 @@ void ClearContentsKeepsNumberFormats(HostUnderTest& h) {
 void EndUpFollowsTheHostRules(HostUnderTest& h) {
   // Column A of the paste sheet: rows 1 to 10 but 5, and 17 to 20.
   auto paste = Sheet(h, kPaste);
-  for (int32_t r : {1, 2, 3, 4, 6, 7, 8, 9, 10, 17, 18, 19, 20}) {
+  for (int32_t r : {1, 2, 3, 4, 6, 7, 8, 9, 10, 17, 18, 19, 20})
     paste->GetRange(At("A", r))->SetValue(Value(r));
-  }
   // (sheet, from, the row End reaches): from an empty cell the nearest
   // filled cell above; from a filled cell under a filled one the top of the
   // run; from a filled cell under a gap the next filled cell above; row 1 when

@@ -33,8 +33,6 @@ TEST(CellStoreTest, GivesBackWhatWasStored) {
     EXPECT_EQ(got.formula, c.formula) << row;
     EXPECT_EQ(got.style, c.style) << row;
     EXPECT_EQ(got.written, c.written) << row;
-    EXPECT_EQ(store.Style(row, 2), c.style) << row;
-    EXPECT_EQ(store.Written(row, 2), c.written) << row;
     EXPECT_EQ(store.Filled(row, 2), !c.value.IsEmpty() || !c.formula.empty()) << row;
   }
   EXPECT_EQ(store.ColumnLength(2), row + 1);

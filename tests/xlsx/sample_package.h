@@ -33,82 +33,75 @@ inline std::string Sheet(const std::string& code, const std::string& data,
 // macro part and a custom part. Entries can be replaced per test.
 inline std::map<std::string, std::string> BaseParts(const std::string& sheet1_data,
                                                     const std::string& workbook_pr = "") {
+  const std::string decl = kDecl, ns = kNs, type = std::string(" Type=\"") + kRelType;
   std::map<std::string, std::string> p;
   p["[Content_Types].xml"] =
-      std::string(kDecl) +
-      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-      "<Default Extension=\"rels\" "
-      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-      "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>"
-      "<Override PartName=\"/xl/workbook.xml\" "
-      "ContentType=\"application/vnd.ms-excel.sheet.macroEnabled.main+xml\"/>"
-      "<Override PartName=\"/xl/calcChain.xml\" "
-      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>"
-      "</Types>";
-  p["_rels/.rels"] =
-      std::string(kDecl) +
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-      "<Relationship Id=\"rId1\" Type=\"" +
-      kRelType + "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+      decl + R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+             R"(<Default Extension="rels" )"
+             R"(ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+             R"(<Default Extension="xml" ContentType="application/xml"/><Default )"
+             R"(Extension="bin" ContentType="application/vnd.ms-office.vbaProject"/>)"
+             R"(<Override PartName="/xl/workbook.xml" )"
+             R"(ContentType="application/vnd.ms-excel.sheet.macroEnabled.main+xml"/>)"
+             R"(<Override PartName="/xl/calcChain.xml" ContentType="application/)"
+             R"(vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml"/></Types>)";
+  const std::string rels =
+      decl + R"(<Relationships )"
+             R"(xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+  p["_rels/.rels"] = rels + R"(<Relationship Id="rId1")" + type +
+                     R"(officeDocument" Target="xl/workbook.xml"/></Relationships>)";
   p["xl/workbook.xml"] =
-      std::string(kDecl) + "<workbook " + kNs + ">" +
-      (workbook_pr.empty() ? "<workbookPr codeName=\"ThisWorkbook\"/>" : workbook_pr) +
-      "<bookViews><workbookView activeTab=\"0\"/></bookViews><sheets>"
-      "<sheet name=\"Main\" sheetId=\"1\" r:id=\"rId1\"/>"
-      "<sheet name=\"Paste\" sheetId=\"2\" r:id=\"rId2\"/>"
-      "<sheet name=\"Cài đặt\" sheetId=\"3\" r:id=\"rId3\"/>"
-      "<sheet name=\"Notes\" sheetId=\"4\" r:id=\"rId4\"/></sheets>"
-      "<definedNames><definedName name=\"KieuDanh\">'Cài đặt'!$A$1:$A$6"
-      "</definedName><definedName name=\"_xlnm.Print_Area\" "
-      "localSheetId=\"0\">Main!$A$1:$B$2</definedName></definedNames>"
-      "<calcPr calcId=\"191029\"/></workbook>";
-  std::string rels = std::string(kDecl) +
-                     "<Relationships "
-                     "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+      decl + "<workbook " + ns + ">" +
+      (workbook_pr.empty() ? R"(<workbookPr codeName="ThisWorkbook"/>)" : workbook_pr) +
+      R"(<bookViews><workbookView activeTab="0"/></bookViews><sheets>)"
+      R"(<sheet name="Main" sheetId="1" r:id="rId1"/><sheet name="Paste" sheetId="2" r:id="rId2"/>)"
+      R"(<sheet name="Cài đặt" sheetId="3" r:id="rId3"/>)"
+      R"(<sheet name="Notes" sheetId="4" r:id="rId4"/></sheets><definedNames>)"
+      R"(<definedName name="KieuDanh">'Cài đặt'!$A$1:$A$6</definedName><definedName )"
+      R"(name="_xlnm.Print_Area" localSheetId="0">Main!$A$1:$B$2</definedName></definedNames>)"
+      R"(<calcPr calcId="191029"/></workbook>)";
+  std::string& wb_rels = p["xl/_rels/workbook.xml.rels"] = rels;
   for (int i = 1; i <= 4; ++i) {
-    rels += "<Relationship Id=\"rId" + std::to_string(i) + "\" Type=\"" + kRelType +
-            "worksheet\" Target=\"worksheets/sheet" + std::to_string(i) + ".xml\"/>";
+    const std::string n = std::to_string(i);
+    wb_rels += "<Relationship Id=\"rId" + n + "\"" + type +
+               "worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
   }
-  rels += std::string("<Relationship Id=\"rId5\" Type=\"") + kRelType +
-          "styles\" Target=\"styles.xml\"/><Relationship Id=\"rId6\" Type=\"" + kRelType +
-          "sharedStrings\" Target=\"sharedStrings.xml\"/><Relationship Id=\"rId7\" Type=\"" +
-          kRelType +
-          "calcChain\" Target=\"calcChain.xml\"/><Relationship Id=\"rId8\" "
-          "Type=\"http://schemas.microsoft.com/office/2006/relationships/vbaProject\" "
-          "Target=\"vbaProject.bin\"/></Relationships>";
-  p["xl/_rels/workbook.xml.rels"] = rels;
+  wb_rels += R"(<Relationship Id="rId5")" + type + R"(styles" Target="styles.xml"/>)" +
+             R"(<Relationship Id="rId6")" + type +
+             R"(sharedStrings" Target="sharedStrings.xml"/><Relationship Id="rId7")" + type +
+             R"(calcChain" Target="calcChain.xml"/><Relationship Id="rId8" )"
+             R"(Type="http://schemas.microsoft.com/office/2006/relationships/vbaProject" )"
+             R"(Target="vbaProject.bin"/></Relationships>)";
   p["xl/styles.xml"] =
-      std::string(kDecl) + "<styleSheet " + kNs +
-      "><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\"/></numFmts>"
-      "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
-      "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
-      "patternType=\"gray125\"/></fill></fills><borders count=\"1\"><border/></borders>"
-      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
-      "</cellStyleXfs><cellXfs count=\"3\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-      "borderId=\"0\" xfId=\"0\"/><xf numFmtId=\"164\" fontId=\"0\" fillId=\"1\" borderId=\"0\" "
-      "xfId=\"0\" applyNumberFormat=\"1\"/><xf numFmtId=\"49\" fontId=\"0\" fillId=\"0\" "
-      "borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/></cellXfs></styleSheet>";
+      decl + "<styleSheet " + ns +
+      R"(><numFmts count="1"><numFmt numFmtId="164" formatCode="dd/mm/yyyy"/></numFmts>)"
+      R"(<fonts count="1"><font><sz val="11"/><name val="Calibri"/></font></fonts><fills )"
+      R"(count="2"><fill><patternFill patternType="none"/></fill><fill><patternFill )"
+      R"(patternType="gray125"/></fill></fills><borders count="1"><border/></borders>)"
+      R"(<cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/>)"
+      R"(</cellStyleXfs><cellXfs count="3"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" )"
+      R"(xfId="0"/><xf numFmtId="164" fontId="0" fillId="1" borderId="0" xfId="0" )"
+      R"(applyNumberFormat="1"/><xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" )"
+      R"(applyNumberFormat="1"/></cellXfs></styleSheet>)";
   p["xl/sharedStrings.xml"] =
-      std::string(kDecl) + "<sst " + kNs +
-      " count=\"3\" uniqueCount=\"3\"><si><t>plain</t></si><si><r><rPr><b/></rPr><t>rich "
-      "</t></r><r><t>runs</t></r><rPh><t>phonetic</t></rPh></si><si><t>two_x000D_\nlines</t>"
-      "</si></sst>";
-  p["xl/calcChain.xml"] =
-      std::string(kDecl) + "<calcChain " + kNs + "><c r=\"C1\" i=\"1\"/></calcChain>";
+      decl + "<sst " + ns +
+      R"( count="3" uniqueCount="3"><si><t>plain</t></si><si><r><rPr><b/></rPr><t>rich </t></r>)"
+      R"(<r><t>runs</t></r><rPh><t>phonetic</t></rPh></si><si><t>two_x000D_)"
+      "\n"
+      R"(lines</t></si></sst>)";
+  p["xl/calcChain.xml"] = decl + "<calcChain " + ns + R"(><c r="C1" i="1"/></calcChain>)";
   p["xl/vbaProject.bin"] = std::string("\xD0\xCF\x11\xE0 macro bytes \x00\x01\x02", 20);
   p["customXml/item1.xml"] = "<custom>kept</custom>";
   p["xl/worksheets/sheet1.xml"] =
       Sheet("Sheet1", sheet1_data,
-            "<mergeCells count=\"1\"><mergeCell ref=\"D1:E1\"/></mergeCells>"
-            "<dataValidations count=\"1\"><dataValidation type=\"list\" sqref=\"B1\">"
-            "<formula1>KieuDanh</formula1></dataValidation></dataValidations>");
+            R"(<mergeCells count="1"><mergeCell ref="D1:E1"/></mergeCells><dataValidations )"
+            R"(count="1"><dataValidation type="list" sqref="B1"><formula1>KieuDanh</formula1>)"
+            R"(</dataValidation></dataValidations>)");
   p["xl/worksheets/sheet2.xml"] = Sheet("Sheet2", "");
   p["xl/worksheets/sheet3.xml"] =
-      Sheet("Sheet3",
-            "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>K1</t></is></c></row>"
-            "<row r=\"6\"><c r=\"A6\" t=\"inlineStr\"><is><t>K6</t></is></c></row>");
-  p["xl/worksheets/sheet4.xml"] = Sheet("", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+      Sheet("Sheet3", R"(<row r="1"><c r="A1" t="inlineStr"><is><t>K1</t></is></c></row>)"
+                      R"(<row r="6"><c r="A6" t="inlineStr"><is><t>K6</t></is></c></row>)");
+  p["xl/worksheets/sheet4.xml"] = Sheet("", R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
   return p;
 }
 

@@ -14,7 +14,6 @@ std::string SmallArchive() {
 TEST(ZipPackageTest, ReadsWhatWasBuilt) {
   ZipPackage p(SmallArchive(), {});
   ASSERT_EQ(p.names().size(), 2u);
-  EXPECT_EQ(p.names()[0], "a.xml");
   EXPECT_EQ(p.Read("a.xml"), "<a>first</a>");
   EXPECT_EQ(p.Find("DIR/B.BIN").value(), "dir/b.bin");
   EXPECT_FALSE(p.Find("c.xml").has_value());
@@ -38,22 +37,15 @@ TEST(ZipPackageTest, RefusesWhatIsNotASoundArchive) {
   for (const auto& bytes : cases) EXPECT_THROW(ZipPackage(bytes, {}), XlsxError) << bytes.size();
 }
 
-// The entry read `step` bytes at a time, or the message it is refused with.
-// A damaged entry is found only when it is read.
-std::string ReadInPieces(const ZipPackage& p, const std::string& name, size_t step) {
+// The entry read whole (`step` 0) or `step` bytes at a time, or the message
+// it is refused with. A damaged entry is found only when it is read.
+std::string ReadEntry(const ZipPackage& p, const std::string& name, size_t step = 0) {
   try {
+    if (step == 0) return p.Read(name);
     const auto reader = p.Open(name);
     std::string out, buf(step, '\0');
     while (const size_t n = reader->Read(buf.data(), step)) out.append(buf, 0, n);
     return out;
-  } catch (const XlsxError& e) {
-    return e.what();
-  }
-}
-
-std::string ReadWhole(const ZipPackage& p, const std::string& name) {
-  try {
-    return p.Read(name);
   } catch (const XlsxError& e) {
     return e.what();
   }
@@ -90,10 +82,10 @@ TEST(ZipPackageTest, ReadsAnEntryInPiecesWithTheSameChecksAsWhole) {
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const ZipPackage p(cases[i], {});
-    const std::string whole = ReadWhole(p, "a.xml");
+    const std::string whole = ReadEntry(p, "a.xml");
     EXPECT_EQ(whole, i == 0 ? text : "damaged workbook file (bad data in a.xml)") << i;
     for (const size_t step : {size_t{1}, size_t{4093}, size_t{1} << 20})
-      EXPECT_EQ(ReadInPieces(p, "a.xml", step), whole) << i << " " << step;
+      EXPECT_EQ(ReadEntry(p, "a.xml", step), whole) << i << " " << step;
   }
 }
 
@@ -113,7 +105,7 @@ TEST(ZipPackageTest, AnEntryDeflatedInPartsTakenOutOfOrderReadsAsTheirJoin) {
     const ZipPackage p(SmallArchive(), {});
     const ZipPackage q(p.Rewrite({}, {"a.xml"}, {{"s.xml", deflater.Finish()}}), {});
     EXPECT_EQ(q.names(), (std::vector<std::string>{"dir/b.bin", "s.xml"}));
-    EXPECT_EQ(ReadWhole(q, "s.xml"), joined);
+    EXPECT_EQ(ReadEntry(q, "s.xml"), joined);
   }
 }
 
