@@ -35,8 +35,7 @@ class ScriptedClipboard : public Clipboard {
 };
 
 struct ShownMessage {
-  std::u16string text;
-  std::u16string caption;
+  std::u16string text, caption;
   int32_t style;
 };
 
