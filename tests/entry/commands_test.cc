@@ -57,8 +57,7 @@ TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
   const struct {
     const char* command;
     const char* clipboard;
-    int large_store;
-    int calls;
+    int large_store, calls;
   } cases[] = {
       {"Main", "", 65000, 36},
       {"BaoCao", "", 65000, 11},

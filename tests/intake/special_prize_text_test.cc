@@ -24,8 +24,7 @@ TEST(SpecialPrizeTextTest, TwentySevenPrizeHeading) {
 TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
   const std::u16string k = kDrawWord;
   struct Case {
-    std::u16string text;
-    std::u16string heading;
+    std::u16string text, heading;
     std::vector<std::pair<std::u16string, std::optional<std::u16string>>> blocks;
   } cases[] = {
       {u"H\r\n" + k + u" 123\r\n\u0110B\t45678-9\tx\r\n", u"H\r\n", {{u"123", u"45678"}}},
