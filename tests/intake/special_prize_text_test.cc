@@ -42,11 +42,9 @@ TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
   for (const auto& c : cases) {
     const auto page = ReadSpecialPrizeText(c.text, host::TrimSpaces);
     EXPECT_EQ(page.heading, c.heading) << Utf16ToUtf8(c.text);
-    ASSERT_EQ(page.blocks.size(), c.blocks.size()) << Utf16ToUtf8(c.text);
-    for (size_t i = 0; i < c.blocks.size(); ++i) {
-      EXPECT_EQ(page.blocks[i].key, c.blocks[i].first) << Utf16ToUtf8(c.text);
-      EXPECT_EQ(page.blocks[i].result, c.blocks[i].second) << Utf16ToUtf8(c.text);
-    }
+    decltype(c.blocks) blocks;
+    for (const auto& b : page.blocks) blocks.emplace_back(b.key, b.result);
+    EXPECT_EQ(blocks, c.blocks) << Utf16ToUtf8(c.text);
   }
 }
 
