@@ -113,8 +113,7 @@ TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
       number = e.number();
       description = e.description();
     }
-    EXPECT_EQ(number, c.number) << c.description;
-    EXPECT_EQ(description, c.description);
+    EXPECT_EQ(std::pair(number, description), std::pair(c.number, std::string(c.description)));
     EXPECT_EQ(desktop.page.empty(), c.unbound || !c.analysed || !c.writes);
   }
 }
