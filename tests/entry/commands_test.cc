@@ -32,13 +32,11 @@ int HostCalls(const char* command, int draws, const std::string& clipboard_file)
   w.FillStore(draws, 100000, 7);
   w.Put(layout::kSecondStageSwitch, host::Value(u"ON"));
   w.Run(FindCommand("Main")->run);
-  if (!clipboard_file.empty()) {
-    const std::string data = testing::TestData(clipboard_file);
-    if (clipboard_file.ends_with(".txt"))
-      w.platform.clipboard.set_text(Utf8ToUtf16(data));
-    else
-      w.platform.clipboard.set_html(data);
-  }
+  const std::string data = clipboard_file.empty() ? "" : testing::TestData(clipboard_file);
+  if (clipboard_file.ends_with(".txt"))
+    w.platform.clipboard.set_text(Utf8ToUtf16(data));
+  else if (!data.empty())
+    w.platform.clipboard.set_html(data);
   w.platform.messages.QueueAnswer(kIdYes);
   auto plan = std::make_shared<host::FaultPlan>();
   w.Bind(host::WrapApplication(w.app, plan), host::WrapWorkbook(w.book, plan));
