@@ -2,8 +2,8 @@
 #pragma once
 
 #include <fstream>
+#include <iterator>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -69,9 +69,7 @@ inline host::Table ToTable(const std::vector<StoreRow>& rows, int32_t cols = 2) 
 
 inline std::string TestData(const std::string& name) {
   std::ifstream in(std::string(KELVORA_TEST_DATA) + "/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace kelvora::testing
