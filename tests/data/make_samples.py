@@ -22,8 +22,7 @@ FIRST_DATE = 739000  # ordinal day of the first draw
 
 
 def date_of(draw):
-    d = datetime.date.fromordinal(FIRST_DATE + (draw - 24201))
-    return d.strftime("%d/%m/%Y")
+    return datetime.date.fromordinal(FIRST_DATE + (draw - 24201)).strftime("%d/%m/%Y")
 
 
 def write(name, text, newline="\n"):
@@ -53,11 +52,9 @@ def hundred_draws():
         "<h3>Bảng kết quả</h3>",
         "<p>&nbsp;Đơn vị: chữ số&nbsp;</p>",
     ]
-    rows = ["<tr><th>Kỳ</th><th>Số 1</th><th>Số 2</th><th>Số 3</th><th>Số 4</th>"
-            "<th>Số 5</th></tr>"]
-    for draw in range(24360, 24260, -1):
-        digits = "".join("<td>%s</td>" % d for d in RESULTS[draw])
-        rows.append("<tr><td>%d</td>%s</tr>" % (draw, digits))
+    rows = ["<tr><th>Kỳ</th>%s</tr>" % "".join("<th>Số %d</th>" % i for i in range(1, 6))]
+    rows += ["<tr><td>%d</td>%s</tr>" % (draw, "".join("<td>%s</td>" % d for d in RESULTS[draw]))
+             for draw in range(24360, 24260, -1)]
     body = "\n".join(blocks) + "\n<table border=\"1\">\n<thead>\n" + rows[0] + \
         "\n</thead>\n<tbody>\n" + "\n".join(rows[1:]) + "\n</tbody>\n</table>\n"
     return page("100 kỳ (mẫu)", body)
@@ -81,24 +78,20 @@ def by_date(first=24301, last=24360, results=RESULTS):
 
 
 def special_prize_text():
-    lines = [
-        "KẾT QUẢ GIẢI ĐẶC BIỆT - " + MARK,
-        "Thống kê theo kỳ, cập nhật " + date_of(24360),
-        "Loại vé: 27 giải",
-    ]
+    lines = ["KẾT QUẢ GIẢI ĐẶC BIỆT - " + MARK, "Thống kê theo kỳ, cập nhật " + date_of(24360),
+             "Loại vé: 27 giải"]
     for draw in range(24360, 24300, -1):
-        lines.append("Kỳ %d" % draw)
-        lines.append("Giải ĐB\t%s-%02d\t%s" % (RESULTS[draw], draw % 100, date_of(draw)))
+        lines += ["Kỳ %d" % draw,
+                  "Giải ĐB\t%s-%02d\t%s" % (RESULTS[draw], draw % 100, date_of(draw))]
     return "\n".join(lines) + "\n"
 
 
 def special_prize_html():
     head = ("<h1>Kết quả giải đặc biệt</h1>\n<p>Dữ liệu mẫu, cập nhật %s</p>\n"
             "<p>Loại vé: 27 giải</p>\n" % date_of(24360))
-    blocks = []
-    for draw in range(24360, 24300, -1):
-        blocks.append("<div class=\"ky\">Kỳ %d</div>\n<table><tr><td>Giải ĐB</td><td>%s-%02d</td>"
-                      "<td>%s</td></tr></table>" % (draw, RESULTS[draw], draw % 100, date_of(draw)))
+    blocks = ["<div class=\"ky\">Kỳ %d</div>\n<table><tr><td>Giải ĐB</td><td>%s-%02d</td>"
+              "<td>%s</td></tr></table>" % (draw, RESULTS[draw], draw % 100, date_of(draw))
+              for draw in range(24360, 24300, -1)]
     return page("Giải đặc biệt (mẫu)", head + "\n".join(blocks) + "\n")
 
 

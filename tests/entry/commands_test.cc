@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "host/error.h"
 #include "host/layout.h"
 #include "host/message.h"
@@ -13,16 +11,18 @@
 namespace kelvora {
 namespace {
 
-// A desktop that keeps the page instead of showing it.
-class KeptPage : public host::Desktop {
- public:
+// A desktop that keeps the page instead of showing it, or refuses to write
+// or to open it.
+struct KeptPage : host::Desktop {
   std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
                                                    std::string_view bytes) override {
+    if (!writes) return std::nullopt;
     page = bytes;
     return u"/tmp/" + name;
   }
-  bool Open(const std::u16string&) override { return true; }
+  bool Open(const std::u16string&) override { return opens; }
   std::string page;
+  bool writes = true, opens = true;
 };
 
 // Host calls of one command on a workbook of `draws` stored draws that Main
@@ -32,13 +32,11 @@ int HostCalls(const char* command, int draws, const std::string& clipboard_file)
   w.FillStore(draws, 100000, 7);
   w.Put(layout::kSecondStageSwitch, host::Value(u"ON"));
   w.Run(FindCommand("Main")->run);
-  if (!clipboard_file.empty()) {
-    const std::string data = testing::TestData(clipboard_file);
-    if (clipboard_file.ends_with(".txt"))
-      w.platform.clipboard.set_text(Utf8ToUtf16(data));
-    else
-      w.platform.clipboard.set_html(data);
-  }
+  const std::string data = clipboard_file.empty() ? "" : testing::TestData(clipboard_file);
+  if (clipboard_file.ends_with(".txt"))
+    w.platform.clipboard.set_text(Utf8ToUtf16(data));
+  else if (!data.empty())
+    w.platform.clipboard.set_html(data);
   w.platform.messages.QueueAnswer(kIdYes);
   auto plan = std::make_shared<host::FaultPlan>();
   w.Bind(host::WrapApplication(w.app, plan), host::WrapWorkbook(w.book, plan));
@@ -57,8 +55,7 @@ TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
   const struct {
     const char* command;
     const char* clipboard;
-    int large_store;
-    int calls;
+    int large_store, calls;
   } cases[] = {
       {"Main", "", 65000, 36},
       {"BaoCao", "", 65000, 11},
@@ -77,15 +74,6 @@ TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
 // BaoCao's refusals, in the order it meets them, with the texts the user
 // reads; the page goes to the desktop only when nothing stops it.
 TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
-  struct Desktop : KeptPage {
-    std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
-                                                     std::string_view bytes) override {
-      if (!writes) return std::nullopt;
-      return KeptPage::WriteTemporaryFile(name, bytes);
-    }
-    bool Open(const std::u16string&) override { return opens; }
-    bool writes = true, opens = true;
-  };
   const struct {
     std::shared_ptr<host::Worksheet> host::BoundBook::*unbound;
     bool analysed, writes, opens;
@@ -109,7 +97,7 @@ TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
     w.FillStore(100, 100000, 7);
     if (c.analysed) w.Run(FindCommand("Main")->run);
     if (c.unbound) w.bound.*c.unbound = nullptr;
-    Desktop desktop;
+    KeptPage desktop;
     desktop.writes = c.writes;
     desktop.opens = c.opens;
     host::Platform platform = w.platform.services();
@@ -123,8 +111,7 @@ TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
       number = e.number();
       description = e.description();
     }
-    EXPECT_EQ(number, c.number) << c.description;
-    EXPECT_EQ(description, c.description);
+    EXPECT_EQ(std::pair(number, description), std::pair(c.number, std::string(c.description)));
     EXPECT_EQ(desktop.page.empty(), c.unbound || !c.analysed || !c.writes);
   }
 }

@@ -115,9 +115,8 @@ TEST(SubTest, CommandBeforeSupOrSupWithoutObjectsFails) {
   p.messages.QueueAnswer(6);
   for (auto call : std::initializer_list<std::function<void()>>{
            [&] { sub.XoaDuLieu(); }, [&] { sub.Copy1(); }, [&] { sub.Main(); },
-           [&] { sub.Sup(nullptr, nullptr); }}) {
+           [&] { sub.Sup(nullptr, nullptr); }})
     EXPECT_EQ(testing::ErrorNumberOf(call), err::kObjectRequired);
-  }
 }
 
 TEST(SubTest, CommandsAreFoundInAnyLetterCase) {

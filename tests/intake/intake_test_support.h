@@ -2,9 +2,10 @@
 #pragma once
 
 #include <fstream>
+#include <iterator>
 #include <ostream>
-#include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -52,29 +53,23 @@ inline auto Snapshot(BoundWorkbook& w) {
 // deterministic sequence.
 inline std::vector<StoreRow> Draws(int count, int newest) {
   std::vector<StoreRow> out;
-  for (int i = 0; i < count; ++i) {
-    const int draw = newest - i;
+  for (int draw = newest; draw > newest - count; --draw)
     out.emplace_back(host::Value(draw),
                      host::Value(FiveDigits(static_cast<uint32_t>(draw) * 7919)));
-  }
   return out;
 }
 
 // The rows as a table of `cols` columns, draw and result in the first two.
 inline host::Table ToTable(const std::vector<StoreRow>& rows, int32_t cols = 2) {
   host::Table t(static_cast<int32_t>(rows.size()), cols);
-  for (int32_t i = 1; i <= t.rows(); ++i) {
-    t(i, 1) = rows[static_cast<size_t>(i - 1)].first;
-    t(i, 2) = rows[static_cast<size_t>(i - 1)].second;
-  }
+  for (int32_t i = 1; i <= t.rows(); ++i)
+    std::tie(t(i, 1), t(i, 2)) = rows[static_cast<size_t>(i - 1)];
   return t;
 }
 
 inline std::string TestData(const std::string& name) {
   std::ifstream in(std::string(KELVORA_TEST_DATA) + "/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace kelvora::testing

@@ -24,8 +24,7 @@ TEST(SpecialPrizeTextTest, TwentySevenPrizeHeading) {
 TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
   const std::u16string k = kDrawWord;
   struct Case {
-    std::u16string text;
-    std::u16string heading;
+    std::u16string text, heading;
     std::vector<std::pair<std::u16string, std::optional<std::u16string>>> blocks;
   } cases[] = {
       {u"H\r\n" + k + u" 123\r\n\u0110B\t45678-9\tx\r\n", u"H\r\n", {{u"123", u"45678"}}},
@@ -43,11 +42,9 @@ TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
   for (const auto& c : cases) {
     const auto page = ReadSpecialPrizeText(c.text, host::TrimSpaces);
     EXPECT_EQ(page.heading, c.heading) << Utf16ToUtf8(c.text);
-    ASSERT_EQ(page.blocks.size(), c.blocks.size()) << Utf16ToUtf8(c.text);
-    for (size_t i = 0; i < c.blocks.size(); ++i) {
-      EXPECT_EQ(page.blocks[i].key, c.blocks[i].first) << Utf16ToUtf8(c.text);
-      EXPECT_EQ(page.blocks[i].result, c.blocks[i].second) << Utf16ToUtf8(c.text);
-    }
+    decltype(c.blocks) blocks;
+    for (const auto& b : page.blocks) blocks.emplace_back(b.key, b.result);
+    EXPECT_EQ(blocks, c.blocks) << Utf16ToUtf8(c.text);
   }
 }
 

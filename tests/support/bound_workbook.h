@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,9 +22,7 @@ namespace kelvora::testing {
 
 // `n` modulo 100000 as a result text of five digits.
 inline std::u16string FiveDigits(uint32_t n) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%05u", n % 100000u);
-  return Ascii(buf);
+  return Ascii(std::to_string(100000u + n % 100000u).substr(1));  // "1ddddd" less its 1
 }
 
 // The store's rows (draw, result; the newest first) of `count` draws numbered

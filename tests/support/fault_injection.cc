@@ -1,33 +1,6 @@
 #include "support/fault_injection.h"
 
-#include "host/error.h"
-
 namespace kelvora::host {
-
-void FaultPlan::Fail(const std::string& member, int after, int32_t number,
-                     const std::string& description) {
-  faults_[member] = {after, number, description};
-}
-
-void FaultPlan::Check(const std::string& member) {
-  const int n = calls_[member]++;
-  auto it = faults_.find(member);
-  if (it != faults_.end() && n >= it->second.after) {
-    throw CommandError(it->second.number, it->second.description);
-  }
-}
-
-int FaultPlan::calls(const std::string& member) const {
-  auto it = calls_.find(member);
-  return it == calls_.end() ? 0 : it->second;
-}
-
-int FaultPlan::total_calls() const {
-  int total = 0;
-  for (const auto& [member, n] : calls_) total += n;
-  return total;
-}
-
 namespace {
 
 // The wrapper of one interface: every member asks the plan, then calls the

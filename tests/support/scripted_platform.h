@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/error.h"
 #include "host/platform.h"
 
 namespace kelvora::host {
@@ -16,7 +17,10 @@ class ScriptedClipboard : public Clipboard {
  public:
   std::u16string GetText() override { return text_; }
   std::optional<std::string> GetHtml() override { return html_; }
-  void SetText(const std::u16string& text) override;
+  void SetText(const std::u16string& text) override {
+    if (fail_writes_) throw CommandError(521, "Can't open Clipboard");
+    text_ = text;
+  }
 
   void set_text(std::u16string t) { text_ = std::move(t); }
   void set_html(std::optional<std::string> html) { html_ = std::move(html); }
@@ -31,17 +35,21 @@ class ScriptedClipboard : public Clipboard {
 };
 
 struct ShownMessage {
-  std::u16string text;
-  std::u16string caption;
+  std::u16string text, caption;
   int32_t style;
 };
 
 class ScriptedMessageBox : public MessageBox {
  public:
-  int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override;
-
   // Answers given in order; when none is left, OK (1) for boxes without Yes
   // and No, else No (7).
+  int32_t Show(const std::u16string& text, const std::u16string& caption, int32_t style) override {
+    shown_.push_back({text, caption, style});
+    if (answers_.empty()) return (style & 0xF) == 4 || (style & 0xF) == 3 ? 7 : 1;
+    const int32_t a = answers_.front();
+    answers_.pop_front();
+    return a;
+  }
   void QueueAnswer(int32_t button) { answers_.push_back(button); }
   const std::vector<ShownMessage>& shown() const { return shown_; }
   void clear() { shown_.clear(); }

@@ -16,11 +16,8 @@ namespace {
 
 struct Armed {
   std::string name;
-  int error = 0;
-  int after = 0;
-  int times = 0;
-  int calls = 0;
-  int struck = 0;
+  int error, after, times;
+  int calls = 0, struck = 0;
 };
 Armed* armed = nullptr;
 

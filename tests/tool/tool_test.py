@@ -20,8 +20,7 @@ import zipfile
 import openpyxl
 from openpyxl.comments import Comment
 
-KELVORA = None
-DATA = None
+KELVORA = DATA = None
 
 
 def read_bytes(path):
@@ -59,14 +58,12 @@ def nfd(text):
 class ToolTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="kelvora-tool-")
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
         # The tool's own lines in English, whatever the caller's locale
         # (language_test.py checks them under Vietnamese).
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE")}
         self.env["LC_ALL"] = "C"
-
-    def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
 
     def path(self, name):
         return os.path.join(self.dir, name)
@@ -117,19 +114,16 @@ class ToolTest(unittest.TestCase):
     def main_sheet(self, path):
         return openpyxl.load_workbook(path).worksheets[0]
 
-    def stored_book(self, draws=60, name="store.xlsx", first=24100):
-        """A template book whose store openpyxl filled with `draws` rows."""
-        path = self.init(name)
-        wb = openpyxl.load_workbook(path)
-        ws = wb.worksheets[0]
+    def stored_book(self, draws=60, name="store.xlsx"):
+        """A template book whose store openpyxl filled with `draws` rows from
+        draw 24100 down."""
+        cells = {"B15": draws}
         for i in range(draws):
-            ws.cell(17 + i, 1, first - i)
-            ws.cell(17 + i, 2, "%05d" % ((i * 7919 + 12345) % 100000))
-        ws["B15"] = draws
-        wb.save(path)
-        return path
+            cells["A%d" % (17 + i)] = 24100 - i
+            cells["B%d" % (17 + i)] = "%05d" % ((i * 7919 + 12345) % 100000)
+        self.put(self.init(name), **cells)
+        return self.path(name)
 
-    # ------------------------------------------------------------------
     def test_init_creates_the_template_and_refuses_paths_users_trip_on(self):
         path = self.init()
         wb = openpyxl.load_workbook(path)
@@ -220,12 +214,11 @@ class ToolTest(unittest.TestCase):
 
     def test_digest_and_numbers(self):
         # UTF-8 input: U+0141 is one code unit, hashed as its low byte 0x41.
-        cases = [
-            ("digest Ł", "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd\n"),
-            ("digest -- -abc", "649d85fcc5d7e13d1217fc85fc746817f31c16fcf850002545dda492fd8caffc\n"),
-            ("numbers --width 2 --size 3 abc", "16,78,81\n"),
-        ]
-        for args, out in cases:
+        for args, out in [
+                ("digest Ł", "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd\n"),
+                ("digest -- -abc",
+                 "649d85fcc5d7e13d1217fc85fc746817f31c16fcf850002545dda492fd8caffc\n"),
+                ("numbers --width 2 --size 3 abc", "16,78,81\n")]:
             self.assertEqual(self.run_tool(*args.split())[:2], (0, out), args)
         for args in ("--width 2 --size 0", "--width 1 --size 11", "--width 4 --size 1",
                      "--width 2 --size x", "--width 2"):
@@ -389,10 +382,7 @@ class ToolTest(unittest.TestCase):
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env)
         os.close(slave)
         err = b""
-        while b"[y/N]" not in err:
-            chunk = os.read(p.stderr.fileno(), 4096)
-            if not chunk:
-                break
+        while b"[y/N]" not in err and (chunk := os.read(p.stderr.fileno(), 4096)):
             err += chunk
         if meanwhile:
             meanwhile()
@@ -527,18 +517,14 @@ class ToolTest(unittest.TestCase):
 
     def test_refusals_that_leave_the_workbook_as_it_was(self):
         path = self.init()
-        touch = lambda name: lambda: open(self.path(name), "wb").close()
-        cases = [  # (what happens first, the command, what the message says)
-            (touch("~$book.xlsx"), "set B2=30", "close the workbook in Excel first"),
-            (touch(".~lock.book.xlsx#"), "XoaDuLieu --yes", "close the workbook in LibreOffice"),
-            (lambda: os.chmod(path, 0o444), "set B2=30", "read-only"),  # even as root
-        ]
-        for setup, args, message in cases:
-            for name in ("~$book.xlsx", ".~lock.book.xlsx#"):
-                if os.path.exists(self.path(name)):
-                    os.remove(self.path(name))
-            setup()
+        for lock, args, message in [  # (the other program's lock file, the command, the message)
+                ("~$book.xlsx", "set B2=30", "close the workbook in Excel first"),
+                (".~lock.book.xlsx#", "XoaDuLieu --yes", "close the workbook in LibreOffice")]:
+            open(self.path(lock), "wb").close()
             self.runs([(args, 1, message)], "-w book.xlsx")
+            os.remove(self.path(lock))
+        os.chmod(path, 0o444)
+        self.runs([("set B2=30", 1, "read-only")], "-w book.xlsx")  # even as root
 
     def test_refused_intakes_save_nothing_and_fix_mends_a_result(self):
         self.init()
@@ -598,20 +584,10 @@ class ToolTest(unittest.TestCase):
                       "-w b%d.xlsx" % i)
 
 
-def main():
-    global KELVORA, DATA
+if __name__ == "__main__":
     if len(sys.argv) < 2:
-        print(__doc__)
-        return 2
+        sys.exit(__doc__)
     KELVORA = os.path.abspath(sys.argv[1])
     DATA = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else
                            os.path.join(os.path.dirname(__file__), "..", "data"))
-    suite = unittest.defaultTestLoader.loadTestsFromTestCase(ToolTest)
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    return 0 if failed == 0 else 1
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+    unittest.main(argv=sys.argv[:1], verbosity=2)
