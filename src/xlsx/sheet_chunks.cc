@@ -264,32 +264,75 @@ bool SheetChunks::NextStreamed(pugi::xml_document& doc, const std::string& part)
 
 PieceParser::PieceParser(SheetChunks& chunks, const std::string& part)
     : chunks_(chunks), part_(part) {
-  ParseAhead();
+  try {
+    worker_ = std::thread([this] { Work(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: Next parses each piece itself.
+  }
 }
 
 PieceParser::~PieceParser() {
-  if (ahead_.valid()) ahead_.wait();
+  if (!worker_.joinable()) return;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
 }
 
-void PieceParser::ParseAhead() {
-  auto parse = [this]() -> std::unique_ptr<pugi::xml_document> {
-    auto doc = std::make_unique<pugi::xml_document>();
-    if (!chunks_.Next(*doc, part_)) return nullptr;
-    return doc;
-  };
-  try {
-    ahead_ = std::async(std::launch::async, parse);
-  } catch (const std::system_error&) {
-    // No thread to be had: the piece is parsed when it is asked for.
-    ahead_ = std::async(std::launch::deferred, parse);
+std::unique_ptr<pugi::xml_document> PieceParser::Parse() {
+  auto doc = std::make_unique<pugi::xml_document>();
+  if (!chunks_.Next(*doc, part_)) return nullptr;
+  return doc;
+}
+
+void PieceParser::Work() {
+  for (;;) {
+    std::unique_ptr<pugi::xml_document> doc;
+    std::exception_ptr failure;
+    try {
+      doc = Parse();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    const bool last = doc == nullptr;
+    std::unique_lock<std::mutex> lock(mutex_);
+    ahead_ = std::move(doc);
+    failure_ = failure;
+    full_ = true;
+    changed_.notify_all();
+    if (last) return;
+    // The next piece is parsed once this one is taken.
+    changed_.wait(lock, [this] { return stop_ || !full_; });
+    if (stop_) return;
   }
 }
 
 pugi::xml_document* PieceParser::Next() {
-  if (!ahead_.valid()) return nullptr;
-  current_ = ahead_.get();
-  if (current_ == nullptr) return nullptr;
-  ParseAhead();
+  if (finished_) return nullptr;
+  current_.reset();
+  if (!worker_.joinable()) {
+    try {
+      current_ = Parse();
+    } catch (...) {
+      finished_ = true;
+      throw;
+    }
+  } else {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return full_; });
+    current_ = std::move(ahead_);
+    const std::exception_ptr failure = failure_;
+    full_ = false;
+    lock.unlock();
+    changed_.notify_all();
+    if (failure) {
+      finished_ = true;
+      std::rethrow_exception(failure);
+    }
+  }
+  if (current_ == nullptr) finished_ = true;
   return current_.get();
 }
 

@@ -17,14 +17,17 @@
 // full only once the last piece has been taken.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace kelvora::host::xlsx {
 
@@ -99,9 +102,10 @@ class SheetChunks {
   bool ended_ = false;  // the last piece has been taken
 };
 
-// The pieces of a SheetChunks, each parsed on a thread of its own while the
-// caller reads the one before it: parsing and reading, about equal in
-// cost, overlap on two cores.
+// The pieces of a SheetChunks, each parsed on a thread of the parser's own
+// while the caller reads the one before it: parsing and reading, about equal
+// in cost, overlap on two cores. One thread serves every piece, and no more
+// than two pieces are held at once.
 class PieceParser {
  public:
   // `chunks` and `part` must outlive this; nothing else may take pieces
@@ -118,12 +122,25 @@ class PieceParser {
   pugi::xml_document* Next();
 
  private:
-  void ParseAhead();
+  // The next piece parsed, or null at the end.
+  std::unique_ptr<pugi::xml_document> Parse();
+  // The parsing thread: a piece each time the one before has been taken.
+  void Work();
 
   SheetChunks& chunks_;
   const std::string& part_;
   std::unique_ptr<pugi::xml_document> current_;
-  std::future<std::unique_ptr<pugi::xml_document>> ahead_;
+  // Handed from the thread to the caller under mutex_: the piece parsed
+  // ahead (null at the end) or what its parse threw, once `full_` is set.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<pugi::xml_document> ahead_;
+  std::exception_ptr failure_;
+  bool full_ = false;
+  bool stop_ = false;
+  bool finished_ = false;  // the end or a failure has been taken
+  // Without a thread to be had, each piece is parsed when it is asked for.
+  std::thread worker_;
 };
 
 // The reading of a cut part, shared by the reader and the rewriter. First
