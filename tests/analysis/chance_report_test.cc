@@ -59,6 +59,10 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
     EXPECT_DOUBLE_EQ(m.expected_hits, 119 * m.chance_rate);
     EXPECT_NEAR(m.p_value, p[i], 1e-12 * p[i]) << i;
     EXPECT_NEAR(m.p_value_holm, holm[i], 1e-12) << i;
+    // The runs written (longest 6, current 2): the longest's tail worked
+    // forward over the states of the run in progress, in fractions.
+    EXPECT_NEAR(*m.longest_miss_run_p, i < 3 ? 0.9105181971417757 : 0.9954681230444518, 1e-12);
+    EXPECT_NEAR(*m.current_miss_run_p, i < 3 ? 0.36 : 0.49, 1e-15);
     EXPECT_LT(m.interval95.low, *m.rate);
     EXPECT_GT(m.interval95.high, *m.rate);
   }
