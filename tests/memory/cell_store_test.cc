@@ -46,6 +46,7 @@ TEST(CellStoreTest, ReferencesFollowTheCell) {
   store.SetColumnStyle(3, 9);
   const Cell& blank = store.View(5, 3);
   EXPECT_EQ(blank.style, 9u);
+  EXPECT_EQ(store.Style(5, 3), 9u);
   EXPECT_EQ(store.ColumnLength(3), 0);
   store.Set(2, 3, {Value(u"first text"), u"", 0, false});
   EXPECT_EQ(store.Get(1, 3).style, 9u);  // created on the way down

@@ -28,6 +28,7 @@ TEST(MemoryWorkbookTest, PastesTheHtmlOfItsClipboard) {
   EXPECT_THROW(paste(u"Text"), CommandError);
   paste(u"HTML");
   EXPECT_EQ(sheet->cell(1, 1).value, Value(7));
+  EXPECT_TRUE(sheet->CellWritten(1, 1));  // else a save keeps what the file held there
 }
 
 }  // namespace
