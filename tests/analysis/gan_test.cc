@@ -66,6 +66,24 @@ TEST(GanTest, SomeEndingAbsentAgreesWithInclusionExclusion) {
   EXPECT_EQ(SomeEndingAbsentP(99), 1.0);
 }
 
+// The chance that one ending's longest gan over m draws reaches `run`, by a
+// walk over the misses since its last hit (capped at `run`): a gan closed by
+// a hit counts, the one still open counts only when it is the whole store.
+double GanReachesByWalk(int64_t m, size_t run) {
+  std::vector<double> open(run + 1, 0.0);
+  open[0] = 1;
+  double reached = 0;
+  for (int64_t t = 0; t < m; ++t) {
+    reached += 0.01 * open[run];
+    double hit = 0;
+    for (size_t k = 0; k < run; ++k) hit += 0.01 * open[k];
+    open[run] = 0.99 * (open[run] + open[run - 1]);
+    for (size_t k = run - 1; k >= 1; --k) open[k] = 0.99 * open[k - 1];
+    open[0] = hit;
+  }
+  return reached + std::pow(0.99, static_cast<double>(m));
+}
+
 TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   std::mt19937 rng(20240601);
   std::vector<Value> results;
@@ -74,6 +92,14 @@ TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   EXPECT_GE(g.smallest_p_holm, 0.05);
   EXPECT_EQ(Utf16ToUtf8(g.verdict), "Không có gì khác ngẫu nhiên (sau hiệu chỉnh Holm)");
   EXPECT_LT(g.longest_gan_low, g.longest_gan_high);
+  // The 95 % range of the longest gan: reached with chance >= 97.5 % at its
+  // low end and not one past, beaten with chance <= 2.5 % at its high end.
+  const auto low = static_cast<size_t>(g.longest_gan_low);
+  const auto high = static_cast<size_t>(g.longest_gan_high);
+  EXPECT_GE(GanReachesByWalk(20000, low), 0.975);
+  EXPECT_LT(GanReachesByWalk(20000, low + 1), 0.975);
+  EXPECT_LE(GanReachesByWalk(20000, high + 1), 0.025);
+  EXPECT_GT(GanReachesByWalk(20000, high), 0.025);
   // A store where one ending never comes is not.
   for (Value& v : results)
     if (v.text().substr(3) == u"42") v = Value(v.text().substr(0, 3) + u"43");
