@@ -80,6 +80,24 @@ TEST(SheetRewriterTest, NewCellsTakeTheirColumnsStyle) {
   EXPECT_NE(out.find("<dimension ref=\"A1:C30\"/>"), std::string::npos);
 }
 
+// A number format alone is enough to save a sheet; a new cell in a row whose
+// style counts (customFormat "true" as well as "1") shows the row's style; a
+// used range of one column is named by both its ends.
+TEST(SheetRewriterTest, FormatOnlyChangesRowStylesAndOneColumnRanges) {
+  MemoryApplication app;
+  auto wb = XlsxWorkbook::Load(Pack(BaseParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
+                                              "<row r=\"3\" s=\"2\" customFormat=\"true\"/>")),
+                               &app);
+  MemoryWorksheet& main = *wb->book()->sheets()[0];
+  main.SetNumberFormat(memory::Area{1, 1, 1, 1}, u"0.000");  // the first new cell format
+  EXPECT_EQ(XlsxWorkbook::Load(wb->SaveToBytes(), &app)->book()->sheets()[0]->NumberFormat(1, 1),
+            u"0.000");
+  main.GetRange(u"A3")->SetValue(Value(7));
+  const std::string out = Unpack(wb->SaveToBytes()).at("xl/worksheets/sheet1.xml");
+  EXPECT_NE(out.find("<c r=\"A3\" s=\"2\"><v>7</v></c>"), std::string::npos) << out;
+  EXPECT_NE(out.find("<dimension ref=\"A1:A3\"/>"), std::string::npos) << out;
+}
+
 // The row numbers of the row elements of a sheet part, in order.
 std::vector<int> RowNumbers(const std::string& sheet) {
   std::vector<int> rows;
