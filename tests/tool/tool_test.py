@@ -218,7 +218,8 @@ class ToolTest(unittest.TestCase):
                 ("digest Ł", "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd\n"),
                 ("digest -- -abc",
                  "649d85fcc5d7e13d1217fc85fc746817f31c16fcf850002545dda492fd8caffc\n"),
-                ("numbers --width 2 --size 3 abc", "16,78,81\n")]:
+                ("numbers --width 2 --size 3 abc", "16,78,81\n"),
+                ("numbers --width 1 --size 10 abc", "0,1,2,3,4,5,6,7,8,9\n")]:
             self.assertEqual(self.run_tool(*args.split())[:2], (0, out), args)
         for args in ("--width 2 --size 0", "--width 1 --size 11", "--width 4 --size 1",
                      "--width 2 --size x", "--width 2"):
@@ -344,11 +345,13 @@ class ToolTest(unittest.TestCase):
         # Nothing new, a bad row, an export over a workbook: the files stay.
         self.init("other.xlsx")
         bad = out.replace("24099,20264", "24099,20264\n24096,123")
+        whole = "24096," + "1" * 114  # 120 bytes: quoted whole, without "..."
         self.runs([
             ("import s.csv", 3, "Không có dữ liệu mới đuợc thêm vào\n"),
             ("import -", 3, "kelvora -w store.xlsx fix 24100=12346",
              out.replace("24100,12345", "24100,12346").encode()),
             ("import -", 3, 'line 4: "24096,123": the result must be', bad.encode()),
+            ("import -", 3, '"%s": the result' % whole, bad.replace("24096,123", whole).encode()),
             ("export -o store.xlsx", 1, "is the workbook being exported"),
             ("export -o other.xlsx", 1, "is a workbook (a zip package)")], "-w store.xlsx")
 
