@@ -265,15 +265,15 @@ SweepOutcome SweepStageSizes(const BookView& book, const layout::Stage& stage,
   }
   // Each row's test walks a tail of the binomial: hundreds of sizes take a
   // while, so the rows are shared among the workers.
-  std::vector<double> p_values(sweep.rows.size());
-  ParallelFor(static_cast<int64_t>(p_values.size()), 16, ResolveAnalysisThreads(threads),
+  ParallelFor(static_cast<int64_t>(sweep.rows.size()), 16, ResolveAnalysisThreads(threads),
               [&](int64_t begin, int64_t end, int) {
                 for (int64_t i = begin; i < end; ++i) {
                   SweepRow& row = sweep.rows[static_cast<size_t>(i)];
                   row.p_value = BinomialTwoSidedP(row.hits, run->n, row.chance);
-                  p_values[static_cast<size_t>(i)] = row.p_value;
                 }
               });
+  std::vector<double> p_values;
+  for (const SweepRow& row : sweep.rows) p_values.push_back(row.p_value);
   const std::vector<double> holm = HolmAdjust(p_values);
   const std::vector<double> q = BenjaminiHochbergAdjust(p_values);
   for (size_t i = 0; i < sweep.rows.size(); ++i) {
