@@ -31,6 +31,7 @@
 #include "book/workbook_template.h"
 #include "host/layout.h"
 #include "memory/memory_workbook.h"
+#include "numbersets/number_sets.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_lanes.h"
 #include "support/bound_workbook.h"

@@ -20,14 +20,6 @@ bool LaneBackendAvailable(LaneBackend backend);
 // The chains a step of `backend` advances (0 for kNone).
 int LaneCount(LaneBackend backend);
 
-// The back end the builders use: among those this processor offers, the one
-// that ran a short trial fastest, measured once at first use; kNone when
-// there is none. Call it once before starting threads that use it.
-LaneBackend CurrentLaneBackend();
-// Forces a back end, or kNone (not thread-safe; for tests and benchmarks).
-// Returns false and changes nothing when `backend` is not available.
-bool SetLaneBackend(LaneBackend backend);
-
 // The chains of one step. Lane l holds hash words h[0][l]..h[7][l] and, when
 // block[l] is set, the 64-byte message block it compresses next.
 struct DigestLanes {
