@@ -1,6 +1,9 @@
 #include "analysis/main_analysis.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -62,15 +65,6 @@ class ScreenGuard {
   bool armed_ = true;
 };
 
-// A stage's cells and the message shown when its parameters cannot be used.
-struct StageCells {
-  const layout::Stage& cells;
-  const char16_t* message;  // stored text
-};
-
-constexpr StageCells kStage1{layout::kStage1, kCheckParameters};
-constexpr StageCells kStage2{layout::kStage2, kCheckParameters2};
-
 template <typename Convert>
 auto TryConvert(const host::Value& v, Convert convert) -> std::optional<decltype(convert(v))> {
   try {
@@ -80,25 +74,23 @@ auto TryConvert(const host::Value& v, Convert convert) -> std::optional<decltype
   }
 }
 
-// Runs one stage on the book and writes its method table and marks. False
-// when its parameters cannot be used (message shown, nothing written).
-bool RunStage(host::Session& session, const BookView& book, const StageCells& stage) {
-  const layout::Stage& cells = stage.cells;
+using StageResults = std::array<MethodResult, layout::kMethods>;
+
+StageResults Backtest(const BookView& book, const StageRun& run, int workers) {
+  return BacktestMethods(book.store(), run.n, run.params, run.kind_row, workers);
+}
+
+// Writes a stage's method table and marks.
+void WriteStage(host::Session& session, const BookView& book, const layout::Stage& cells,
+                const StageRun& run, const StageResults& results) {
   const host::Table& block = book.store();
-  const auto run = PrepareStage(book, cells).run;
-  if (!run) {
-    StopByCheck(session, stage.message, kMbIconInformation);
-    return false;
-  }
-  const int32_t n = run->n;
+  const int32_t n = run.n;
   const int32_t mark_cols = cells.marks_with_draw_numbers ? 4 : 3;
   const int32_t first_mark_col = cells.marks_with_draw_numbers ? 2 : 1;
   host::Table marks(n, mark_cols);
   if (cells.marks_with_draw_numbers) {
     for (int32_t i = 1; i <= n; ++i) marks(i, 1) = block(i, 1);
   }
-
-  const auto results = BacktestMethods(block, n, run->params, run->kind_row, session.workers);
   host::Table table(layout::kMethods, layout::kMethodTableCols);
   for (int32_t k = 1; k <= layout::kMethods; ++k) {
     const MethodResult& r = results[static_cast<size_t>(k - 1)];
@@ -123,16 +115,36 @@ bool RunStage(host::Session& session, const BookView& book, const StageCells& st
         ->SetValue(host::Value(TelexToUnicode(kHeading) + coming));
   }
   sheet.GetRange(layout::A1(cells.marks))->Resize(n, mark_cols)->SetValues(marks);
-  return true;
 }
 
-// The second stage, on the book Main read, after Main cleared its outputs.
-void SecondAnalysis(host::Session& session, const BookView& book) {
-  if (book.store().rows() < 2) {
+// Runs the stages on the book: the first, then, when it ran and the second
+// is switched on, the second. A stage whose parameters cannot be used shows
+// its message and writes nothing. The second stage reads only the book, so
+// its backtest runs while the first stage's results are written; what is
+// written, shown or thrown comes in the same order as stage by stage.
+void RunStages(host::Session& session, const BookView& book) {
+  const auto first = PrepareStage(book, layout::kStage1).run;
+  if (!first) {
+    StopByCheck(session, kCheckParameters, kMbIconInformation);
+    return;
+  }
+  const StageResults first_results = Backtest(book, *first, session.workers);
+  std::optional<StageRun> second;
+  std::future<StageResults> second_results;
+  if (book.SecondStageOn()) {
+    second = PrepareStage(book, layout::kStage2).run;
+    if (second) {
+      second_results = std::async(std::launch::async, Backtest, std::cref(book), std::cref(*second),
+                                  session.workers);
+    }
+  }
+  WriteStage(session, book, layout::kStage1, *first, first_results);
+  if (!book.SecondStageOn()) return;
+  if (!second) {
     StopByCheck(session, kCheckParameters2, kMbIconInformation);
     return;
   }
-  RunStage(session, book, kStage2);
+  WriteStage(session, book, layout::kStage2, *second, second_results.get());
 }
 
 }  // namespace
@@ -202,8 +214,7 @@ void Main(host::Session& session) {
     screen.Restore();
     return;
   }
-  const BookView book = ReadBook(session, last, BookParts::kValues);
-  if (RunStage(session, book, kStage1) && book.SecondStageOn()) SecondAnalysis(session, book);
+  RunStages(session, ReadBook(session, last, BookParts::kValues));
   screen.Restore();
 }
 
