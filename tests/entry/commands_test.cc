@@ -12,8 +12,9 @@ namespace kelvora {
 namespace {
 
 // A desktop that keeps the page instead of showing it, or refuses to write
-// or to open it.
+// or to open it; Run runs a command with it.
 struct KeptPage : host::Desktop {
+  explicit KeptPage(bool writes = true, bool opens = true) : writes(writes), opens(opens) {}
   std::optional<std::u16string> WriteTemporaryFile(const std::u16string& name,
                                                    std::string_view bytes) override {
     if (!writes) return std::nullopt;
@@ -21,42 +22,39 @@ struct KeptPage : host::Desktop {
     return u"/tmp/" + name;
   }
   bool Open(const std::u16string&) override { return opens; }
+  void Run(testing::BoundWorkbook& w, const char* command) {
+    host::Platform platform = w.platform.services();
+    platform.desktop = this;
+    host::Session session(w.bound, platform);
+    FindCommand(command)->run(session);
+  }
   std::string page;
-  bool writes = true, opens = true;
+  bool writes, opens;
 };
 
 // Host calls of one command on a workbook of `draws` stored draws that Main
-// has analysed with both stages on, the clipboard holding `clipboard`.
+// has analysed with both stages on, the clipboard holding `clipboard_file`.
 int HostCalls(const char* command, int draws, const std::string& clipboard_file) {
   testing::BoundWorkbook w;
   w.FillStore(draws, 100000, 7);
   w.Put(layout::kSecondStageSwitch, host::Value(u"ON"));
   w.Run(FindCommand("Main")->run);
-  const std::string data = clipboard_file.empty() ? "" : testing::TestData(clipboard_file);
   if (clipboard_file.ends_with(".txt"))
-    w.platform.clipboard.set_text(Utf8ToUtf16(data));
-  else if (!data.empty())
-    w.platform.clipboard.set_html(data);
+    w.platform.clipboard.set_text(Utf8ToUtf16(testing::TestData(clipboard_file)));
+  if (clipboard_file.ends_with(".html"))
+    w.platform.clipboard.set_html(testing::TestData(clipboard_file));
   w.platform.messages.QueueAnswer(kIdYes);
   auto plan = std::make_shared<host::FaultPlan>();
   w.Bind(host::WrapApplication(w.app, plan), host::WrapWorkbook(w.book, plan));
   const int at_binding = plan->total_calls();
-  KeptPage desktop;
-  host::Platform platform = w.platform.services();
-  platform.desktop = &desktop;
-  host::Session session(w.bound, platform);
-  FindCommand(command)->run(session);
+  KeptPage().Run(w, command);
   return plan->total_calls() - at_binding;
 }
 
 TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
   // The intakes take 100 new draws, so their larger store leaves room for
   // them: a full store is refused before anything is taken.
-  const struct {
-    const char* command;
-    const char* clipboard;
-    int large_store, calls;
-  } cases[] = {
+  const std::tuple<const char*, const char*, int, int> cases[] = {
       {"Main", "", 65000, 36},
       {"BaoCao", "", 65000, 11},
       {"DanKQXS", "sample_100_draws.html", 64900, 40},
@@ -65,21 +63,17 @@ TEST(CommandsTest, HostCallsDoNotGrowWithTheStore) {
       {"XoaDuLieu", "", 65000, 5},
       {"Copy1", "", 65000, 2},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(HostCalls(c.command, 100, c.clipboard), c.calls) << c.command;
-    EXPECT_EQ(HostCalls(c.command, c.large_store, c.clipboard), c.calls) << c.command;
+  for (const auto& [command, clipboard, large_store, calls] : cases) {
+    EXPECT_EQ(HostCalls(command, 100, clipboard), calls) << command;
+    EXPECT_EQ(HostCalls(command, large_store, clipboard), calls) << command;
   }
 }
 
 // BaoCao's refusals, in the order it meets them, with the texts the user
 // reads; the page goes to the desktop only when nothing stops it.
 TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
-  const struct {
-    std::shared_ptr<host::Worksheet> host::BoundBook::*unbound;
-    bool analysed, writes, opens;
-    int number;
-    const char* description;
-  } cases[] = {
+  using Sheet = std::shared_ptr<host::Worksheet> host::BoundBook::*;  // a sheet left unbound
+  const std::tuple<Sheet, bool, bool, bool, int, std::string> cases[] = {
       {&host::BoundBook::MainSheet, true, true, true, 91,
        "Chưa gắn sổ tính: hãy gọi Sup trước (MainSheet)"},
       {&host::BoundBook::SettingsSheet, true, true, true, 91,
@@ -92,27 +86,20 @@ TEST(CommandsTest, BaoCaoSaysWhyItCannotShowThePage) {
        "/tmp/Kelvora-report.html"},
       {nullptr, true, true, true, 0, ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [unbound, analysed, writes, opens, number, description] : cases) {
     testing::BoundWorkbook w;
     w.FillStore(100, 100000, 7);
-    if (c.analysed) w.Run(FindCommand("Main")->run);
-    if (c.unbound) w.bound.*c.unbound = nullptr;
-    KeptPage desktop;
-    desktop.writes = c.writes;
-    desktop.opens = c.opens;
-    host::Platform platform = w.platform.services();
-    platform.desktop = &desktop;
-    host::Session session(w.bound, platform);
-    int number = 0;
-    std::string description;
+    if (analysed) w.Run(FindCommand("Main")->run);
+    if (unbound) w.bound.*unbound = nullptr;
+    KeptPage desktop(writes, opens);
+    std::pair<int, std::string> failed;
     try {
-      FindCommand("BaoCao")->run(session);
+      desktop.Run(w, "BaoCao");
     } catch (const CommandError& e) {
-      number = e.number();
-      description = e.description();
+      failed = {e.number(), e.description()};
     }
-    EXPECT_EQ(std::pair(number, description), std::pair(c.number, std::string(c.description)));
-    EXPECT_EQ(desktop.page.empty(), c.unbound || !c.analysed || !c.writes);
+    EXPECT_EQ(failed, std::pair(number, description));
+    EXPECT_EQ(desktop.page.empty(), unbound || !analysed || !writes);
   }
 }
 

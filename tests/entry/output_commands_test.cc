@@ -37,10 +37,7 @@ TEST(XoaDuLieuTest, NoKeepsEverythingYesClearsOnlyTheStore) {
 
 TEST(CopyTest, CopiesTheCellAndConfirms) {
   // Copy1 to Copy6 in turn; an empty cell copies as nothing.
-  const struct {
-    Value cell;
-    const char16_t* copied;
-  } cases[] = {
+  const std::pair<Value, const char16_t*> cases[] = {
       {Value(u"01,02,03"), u"01,02,03"}, {Value(u"07"), u"07"}, {Value(20.5), u"20.5"},
       {Value(u"123,456"), u"123,456"},   {Value(), u""},        {Value::Boolean(true), u"True"}};
   for (int index = 1; index <= 6; ++index) {

@@ -7,17 +7,8 @@
 namespace kelvora::html {
 namespace {
 
-std::string Repeat(const std::string& s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += s;
-  return out;
-}
-
 TEST(HtmlNestingTest, ElementsPastTheLimitBecomeSiblings) {
-  const struct {
-    std::string html;
-    std::string expected;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       // Within the limit, and what only looks like tags: unchanged.
       {"<div><b>x</b></div>", "<div><b>x</b></div>"},
       {"<div><!-- <div><div> --><script>'<div><div>'</script>a < b</div>",
@@ -32,13 +23,13 @@ TEST(HtmlNestingTest, ElementsPastTheLimitBecomeSiblings) {
       // An end tag that closes nothing open changes nothing.
       {"</div></div><div><div><div>x", "</div></div><div><div></div><div>x"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(CapNesting(c.html, 2).value_or(c.html), c.expected) << c.html;
+  for (const auto& [html, expected] : cases)
+    EXPECT_EQ(CapNesting(html, 2).value_or(html), expected) << html;
 }
 
 TEST(HtmlNestingTest, DeepPagesKeepTheirTextAndTables) {
-  const std::string deep = Repeat("<div>", 5000) + "<table><tr><td>7</td><td>8</td></tr></table>" +
-                           Repeat("</div>", 5000);
+  std::string deep = "<table><tr><td>7</td><td>8</td></tr></table>";
+  for (int i = 0; i < 5000; ++i) deep = "<div>" + deep + "</div>";
   EXPECT_TRUE(CapNesting(deep).has_value());
   EXPECT_EQ(HtmlToClipboardText(deep), u"7\t8");
 }

@@ -23,14 +23,14 @@ using testing::StoreRow;
 using testing::StoreRows;
 using testing::ToTable;
 
-const std::pair<std::string, int32_t> kPasteFailed{"Vui Lòng Copy Đúng Bảng Kết Quả", 4160};
-const std::pair<std::string, int32_t> kNotHundred{
-    "Bạn Chưa Chọn 100 Kỳ Kết Quả!\r\nVui Lòng Chọn 100 Kỳ Và Copy Lại", 4160};
-const std::pair<std::string, int32_t> kM1{"Bạn chưa copy hoặc copy sai định dạng", 4160};
-const std::pair<std::string, int32_t> kM2{
-    "Chức năng này chỉ hỗ trợ kiểu choi 27 giải\r\nVui lòng kiểm tra lại", 16 + 4096};
-const std::pair<std::string, int32_t> kM3{"Không có dữ liệu mới đuợc thêm vào", 4160};
-const std::pair<std::string, int32_t> kFull{
+using Message = std::pair<std::string, int32_t>;  // text and style
+const Message kPasteFailed{"Vui Lòng Copy Đúng Bảng Kết Quả", 4160};
+const Message kNotHundred{"Bạn Chưa Chọn 100 Kỳ Kết Quả!\r\nVui Lòng Chọn 100 Kỳ Và Copy Lại",
+                          4160};
+const Message kM1{"Bạn chưa copy hoặc copy sai định dạng", 4160};
+const Message kM2{"Chức năng này chỉ hỗ trợ kiểu choi 27 giải\r\nVui lòng kiểm tra lại", 16 + 4096};
+const Message kM3{"Không có dữ liệu mới đuợc thêm vào", 4160};
+const Message kFull{
     "Kho dữ liệu chỉ chứa được 65000 kỳ, không thể thêm các kỳ mới.\r\n"
     "Vui lòng xóa bớt dữ liệu cũ rồi thử lại",
     4160};
@@ -87,13 +87,12 @@ TEST(DanKQXSTest, ReadsDrawNumberCells) {
   for (size_t i = 0; i < std::size(cases); ++i)
     rows[i] = DrawRow(TextTd(cases[i].first), u"00007", 0);
   w.platform.clipboard.set_html(HundredPage(rows));
-  w.Run(intake::DanKQXS);
+  w.Run(DanKQXS);
   ASSERT_TRUE(w.Shown().empty());
   const auto store = StoreRows(w);
   ASSERT_EQ(store.size(), 100u);
   for (const auto& [cell, stored] : cases)
-    EXPECT_NE(std::find(store.begin(), store.end(), StoreRow(stored, u"00007")), store.end())
-        << cell;
+    EXPECT_EQ(std::ranges::count(store, StoreRow(stored, u"00007")), 1) << cell;
 }
 
 // More rows than a 16-bit row counter holds.
@@ -104,7 +103,7 @@ TEST(DanKQXSNgayTest, TakesEveryNumberedRow) {
   rows.push_back("<tr><td></td><td>x</td><td>9</td><td>9</td></tr>");  // no draw number
   rows.push_back("<tr><td>Tổng</td><td>40000 kỳ</td></tr>");
   w.platform.clipboard.set_html(ByDatePage(rows));
-  w.Run(intake::DanKQXSNgay);
+  w.Run(DanKQXSNgay);
   EXPECT_TRUE(w.Shown().empty());
   auto expected = Draws(40000, 140000);
   expected[3].second = Value(u"49749");
@@ -138,10 +137,9 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   BoundWorkbook w;
   // An empty store; a long first line; a block that repeats an earlier
   // block of the same text with the same result is taken once.
-  w.platform.clipboard.set_text(AfterFifty(u"   24350123456 \r\n\u0110B\t  01234 - 5\r\n" +
-                                           std::u16string(kDrawWord) +
-                                           u" 900\r\n\u0110B\t27100\r\n"));
-  w.Run(intake::DanKQXSDB);
+  w.platform.clipboard.set_text(
+      AfterFifty(u"   24350123456 \r\n\u0110B\t  01234 - 5\r\nK\u1EF3 900\r\n\u0110B\t27100\r\n"));
+  w.Run(DanKQXSDB);
   ASSERT_TRUE(w.Shown().empty());
   auto expected = Draws(50, 900);  // draw 900's result is 27100
   expected.insert(expected.begin(), StoreRow(Value(2435012345.0), Value(u"01234")));
@@ -149,7 +147,7 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   EXPECT_EQ(w.At(layout::kStoreCount), Value(51));
   // The same text again: every key compares equal to a stored number.
   const auto once = Snapshot(w);
-  w.Run(intake::DanKQXSDB);
+  w.Run(DanKQXSDB);
   EXPECT_EQ(w.Shown(), (std::vector{kM3}));
   EXPECT_EQ(Snapshot(w), once);
 
@@ -159,7 +157,7 @@ TEST(DanKQXSDBTest, KeysAndResults) {
   BoundWorkbook t;
   t.SetStore(ToTable({{Value(u"900"), Draws(1, 900)[0].second}, {Value(2), Value(u"2")}}));
   t.platform.clipboard.set_text(AfterFifty(u" 2\n"));
-  t.Run(intake::DanKQXSDB);
+  t.Run(DanKQXSDB);
   EXPECT_TRUE(t.Shown().empty());
   EXPECT_EQ(t.At(layout::kStoreCount), Value(51));
 }
@@ -173,53 +171,45 @@ TEST(IntakeTest, RefusalsLeaveTheStore) {
     if (!row.empty()) rows[at] = row;
     return HundredPage(rows);
   };
-  auto numbered = [](int draw, std::initializer_list<const char*> cells) {
-    std::string row = "<tr>" + Td(std::to_string(draw));
-    for (const char* c : cells) row += Td(c);
-    return row + "</tr>";
-  };
-  auto bad = [](const std::string& start) { return std::pair{start + "…", 4160}; };
-  const std::string malformed = "Dữ liệu không hợp lệ ở ";
+  auto bad = [](const std::string& start) { return Message{start + "…", 4160}; };
+  auto malformed = [&](const std::string& where) { return bad("Dữ liệu không hợp lệ ở " + where); };
   const struct {
     void (*command)(host::Session&);
-    std::pair<std::string, int32_t> shown;  // a text ending in "…" is the message's start
+    Message shown;  // a text ending in "…" is the message's start
     std::optional<std::string> html = std::nullopt;
     std::u16string text = u"";
   } cases[] = {
       // Anything but a hundred numbered rows: 99 rows; a text in column A,
       // which sorts to the top; negative draw numbers.
-      {intake::DanKQXS, kNotHundred, hundred(0, "")},
-      {intake::DanKQXS, kNotHundred, hundred(40, DrawRow(Td("Kỳ sau"), u"12345", 0))},
-      {intake::DanKQXS, kNotHundred, HundredPage(std::vector(100, DrawRow(Td("-5"), u"12345", 0)))},
+      {DanKQXS, kNotHundred, hundred(0, "")},
+      {DanKQXS, kNotHundred, hundred(40, DrawRow(Td("Kỳ sau"), u"12345", 0))},
+      {DanKQXS, kNotHundred, HundredPage(std::vector(100, DrawRow(Td("-5"), u"12345", 0)))},
       // A failed paste: no table on the clipboard.
-      {intake::DanKQXS, kPasteFailed},
-      {intake::DanKQXSNgay, kPasteFailed, "<p> </p>"},
+      {DanKQXS, kPasteFailed},
+      {DanKQXSNgay, kPasteFailed, "<p> </p>"},
       // Any row the store may not take refuses the page, naming the row.
-      {intake::DanKQXS, bad(malformed + "kỳ 24390: «1x228»"),
-       hundred(10, numbered(24390, {"1", "x", "2", "2", "8"}))},
-      {intake::DanKQXS, bad(malformed + "kỳ 24397: «810228»"),
-       hundred(3, numbered(24397, {"8", "10", "2", "2", "8"}))},
-      {intake::DanKQXS, bad(malformed + "kỳ 24301: «8228»"),
-       hundred(99, numbered(24301, {"8", "", "2", "2", "8"}))},
-      {intake::DanKQXS,
-       bad("Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)"),
+      {DanKQXS, malformed("kỳ 24390: «1x228»"),
+       hundred(10, "<tr><td>24390</td><td>1</td><td>x</td><td>2</td><td>2</td><td>8</td></tr>")},
+      {DanKQXS, malformed("kỳ 24397: «810228»"),
+       hundred(3, "<tr><td>24397</td><td>8</td><td>10</td><td>2</td><td>2</td><td>8</td></tr>")},
+      {DanKQXS, malformed("kỳ 24301: «8228»"),
+       hundred(99, "<tr><td>24301</td><td>8</td><td></td><td>2</td><td>2</td><td>8</td></tr>")},
+      {DanKQXS, bad("Bảng không đúng dạng 100 kỳ: có kỳ quay nằm ngoài vùng đọc (dòng 114: 24300)"),
        HundredPage(DrawRows(Draws(101, 24400), 0))},
-      {intake::DanKQXSNgay, bad(malformed + "kỳ 24301: «9619»"),
-       HundredPage(DrawRows(Draws(100, 24400), 0))},
-      {intake::DanKQXSNgay, bad(malformed + "dòng 1 của trang: «0»"),
+      {DanKQXSNgay, malformed("kỳ 24301: «9619»"), HundredPage(DrawRows(Draws(100, 24400), 0))},
+      {DanKQXSNgay, malformed("dòng 1 của trang: «0»"),
        ByDatePage({DrawRow(Td("0"), u"12345", 1)})},
       // The special-prize text: nothing, 49 blocks, another game, a block
       // without its result, a draw twice, a stored draw with another result.
-      {intake::DanKQXSDB, kM1},
-      {intake::DanKQXSDB, kM1, std::nullopt, SpecialText(kHeading, Draws(49, 900))},
-      {intake::DanKQXSDB, kM2, std::nullopt,
-       SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", Draws(50, 900))},
-      {intake::DanKQXSDB, kM1, std::nullopt, AfterFifty(u" 5000\r\nGi\u1EA3i \u0110B 12345")},
-      {intake::DanKQXSDB, bad("Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)"),
+      {DanKQXSDB, kM1},
+      {DanKQXSDB, kM1, std::nullopt, SpecialText(kHeading, Draws(49, 900))},
+      {DanKQXSDB, kM2, std::nullopt, SpecialText(u"Lo\u1EA1i 18 gi\u1EA3i", Draws(50, 900))},
+      {DanKQXSDB, kM1, std::nullopt, AfterFifty(u" 5000\r\nGi\u1EA3i \u0110B 12345")},
+      {DanKQXSDB, bad("Kỳ 899 xuất hiện hai lần với hai kết quả khác nhau (19181, 11111)"),
        std::nullopt, AfterFifty(u" 899\r\n\u0110B\t11111\r\n")},
-      {intake::DanKQXSDB, bad(malformed + "kỳ 5000: «1234»"), std::nullopt,
+      {DanKQXSDB, malformed("kỳ 5000: «1234»"), std::nullopt,
        AfterFifty(u" 5000\r\n\u0110B\t1234-5\r\n")},
-      {intake::DanKQXSDB, bad("Kỳ 9 đã có trong kho với kết quả 71271, nhưng"), std::nullopt,
+      {DanKQXSDB, bad("Kỳ 9 đã có trong kho với kết quả 71271, nhưng"), std::nullopt,
        AfterFifty(u" 9\r\n\u0110B\t00001\r\n")},
   };
   for (const auto& c : cases) {
@@ -239,7 +229,7 @@ TEST(IntakeTest, RefusalsLeaveTheStore) {
     EXPECT_EQ(Snapshot(w), before);
     EXPECT_TRUE(w.app->screen_updating());
     EXPECT_EQ(w.book->active_sheet(), &w.main());
-    EXPECT_EQ(w.paste().cell(500, 20).value.IsEmpty(), c.command != intake::DanKQXSDB);
+    EXPECT_EQ(w.paste().cell(500, 20).value.IsEmpty(), c.command != DanKQXSDB);
   }
 }
 
@@ -253,7 +243,7 @@ TEST(DanKQXSDBTest, CapacityOfTheStore) {
     const auto before = Snapshot(w);
     w.platform.clipboard.set_text(
         SpecialText(kHeading, stored == 3 ? Draws(50001, 100000) : Draws(50, 1000)));
-    EXPECT_EQ(testing::ErrorNumberOf([&] { w.Run(intake::DanKQXSDB); }),
+    EXPECT_EQ(testing::ErrorNumberOf([&] { w.Run(DanKQXSDB); }),
               stored == 3 ? err::kSubscriptOutOfRange : 0);
     if (stored == 64990) {
       EXPECT_TRUE(w.Shown().empty());

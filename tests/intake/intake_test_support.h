@@ -27,21 +27,15 @@ namespace kelvora::testing {
 
 using StoreRow = std::pair<host::Value, host::Value>;
 
-using layout::kStoreDrawCol;
-using layout::kStoreFirstRow;
-using layout::kStoreResultCol;
-
 // The rows from the store's top down to the last row with anything in them.
 inline std::vector<StoreRow> StoreRows(BoundWorkbook& w) {
+  using namespace layout;  // NOLINT(build/namespaces)
   auto& m = w.main();
-  const int32_t end = std::max(m.ColumnLength(kStoreDrawCol), m.ColumnLength(kStoreResultCol));
-  int32_t last = kStoreFirstRow - 1;
-  for (int32_t r = kStoreFirstRow; r <= end; ++r)
-    if (!m.cell(r, kStoreDrawCol).value.IsEmpty() || !m.cell(r, kStoreResultCol).value.IsEmpty())
-      last = r;
   std::vector<StoreRow> out;
-  for (int32_t r = kStoreFirstRow; r <= last; ++r)
+  const int32_t end = std::max(m.ColumnLength(kStoreDrawCol), m.ColumnLength(kStoreResultCol));
+  for (int32_t r = kStoreFirstRow; r <= end; ++r)
     out.emplace_back(m.cell(r, kStoreDrawCol).value, m.cell(r, kStoreResultCol).value);
+  while (!out.empty() && out.back() == StoreRow()) out.pop_back();
   return out;
 }
 

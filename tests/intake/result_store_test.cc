@@ -9,7 +9,6 @@ namespace {
 
 using host::Value;
 using testing::BoundWorkbook;
-using testing::Snapshot;
 using testing::StoreRow;
 using testing::StoreRows;
 using testing::ToTable;
@@ -23,10 +22,8 @@ void Merge(BoundWorkbook& w, host::Table rows) {
 
 TEST(MergeDrawsTest, MergesWithoutDuplicates) {
   const Value e;
-  struct Case {
-    const char* name;
-    std::vector<StoreRow> stored, added, expected;
-  } cases[] = {
+  using Rows = std::vector<StoreRow>;
+  const std::tuple<const char*, Rows, Rows, Rows> cases[] = {
       {"a new row that repeats a stored draw or an earlier new row, result and all, is passed",
        {R(3, u"33333"), R(6, 1234)},
        {R(3, 33333), R(4, u"44444"), R(4, u"44444"), R(6, u"01234")},
@@ -50,16 +47,14 @@ TEST(MergeDrawsTest, MergesWithoutDuplicates) {
        {R(9, u"9"), R(7, u"7"), R(e, u"first")}},
       {"nothing at all leaves an empty store counted 0", {}, {R(u"x", u"1")}, {}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, stored, added, expected] : cases) {
     BoundWorkbook w;
-    w.SetStore(ToTable(c.stored));
+    w.SetStore(ToTable(stored));
     w.Put(layout::kStoreCount, Value(u"stale"));  // the merge counts the rows itself
-    Merge(w, ToTable(c.added, 6));
-    EXPECT_EQ(StoreRows(w), c.expected) << c.name;
-    EXPECT_EQ(w.At(layout::kStoreCount), Value(static_cast<double>(c.expected.size()))) << c.name;
-    if (c.expected.empty()) {
-      EXPECT_EQ(StoreLastRow(w.main()), layout::kEmptyStoreLastRow);
-    }
+    Merge(w, ToTable(added, 6));
+    EXPECT_EQ(StoreRows(w), expected) << name;
+    EXPECT_EQ(w.At(layout::kStoreCount), Value(static_cast<double>(expected.size()))) << name;
+    EXPECT_EQ(StoreLastRow(w.main()) == layout::kEmptyStoreLastRow, expected.empty()) << name;
   }
 }
 
@@ -78,10 +73,10 @@ TEST(MergeDrawsTest, AResultThatDiffersRefusesTheWholeMerge) {
   for (const auto& [rows, message] : cases) {
     BoundWorkbook w;
     w.SetStore(ToTable({rows.begin(), rows.begin() + 2}));  // the rest is the page
-    const auto before = Snapshot(w);
+    const auto before = testing::Snapshot(w);
     Merge(w, ToTable({rows.begin() + 2, rows.end()}));
     EXPECT_EQ(w.Shown(), (std::vector{std::pair{message, 4160}})) << message;
-    EXPECT_EQ(Snapshot(w), before) << message;
+    EXPECT_EQ(testing::Snapshot(w), before) << message;
   }
 }
 

@@ -23,10 +23,8 @@ TEST(SpecialPrizeTextTest, TwentySevenPrizeHeading) {
 
 TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
   const std::u16string k = kDrawWord;
-  struct Case {
-    std::u16string text, heading;
-    std::vector<std::pair<std::u16string, std::optional<std::u16string>>> blocks;
-  } cases[] = {
+  using Blocks = std::vector<std::pair<std::u16string, std::optional<std::u16string>>>;
+  const std::tuple<std::u16string, std::u16string, Blocks> cases[] = {
       {u"H\r\n" + k + u" 123\r\n\u0110B\t45678-9\tx\r\n", u"H\r\n", {{u"123", u"45678"}}},
       {u"H\n" + k + u" 123\n\u0110B\t45678-9\tx\n", u"H\n", {{u"123", u"45678"}}},
       {k + u"   1234567890123  \n\u0110B\t  12345   67\t", u"", {{u"1234567890", u"12345"}}},
@@ -39,12 +37,12 @@ TEST(SpecialPrizeTextTest, CutsBlocksAtTheDrawWord) {
        u"a k\u1EF3 Ky\u0300 ",
        {{u"", std::nullopt}, {u"7", u"1"}}},
   };
-  for (const auto& c : cases) {
-    const auto page = ReadSpecialPrizeText(c.text, host::TrimSpaces);
-    EXPECT_EQ(page.heading, c.heading) << Utf16ToUtf8(c.text);
-    decltype(c.blocks) blocks;
-    for (const auto& b : page.blocks) blocks.emplace_back(b.key, b.result);
-    EXPECT_EQ(blocks, c.blocks) << Utf16ToUtf8(c.text);
+  for (const auto& [text, heading, blocks] : cases) {
+    const auto page = ReadSpecialPrizeText(text, host::TrimSpaces);
+    EXPECT_EQ(page.heading, heading) << Utf16ToUtf8(text);
+    Blocks got;
+    for (const auto& b : page.blocks) got.emplace_back(b.key, b.result);
+    EXPECT_EQ(got, blocks) << Utf16ToUtf8(text);
   }
 }
 

@@ -11,18 +11,17 @@
 namespace kelvora::intake {
 namespace {
 
-using host::Table;
 using Kind = StoreCsvProblem::Kind;
 using testing::ToTable;
 
 TEST(StoreCsvTest, WritesFieldsAsStored) {
-  const Table block = ToTable(
+  const host::Table block = ToTable(
       {{24100, u"06235"}, {24099, 1234}, {24098, u"a,\"b\""}, {host::Value(), host::Value()}});
   EXPECT_EQ(StoreCsv(block), "draw,result\n24100,06235\n24099,1234\n24098,\"a,\"\"b\"\"\"\n,\n");
 }
 
 TEST(StoreCsvTest, ReadsTheFormsUsersHandIt) {
-  const Table expected = ToTable({{24100, u"06235"}, {24099, u"99999"}});
+  const host::Table expected = ToTable({{24100, u"06235"}, {24099, u"99999"}});
   std::string utf16("\xFF\xFE", 2);
   for (char c : std::string("24100,06235\n24099,99999")) utf16 += {c, '\0'};
   for (const std::string& text : std::vector<std::string>{

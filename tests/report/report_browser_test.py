@@ -20,10 +20,7 @@ CATCH = """<script>
 window.__errors = [];
 window.addEventListener('error', e => window.__errors.push(String(e.message)));
 const __consoleError = console.error;
-console.error = (...args) => {
-  window.__errors.push(args.join(' '));
-  __consoleError.apply(console, args);
-};
+console.error = (...args) => { window.__errors.push(args.join(' ')); __consoleError(...args); };
 </script>"""
 
 # Run after them: what the canvases hold.
@@ -68,9 +65,8 @@ def main():
         check(not re.search(r"<(script|img|link|iframe)[^>]+(src|href)=", page),
               "the page loads nothing from elsewhere")
 
-        data = json.loads(re.search(
-            r'<script type="application/json" id="kelvora-data">(.*?)</script>', page,
-            re.S).group(1))
+        data = json.loads(re.search(r'<script type="application/json" id="kelvora-data">(.*?)'
+                                    r'</script>', page, re.S).group(1))
 
         checked = os.path.join(tmp, "checked.html")
         with open(checked, "w", encoding="utf-8") as f:

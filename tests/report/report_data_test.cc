@@ -44,17 +44,16 @@ TEST(ReportDataTest, NothingBeforeMainThenTheMarksOfEveryMethodOfBothStages) {
     SCOPED_TRACE(i + 1);
     ASSERT_EQ(d->chance.stages[i].state, analysis::StageState::kCurrent);
     ASSERT_TRUE(d->stages[i].sweep.has_value());
-    for (int k = 0; k < 3; ++k) {
-      const std::string& hits = d->stages[i].hits[static_cast<size_t>(k)];
+    for (size_t k = 0; k < 3; ++k) {
+      const std::string& hits = d->stages[i].hits[k];
       ASSERT_EQ(hits.size(), tested);
       // Oldest first: the first character is the oldest tested draw.
       const int32_t top = first_mark.row;
       for (const int32_t row : {top, top + static_cast<int32_t>(tested) - 1}) {
-        const bool hit = w.At({row, first_mark.col + k}) == Value(u"X");
+        const bool hit = w.At({row, first_mark.col + static_cast<int32_t>(k)}) == Value(u"X");
         EXPECT_EQ(hits[tested - 1 - static_cast<size_t>(row - top)] == '1', hit) << row;
       }
-      EXPECT_EQ(std::count(hits.begin(), hits.end(), '1'),
-                d->chance.stages[i].methods[static_cast<size_t>(k)].hits);
+      EXPECT_EQ(std::ranges::count(hits, '1'), d->chance.stages[i].methods[k].hits);
     }
   }
   for (const int i : {1, 6})

@@ -11,9 +11,7 @@ namespace {
 using std::string_view_literals::operator""sv;
 
 TEST(MarkupEscapeTest, EscapesWhatEndsOrOpensMarkup) {
-  const struct {
-    std::string_view text, escaped;
-  } cases[] = {
+  const std::pair<std::string_view, std::string_view> cases[] = {
       {"", ""},
       {"a & b", "a &amp; b"},
       {"<b>\"x\"</b>", "&lt;b&gt;&quot;x&quot;&lt;/b&gt;"},
@@ -22,10 +20,10 @@ TEST(MarkupEscapeTest, EscapesWhatEndsOrOpensMarkup) {
       {"nul\0after"sv, "nul\0after"sv},
       {"Kỳ quay", "Kỳ quay"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, escaped] : cases) {
     std::string out = "kept:";
-    AppendEscapedMarkup(out, c.text);
-    EXPECT_EQ(out, "kept:" + std::string(c.escaped));
+    AppendEscapedMarkup(out, text);
+    EXPECT_EQ(out, "kept:" + std::string(escaped));
   }
 }
 
