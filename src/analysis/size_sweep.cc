@@ -153,7 +153,8 @@ std::array<std::vector<int64_t>, 3> HitsAtEverySize(const host::Table& block, in
       ++ranks[static_cast<size_t>(worker)][static_cast<size_t>(k - 1)][static_cast<size_t>(d.rank)];
     }
   };
-  const numbersets::LaneBackend backend = numbersets::CurrentLaneBackend();
+  const numbersets::LaneBackend backend =
+      numbersets::CurrentLaneBackend(numbersets::BatchWork::kWalks);
   if (backend != numbersets::LaneBackend::kNone) {
     // The walks in batches on the multi-chain back end, as the backtest
     // builds its sets; the draws decided without a walk on the way.

@@ -49,16 +49,20 @@ struct FlagSet {
 // outside 1..10^W fails like the builders.
 void BuildSetFlags(int width, std::u16string_view seed, int32_t size, FlagSet& out);
 
-// The multi-chain back end the batch builders below run on: among those this
-// processor offers, the one that built a short trial batch of sets fastest,
-// measured once at first use; kNone when there is none. The trial builds
-// sets rather than timing a bare step: a back end with fewer lanes does more
-// of the builders' work per chain, which a step alone does not show. Its
-// compressions are not counted (sha256.h). Call it once before starting
-// threads that use it.
-LaneBackend CurrentLaneBackend();
-// Forces a back end, or kNone (not thread-safe; for tests and benchmarks).
-// Returns false and changes nothing when `backend` is not available.
+// What a batch computes: sets (BuildSetBatch) or walks (FirstRankBatch).
+enum class BatchWork { kSets, kWalks };
+
+// The multi-chain back end for batches of `work`: among those this processor
+// offers, the one that ran a short trial batch of that work fastest, measured
+// once at its first use; kNone when there is none. The trial runs the
+// batch rather than a bare step: a back end with fewer lanes does more of
+// the batch's work per chain, which a step alone does not show. Its
+// compressions are not counted (sha256.h). Call it before starting threads
+// that use it.
+LaneBackend CurrentLaneBackend(BatchWork work = BatchWork::kSets);
+// Forces a back end for every kind of batch, or kNone (not thread-safe; for
+// tests and benchmarks). Returns false and changes nothing when `backend` is
+// not available.
 bool SetLaneBackend(LaneBackend backend);
 
 // Builds many sets of one width and size at once on the multi-chain digest
