@@ -13,10 +13,7 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Table;
-using host::Value;
-using kelvora::testing::ErrorNumberOf;
-using kelvora::testing::U;
+using host::Table, host::Value, kelvora::testing::ErrorNumberOf, kelvora::testing::U;
 
 Table Kinds(std::initializer_list<Value> names) {
   Table t(static_cast<int32_t>(names.size()), 1);
@@ -60,10 +57,8 @@ TEST(BetKindsTest, SizeFitsTheLimitsOfTheFirstNamingRow) {
   };
   for (const auto& [name, size, fit] : named)
     EXPECT_EQ(FitOfSize(odd, name, size), fit) << Utf16ToUtf8(name) << " " << size;
-  EXPECT_EQ(ErrorNumberOf([&] {
-              FitOfSize(Kinds({u"a", u"b", u"c", u"d", u"e"}), third, 1);
-            }),
-            err::kSubscriptOutOfRange);
+  const Table five = Kinds({u"a", u"b", u"c", u"d", u"e"});
+  EXPECT_EQ(ErrorNumberOf([&] { FitOfSize(five, third, 1); }), err::kSubscriptOutOfRange);
 }
 
 // The list is read through the name KieuDanh, on the settings sheet only.

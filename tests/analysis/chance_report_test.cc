@@ -9,8 +9,7 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Value;
-using testing::U;
+using host::Value, testing::U;
 
 // 120 stored draws and the method tables of a run on them: the first stage
 // "Đề đuôi", 40 numbers (p0 = 0.4), the second "Ba càng đuôi", 300 numbers
@@ -29,11 +28,8 @@ struct Analysed : testing::BookValues {
     for (int k = 1; k <= 3; ++k) {
       const int32_t row = stage.table.row + k - 1, col = stage.table.col;
       const int h = hits[static_cast<size_t>(k - 1)];
-      Put({row, col}, Value(k));
-      Put({row, col + 3}, Value(6));  // longest miss run
-      Put({row, col + 4}, Value(2));  // current miss run
-      Put({row, col + 5}, Value(h));
-      Put({row, col + 6}, Value(119 - h));
+      for (const auto& [offset, v] : {std::pair{0, k}, {3, 6}, {4, 2}, {5, h}, {6, 119 - h}})
+        Put({row, col + offset}, Value(v));
       Put({row, col + 8}, Value(ComingSet(store, params, kind_row, k)));
     }
   }
@@ -49,9 +45,8 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
   const double holm[6] = {1, 0.6461455858672526, 0.14622016205554614,
                           1, 0.8176668448519537, 0.3569273417137431};
   const ChanceReport r = Analysed().Assess();
-  ASSERT_EQ(r.stages[0].state, StageState::kCurrent);
-  ASSERT_EQ(r.stages[1].state, StageState::kCurrent);
-  EXPECT_EQ(r.methods_tested, 6);
+  ASSERT_EQ(std::tuple(r.stages[0].state, r.stages[1].state, r.methods_tested),
+            std::tuple(StageState::kCurrent, StageState::kCurrent, 6));
   for (size_t i = 0; i < 6; ++i) {
     const MethodChance& m = r.stages[i / 3].methods[i % 3];
     EXPECT_EQ(m.method, static_cast<int>(i % 3) + 1);
@@ -63,8 +58,7 @@ TEST(ChanceReportTest, CurrentStagesAgainstExactBinomialTests) {
     // forward over the states of the run in progress, in fractions.
     EXPECT_NEAR(*m.longest_miss_run_p, i < 3 ? 0.9105181971417757 : 0.9954681230444518, 1e-12);
     EXPECT_NEAR(*m.current_miss_run_p, i < 3 ? 0.36 : 0.49, 1e-15);
-    EXPECT_LT(m.interval95.low, *m.rate);
-    EXPECT_GT(m.interval95.high, *m.rate);
+    EXPECT_TRUE(m.interval95.low < *m.rate && *m.rate < m.interval95.high) << i;
   }
   EXPECT_EQ(ChanceVerdict(r.stages[0].methods[0], r.quality).substr(0, 5), U("không"));
   // No verdict on a store not comparable with chance.
@@ -78,8 +72,7 @@ TEST(ChanceReportTest, OutputsThatNoLongerMatchTheBookAreStale) {
   const layout::Cell misses{layout::kStage2.table.row, layout::kStage2.table.col + 6};
   const std::tuple<const char*, layout::Cell, Value, bool, bool> cases[] = {
       {"size", layout::kStage1.size, Value(41), true, false},
-      {"kind of the same width", layout::kStage1.kind, Value(U(kTemplateKindNames[0])), true,
-       false},
+      {"kind, same width", layout::kStage1.kind, Value(U(kTemplateKindNames[0])), true, false},
       {"window", layout::kStage1.window, Value(60), true, false},
       {"second size", layout::kStage2.size, Value(301), false, true},
       {"second stage off", layout::kSecondStageSwitch, Value(u"OFF"), false, true},

@@ -14,21 +14,18 @@
 namespace kelvora::analysis {
 namespace {
 
-using ::testing::DoubleNear;
-using ::testing::Pointwise;
+using ::testing::AllOf, ::testing::DoubleNear, ::testing::Gt, ::testing::Lt, ::testing::Pointwise;
 
 // Published values (SciPy 1.10: binomtest, proportion_ci(method="wilson")).
 TEST(ChanceTest, ReproducesReferenceValues) {
   EXPECT_NEAR(BinomialTwoSidedP(42, 364, 0.1), 0.335795, 0.5e-6);
   EXPECT_NEAR(BinomialTwoSidedP(61, 364, 0.1), 0.000072, 0.5e-6);
-  const Interval w = WilsonInterval95(42, 364);
-  EXPECT_NEAR(w.low, 0.086506, 0.5e-6);
-  EXPECT_NEAR(w.high, 0.152296, 0.5e-6);
+  EXPECT_NEAR(WilsonInterval95(42, 364).low, 0.086506, 0.5e-6);
+  EXPECT_NEAR(WilsonInterval95(42, 364).high, 0.152296, 0.5e-6);
   EXPECT_NEAR(LongestMissRunTail(364, 0.1, 60, false), 0.0554, 0.5e-4);
 }
 
-// The two-sided test summed term by term with Boost.Math's binomial
-// probabilities, the same rule written plainly.
+// The same two-sided rule written plainly, summed over Boost.Math's binomial probabilities.
 double BoostTwoSided(int64_t k, int64_t n, double p) {
   const boost::math::binomial_distribution<double> b(static_cast<double>(n), p);
   const double limit = boost::math::pdf(b, static_cast<double>(k)) * (1 + 1e-7);
@@ -74,8 +71,7 @@ TEST(ChanceTest, HolmAdjustsInStepsAndKeepsTheOrder) {
   const std::vector<double> p = {0.04, 0.001, 0.03, 0.5, 0.03, 0.9};
   EXPECT_THAT(HolmAdjust(p), Pointwise(DoubleNear(1e-12), {0.15, 0.006, 0.15, 1.0, 0.15, 1.0}));
   EXPECT_TRUE(HolmAdjust({}).empty());
-  // Benjamini-Hochberg on the same family: m / rank * p, made monotone from
-  // the largest down.
+  // Benjamini-Hochberg on the same family: m / rank * p, made monotone from the largest down.
   EXPECT_THAT(BenjaminiHochbergAdjust(p),
               Pointwise(DoubleNear(1e-12), {0.06, 0.006, 0.06, 0.6, 0.06, 0.9}));
 }
@@ -96,21 +92,17 @@ TEST(ChanceTest, LongestMissRunTailMatchesEveryRecordUnderTheRecordsRule) {
         const int longest = ComputeRunStatistics(hits).longest_miss_run;
         for (int run = 0; run <= longest; ++run) tail[static_cast<size_t>(run)] += chance;
       }
-      for (int run = 0; run <= n + 1; ++run) {
+      for (int run = 0; run <= n + 1; ++run)
         EXPECT_NEAR(LongestMissRunTail(n, p, run, true), tail[static_cast<size_t>(run)], 1e-12)
             << "n " << n << " p " << p << " run " << run;
-      }
     }
   }
   EXPECT_NEAR(MissRunTail(3, 0.1), 0.729, 1e-15);
   // A long record stays a probability.
-  const double big = LongestMissRunTail(64999, 0.001, 9000, true);
-  EXPECT_GT(big, 0.0);
-  EXPECT_LT(big, 0.01);
+  EXPECT_THAT(LongestMissRunTail(64999, 0.001, 9000, true), AllOf(Gt(0.0), Lt(0.01)));
 }
 
-// The chance rates, checked against the hit rule itself: random stores run
-// through the backtest hit about p0 of the time.
+// The chance rates against the hit rule itself: random stores backtested hit about p0 of the time.
 TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
   constexpr int kDraws = 3000;
   const host::Table block = testing::StoreRows(kDraws + 1, 99999, 2024);
@@ -125,8 +117,7 @@ TEST(ChanceTest, ChanceRatesFollowTheHitRule) {
     for (const MethodResult& m : BacktestMethods(block, kDraws, params, kind_row)) {
       int hits = 0;
       for (uint8_t h : m.hits) hits += h;
-      const double sd = std::sqrt(p0 * (1 - p0) / kDraws);
-      EXPECT_NEAR(static_cast<double>(hits) / kDraws, p0, 4.5 * sd + 1e-12)
+      EXPECT_NEAR(static_cast<double>(hits) / kDraws, p0, 4.5 * std::sqrt(p0 * (1 - p0) / kDraws))
           << "kind " << kind_row << " size " << size;
     }
   }

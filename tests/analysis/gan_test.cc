@@ -19,17 +19,15 @@ TEST(GanTest, HandWorkedGansAndCounts) {
   const GanReport g = AssessGan(
       testing::StoreOf({u"12307", u"55512", u"00007", u"1234", u"12399", 12312, u"88807"}, 1000),
       4);
-  EXPECT_EQ(g.draws, 6);
-  EXPECT_EQ(g.quality.results_not_five_digits, 1);
+  EXPECT_EQ(std::tuple(g.draws, g.quality.results_not_five_digits, g.last), std::tuple(6, 1, 4));
   EXPECT_EQ(g.verdict, NotComparableVerdict());  // the four-digit result
-  EXPECT_EQ(g.last, 4);
   const std::tuple<size_t, int64_t, int64_t, int64_t> cases[] = {
       {7, 0, 2, 2}, {12, 1, 2, 1}, {99, 3, 3, 1}, {0, 6, 6, 0}, {55, 6, 6, 0}};
   for (const auto& [ending, current, longest, count] : cases) {
     const EndingStats& s = g.endings[ending];
-    EXPECT_EQ(s.current_gan, current) << ending;
-    EXPECT_EQ(s.longest_gan, longest) << ending;
-    EXPECT_EQ(s.count, count) << ending;
+    EXPECT_EQ(std::tuple(s.current_gan, s.longest_gan, s.count),
+              std::tuple(current, longest, count))
+        << ending;
     EXPECT_DOUBLE_EQ(s.gan_p, std::pow(0.99, static_cast<double>(current))) << ending;
   }
   EXPECT_EQ(g.dau.counts, (std::array<int64_t, 10>{2, 1, 0, 0, 0, 0, 0, 0, 0, 1}));
@@ -91,7 +89,6 @@ TEST(GanTest, ALargeRandomStoreIsWithinChance) {
   const GanReport g = AssessGan(testing::StoreOf(results, 1000), 1000);
   EXPECT_GE(g.smallest_p_holm, 0.05);
   EXPECT_EQ(Utf16ToUtf8(g.verdict), "Không có gì khác ngẫu nhiên (sau hiệu chỉnh Holm)");
-  EXPECT_LT(g.longest_gan_low, g.longest_gan_high);
   // The 95 % range of the longest gan: reached with chance >= 97.5 % at its
   // low end and not one past, beaten with chance <= 2.5 % at its high end.
   const auto low = static_cast<size_t>(g.longest_gan_low);

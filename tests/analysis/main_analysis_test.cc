@@ -13,29 +13,20 @@
 #include "support/error_number.h"
 #include "support/fault_injection.h"
 
-namespace kelvora {
+namespace kelvora::analysis {
 namespace {
 
-using analysis::PrepareStage;
-using analysis::StagePlan;
-using analysis::StageRefusal;
-using host::Value;
+using host::Value, testing::BoundWorkbook;
 using namespace layout;  // NOLINT(build/namespaces)
-using testing::BoundWorkbook;
 
-const char* const kCheckParameters = "Vui Lòng Kiểm Tra Lại Các Thông Số";
 const char* const kCheckParameters2 = "Vui Lòng Kiểm Tra Lại Các Thông Số Xử Lý 2";
 
-std::u16string KindName(int row) {
-  return testing::U(kTemplateKindNames[static_cast<size_t>(row - 1)]);
-}
-
-// The parameter block of a stage: kind (a row's name, or the value), size,
-// position or suffix, window.
+// A stage's parameters: kind (a row's name, or the value), size, position or suffix, window.
 template <typename Book>
 void SetParameters(Book& w, const layout::Stage& s, Value kind, Value size, Value position,
                    Value window) {
-  w.Put(s.kind, kind.IsNumber() ? Value(KindName(static_cast<int>(kind.number()))) : kind);
+  const auto row = static_cast<size_t>(kind.IsNumber() ? kind.number() : 0);
+  w.Put(s.kind, row > 0 ? Value(testing::U(kTemplateKindNames[row - 1])) : kind);
   w.Put(s.size, std::move(size));
   w.Put(s.position, std::move(position));
   w.Put(s.window, std::move(window));
@@ -68,10 +59,8 @@ bool BlockEmpty(BoundWorkbook& w, layout::Block b) {
 void FillOldOutputs(BoundWorkbook& w) {
   for (int k : {1, 3}) w.Put(TableCell(kStage1, k, 0), Value(u"old"));
   w.Put(OutputCell(6), Value(u"old"));
-  for (int r : {3, 10002, 10003}) {
-    w.Put({r, kMarksCleared.first.col}, Value(u"old"));
-    w.Put({r, kMarksCleared.last.col}, Value(u"old"));
-  }
+  for (int r : {3, 10002, 10003})
+    for (int c : {kMarksCleared.first.col, kMarksCleared.last.col}) w.Put({r, c}, Value(u"old"));
   w.Put(kHeading, Value(u"old heading"));
 }
 
@@ -87,8 +76,8 @@ void ExpectScreenBackOn(BoundWorkbook& w) {
 TEST(MainAnalysisTest, StoreSizeBelowTheMinimumAndUnusableParameters) {
   // 33 draws: last row 49, one short; a first stage that cannot run stops
   // the second too. Nothing is written then, and the old outputs are cleared.
-  const std::tuple<int, Value, const char*> cases[] = {{33, 40, "Không đủ dữ liệu để thống kê"},
-                                                       {34, u"abc", kCheckParameters}};
+  const std::tuple<int, Value, const char*> cases[] = {
+      {33, 40, "Không đủ dữ liệu để thống kê"}, {34, u"abc", "Vui Lòng Kiểm Tra Lại Các Thông Số"}};
   for (const auto& [draws, size, message] : cases) {
     SCOPED_TRACE(draws);
     BoundWorkbook w;
@@ -99,18 +88,16 @@ TEST(MainAnalysisTest, StoreSizeBelowTheMinimumAndUnusableParameters) {
     w.Run(analysis::Main);
     ExpectScreenBackOn(w);
     EXPECT_EQ(w.Shown(), (std::vector{std::pair{std::string(message), 64 + 4096}}));
-    EXPECT_TRUE(BlockEmpty(w, MethodTable(kStage1)));
-    EXPECT_TRUE(BlockEmpty(w, MethodTable(kStage2)));
-    EXPECT_TRUE(BlockEmpty(w, {kMarksCleared.first, {40, kMarksCleared.last.col}}));
+    for (layout::Block b : {MethodTable(kStage1), MethodTable(kStage2), kMarksCleared})
+      EXPECT_TRUE(BlockEmpty(w, b));
     EXPECT_EQ(w.At(kHeading), Value(u"old heading"));
   }
 }
 
 TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
-  // 34 draws, numbers 1001 (oldest) to 1034 (newest). The results of the 10
-  // newest draws were chosen so that each method's outcomes follow a planned
-  // pattern, newest tested draw first, under kind row 2 (last two digits)
-  // with sets of 50.
+  // 34 draws, numbers 1001 (oldest) to 1034 (newest). The results of the 10 newest draws were
+  // chosen so that each method's outcomes follow a planned pattern, newest tested draw first, under
+  // kind row 2 (last two digits) with sets of 50.
   const char* planned[3] = {"MMMHMMHMMM", "HHHHHHHHHH", "HHMMHHHMHM"};
   const char16_t* planned_results[] = {u"12301", u"12305", u"12315", u"12313", u"12317", u"12301",
                                        u"12300", u"12323", u"12303", u"12308", u"55555"};
@@ -153,9 +140,8 @@ TEST(MainAnalysisTest, PinnedOutputsOfASmallStore) {
 }
 
 TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
-  // Only exactly "ON" runs it. Window 20 is equal to the first block, 8
-  // smaller, 500 beyond the store (all draws but one); size 66 is too large
-  // for the kind. No rows: no second stage.
+  // Only exactly "ON" runs it. Window 20 is equal to the first block, 8 smaller, 500 beyond the
+  // store (all draws but one); size 66 is too large for the kind. No rows: no second stage.
   const std::tuple<const char16_t*, int, int, int> cases[] = {
       {u"ON", 40, 20, 19}, {u"ON", 40, 8, 7},   {u"ON", 40, 500, 59}, {u"ON", 66, 20, 0},
       {u"on", 40, 20, 0},  {u" ON", 40, 20, 0}, {nullptr, 40, 20, 0}};
@@ -181,10 +167,9 @@ TEST(MainAnalysisTest, SecondStageAgainstTheFirst) {
   }
 }
 
-// Why a stage cannot run, on values: a store of 40 draws and the template's
-// kind list. Not a number, beyond 16 or 32 bits, outside the kind's sizes, a
-// window below 2 (also by rounding), a position below 1 (also by rounding);
-// n, the draws tested when it runs.
+// Why a stage cannot run, on a store of 40 draws and the template's kind list: not a number, beyond
+// 16 or 32 bits, outside the kind's sizes, a window below 2 or a position below 1 (also by
+// rounding); n, the draws tested when it runs.
 TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
   using R = StageRefusal;
   const Value e, na = Value::Error(2042);
@@ -198,17 +183,16 @@ TEST(PrepareStageTest, NamesWhyAStageCannotRun) {
       {u"x", 1, e, 100, R::kKindNotListed, 0}, {6, 5, u"0", 100, R::kKindParameters, 0},
       {5, 40, u"0", 100, R::kNone, 39},  // the position plays no part
   };
+  testing::BookValues b;
+  b.FillStore(40, 24123, 777);
   for (const auto& [kind, size, position, window, refusal, n] : cases) {
-    testing::BookValues b;
-    b.FillStore(40, 24123, 777);
     SetParameters(b, kStage2, kind, size, position, window);
     const StagePlan plan = PrepareStage(b.View(), kStage2);
     EXPECT_EQ(plan.refusal, refusal) << Utf16ToUtf8(host::ToText(size));
     EXPECT_EQ(plan.run ? plan.run->n : 0, n) << Utf16ToUtf8(host::ToText(size));
   }
-  testing::BookValues one;
-  one.FillStore(1, 24123, 777);
-  EXPECT_EQ(PrepareStage(one.View(), kStage1).refusal, R::kTooFewDraws);
+  b.FillStore(1, 24123, 777);
+  EXPECT_EQ(PrepareStage(b.View(), kStage1).refusal, R::kTooFewDraws);
   EXPECT_EQ(PrepareStage(testing::BookValues().View(), kStage1, 66).refusal, R::kSizeOutside);
 }
 
@@ -221,7 +205,7 @@ TEST(PrepareStageTest, RepeatedKindNamesOfDifferentWidthsAreRefused) {
   for (const auto& [from, to, size, kind_row] : cases) {
     testing::BookValues b;
     b.FillStore(40, 24123, 777);
-    b.kinds(to, 1) = Value(KindName(from));
+    b.kinds(to, 1) = b.kinds(from, 1);
     SetParameters(b, kStage1, from, size, Value(), 200);
     const StagePlan plan = PrepareStage(b.View(), kStage1);
     EXPECT_EQ(plan.refusal, kind_row ? StageRefusal::kNone : StageRefusal::kWidthsDiffer) << from;
@@ -257,4 +241,4 @@ TEST(MainAnalysisTest, FailureStillRestoresTheScreen) {
 }
 
 }  // namespace
-}  // namespace kelvora
+}  // namespace kelvora::analysis

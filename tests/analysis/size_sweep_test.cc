@@ -12,27 +12,22 @@
 namespace kelvora::analysis {
 namespace {
 
-using host::Table;
-using host::Value;
+using host::Table, host::Value;
 
 // A random store with the results a real store can hold besides five
 // digits: shorter texts, letters, a comma, empty cells, numbers.
 Table RandomBlock(int rows, uint32_t seed) {
   std::mt19937 rng(seed);
-  Table t(rows, 2);
-  for (int r = 1; r <= rows; ++r) {
-    t(r, 1) = Value(50000 - r);
-    t(r, 2) = Value(testing::FiveDigits(rng()));
-  }
+  Table t = testing::StoreRows(rows, 49999, 0);  // draws 49999 down
+  for (int r = 1; r <= rows; ++r) t(r, 2) = Value(testing::FiveDigits(rng()));
   const Value odd[] = {Value(u"1234"), Value(u""),    Value(),          Value(u"12a45"),
                        Value(4567),    Value(u"3,8"), Value(u"9,12,0"), Value(u"7")};
   for (size_t i = 0; i < std::size(odd); ++i) t(static_cast<int32_t>(3 + 5 * i), 2) = odd[i];
   return t;
 }
 
-// The sweep's count at every sampled size equals the backtest at that size,
-// for every kind and mode and every method. The sizes: 1, a second pass,
-// the largest.
+// The sweep's count at every sampled size (1, a second pass, the largest) equals the backtest at
+// that size, for every kind, mode and method.
 TEST(SizeSweepTest, EverySizeEqualsTheBacktestAtThatSize) {
   const Table block = RandomBlock(90, 7);
   constexpr int32_t n = 88;
@@ -51,8 +46,7 @@ TEST(SizeSweepTest, EverySizeEqualsTheBacktestAtThatSize) {
     for (int threads : {1, 3}) {
       const auto every = HitsAtEverySize(block, n, params, kind_row, sizes.back(), threads);
       for (int32_t size : sizes) {
-        AnalysisParameters at = params;
-        at.setSize = static_cast<int16_t>(size);
+        const AnalysisParameters at{u"", static_cast<int16_t>(size), position, n + 1};
         const auto backtest = BacktestMethods(block, n, at, kind_row, 1);
         for (size_t k = 0; k < 3; ++k) {
           const std::vector<uint8_t>& hits = backtest[k].hits;
@@ -80,15 +74,13 @@ TEST(SizeSweepTest, SweepsTheStageOverItsSizesWithAdjustedTests) {
   ASSERT_EQ(all.sweep->rows.size(), 65u * 3);
   for (size_t i = 0; i < all.sweep->rows.size(); ++i) {
     const SweepRow& row = all.sweep->rows[i];
-    EXPECT_EQ(row.size, static_cast<int32_t>(i / 3) + 1);
-    EXPECT_EQ(row.method, static_cast<int>(i % 3) + 1);
-    EXPECT_EQ(row.hits + row.misses, 39);
+    EXPECT_EQ(std::tuple(row.size, row.method, row.hits + row.misses),
+              std::tuple(static_cast<int32_t>(i / 3) + 1, static_cast<int>(i % 3) + 1, 39));
     EXPECT_DOUBLE_EQ(row.chance, row.size / 100.0);
   }
-  // Exact two-sided binomial p-values of these counts (39 tested, p0 =
-  // size / 100) and Holm's and Benjamini-Hochberg's adjustments over all 195
-  // rows, computed once in rational arithmetic with Python's fractions: the
-  // four smallest p-values of the family and three others.
+  // Exact two-sided binomial p-values of these counts (39 tested, p0 = size / 100) and Holm's and
+  // Benjamini-Hochberg's adjustments over all 195 rows, computed once in rational arithmetic with
+  // Python's fractions: the four smallest p-values of the family and three others.
   const std::tuple<size_t, int64_t, double, double, double> pinned[] = {
       {2, 5, 4.3368459397806934e-05, 0.008456849582572352, 0.008456849582572352},
       {63, 19, 0.0002730317806615086, 0.05296816544833267, 0.013590377275067546},

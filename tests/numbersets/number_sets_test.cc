@@ -17,18 +17,10 @@
 namespace kelvora::numbersets {
 namespace {
 
-std::u16string Build(int width, std::u16string_view seed, int32_t size) {
-  return width == 1   ? BuildDigitSet(seed, size)
-         : width == 2 ? BuildPairSet(seed, size)
-                      : BuildTripleSet(seed, size);
-}
+std::u16string (*const kBuild[])(std::u16string_view, int32_t) = {nullptr, BuildDigitSet,
+                                                                  BuildPairSet, BuildTripleSet};
 
 int32_t Universe(int width) { return width == 1 ? 10 : width == 2 ? 100 : 1000; }
-
-std::u16string Padded(int32_t n, int width) {
-  std::string digits = std::to_string(n);
-  return Utf8ToUtf16(digits.insert(0, static_cast<size_t>(width) - digits.size(), '0').c_str());
-}
 
 // The set recipe written out step by step with texts and an ordered set, as
 // plainly as it reads, including the substring-search sort.
@@ -55,24 +47,31 @@ LiteralSet LiteralBuild(int width, const std::u16string& seed, int32_t size) {
       if (static_cast<int32_t>(pieces.size()) == size) break;
     }
   }
-  for (int32_t n = 0; n < Universe(width); ++n)
-    if (list.find(Padded(n, width)) != std::u16string::npos)
-      result.text += (result.text.empty() ? u"" : u",") + Padded(n, width);
+  for (int32_t n = 0; n < Universe(width); ++n) {
+    const std::u16string padded = Utf8ToUtf16(std::to_string(1000 + n).substr(4 - width));
+    if (list.find(padded) != std::u16string::npos)
+      result.text += (result.text.empty() ? u"" : u",") + padded;
+  }
   return result;
 }
 
-// Checks both builders against `expected` for one width, seed and size;
-// returns the flags.
+// Checks both builders against `expected` for one width, seed and size; returns the flags.
 FlagSet ExpectSet(int width, const std::u16string& seed, int32_t size,
                   const std::u16string& expected) {
-  EXPECT_EQ(Build(width, seed, size), expected) << width << " " << size;
+  EXPECT_EQ(kBuild[width](seed, size), expected) << width << " " << size;
   FlagSet flags;
   BuildSetFlags(width, seed, size, flags);
-  EXPECT_EQ(flags.Text(), expected);
-  EXPECT_EQ(flags.width, width);
-  EXPECT_EQ(flags.count, size);
-  EXPECT_EQ(static_cast<int32_t>(flags.flags.count()), size);
+  EXPECT_EQ(std::tuple(flags.Text(), flags.width, flags.count, flags.flags.count()),
+            std::tuple(expected, width, size, static_cast<size_t>(size)));
   return flags;
+}
+
+// Checks both builders and their digest work against the literal recipe.
+void ExpectLiteral(int width, const std::u16string& seed, int32_t size) {
+  const LiteralSet expected = LiteralBuild(width, seed, size);
+  const FlagSet flags = ExpectSet(width, seed, size, expected.text);
+  EXPECT_EQ(std::pair(flags.digests, flags.compressions),
+            std::pair(expected.digests, expected.compressions));
 }
 
 TEST(NumberSetsTest, WorkedSetsForAbc) {
@@ -102,7 +101,7 @@ TEST(NumberSetsTest, SizeOutsideTheRangeIsRefused) {
     EXPECT_THROW(BuildSetFlags(width, u"abc", size, flags), SetSizeError) << width << " " << size;
     if (width < 1 || width > 3) continue;
     EXPECT_EQ(flags.count, 0) << "left as before";
-    EXPECT_THROW(Build(width, u"abc", size), SetSizeError) << width << " " << size;
+    EXPECT_THROW(kBuild[width](u"abc", size), SetSizeError) << width << " " << size;
   }
 }
 
@@ -127,31 +126,19 @@ TEST(NumberSetsTest, BuildersEqualTheLiteralRecipe) {
         seed = num(rng());
       const int32_t size =
           trial % 10 == 9 ? Universe(width) : 1 + static_cast<int32_t>(rng() % Universe(width));
-      const LiteralSet expected = LiteralBuild(width, seed, size);
-      const FlagSet flags = ExpectSet(width, seed, size, expected.text);
-      EXPECT_EQ(flags.digests, expected.digests);
-      EXPECT_EQ(flags.compressions, expected.compressions);
+      ExpectLiteral(width, seed, size);
     }
   });
 }
 
-// "s150" and "s349" give 51 digits: at every size up to past their first
-// pass's distinct numbers, each window of that pass, the last ones among them,
-// decides the set.
+// "s150" and "s349" give 51 digits: at every size up to past their first pass's distinct numbers,
+// each window of that pass, the last ones among them, decides the set.
 TEST(NumberSetsTest, EveryWindowOfALongPass) {
   ForEachBackend([&](Sha256Backend) {
-    for (const char16_t* seed : {u"s150", u"s349"}) {
-      for (int width = 1; width <= 3; ++width) {
-        for (int32_t size = 1; size <= std::min(Universe(width), 52); ++size) {
-          const LiteralSet expected = LiteralBuild(width, seed, size);
-          FlagSet flags;
-          BuildSetFlags(width, seed, size, flags);
-          ASSERT_EQ(flags.Text(), expected.text)
-              << Utf16ToUtf8(seed) << " " << width << " " << size;
-          EXPECT_EQ(flags.digests, expected.digests);
-        }
-      }
-    }
+    for (const char16_t* seed : {u"s150", u"s349"})
+      for (int width = 1; width <= 3; ++width)
+        for (int32_t size = 1; size <= std::min(Universe(width), 52); ++size)
+          ExpectLiteral(width, seed, size);
   });
 }
 
@@ -160,18 +147,14 @@ TEST(NumberSetsTest, ExtractDigitsAndSortLists) {
   EXPECT_EQ(ExtractDigits(u"\u0661\uff11\u00b95"), u"5");  // other scripts' digits are not
   EXPECT_EQ(ExtractDigits(u"abcdef"), u"");
   // Any occurrence counts, also inside a longer run of digits.
+  std::u16string (*const sort[])(std::u16string_view) = {SortDigitList, SortPairList,
+                                                         SortTripleList};
   const std::tuple<int, std::u16string, const char16_t*> cases[] = {
       {1, u"7,1,8", u"1,7,8"},          {1, u"", u""},
       {2, u"81,05,78,05", u"05,78,81"}, {3, u"700,007,070", u"007,070,700"},
       {2, u"1234", u"12,23,34"},        {3, u"12,34", u""},
   };
-  for (const auto& [width, list, sorted] : cases) {
-    EXPECT_EQ(width == 1   ? SortDigitList(list)
-              : width == 2 ? SortPairList(list)
-                           : SortTripleList(list),
-              sorted)
-        << width;
-  }
+  for (const auto& [width, list, sorted] : cases) EXPECT_EQ(sort[width - 1](list), sorted) << width;
 }
 
 }  // namespace

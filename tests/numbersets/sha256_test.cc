@@ -1,8 +1,6 @@
-// SHA-256 digest tests. The message/digest vectors are NIST's: the SHAVS
-// response files SHA256ShortMsg.rsp and SHA256LongMsg.rsp, as shipped by the
-// Debian package python3-cryptography-vectors (installed by
-// scripts/install-deps). Every vector runs on each compression back end that
-// this processor offers.
+// SHA-256 digests against NIST's SHAVS response files SHA256ShortMsg.rsp and SHA256LongMsg.rsp, as
+// the Debian package python3-cryptography-vectors ships them (scripts/install-deps installs it),
+// each vector on every compression back end this processor offers.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,10 +10,6 @@
 #include "numbersets/backends.h"
 #include "numbersets/sha256.h"
 #include "numbersets/sha256_internal.h"
-
-#ifndef KELVORA_NIST_SHA2_DIR
-#error "KELVORA_NIST_SHA2_DIR must name the directory of the NIST SHA-2 response files"
-#endif
 
 namespace kelvora::numbersets {
 namespace {
@@ -30,9 +24,8 @@ std::u16string FromHex(const std::string& hex) {
 
 std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-// The values of the "Key = Value" lines of a response file whose key is
-// `key`, in order; a "Msg" is cut to its "Len" bits ("Len = 0" comes with a
-// placeholder byte).
+// The values of a response file's "Key = Value" lines of key `key`, in order; a "Msg" is cut to its
+// "Len" bits ("Len = 0" comes with a placeholder byte).
 std::vector<std::string> ResponseValues(const std::string& name, const std::string& key) {
   const std::string path = std::string(KELVORA_NIST_SHA2_DIR) + "/" + name;
   std::ifstream in(path);
@@ -84,9 +77,8 @@ TEST(Sha256Test, OneBytePerCodeUnitAndCompressionCounts) {
 }
 
 TEST(Sha256Test, BackendSelection) {
-  EXPECT_EQ(CurrentSha256Backend(),
-            ShaNiAvailable() ? Sha256Backend::kShaNi : Sha256Backend::kPortable);
   const Sha256Backend chosen = CurrentSha256Backend();
+  EXPECT_EQ(chosen, ShaNiAvailable() ? Sha256Backend::kShaNi : Sha256Backend::kPortable);
   EXPECT_EQ(SetSha256Backend(Sha256Backend::kShaNi), ShaNiAvailable());
   EXPECT_TRUE(SetSha256Backend(Sha256Backend::kPortable));
   EXPECT_EQ(CurrentSha256Backend(), Sha256Backend::kPortable);
