@@ -87,14 +87,15 @@ TEST(SetBatchTest, SameSetsAsOneByOne) {
   EXPECT_EQ(CurrentLaneBackend() == LaneBackend::kNone, backends == 0);
 }
 
-// The first use picks the back end by building trial sets, in a process of
-// its own here; those are not the caller's and must not be counted.
+// The first uses pick the back ends by trial batches, in a process of their
+// own here; those are not the caller's and must not be counted.
 TEST(SetBatchTest, PickingTheBackEndCountsNoCompressions) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         const int64_t before = CompressionsCounted();
-        (void)CurrentLaneBackend();
+        (void)CurrentLaneBackend(BatchWork::kSets);
+        (void)CurrentLaneBackend(BatchWork::kWalks);
         std::exit(CompressionsCounted() == before ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
