@@ -54,5 +54,13 @@ TEST(RibbonTest, MarkupFollowsTheSchema) {
   EXPECT_EQ(ids.size(), RibbonGroups().size() + RibbonButtons().size() + 1);
 }
 
+// Each copy button names the cell its command copies from.
+TEST(RibbonTest, CopyButtonsNameTheirCells) {
+  const char* const labels[] = {"PP1 (L3)", "PP2 (L4)",  "PP3 (L5)",
+                                "PP4 (L9)", "PP5 (L10)", "PP6 (L11)"};
+  for (int k = 1; k <= 6; ++k)
+    EXPECT_EQ(FindRibbonButton("Copy" + std::to_string(k))->label, labels[k - 1]);
+}
+
 }  // namespace
 }  // namespace kelvora
