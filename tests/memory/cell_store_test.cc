@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "host/error.h"
+#include "memory/memory_workbook.h"
+#include "support/scripted_platform.h"
+
 namespace kelvora::host::memory {
 namespace {
 
@@ -29,10 +33,9 @@ TEST(CellStoreTest, GivesBackWhatWasStored) {
   row = 0;
   for (const Cell& c : cases) {
     const Cell got = store.Get(++row, 2);
-    EXPECT_EQ(got.value, c.value) << row;
-    EXPECT_EQ(got.formula, c.formula) << row;
-    EXPECT_EQ(got.style, c.style) << row;
-    EXPECT_EQ(got.written, c.written) << row;
+    EXPECT_EQ(std::tie(got.value, got.formula, got.style, got.written),
+              std::tie(c.value, c.formula, c.style, c.written))
+        << row;
     EXPECT_EQ(store.Filled(row, 2), !c.value.IsEmpty() || !c.formula.empty()) << row;
   }
   EXPECT_EQ(store.ColumnLength(2), row + 1);
@@ -58,6 +61,26 @@ TEST(CellStoreTest, ReferencesFollowTheCell) {
   EXPECT_EQ(seen.style, 4u);
   EXPECT_TRUE(store.Written(2, 3));
   EXPECT_EQ(store.Get(5000, 3).value, Value(5000));
+}
+
+// A paste reads the HTML of the application's clipboard. The rest of the workbook as a
+// host is checked by host_conformance.cc, a failed paste by the intake tests.
+TEST(MemoryWorkbookTest, PastesTheHtmlOfItsClipboard) {
+  MemoryApplication app;
+  MemoryWorkbook book(&app);
+  auto sheet = book.AddSheet(u"Sheet1", u"Main");
+  auto paste = [&](const char16_t* format) { sheet->PasteSpecial(format, false, false, true); };
+  EXPECT_THROW(paste(u"HTML"), CommandError);  // no clipboard
+  ScriptedClipboard clipboard;
+  app.set_clipboard(&clipboard);
+  EXPECT_THROW(paste(u"HTML"), CommandError);  // no HTML on it
+  clipboard.set_html(std::string());
+  EXPECT_THROW(paste(u"HTML"), CommandError);
+  clipboard.set_html("<table><tr><td>7</td></tr></table>");
+  EXPECT_THROW(paste(u"Text"), CommandError);
+  paste(u"HTML");
+  EXPECT_EQ(sheet->cell(1, 1).value, Value(7));
+  EXPECT_TRUE(sheet->CellWritten(1, 1));  // else a save keeps what the file held there
 }
 
 }  // namespace
