@@ -19,7 +19,7 @@ const std::string kPaste = "xl/worksheets/sheet2.xml";
 const std::string kHead = std::string(kDecl) + "<worksheet " + kNs + ">";
 
 // The sample with a chart sheet 'Biểu đồ' of code name `code` at the end.
-std::map<std::string, std::string> WithChartSheet(const std::string& code) {
+Parts WithChartSheet(const std::string& code) {
   auto p = BaseParts("");
   p[kWorkbook] = Replaced(p[kWorkbook], "</sheets>",
                           "<sheet name=\"Biểu đồ\" sheetId=\"5\" r:id=\"rId9\"/></sheets>");
@@ -42,10 +42,7 @@ TEST(AdoptTest, EditsOnlyWhatIsMissingInPlace) {
       "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Main!$A$1:$B$2</definedName>";
   const std::string no_names =
       Replaced(wb, "<definedNames>" + kind_list + print_area + "</definedNames>", "");
-  const struct {
-    const char* what;
-    std::string part, before, after;
-  } cases[] = {
+  const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
       {"no <sheetPr>", kPaste, Sheet("", ""), Sheet("Sheet2", "")},
       {"<sheetPr> with children, as LibreOffice writes it", kPaste,
        kHead + "<sheetPr filterMode=\"false\"><pageSetUpPr fitToPage=\"false\"/></sheetPr>"
@@ -70,33 +67,24 @@ TEST(AdoptTest, EditsOnlyWhatIsMissingInPlace) {
        Replaced(no_names, "<calcPr", "<definedNames/><calcPr"),
        Replaced(no_names, "<calcPr", "<definedNames>" + kind_list + "</definedNames><calcPr")},
   };
-  for (const auto& c : cases) {
+  for (const auto& [what, part, before, after] : cases) {
     auto parts = BaseParts("");
-    parts[c.part] = c.before;
+    parts[part] = before;
     const Adoption a = AdoptWorkbook(Pack(parts), {});
-    ASSERT_FALSE(a.bytes.empty()) << c.what;
-    EXPECT_EQ(a.kind_list_added, c.part == kWorkbook) << c.what;
+    EXPECT_EQ(a.kind_list_added, part == kWorkbook) << what;
     // The first three worksheets are the sheets that carry the other two code names.
-    EXPECT_EQ(a.by_position, c.part != kWorkbook) << c.what;
-    auto after = Unpack(a.bytes);
-    EXPECT_EQ(after[c.part], c.after) << c.what;
-    parts[c.part] = c.after;
-    EXPECT_EQ(after, parts) << c.what;
+    EXPECT_EQ(a.by_position, part != kWorkbook) << what;
+    parts[part] = after;
+    EXPECT_EQ(Unpack(a.bytes), parts) << what;
   }
 }
 
 TEST(AdoptTest, GivesTheCodeNamesByTabOrPositionAndMovesOthersAway) {
-  using Changes = std::vector<std::tuple<std::string, std::string, std::string>>;
+  using Changes = std::vector<std::tuple<std::string, std::string, std::string>>;  // tab, from, to
   auto stripped = BaseParts("");
   for (int i = 1; i <= 3; ++i)
     stripped["xl/worksheets/sheet" + std::to_string(i) + ".xml"] = Sheet("", "");
-  const struct {
-    const char* what;
-    std::map<std::string, std::string> parts;
-    SheetTabs tabs;
-    bool by_position;
-    Changes changes;  // tab, from, to
-  } cases[] = {
+  const std::tuple<const char*, Parts, SheetTabs, bool, Changes> cases[] = {
       {"in shape", BaseParts(""), {}, false, {}},
       {"no code names, by position", stripped, SheetTabs{}, true,
        Changes{{"Main", "", "Sheet1"}, {"Paste", "", "Sheet2"}, {"Cài đặt", "", "Sheet3"}}},
@@ -109,14 +97,14 @@ TEST(AdoptTest, GivesTheCodeNamesByTabOrPositionAndMovesOthersAway) {
                {"Notes", "", "Sheet2"},
                {"Biểu đồ", "sheet2", "Sheet5"}}},
   };
-  for (const auto& c : cases) {
-    const Adoption a = AdoptWorkbook(Pack(c.parts), c.tabs);
-    EXPECT_EQ(a.by_position, c.by_position) << c.what;
+  for (const auto& [what, parts, tabs, by_position, expected] : cases) {
+    const Adoption a = AdoptWorkbook(Pack(parts), tabs);
+    EXPECT_EQ(a.by_position, by_position) << what;
     Changes changes;
     for (const auto& ch : a.changes)
       changes.emplace_back(Utf16ToUtf8(ch.tab), Utf16ToUtf8(ch.from), Utf16ToUtf8(ch.to));
-    EXPECT_EQ(changes, c.changes) << c.what;
-    EXPECT_EQ(a.bytes.empty(), c.changes.empty()) << c.what;
+    EXPECT_EQ(changes, expected) << what;
+    EXPECT_EQ(a.bytes.empty(), expected.empty()) << what;
   }
 }
 
@@ -127,12 +115,7 @@ TEST(AdoptTest, RefusalsNameTheTabs) {
                                    R"(<sheet name="Cài đặt" sheetId="3" r:id="rId3"/>)"
                                    R"(<sheet name="Notes" sheetId="4" r:id="rId4"/>)",
                                    "");
-  const struct {
-    std::map<std::string, std::string> parts;
-    SheetTabs tabs;
-    bool tabs_given_wrong;
-    std::string message;
-  } cases[] = {
+  const std::tuple<Parts, SheetTabs, bool, std::string> cases[] = {
       {BaseParts(""), SheetTabs{u"Main", u"Paste", u"Nope"}, true,
        "no sheet has the tab 'Nope' (given as the settings sheet); the worksheets are 'Main', "
        "'Paste', 'Cài đặt', 'Notes'"},
@@ -147,13 +130,13 @@ TEST(AdoptTest, RefusalsNameTheTabs) {
       {WithKindList("<definedName name=\"KieuDanh\">'Cài đặt'!$A$1:$A$5</definedName>"),
        SheetTabs{}, false, "KieuDanh refers to a block of 'Cài đặt' of 5 rows"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [parts, tabs, tabs_given_wrong, message] : cases) {
     try {
-      AdoptWorkbook(Pack(c.parts), c.tabs);
-      ADD_FAILURE() << "adopted: " << c.message;
+      AdoptWorkbook(Pack(parts), tabs);
+      ADD_FAILURE() << "adopted: " << message;
     } catch (const AdoptRefused& e) {
-      EXPECT_EQ(e.tabs_given_wrong(), c.tabs_given_wrong) << c.message;
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      EXPECT_EQ(e.tabs_given_wrong(), tabs_given_wrong) << message;
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
     }
   }
   EXPECT_THROW(AdoptWorkbook("not a zip", {}), XlsxError);

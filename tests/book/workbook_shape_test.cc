@@ -7,10 +7,8 @@
 namespace kelvora::host::xlsx {
 namespace {
 
-using book::ShapeProblem;
 using book::WorkbookShapeProblem;
-
-using Kind = ShapeProblem::Kind;
+using Kind = book::ShapeProblem::Kind;
 
 TEST(WorkbookShapeTest, NamesWhatIsMissingByTab) {
   auto no_sheet2 = BaseParts(kCells);
@@ -18,12 +16,7 @@ TEST(WorkbookShapeTest, NamesWhatIsMissingByTab) {
   auto none = BaseParts(kCells);
   for (int i = 1; i <= 3; ++i)
     none["xl/worksheets/sheet" + std::to_string(i) + ".xml"] = Sheet("", "");
-  const struct {
-    const char* what;
-    std::map<std::string, std::string> parts;
-    std::optional<Kind> kind;
-    std::string message;
-  } cases[] = {
+  const std::tuple<const char*, Parts, std::optional<Kind>, std::string> cases[] = {
       {"in shape", BaseParts(kCells), std::nullopt, ""},
       {"Sheet2 in another case", no_sheet2, Kind::kMissingCodeNames,
        "no worksheet has the code name Sheet2 (the paste sheet); its worksheets are 'Main' "
@@ -47,15 +40,15 @@ TEST(WorkbookShapeTest, NamesWhatIsMissingByTab) {
        Kind::kKindListTooShort,
        "the name KieuDanh refers to 'Cài đặt'!A2:B6: 5 rows, but the six bet kinds need 6"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [what, parts, kind, message] : cases) {
     MemoryApplication app;
-    auto wb = XlsxWorkbook::Load(Pack(c.parts), &app);
+    auto wb = XlsxWorkbook::Load(Pack(parts), &app);
     const auto problem = WorkbookShapeProblem(*wb->book());
-    ASSERT_EQ(problem.has_value(), c.kind.has_value()) << c.what;
-    if (!problem) continue;
-    EXPECT_EQ(problem->kind, *c.kind) << c.what;
-    EXPECT_NE(problem->description.find(c.message), std::string::npos)
-        << c.what << ": " << problem->description;
+    ASSERT_EQ(problem ? std::optional(problem->kind) : std::nullopt, kind) << what;
+    if (problem) {
+      EXPECT_NE(problem->description.find(message), std::string::npos)
+          << what << ": " << problem->description;
+    }
   }
 }
 

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,7 +14,6 @@
 #include <memory>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "support/system_faults.h"
 
@@ -30,6 +28,7 @@ struct Folder {
     std::filesystem::create_directories(dir);
   }
   ~Folder() { std::filesystem::remove_all(dir); }
+  ptrdiff_t Files() const { return std::distance(std::filesystem::directory_iterator(dir), {}); }
   const std::string dir, path;
 };
 
@@ -61,17 +60,7 @@ TEST(FilesTest, WritesAtomicallyAndTellsAChangedFile) {
     EXPECT_THROW(ReadFile(unreadable, 4), FileError) << unreadable;
   // A folder that does not exist: the write fails and leaves nothing.
   EXPECT_THROW(WriteFileAtomically(f.dir + "/missing/book.xlsx", "x"), FileError);
-  // No temporary file left behind.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir), {}), 3);
-}
-
-// The files in `dir`, by name.
-std::vector<std::string> Listing(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir))
-    names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
+  EXPECT_EQ(f.Files(), 3);  // no temporary file left behind
 }
 
 // Each system call of a save that can fail, made to fail: the save says so,
@@ -85,27 +74,25 @@ TEST(FilesTest, EveryFailingCallOfASaveIsReported) {
   const struct {
     const char* call;
     int error, times;
-    const char* message;  // empty: the save succeeds
-    uid_t uid;            // the file's owner and group before, then after a save
-    gid_t gid;
-    std::pair<uid_t, gid_t> saved;
+    const char* message;                   // empty: the save succeeds
+    std::pair<uid_t, gid_t> owner, saved;  // the file's owner and group before, after a save
   } cases[] = {
-      {"mkstemps", EACCES, 1, "cannot write in ", 1234, 2345, {}},
-      {"fchown", EIO, 1, "cannot set the owner of ", 1234, 2345, {}},
-      {"fchmod", EPERM, 1, "cannot set the mode of ", 1234, 2345, {}},
-      {"write", ENOSPC, 1, "cannot write ", 1234, 2345, {}},
-      {"fsync", EIO, 1, "cannot flush ", 1234, 2345, {}},
-      {"close", EIO, 1, "cannot write ", 1234, 2345, {}},
-      {"rename", EXDEV, 1, "cannot replace ", 1234, 2345, {}},
-      {"write", EINTR, 1, "", 1234, 2345, {1234, 2345}},
-      {"fchown", EPERM, 1, "", 1234, 2345, {0, 2345}},
-      {"fchown", EPERM, 2, "", 1234, 2345, {0, 0}},
-      {"fstat", 0, 0, "", 1234, 0, {1234, 0}},  // no fault: the owner alone differs
-      {"fstat", 0, 0, "", 0, 2345, {0, 2345}},  // the group alone
+      {"mkstemps", EACCES, 1, "cannot write in ", {1234, 2345}, {}},
+      {"fchown", EIO, 1, "cannot set the owner of ", {1234, 2345}, {}},
+      {"fchmod", EPERM, 1, "cannot set the mode of ", {1234, 2345}, {}},
+      {"write", ENOSPC, 1, "cannot write ", {1234, 2345}, {}},
+      {"fsync", EIO, 1, "cannot flush ", {1234, 2345}, {}},
+      {"close", EIO, 1, "cannot write ", {1234, 2345}, {}},
+      {"rename", EXDEV, 1, "cannot replace ", {1234, 2345}, {}},
+      {"write", EINTR, 1, "", {1234, 2345}, {1234, 2345}},
+      {"fchown", EPERM, 1, "", {1234, 2345}, {0, 2345}},
+      {"fchown", EPERM, 2, "", {1234, 2345}, {0, 0}},
+      {"fstat", 0, 0, "", {1234, 0}, {1234, 0}},  // no fault: the owner alone differs
+      {"fstat", 0, 0, "", {0, 2345}, {0, 2345}},  // the group alone
   };
   for (const auto& c : cases) {
     WriteFileAtomically(f.path, "kept");
-    ASSERT_EQ(chown(f.path.c_str(), c.uid, c.gid), 0);
+    ASSERT_EQ(chown(f.path.c_str(), c.owner.first, c.owner.second), 0);
     std::string error;
     {
       testing::SystemFault fault(c.call, c.error, 0, c.times);
@@ -127,7 +114,7 @@ TEST(FilesTest, EveryFailingCallOfASaveIsReported) {
       EXPECT_NE(error.find(std::strerror(c.error)), std::string::npos) << error;
       EXPECT_EQ(ReadFile(f.path, 100), "kept") << c.call;
     }
-    EXPECT_EQ(Listing(f.dir), std::vector<std::string>{"book.xlsx"}) << c.call;
+    EXPECT_EQ(f.Files(), 1) << c.call;  // book.xlsx, which stat found
   }
 }
 
@@ -136,12 +123,8 @@ TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
   const Folder f("files_faults_read_");
   const std::string fresh = f.dir + "/new.xlsx";
   WriteFileAtomically(f.path, "kept");
-  const struct {
-    const char* call;
-    int error;
-    std::function<std::string()> run;
-    const char* outcome;  // what `run` returns, or the start of the error
-  } cases[] = {
+  // (call, error, run, what `run` returns or the start of the error)
+  const std::tuple<const char*, int, std::function<std::string()>, const char*> cases[] = {
       {"renameat2", EIO, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); },
        "cannot replace "},
       {"renameat2", EEXIST, [&] { return std::to_string(CreateFileAtomically(fresh, "x")); }, "0"},
@@ -154,22 +137,22 @@ TEST(FilesTest, EveryFailingCallOfACreateOrReadIsReported) {
       {"flock", ENOLCK, [&] { return FileLock(f.path).Read(100); }, "cannot lock "},
       {"lseek", EIO, [&] { return FileLock(f.path).Read(100); }, "cannot read "},
   };
-  for (const auto& c : cases) {
+  for (const auto& [call, error, run, expected] : cases) {
     std::filesystem::remove(fresh);
     std::string outcome;
     {
-      testing::SystemFault fault(c.call, c.error);
+      testing::SystemFault fault(call, error);
       try {
-        outcome = c.run();
+        outcome = run();
       } catch (const FileError& e) {
         outcome = e.what();
       }
-      EXPECT_TRUE(fault.struck()) << c.call;
+      EXPECT_TRUE(fault.struck()) << call;
     }
-    EXPECT_EQ(outcome.rfind(c.outcome, 0), 0u) << c.call << " " << c.error << ": " << outcome;
+    EXPECT_EQ(outcome.rfind(expected, 0), 0u) << call << " " << error << ": " << outcome;
     EXPECT_EQ(ReadFile(f.path, 100), "kept");
-    EXPECT_EQ(Exists(fresh), outcome == "1") << c.call << " " << c.error;
-    EXPECT_EQ(Listing(f.dir).size(), outcome == "1" ? 2u : 1u) << c.call << " " << c.error;
+    EXPECT_EQ(Exists(fresh), outcome == "1") << call << " " << error;
+    EXPECT_EQ(f.Files(), outcome == "1" ? 2 : 1) << call << " " << error;
   }
 }
 
@@ -229,7 +212,7 @@ TEST(FilesDeathTest, AnInterruptedSaveLeavesNoTemporaryFile) {
   for (const int sig : {SIGINT, SIGTERM}) {
     EXPECT_EXIT(SaveInterruptedBy(sig, f.path), ::testing::KilledBySignal(sig), "");
     EXPECT_EQ(ReadFile(f.path, 100), "kept");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir), {}), 1) << sig;
+    EXPECT_EQ(f.Files(), 1) << sig;
   }
 }
 

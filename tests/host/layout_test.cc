@@ -10,10 +10,7 @@ namespace {
 // The addresses workbooks in use rely on, written out: a wrong entry in the
 // layout shows here rather than as data in the wrong cells.
 TEST(LayoutTest, NamesTheCellsWorkbooksRelyOn) {
-  const struct {
-    std::u16string actual;
-    const char* expected;
-  } cases[] = {
+  const std::pair<std::u16string, const char*> cases[] = {
       {A1(kStore), "A17:B65016"},
       {A1(StoreRows(123)), "A17:B123"},
       {A1(StoreDrawColumn(40)), "A17:A40"},
@@ -38,7 +35,7 @@ TEST(LayoutTest, NamesTheCellsWorkbooksRelyOn) {
       {A1(Cell{1, 16384}), "XFD1"},
       {A1(Cell{1, 27}) + A1(Cell{1, 702}) + A1(Cell{1, 703}), "AA1ZZ1AAA1"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Utf16ToUtf8(c.actual), c.expected);
+  for (const auto& [actual, expected] : cases) EXPECT_EQ(Utf16ToUtf8(actual), expected);
 }
 
 }  // namespace

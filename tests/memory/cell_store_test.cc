@@ -29,10 +29,9 @@ TEST(CellStoreTest, GivesBackWhatWasStored) {
   row = 0;
   for (const Cell& c : cases) {
     const Cell got = store.Get(++row, 2);
-    EXPECT_EQ(got.value, c.value) << row;
-    EXPECT_EQ(got.formula, c.formula) << row;
-    EXPECT_EQ(got.style, c.style) << row;
-    EXPECT_EQ(got.written, c.written) << row;
+    EXPECT_EQ(std::tie(got.value, got.formula, got.style, got.written),
+              std::tie(c.value, c.formula, c.style, c.written))
+        << row;
     EXPECT_EQ(store.Filled(row, 2), !c.value.IsEmpty() || !c.formula.empty()) << row;
   }
   EXPECT_EQ(store.ColumnLength(2), row + 1);

@@ -8,11 +8,8 @@
 namespace kelvora::host::memory {
 namespace {
 
-// The workbook's behaviour as a host is checked by the host conformance
-// suite (host_conformance.cc), a failed paste by the intake tests, its A1
-// addresses by cell_ref_test.cc.
-
-// A paste reads the HTML of the clipboard the application is given.
+// A paste reads the HTML of the application's clipboard. The rest of the workbook as a
+// host is checked by host_conformance.cc, a failed paste by the intake tests.
 TEST(MemoryWorkbookTest, PastesTheHtmlOfItsClipboard) {
   MemoryApplication app;
   MemoryWorkbook book(&app);

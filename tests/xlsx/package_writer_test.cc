@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "book/workbook_shape.h"
 #include "book/workbook_template.h"
 #include "sample_package.h"
@@ -57,14 +59,12 @@ TEST(PackageWriterTest, TemplateFileBindsAndKeepsItsCells) {
   const auto& a = tmpl.sheets();
   const auto& b = wb->book()->sheets();
   ASSERT_EQ(a.size(), b.size());
-  for (size_t i = 0; i < a.size(); ++i) {
-    for (int32_t c = 1; c <= a[i]->UsedCols(); ++c) {
-      for (int32_t r = 1; r <= a[i]->ColumnLength(c); ++r) {
-        ASSERT_EQ(a[i]->cell(r, c).value, b[i]->cell(r, c).value) << i << ":" << r << "," << c;
-        ASSERT_EQ(a[i]->NumberFormat(r, c), b[i]->NumberFormat(r, c)) << i << ":" << r << "," << c;
-      }
-    }
-  }
+  for (size_t i = 0; i < a.size(); ++i)
+    for (int32_t c = 1; c <= a[i]->UsedCols(); ++c)
+      for (int32_t r = 1; r <= a[i]->ColumnLength(c); ++r)
+        ASSERT_EQ(std::pair(a[i]->cell(r, c).value, a[i]->NumberFormat(r, c)),
+                  std::pair(b[i]->cell(r, c).value, b[i]->NumberFormat(r, c)))
+            << i << ":" << r << "," << c;
   const auto parts = Unpack(created);
   EXPECT_NE(parts.at("xl/worksheets/sheet1.xml").find("sqref=\"B1 B7\""), std::string::npos);
   EXPECT_NE(parts.at("xl/worksheets/sheet1.xml").find("<dimension ref=\"A1:V65016\"/>"),

@@ -12,6 +12,7 @@ namespace kelvora::host::xlsx {
 
 using memory::MemoryApplication;
 using memory::MemoryWorksheet;
+using Parts = std::map<std::string, std::string>;  // a package's entries by name
 
 constexpr char kDecl[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 constexpr char kNs[] =
@@ -31,10 +32,9 @@ inline std::string Sheet(const std::string& code, const std::string& data,
 // A package as a spreadsheet program writes it: four sheets, shared
 // strings, styles (xf 1 is a date, xf 2 is Text), a calculation chain, a
 // macro part and a custom part. Entries can be replaced per test.
-inline std::map<std::string, std::string> BaseParts(const std::string& sheet1_data,
-                                                    const std::string& workbook_pr = "") {
+inline Parts BaseParts(const std::string& sheet1_data, const std::string& workbook_pr = "") {
   const std::string decl = kDecl, ns = kNs, type = std::string(" Type=\"") + kRelType;
-  std::map<std::string, std::string> p;
+  Parts p;
   p["[Content_Types].xml"] =
       decl + R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
              R"(<Default Extension="rels" )"
@@ -113,7 +113,7 @@ inline std::string Replaced(std::string text, const std::string& from, const std
 }
 
 // The sample with its KieuDanh definition replaced by `definition`.
-inline std::map<std::string, std::string> WithKindList(const std::string& definition) {
+inline Parts WithKindList(const std::string& definition) {
   auto p = BaseParts("");
   p["xl/workbook.xml"] =
       Replaced(p["xl/workbook.xml"],
@@ -121,12 +121,11 @@ inline std::map<std::string, std::string> WithKindList(const std::string& defini
   return p;
 }
 
-inline std::string Pack(const std::map<std::string, std::string>& parts) {
+inline std::string Pack(const Parts& parts) {
   std::vector<std::pair<std::string, std::string>> v(parts.begin(), parts.end());
   return ZipPackage::Build(v);
 }
 
-// A one-row table of `values`.
 inline Table Row(std::initializer_list<Value> values) {
   Table t(1, static_cast<int32_t>(values.size()));
   int32_t c = 0;
@@ -134,9 +133,9 @@ inline Table Row(std::initializer_list<Value> values) {
   return t;
 }
 
-inline std::map<std::string, std::string> Unpack(const std::string& bytes) {
+inline Parts Unpack(const std::string& bytes) {
   ZipPackage p(bytes, {});
-  std::map<std::string, std::string> out;
+  Parts out;
   for (const auto& n : p.names()) out[n] = p.Read(n);
   return out;
 }

@@ -38,11 +38,8 @@ TEST(SheetChunksTest, CutsAsItReadsAsFromTheWholeText) {
       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><x:w a=\"<!-- >\"><!-- "
       "<x:sheetData> --><x:sheetData>";
   const std::string tail = "</x:sheetData><x:merge>Đ</x:merge></x:w>";
-  const struct {
-    std::string xml;
-    std::string skeleton;  // empty: not cut
-    const char* streamed;  // nullptr: as the whole text is cut
-  } cases[] = {
+  // (part, its skeleton or "" when it is not cut, what a streamed cut gives or nullptr: the same)
+  const std::tuple<std::string, std::string, const char*> cases[] = {
       {head + rows + tail, head + tail, nullptr},
       {"<w><a x='>'/><sheetData><row r=\"1\"/>\n</sheetData><b/></w>",
        "<w><a x='>'/><sheetData></sheetData><b/></w>", nullptr},
@@ -60,25 +57,22 @@ TEST(SheetChunksTest, CutsAsItReadsAsFromTheWholeText) {
       {"<w><p/></w>", "", "not cut"},
       {"<v/><w><sheetData/></w>", "", "not cut"},
   };
-  for (const auto& c : cases) {
-    const auto whole = SheetChunks::Cut(c.xml);
-    ASSERT_EQ(whole.has_value(), !c.skeleton.empty()) << c.xml;
-    if (whole) {
-      EXPECT_EQ(whole->Skeleton(), c.skeleton) << c.xml;
-    }
-    const std::string want = c.streamed ? c.streamed : Outcome(SheetChunks::Cut(c.xml, 1));
-    ASSERT_EQ(want.find('|') != std::string::npos, c.streamed == nullptr) << want;
+  for (const auto& [xml, skeleton, streamed] : cases) {
+    const auto whole = SheetChunks::Cut(xml);
+    EXPECT_EQ(whole ? whole->Skeleton() : "", skeleton) << xml;
+    const std::string want = streamed ? streamed : Outcome(SheetChunks::Cut(xml, 1));
+    ASSERT_EQ(want.find('|') != std::string::npos, streamed == nullptr) << want;
     for (const size_t piece : {1u, 40u, 4096u}) {
       for (const size_t step : {1u, 2u, 3u, 5u, 4096u}) {
         size_t at = 0;
         auto source = [&](char* out, size_t n) {
-          n = std::min({n, step, c.xml.size() - at});
-          c.xml.copy(out, n, at);
+          n = std::min({n, step, xml.size() - at});
+          xml.copy(out, n, at);
           at += n;
           return n;
         };
         EXPECT_EQ(Outcome(SheetChunks::Stream(source, piece)), want)
-            << c.xml << " " << piece << " " << step;
+            << xml << " " << piece << " " << step;
       }
     }
   }

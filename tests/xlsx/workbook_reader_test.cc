@@ -15,10 +15,7 @@ TEST(WorkbookReaderTest, ReadsTheValuesFilesHold) {
   const auto& sheets = wb->book()->sheets();
   ASSERT_EQ(sheets.size(), 4u);
   const MemoryWorksheet& s = *sheets[0];
-  struct Case {
-    int32_t row, col;
-    Value value;
-  } cases[] = {
+  const std::tuple<int32_t, int32_t, Value> cases[] = {
       {1, 1, Value(u"plain")},
       {1, 2, Value(u"rich runs")},
       {1, 3, Value(8)},
@@ -33,9 +30,9 @@ TEST(WorkbookReaderTest, ReadsTheValuesFilesHold) {
       {17, 1, Value(24123)},
       {17, 2, Value(u"01234")},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(s.cell(c.row, c.col).value, c.value) << c.row << "," << c.col;
-    EXPECT_FALSE(s.cell(c.row, c.col).written);
+  for (const auto& [row, col, value] : cases) {
+    EXPECT_EQ(s.cell(row, col).value, value) << row << "," << col;
+    EXPECT_FALSE(s.cell(row, col).written);
   }
   EXPECT_EQ(s.cell(1, 3).formula, u"B2*2");
   EXPECT_EQ(s.NumberFormat(3, 1), u"dd/mm/yyyy");
@@ -79,10 +76,7 @@ TEST(WorkbookReaderTest, RefusesFilesItCannotUse) {
   std::string far = "<row r=\"1048576\">";
   for (int c = 1; c <= 12; ++c) far += "<c r=\"" + CellRef(1048576, c) + "\"><v>1</v></c>";
   far += "</row>";
-  struct Case {
-    const char* what;
-    std::string bytes;
-  } cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"not a zip", "<html>a page</html>"},
       {"no content types", without("[Content_Types].xml")},
       {"no package relationships", without("_rels/.rels")},
@@ -93,7 +87,8 @@ TEST(WorkbookReaderTest, RefusesFilesItCannotUse) {
       {"cells too far down too many columns", with_sheet1(Sheet("", far))},
       {"shared string out of range", with_sheet1(Sheet("", "<row><c t=\"s\"><v>99</v></c></row>"))},
   };
-  for (const auto& c : cases) EXPECT_THROW(XlsxWorkbook::Load(c.bytes, &app), XlsxError) << c.what;
+  for (const auto& [what, bytes] : cases)
+    EXPECT_THROW(XlsxWorkbook::Load(bytes, &app), XlsxError) << what;
 }
 
 }  // namespace

@@ -8,22 +8,20 @@ namespace kelvora::host::xlsx {
 namespace {
 
 TEST(XlsxTextTest, EscapesRoundTrip) {
-  struct Case {
-    std::u16string text;
-    std::string encoded;
-  } cases[] = {{u"a&b<c>", "a&amp;b&lt;c&gt;"},
-               {u"line\r\nnext", "line_x000D_\nnext"},
-               {u"tab\there", "tab\there"},
-               {std::u16string(u"bell\u0007"), "bell_x0007_"},
-               // A literal text that looks like an escape keeps its underscore.
-               {u"_x0041_", "_x005F_x0041_"},
-               {u"_x00", "_x00"},
-               {Utf8ToUtf16("Đề đuôi"), "Đề đuôi"},
-               {u"\U0001F600", "\xF0\x9F\x98\x80"}};
-  for (const auto& c : cases) {
+  const std::pair<std::u16string, std::string> cases[] = {
+      {u"a&b<c>", "a&amp;b&lt;c&gt;"},
+      {u"line\r\nnext", "line_x000D_\nnext"},
+      {u"tab\there", "tab\there"},
+      {std::u16string(u"bell\u0007"), "bell_x0007_"},
+      // A literal text that looks like an escape keeps its underscore.
+      {u"_x0041_", "_x005F_x0041_"},
+      {u"_x00", "_x00"},
+      {Utf8ToUtf16("Đề đuôi"), "Đề đuôi"},
+      {u"\U0001F600", "\xF0\x9F\x98\x80"}};
+  for (const auto& [text, encoded] : cases) {
     std::string out;
-    AppendEscapedText(out, c.text);
-    EXPECT_EQ(out, c.encoded);
+    AppendEscapedText(out, text);
+    EXPECT_EQ(out, encoded);
   }
   // Decoding reverses the escapes (the XML parser undoes &amp; itself).
   EXPECT_EQ(DecodeEscapes(u"_x005F_x0041_"), u"_x0041_");

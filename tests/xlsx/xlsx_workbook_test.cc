@@ -8,10 +8,8 @@
 namespace kelvora::host::xlsx {
 namespace {
 
-using ::testing::StartsWith;
-using ::testing::ThrowsMessage;
-
 TEST(XlsxWorkbookTest, FileErrorsBecomeWorkbookFileErrorsWithTheirMessages) {
+  using ::testing::StartsWith, ::testing::ThrowsMessage;
   MemoryApplication app;
   const std::string path = ::testing::TempDir() + "/no-such-folder/book.xlsx";
   EXPECT_THAT([&] { XlsxWorkbook::Open(path, &app); },
