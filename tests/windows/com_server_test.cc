@@ -3,13 +3,7 @@
 // (What registering writes, per user and machine-wide, in both bitnesses,
 // and that unregistering leaves nothing, is checked through the package's
 // installer by run-package-tests.)
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <objbase.h>
 #include <ocidl.h>
-#include <oleauto.h>
-#undef MessageBox
 
 #include <algorithm>
 #include <cstring>
@@ -24,26 +18,31 @@ namespace {
 
 using host::Value;
 
-// The strings Kelvora.dll hands to SysFreeString while RecordFree stands in
-// for it in the DLL's import address table.
+// What the DLL frees while RecordFree stands in for its SysFreeString.
 std::vector<BSTR> g_freed_by_dll;
 void WINAPI RecordFree(BSTR b) {
   g_freed_by_dll.push_back(b);
   SysFreeString(b);
 }
 
-// (Each export is called elsewhere: DllRegisterServer and DllGetClassObject
-// below, DllCanUnloadNow on destruction, DllInstall and DllUnregisterServer
-// by the package's installer; creating a Sub needs its coclass.)
+// The name a type library or a type documents for `id`.
+template <typename T>
+std::wstring DocumentedName(T* types, MEMBERID id) {
+  BSTR b = nullptr;
+  types->GetDocumentation(id, &b, nullptr, nullptr, nullptr);
+  const std::wstring name = b ? b : L"<none>";
+  SysFreeString(b);
+  return name;
+}
+
+// (The other exports: DllRegisterServer and DllUnregisterServer by main, DllGetClassObject and
+// DllCanUnloadNow by SubTest, DllInstall by the package's installer.)
 TEST(ComServerTest, ExportsTypeLibrary) {
   ITypeLib* lib = nullptr;
   ITypeInfo *disp = nullptr, *vtbl = nullptr;
   HREFTYPE ref = 0;
-  BSTR name = nullptr;
   ASSERT_EQ(LoadTypeLibEx(Env().dll_path.c_str(), REGKIND_NONE, &lib), S_OK);
-  lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  EXPECT_STREQ(name, L"Kelvora");
-  SysFreeString(name);
+  EXPECT_EQ(DocumentedName(lib, -1), L"Kelvora");
   // The vtable side of the dual interface: the methods in order, right
   // after IDispatch's seven, with dispatch ids from 1.
   ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__Sub, &disp), S_OK);
@@ -56,25 +55,18 @@ TEST(ComServerTest, ExportsTypeLibrary) {
   for (UINT i = 0; i < attr->cFuncs; ++i) {
     FUNCDESC* f = nullptr;
     vtbl->GetFuncDesc(i, &f);
-    BSTR fname = nullptr;
-    UINT got = 0;
-    vtbl->GetNames(f->memid, &fname, 1, &got);
-    EXPECT_EQ(Narrow(fname ? fname : L""), Sub::kMethodNames[i]);
+    EXPECT_EQ(Narrow(DocumentedName(vtbl, f->memid)), Sub::kMethodNames[i]);
     EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
     EXPECT_EQ(f->memid, static_cast<MEMBERID>(i + 1));
-    SysFreeString(fname);
     vtbl->ReleaseFuncDesc(f);
   }
   vtbl->ReleaseTypeAttr(attr);
   for (IUnknown* p : std::initializer_list<IUnknown*>{vtbl, disp, lib}) p->Release();
 }
 
-// Tests of a registered server, with a new instance in `sub_`. They register
-// machine-wide, the registration Wine's class lookup reads.
+// Tests of the registered server, with a new instance in `sub_`.
 class SubTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
-  static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override { ASSERT_NE(sub_ = CreateSub(), nullptr); }
   void TearDown() override {
     if (sub_) sub_->Release();
@@ -120,12 +112,9 @@ TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
   // information.
   IProvideClassInfo* provide = nullptr;
   ITypeInfo* info = nullptr;
-  BSTR name = nullptr;
   ASSERT_EQ(sub_->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)), S_OK);
   ASSERT_EQ(provide->GetClassInfo(&info), S_OK);
-  info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-  EXPECT_STREQ(name, L"Sub");
-  SysFreeString(name);
+  EXPECT_EQ(DocumentedName(info, MEMBERID_NIL), L"Sub");
   info->Release();
   provide->Release();
   auto state = NewTemplateState();

@@ -2,11 +2,8 @@
 // asked for its markup, its buttons clicked with a control on the active
 // workbook of the fake Excel; and the native reference run repeated through
 // Kelvora.Sub and through those buttons.
-#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <objbase.h>
-#include <oleauto.h>
 #include <shellapi.h>
 #undef MessageBox
 
@@ -24,8 +21,8 @@
 namespace kelvora::testing {
 namespace {
 
-// While the DLL's MessageBoxW is patched to RecordBox, its message boxes are
-// kept as "text|caption|icon" and answered No.
+// While the DLL's MessageBoxW is patched to RecordBox (in every ConnectTest),
+// its message boxes are kept as "text|caption|icon" and answered No.
 std::vector<std::string> g_shown;
 int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
   g_shown.push_back(Utf16ToUtf8(reinterpret_cast<const char16_t*>(text)) + "|" +
@@ -62,12 +59,9 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
 
 class ConnectTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
-  static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override {
     addin_ = Create<com::IDTExtensibility2>(L"Kelvora.Connect", com::kIidDTExtensibility2);
     ASSERT_NE(addin_, nullptr);
-    g_shown.clear();
   }
   void TearDown() override {
     EXPECT_EQ(addin_->OnBeginShutdown(&custom_), S_OK);
@@ -87,8 +81,9 @@ class ConnectTest : public ::testing::Test {
     app->Release();
   }
   // A click: the callback with the control of its button, as Office passes
-  // it; it never fails.
+  // it; it never fails. g_shown keeps the boxes it showed.
   void Click(const std::string& callback) {
+    g_shown.clear();
     const RibbonButton* button = FindRibbonButton(callback);
     ASSERT_NE(button, nullptr) << callback;
     IDispatch* control = NewFakeRibbonControl(state_, Utf8ToUtf16(std::string(button->id)));
@@ -97,6 +92,7 @@ class ConnectTest : public ::testing::Test {
     control->Release();
   }
 
+  const ImportPatch boxes_{L"user32.dll", "MessageBoxW", &RecordBox};
   com::IDTExtensibility2* addin_ = nullptr;
   SAFEARRAY* custom_ = SafeArrayCreateVector(VT_VARIANT, 0, 0);
   std::shared_ptr<FakeExcelState> state_ = std::make_shared<FakeExcelState>();
@@ -122,7 +118,6 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   if (sub && Sup(sub, state).hr != S_OK) actual = "Sup: failed\n";
   if (!sub) Connect(state);
   FillClipboard(Utf8ToUtf16(*clip));
-  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   // ": ok", or the failure as Kelvora.Sub reports it.
   const auto run = [&](const char* c) -> std::string {
     if (sub) {
@@ -130,7 +125,6 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
       if (o.hr == S_OK) return ": ok";
       return ": error " + std::to_string(o.number()) + " " + Narrow(o.description);
     }
-    g_shown.clear();
     Click(c);
     const std::regex failure("Lỗi (\\d+):([\\s\\S]*)\\|Thông Báo\\|16");
     std::smatch m;
@@ -208,7 +202,6 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"},
   };
   const long fakes_before = FakeObjectsAlive();
-  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   for (const auto& [state, missing] : cases) {
     Connect(state);
     const std::string cells = DumpWorkbook(*state->book);
@@ -219,7 +212,6 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
       EXPECT_TRUE(
           g_shown[0].ends_with("Hãy bấm \"Sổ mới\" trên thẻ Kelvora để mở một sổ tính "
                                "đúng dạng rồi làm lại.|Thông Báo|48"));
-      g_shown.clear();
     }
     EXPECT_EQ(DumpWorkbook(*state->book), cells);
     EXPECT_TRUE(state->app->property_log().empty());
@@ -269,13 +261,11 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
       {"KiemTraSo", "Sổ tính đang mở có đủ dạng của Kelvora", u"03,04"},
       {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"},
   };
-  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   FillClipboard(u"trước");
   for (const auto& [button, message, clipboard] : clicks) {
     Click(button);
     EXPECT_EQ(g_shown.empty() ? "" : g_shown[0].substr(0, message.size()), message);
     EXPECT_TRUE(ClipboardText() == clipboard) << button;
-    g_shown.clear();
   }
   std::ofstream(template_file) << "template";
   Click("SoMoi");

@@ -1,10 +1,9 @@
 // The Excel back end against the fake Excel: the host layer's conformance
 // cases, and the kinds of VARIANT Excel hands back that the fake never does;
 // and its Windows clipboard against another program that holds it a while.
-#include <gtest/gtest.h>
-#include <windows.h>
-
+#include <atomic>
 #include <functional>
+#include <latch>
 #include <optional>
 #include <set>
 #include <thread>
@@ -87,25 +86,22 @@ TEST(VariantConvertTest, VariantsBecomeCellValues) {
 // its own, until LetGo.
 class OtherProgram {
  public:
-  OtherProgram() { WaitForSingleObject(held_, INFINITE); }
-  ~OtherProgram() {
-    LetGo();
-    CloseHandle(held_);
-    CloseHandle(let_go_);
-  }
+  OtherProgram() { held_.wait(); }
+  ~OtherProgram() { LetGo(); }
   void LetGo() {
-    SetEvent(let_go_);
+    let_go_.test_and_set();
+    let_go_.notify_one();
     if (thread_.joinable()) thread_.join();
   }
 
  private:
-  HANDLE held_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE let_go_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  std::latch held_{1};
+  std::atomic_flag let_go_;
   std::thread thread_{[this] {
     const HWND window = MessageWindow();
     const bool open = OpenClipboard(window);
-    SetEvent(held_);
-    WaitForSingleObject(let_go_, INFINITE);
+    held_.count_down();
+    let_go_.wait(false);
     if (open) CloseClipboard();
     DestroyWindow(window);
   }};

@@ -48,8 +48,7 @@ const VARIANT* Deref(const VARIANT* v) {
 VARIANT Arg(const VARIANT* v, VARTYPE vt) {
   v = Deref(v);
   if (v == nullptr) Refuse(449, "Argument not optional");
-  VARIANT r;
-  VariantInit(&r);
+  VARIANT r{};
   if ((vt == VT_R8 && FAILED(VariantChangeType(&r, const_cast<VARIANT*>(v), 0, VT_R8))) ||
       (vt != VT_R8 && V_VT(v) != vt)) {
     Refuse(13, "Type mismatch");
@@ -63,8 +62,7 @@ std::u16string TextArg(const VARIANT* v) {
   return std::u16string(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
 }
 
-// The fake's own conversions: a cell value from a VARIANT, and a VARIANT
-// (when one is asked for) from a cell value.
+// The fake's own conversions between VARIANTs and cell values.
 Value ToValue(const VARIANT& in) {
   const VARIANT* v = Deref(&in);
   switch (V_VT(v)) {
@@ -131,17 +129,24 @@ struct Member {
   bool settable = false;
 };
 
-// One automation object of Excel's model: name lookup, argument
-// arrangement and refusal reporting over a table of members.
+// A property that reads as `v`, or as Nothing.
+Member Constant(const wchar_t* name, Value v) {
+  return {name, {}, [v](Args, VARIANT* out) { SetResult(out, v); }};
+}
+Member Nothing(const wchar_t* name) {
+  return {name, {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }};
+}
+
+// One automation object of Excel's model over a table of members.
 class FakeObject : public IDispatch {
  public:
-  explicit FakeObject(State state, std::shared_ptr<host::Range> range = nullptr)
-      : state_(std::move(state)), range_(std::move(range)) {
+  FakeObject(State state, std::vector<Member> members, std::shared_ptr<host::Range> range = nullptr)
+      : members(std::move(members)), state_(std::move(state)), range_(std::move(range)) {
     ++g_alive;
   }
   virtual ~FakeObject() { --g_alive; }
 
-  std::vector<Member> members;
+  const std::vector<Member> members;
   host::Range& range() { return *range_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -269,8 +274,7 @@ void PutValues(const VARIANT& v, host::Range& range) {
   host::Table t(hi[0] - lo[0] + 1, hi[1] - lo[1] + 1);
   for (LONG r = lo[0]; r <= hi[0]; ++r) {
     for (LONG c = lo[1]; c <= hi[1]; ++c) {
-      VARIANT e;
-      VariantInit(&e);
+      VARIANT e{};
       LONG idx[2] = {r, c};
       SafeArrayGetElement(arr, idx, &e);
       t(r - lo[0] + 1, c - lo[1] + 1) = ToValue(e);
@@ -288,17 +292,15 @@ std::u16string Address(const Area& a) {
 // A range of `sheet`: `range`, which covers `area`.
 IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
                     std::shared_ptr<host::Range> range, Area area) {
-  auto* o = new FakeObject(s, range);
   host::Range& r = *range;
   const auto count = [s](int32_t n) {
     return [s, n](Args, VARIANT* out) {
       // A stand-in for the Rows / Columns collections: their Count only.
-      auto* c = new FakeObject(s);
-      c->members = {{L"Count", {}, [n](Args, VARIANT* o) { SetLong(o, n); }}};
-      SetDispatch(out, c);
+      SetDispatch(out,
+                  new FakeObject(s, {{L"Count", {}, [n](Args, VARIANT* o) { SetLong(o, n); }}}));
     };
   };
-  o->members = {
+  std::vector<Member> members = {
       {L"Value",
        {L"RangeValueDataType"},
        [s, &r](Args a, VARIANT* out) {
@@ -359,9 +361,8 @@ IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
          }
          rows->Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
        }},
-      {L"Select", {}, [&r](Args, VARIANT*) { r.Select(); }},
-  };
-  return o;
+      {L"Select", {}, [&r](Args, VARIANT*) { r.Select(); }}};
+  return new FakeObject(s, std::move(members), range);
 }
 
 // The paste takes the grid prepared beforehand, at the sheet's selection.
@@ -385,50 +386,66 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
 }
 
 IDispatch* NewWorksheet(const State& s, std::shared_ptr<MemoryWorksheet> sheet) {
-  auto* o = new FakeObject(s);
-  o->members = {
-      {L"CodeName", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->CodeName())); }},
-      {L"Name", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->Name())); }},
-      {L"Range",
-       {L"Cell1", L"Cell2"},
-       [s, sheet](Args a, VARIANT* out) {
-         const std::u16string address_or_name = TextArg(a.at[0]);
-         std::shared_ptr<host::Range> range = sheet->GetRange(address_or_name);
-         const std::optional<Area> area = host::memory::ParseA1Area(address_or_name);
-         SetDispatch(out, NewRange(s, sheet, std::move(range),
-                                   area ? *area : s->book->FindName(address_or_name)->area));
-       },
-       1},
-      {L"UsedRange",
-       {},
-       [s, sheet](Args, VARIANT* out) {
-         SetDispatch(out, NewRange(s, sheet, sheet->UsedRange(), sheet->UsedArea()));
-       }},
-      {L"Activate", {}, [sheet](Args, VARIANT*) { sheet->Activate(); }},
-      {L"PasteSpecial",
-       {L"Format", L"Link", L"DisplayAsIcon", L"IconFileName", L"IconIndex", L"IconLabel",
-        L"NoHTMLFormatting"},
-       [s, sheet](Args a, VARIANT*) { Paste(s, *sheet, a); }},
-  };
-  return o;
+  return new FakeObject(
+      s,
+      {{L"CodeName", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->CodeName())); }},
+       {L"Name", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->Name())); }},
+       {L"Range",
+        {L"Cell1", L"Cell2"},
+        [s, sheet](Args a, VARIANT* out) {
+          const std::u16string address_or_name = TextArg(a.at[0]);
+          std::shared_ptr<host::Range> range = sheet->GetRange(address_or_name);
+          const std::optional<Area> area = host::memory::ParseA1Area(address_or_name);
+          SetDispatch(out, NewRange(s, sheet, std::move(range),
+                                    area ? *area : s->book->FindName(address_or_name)->area));
+        },
+        1},
+       {L"UsedRange",
+        {},
+        [s, sheet](Args, VARIANT* out) {
+          SetDispatch(out, NewRange(s, sheet, sheet->UsedRange(), sheet->UsedArea()));
+        }},
+       {L"Activate", {}, [sheet](Args, VARIANT*) { sheet->Activate(); }},
+       {L"PasteSpecial",
+        {L"Format", L"Link", L"DisplayAsIcon", L"IconFileName", L"IconIndex", L"IconLabel",
+         L"NoHTMLFormatting"},
+        [s, sheet](Args a, VARIANT*) { Paste(s, *sheet, a); }}});
 }
 
 IDispatch* NewFunctions(const State& s) {
-  auto* o = new FakeObject(s);
   std::vector<std::wstring> args;  // Min takes Arg1 to Arg30
   for (int i = 1; i <= 30; ++i) args.push_back(L"Arg" + std::to_wstring(i));
-  o->members = {
-      {L"Min", args,
-       [](Args a, VARIANT* out) {
-         SetResult(out, Value(std::min(NumberArg(a.at[0]), NumberArg(a.at[1]))));
-       },
-       1},
-      {L"Trim",
-       {L"Arg1"},
-       [](Args a, VARIANT* out) { SetResult(out, Value(host::TrimSpaces(TextArg(a.at[0])))); },
-       1},
-  };
-  return o;
+  return new FakeObject(
+      s, {{L"Min", args,
+           [](Args a, VARIANT* out) {
+             SetResult(out, Value(std::min(NumberArg(a.at[0]), NumberArg(a.at[1]))));
+           },
+           1},
+          {L"Trim",
+           {L"Arg1"},
+           [](Args a, VARIANT* out) { SetResult(out, Value(host::TrimSpaces(TextArg(a.at[0])))); },
+           1}});
+}
+
+IDispatch* NewWorksheets(const State& s) {
+  const auto& all = s->book->sheets();
+  return new FakeObject(s, {{L"Count", {}, [&all](Args, VARIANT* n) { SetLong(n, all.size()); }},
+                            {L"Item",
+                             {L"Index"},
+                             [s, &all](Args a, VARIANT* item) {
+                               const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
+                               if (i < 1 || i > static_cast<int64_t>(all.size()))
+                                 Refuse(9, "Subscript out of range");
+                               SetDispatch(item, NewWorksheet(s, all[static_cast<size_t>(i - 1)]));
+                             },
+                             1}});
+}
+
+IDispatch* NewWorkbooks(const State& s) {
+  return new FakeObject(s, {{L"Add", {L"Template"}, [s](Args a, VARIANT* added) {
+                               s->added_workbooks.push_back(a.at[0] ? TextArg(a.at[0]) : u"");
+                               SetDispatch(added, NewFakeWorkbook(s));
+                             }}});
 }
 
 }  // namespace
@@ -436,7 +453,6 @@ IDispatch* NewFunctions(const State& s) {
 long FakeObjectsAlive() { return g_alive; }
 
 IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state);
   host::memory::MemoryApplication* app = state->app.get();
   // The settings the engine only ever puts.
   const auto setting = [app](const wchar_t* name,
@@ -448,74 +464,39 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
     return Member{name, {}, put, 0, true};
   };
   using M = host::memory::MemoryApplication;
-  o->members = {
-      {L"WorksheetFunction",
-       {},
-       [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
-      {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
-      {L"ActiveWorkbook",
-       {},
-       [state](Args, VARIANT* out) {
-         SetDispatch(out, state->workbook_open ? NewFakeWorkbook(state) : nullptr);
-       }},
-      {L"Workbooks",
-       {},
-       [state](Args, VARIANT* out) {
-         auto* books = new FakeObject(state);
-         books->members = {{L"Add", {L"Template"}, [state](Args a, VARIANT* added) {
-                              state->added_workbooks.push_back(a.at[0] ? TextArg(a.at[0]) : u"");
-                              SetDispatch(added, NewFakeWorkbook(state));
-                            }}};
-         SetDispatch(out, books);
-       }},
-      setting(L"ScreenUpdating", &M::SetScreenUpdating),
-      setting(L"DisplayAlerts", &M::SetDisplayAlerts),
-      setting(L"CutCopyMode", &M::SetCutCopyMode),
-      setting(L"CellDragAndDrop", &M::SetCellDragAndDrop),
-  };
-  return o;
+  return new FakeObject(
+      state,
+      {{L"WorksheetFunction",
+        {},
+        [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
+       {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
+       {L"ActiveWorkbook",
+        {},
+        [state](Args, VARIANT* out) {
+          SetDispatch(out, state->workbook_open ? NewFakeWorkbook(state) : nullptr);
+        }},
+       {L"Workbooks", {}, [state](Args, VARIANT* out) { SetDispatch(out, NewWorkbooks(state)); }},
+       setting(L"ScreenUpdating", &M::SetScreenUpdating),
+       setting(L"DisplayAlerts", &M::SetDisplayAlerts),
+       setting(L"CutCopyMode", &M::SetCutCopyMode),
+       setting(L"CellDragAndDrop", &M::SetCellDragAndDrop)});
 }
 
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state);
-  o->members = {{L"Worksheets", {}, [state](Args, VARIANT* out) {
-                   auto* sheets = new FakeObject(state);
-                   const auto& all = state->book->sheets();
-                   sheets->members = {
-                       {L"Count", {}, [&all](Args, VARIANT* n) { SetLong(n, all.size()); }},
-                       {L"Item",
-                        {L"Index"},
-                        [state, &all](Args a, VARIANT* item) {
-                          const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
-                          if (i < 1 || i > static_cast<int64_t>(all.size()))
-                            Refuse(9, "Subscript out of range");
-                          SetDispatch(item, NewWorksheet(state, all[static_cast<size_t>(i - 1)]));
-                        },
-                        1},
-                   };
-                   SetDispatch(out, sheets);
-                 }}};
-  return o;
+  return new FakeObject(state, {{L"Worksheets", {}, [state](Args, VARIANT* out) {
+                                   SetDispatch(out, NewWorksheets(state));
+                                 }}});
 }
 
 IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id) {
-  auto* o = new FakeObject(state);
-  o->members = {{L"Id", {}, [id](Args, VARIANT* out) { SetResult(out, Value(id)); }},
-                {L"Tag", {}, [](Args, VARIANT* out) { SetResult(out, Value(u"")); }},
-                {L"Context", {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }}};
-  return o;
+  return new FakeObject(
+      state, {Constant(L"Id", Value(id)), Constant(L"Tag", Value(u"")), Nothing(L"Context")});
 }
 
 IDispatch* NewFakeComAddIn(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state);
-  const auto text = [](const char16_t* t) {
-    return [t](Args, VARIANT* out) { SetResult(out, Value(t)); };
-  };
-  o->members = {{L"ProgId", {}, text(u"Kelvora.Connect")},
-                {L"Description", {}, text(u"Kelvora")},
-                {L"Connect", {}, [](Args, VARIANT* out) { SetResult(out, Value::Boolean(true)); }},
-                {L"Object", {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }}};
-  return o;
+  return new FakeObject(state, {Constant(L"ProgId", Value(u"Kelvora.Connect")),
+                                Constant(L"Description", Value(u"Kelvora")),
+                                Constant(L"Connect", Value::Boolean(true)), Nothing(L"Object")});
 }
 
 }  // namespace kelvora::testing

@@ -25,9 +25,8 @@
 
 namespace kelvora::testing {
 
-// Everything the fake objects share: the workbook, the grid a paste takes
-// and the refusals to inject.
-// A new state holds a workbook without sheets.
+// Everything the fake objects share; a new state holds a workbook without
+// sheets.
 struct FakeExcelState {
   std::shared_ptr<host::memory::MemoryApplication> app =
       std::make_shared<host::memory::MemoryApplication>();

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,16 +64,14 @@ class ImportPatch {
   }
   ~ImportPatch() { EXPECT_TRUE(Patch(to_, real_)); }
   ImportPatch(const ImportPatch&) = delete;
-  ImportPatch& operator=(const ImportPatch&) = delete;
 
  private:
   // Puts `to` where the DLL finds `from`; false when it is not there.
   static bool Patch(FARPROC from, FARPROC to) {
     auto* base = reinterpret_cast<BYTE*>(Dll());
-    const IMAGE_DATA_DIRECTORY& iat =
-        reinterpret_cast<IMAGE_NT_HEADERS*>(base +
-                                            reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
-            ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
     auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
     for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
       DWORD was = 0;
@@ -138,8 +135,7 @@ inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT
   const UINT named = static_cast<UINT>(ids.size() - 1);
   if (named == 0) std::reverse(args.begin(), args.end());
   DISPPARAMS params{args.data(), ids.data() + 1, static_cast<UINT>(args.size()), named};
-  VARIANT result;
-  VariantInit(&result);
+  VARIANT result{};
   out.hr = d->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
                      &excep, nullptr);
   VariantClear(&result);
