@@ -54,8 +54,7 @@ for number, line in enumerate(lines, 1):
                              if o in ("Kelvora", "k", "created")]
 errors += [f"line {number}: {kind} without End {kind}" for kind, number in stack]
 
-idl = open(idl_path).read()
-interface = re.search(r"interface _Sub\b.*?\{(.*?)\};", idl, re.S).group(1)
+interface = re.search(r"interface _Sub\b.*?\{(.*?)\};", open(idl_path).read(), re.S).group(1)
 methods = re.findall(r"HRESULT (\w+)\(", interface)
 called = [m for members in calls.values() for m in members]
 errors += [f"{m} is no method of _Sub" for m in called if m not in methods]

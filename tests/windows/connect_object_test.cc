@@ -107,7 +107,7 @@ class NativeRunTest : public ConnectTest,
 
 TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   const auto& [scenario, through_addin] = GetParam();
-  const std::string dir = Env().reference_dir, base = dir + "/" + scenario.name;
+  const std::string dir = g_env.reference_dir, base = dir + "/" + scenario.name;
   const auto expected = ReadFile(dir + "/expected-" + scenario.name + ".txt"),
              grid = ReadFile(base + ".grid"), clip = ReadFile(base + ".clip");
   ASSERT_TRUE(expected && grid && clip) << "reference files in " << dir;
@@ -128,9 +128,8 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
     Click(c);
     const std::regex failure("Lỗi (\\d+):([\\s\\S]*)\\|Thông Báo\\|16");
     std::smatch m;
-    for (const std::string& shown : g_shown) {
+    for (const std::string& shown : g_shown)
       if (std::regex_match(shown, m, failure)) return ": error " + m[1].str() + m[2].str();
-    }
     return ": ok";
   };
   for (const char* c : scenario.commands) actual += c + run(c) + "\n";
@@ -139,10 +138,10 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   {
     const ShellWatch shell;
     EXPECT_EQ(run("BaoCao"), ": ok");
-    const auto page = shell.opened().size() == 1 ? ReadFile(shell.opened()[0]) : std::nullopt;
+    const auto page = shell.opened.size() == 1 ? ReadFile(shell.opened[0]) : std::nullopt;
     EXPECT_TRUE(page) << "no page opened";
     if (page) block = ReportDataBlock(*page);
-    if (page) path = Narrow(shell.opened()[0]);
+    if (page) path = Narrow(shell.opened[0]);
   }
   // Without a temporary folder to write it into, or a program to open it.
   wchar_t tmp[MAX_PATH + 1] = {};
@@ -156,7 +155,7 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
     if (folder) SetEnvironmentVariableW(L"TMP", folder);
     const ShellWatch shell(shell_answer);
     EXPECT_EQ(run("BaoCao"), ": error 75 " + said);
-    EXPECT_EQ(shell.opened().size(), folder ? 0u : 1u);
+    EXPECT_EQ(shell.opened.size(), folder ? 0u : 1u);
     SetEnvironmentVariableW(L"TMP", had_tmp ? tmp : nullptr);
   }
   if (sub) sub->Release();
@@ -171,13 +170,12 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   if (actual != *expected) differs("not the native run's result", actual, ".txt");
   const std::string difference =
       FirstDifference(ReadFile(base + ".report.json").value_or(""), block);
-  if (!difference.empty()) {
+  if (!difference.empty())
     differs("not the native report's data block (" + difference + ")", block, ".report.json");
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, NativeRunTest,
-                         ::testing::Combine(::testing::ValuesIn(Scenarios()), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(kScenarios), ::testing::Bool()),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) ? "_Addin" : "_Sub");
@@ -236,13 +234,10 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
     EXPECT_EQ(ribbon->GetCustomUI(ribbon_id, &xml), S_OK);
     EXPECT_TRUE(xml &&
                 std::u16string(reinterpret_cast<char16_t*>(xml), SysStringLen(xml)) == expected);
-    SysFreeString(ribbon_id);
-    SysFreeString(xml);
+    for (BSTR b : {ribbon_id, xml}) SysFreeString(b);
   }
   ribbon->Release();
-  LPOLESTR no_name = nullptr;
-  DISPID no_id = 0;
-  EXPECT_EQ(addin_->GetIDsOfNames(IID_NULL, &no_name, 1, 0, &no_id), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(CallByName(addin_, nullptr).hr, DISP_E_UNKNOWNNAME);
   const long fakes_before = FakeObjectsAlive();
   auto bound = NewTemplateState(), active = NewTemplateState();
   bound->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, host::Value(u"01,02"));
@@ -250,7 +245,7 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
   IDispatch* sub = CreateSub();
   EXPECT_EQ(Sup(sub, bound).hr, S_OK);
   Connect(active);
-  const std::filesystem::path dll(Env().dll_path),
+  const std::filesystem::path dll(g_env.dll_path),
       template_file = (dll.parent_path().parent_path() / "Kelvora.xlsx").make_preferred();
   const std::string template_path = Utf16ToUtf8(template_file.u16string());
   // (button, message shown, clipboard afterwards)

@@ -25,8 +25,7 @@ const GUID kFakeRangeIid = {
 
 bool SameName(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
 
-// A refusal, reported as Excel reports it; the in-memory workbook's own
-// refusals take the same way.
+// A refusal, reported as Excel reports it (as are the in-memory workbook's).
 [[noreturn]] void Refuse(int32_t code, const char* description) {
   throw CommandError(code, description);
 }
@@ -152,9 +151,8 @@ class FakeObject : public IDispatch {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDispatch && !(riid == kFakeRangeIid && range_)) {
+    if (riid != IID_IUnknown && riid != IID_IDispatch && !(riid == kFakeRangeIid && range_))
       return E_NOINTERFACE;
-    }
     *out = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;
@@ -182,9 +180,8 @@ class FakeObject : public IDispatch {
     ids[0] = static_cast<DISPID>(member - members.begin() + 1);
     HRESULT hr = S_OK;
     for (UINT i = 1; i < count; ++i) {
-      for (size_t p = 0; p < member->params.size(); ++p) {
+      for (size_t p = 0; p < member->params.size(); ++p)
         if (SameName(member->params[p], names[i])) ids[i] = static_cast<DISPID>(p);
-      }
       if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
@@ -200,25 +197,22 @@ class FakeObject : public IDispatch {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
       // Excel takes a put only with the value as the DISPID_PROPERTYPUT argument.
       if (!member.settable) return DISP_E_MEMBERNOTFOUND;
-      if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs < 1) {
+      if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs < 1)
         return DISP_E_PARAMNOTOPTIONAL;
-      }
       if (params->cArgs > 1) return DISP_E_BADPARAMCOUNT;
       args.put = Deref(&params->rgvarg[0]);
     } else {
       if (params->cArgs > member.params.size()) return DISP_E_BADPARAMCOUNT;
       args.at.assign(member.params.size(), nullptr);
-      for (UINT i = 0; i < params->cArgs - named; ++i) {
+      for (UINT i = 0; i < params->cArgs - named; ++i)
         args.at[i] = &params->rgvarg[params->cArgs - 1 - i];
-      }
       for (UINT i = 0; i < named; ++i) {
         const DISPID p = params->rgdispidNamedArgs[i];
         if (p < 0 || static_cast<size_t>(p) >= member.params.size()) return DISP_E_PARAMNOTFOUND;
         args.at[static_cast<size_t>(p)] = &params->rgvarg[i];
       }
-      for (size_t p = 0; p < member.required; ++p) {
+      for (size_t p = 0; p < member.required; ++p)
         if (args.at[p] == nullptr) return DISP_E_PARAMNOTOPTIONAL;
-      }
     }
     if (result != nullptr) VariantInit(result);
     try {
@@ -371,9 +365,8 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
   for (size_t i : {1, 2, 6})  // Link, DisplayAsIcon, NoHTMLFormatting
     if (a.at[i]) BoolArg(a.at[i]);
   const std::optional<host::Table>& grid = s->paste_grid;
-  if (format != u"HTML" || !grid || grid->rows() == 0 || grid->cols() == 0) {
+  if (format != u"HTML" || !grid || grid->rows() == 0 || grid->cols() == 0)
     Refuse(1004, "PasteSpecial method of Worksheet class failed");
-  }
   const auto [top, left] = sheet.selection();
   for (int32_t c = 1; c <= grid->cols(); ++c) {
     for (int32_t r = 1; r <= grid->rows(); ++r) {

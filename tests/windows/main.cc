@@ -11,7 +11,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: kelvora_com_tests [gtest flags] <Kelvora.dll> <reference dir>\n");
     return 2;
   }
-  Env() = {argv[1], Narrow(argv[2])};
+  g_env = {argv[1], Narrow(argv[2])};
   // Machine-wide: the registration Wine's class lookup reads.
   CallExport("DllRegisterServer");
   const int status = RUN_ALL_TESTS();

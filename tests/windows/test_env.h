@@ -17,15 +17,10 @@
 
 namespace kelvora::testing {
 
-struct TestEnv {
+inline struct TestEnv {
   std::wstring dll_path;      // Kelvora.dll, as a Windows path
   std::string reference_dir;  // the native reference run's files
-};
-
-inline TestEnv& Env() {
-  static TestEnv env;
-  return env;
-}
+} g_env;
 
 inline std::string Narrow(const std::wstring& w) {
   return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
@@ -40,16 +35,15 @@ inline std::shared_ptr<FakeExcelState> NewTemplateState() {
 
 // Kelvora.dll, loaded once.
 inline HMODULE Dll() {
-  static HMODULE dll = LoadLibraryW(Env().dll_path.c_str());
+  static HMODULE dll = LoadLibraryW(g_env.dll_path.c_str());
   return dll;
 }
 
 // Calls an export of the DLL; E_NOTIMPL when there is none.
-template <typename... Args>
-HRESULT CallExport(const char* name, Args... args) {
-  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(
+inline HRESULT CallExport(const char* name) {
+  const auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
       reinterpret_cast<void*>(GetProcAddress(Dll(), name)));
-  return f == nullptr ? E_NOTIMPL : f(args...);
+  return f == nullptr ? E_NOTIMPL : f();
 }
 
 // While an ImportPatch lives, the DLL calls `to` where it imports `name`
@@ -200,18 +194,17 @@ inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
 class ShellWatch {
  public:
   explicit ShellWatch(INT_PTR answer = 42) {
-    opened_.clear();
+    opened.clear();
     answer_ = answer;
   }
-  const std::vector<std::wstring>& opened() const { return opened_; }
+  static inline std::vector<std::wstring> opened;
 
  private:
   static HINSTANCE WINAPI Open(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
     EXPECT_STREQ(verb, L"open");
-    opened_.push_back(file);
+    opened.push_back(file);
     return reinterpret_cast<HINSTANCE>(answer_);
   }
-  static inline std::vector<std::wstring> opened_;
   static inline INT_PTR answer_ = 42;
   const ImportPatch patch_{L"shell32.dll", "ShellExecuteW", &Open};
 };
