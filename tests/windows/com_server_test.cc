@@ -111,8 +111,7 @@ TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
   ASSERT_EQ(sub_->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)), S_OK);
   ASSERT_EQ(provide->GetClassInfo(&info), S_OK);
   EXPECT_EQ(DocumentedName(info, MEMBERID_NIL), L"Sub");
-  info->Release();
-  provide->Release();
+  for (IUnknown* p : std::initializer_list<IUnknown*>{info, provide}) p->Release();
   auto state = NewTemplateState();
   const layout::Cell pp1 = layout::OutputCell(1), pp6 = layout::OutputCell(6);
   state->book->SheetByCodeName(u"Sheet1")->PutValue(pp1.row, pp1.col, Value(u"01,02,03"));
@@ -145,7 +144,7 @@ TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
 }
 
 TEST_F(SubTest, SupRefusalsDateFormatAndHostRefusals) {
-  auto state = std::make_shared<FakeExcelState>();
+  const auto state = NewTemplateState();
   // Sup with Nothing: an empty object reference (bound by its lower-case name).
   IDispatch* nothing = nullptr;
   EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing), Object(&nothing)}).number(), 91);
@@ -169,7 +168,6 @@ TEST_F(SubTest, SupRefusalsDateFormatAndHostRefusals) {
   // Sup sets the short date format.
   const wchar_t* key = L"Control Panel\\International";
   RegSetKeyValueW(HKEY_CURRENT_USER, key, L"sShortDate", REG_SZ, L"M/d/yyyy", 18);
-  state = NewTemplateState();
   EXPECT_EQ(Sup(sub_, state).hr, S_OK);
   wchar_t format[32] = {};
   DWORD size = sizeof format;
@@ -191,8 +189,7 @@ TEST_F(SubTest, DestroyingAnInstanceReleasesTheWorkbookOnce) {
   sub_->Release();  // DllCanUnloadNow below counts every instance
   sub_ = nullptr;
 
-  IDispatch* first = CreateSub();
-  IDispatch* second = CreateSub();
+  IDispatch *first = CreateSub(), *second = CreateSub();
   ASSERT_TRUE(first != nullptr && second != nullptr);
   EXPECT_EQ(Sup(first, state).hr, S_OK);
   // The binding is shared by every instance of the thread.
@@ -216,7 +213,6 @@ TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
   ASSERT_EQ(sub_->QueryInterface(IID__Sub, reinterpret_cast<void**>(&direct)), S_OK);
   ASSERT_EQ(sub_->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__Sub), S_OK);
-  support->Release();
   // A failure: its number in the HRESULT, its text in the error information.
   EXPECT_EQ(direct->Copy1(), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 91));
   IErrorInfo* info = nullptr;
@@ -226,19 +222,15 @@ TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
   info->GetDescription(&description);
   info->Release();
   EXPECT_TRUE(std::wstring(source) == L"Kelvora.Sub" && wcsstr(description, L"(MainSheet)"));
-  SysFreeString(source);
-  SysFreeString(description);
+  for (BSTR b : {source, description}) SysFreeString(b);
   // Sup with typed object variables; a command that succeeds leaves no error
   // information behind.
   auto state = NewTemplateState();
-  IDispatch* app = NewFakeApplication(state);
-  IDispatch* book = NewFakeWorkbook(state);
+  IDispatch *app = NewFakeApplication(state), *book = NewFakeWorkbook(state);
   EXPECT_EQ(direct->Sup(&app, &book), S_OK);
   EXPECT_EQ(direct->Copy1(), S_OK);
   EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
-  app->Release();
-  book->Release();
-  direct->Release();
+  for (IUnknown* p : std::initializer_list<IUnknown*>{app, book, support, direct}) p->Release();
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include <fstream>
 #include <regex>
 
-#include "Kelvora_h.h"
 #include "com/connect_object.h"
 #include "entry/ribbon.h"
 #include "test_env.h"
@@ -25,8 +24,7 @@ namespace {
 // its message boxes are kept as "text|caption|icon" and answered No.
 std::vector<std::string> g_shown;
 int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
-  g_shown.push_back(Utf16ToUtf8(reinterpret_cast<const char16_t*>(text)) + "|" +
-                    Utf16ToUtf8(reinterpret_cast<const char16_t*>(caption)) + "|" +
+  g_shown.push_back(Narrow(text) + "|" + Narrow(caption) + "|" +
                     std::to_string(style & MB_ICONMASK));
   return IDNO;
 }
@@ -72,13 +70,11 @@ class ConnectTest : public ::testing::Test {
   // Connects the add-in to the fake Excel of `state` as Excel does at start.
   void Connect(const std::shared_ptr<FakeExcelState>& state) {
     state_ = state;
-    IDispatch* app = NewFakeApplication(state);
-    IDispatch* instance = NewFakeComAddIn(state);
+    IDispatch *app = NewFakeApplication(state), *instance = NewFakeComAddIn(state);
     EXPECT_EQ(addin_->OnConnection(app, com::ext_cm_Startup, instance, &custom_), S_OK);
     EXPECT_EQ(addin_->OnAddInsUpdate(&custom_), S_OK);
     EXPECT_EQ(addin_->OnStartupComplete(&custom_), S_OK);
-    instance->Release();
-    app->Release();
+    for (IDispatch* d : {instance, app}) d->Release();
   }
   // A click: the callback with the control of its button, as Office passes
   // it; it never fails. g_shown keeps the boxes it showed.

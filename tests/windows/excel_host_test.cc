@@ -1,9 +1,7 @@
 // The Excel back end against the fake Excel: the host layer's conformance
 // cases, and the kinds of VARIANT Excel hands back that the fake never does;
 // and its Windows clipboard against another program that holds it a while.
-#include <atomic>
 #include <functional>
-#include <latch>
 #include <optional>
 #include <set>
 #include <thread>
@@ -84,22 +82,25 @@ TEST(VariantConvertTest, VariantsBecomeCellValues) {
 // its own, until LetGo.
 class OtherProgram {
  public:
-  OtherProgram() { held_.wait(); }
-  ~OtherProgram() { LetGo(); }
+  OtherProgram() { WaitForSingleObject(held_, INFINITE); }
+  ~OtherProgram() {
+    LetGo();
+    CloseHandle(held_);
+    CloseHandle(let_go_);
+  }
   void LetGo() {
-    let_go_.test_and_set();
-    let_go_.notify_one();
+    SetEvent(let_go_);
     if (thread_.joinable()) thread_.join();
   }
 
  private:
-  std::latch held_{1};
-  std::atomic_flag let_go_;
+  HANDLE held_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  HANDLE let_go_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::thread thread_{[this] {
     const HWND window = MessageWindow();
     const bool open = OpenClipboard(window);
-    held_.count_down();
-    let_go_.wait(false);
+    SetEvent(held_);
+    WaitForSingleObject(let_go_, INFINITE);
     if (open) CloseClipboard();
     DestroyWindow(window);
   }};

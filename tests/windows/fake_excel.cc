@@ -283,7 +283,6 @@ std::u16string Address(const Area& a) {
          host::memory::ColumnLetters(a.right) + Ascii(std::to_string(a.bottom));
 }
 
-// A range of `sheet`: `range`, which covers `area`.
 IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
                     std::shared_ptr<host::Range> range, Area area) {
   host::Range& r = *range;

@@ -35,9 +35,8 @@ struct FakeExcelState {
   // When set, Value reads of ranges fail as a protected or broken sheet does.
   bool refuse_value_reads = false;
   std::intptr_t window = 0;  // Application.Hwnd
-  // The Header a Sort without one takes: that of the last sort, 1 (xlYes)
-  // or 2 (xlNo). Excel keeps it per sheet; one for the workbook serves the
-  // tests, which sort on one sheet.
+  // The Header a Sort without one takes: the last sort's, 1 (xlYes) or 2
+  // (xlNo). Excel keeps it per sheet; the tests sort on one sheet.
   int sort_header = 2;
   bool workbook_open = true;  // Application.ActiveWorkbook: the workbook, or Nothing
   std::vector<std::u16string> added_workbooks;  // each Workbooks.Add's Template ("" if none)

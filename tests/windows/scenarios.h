@@ -39,7 +39,6 @@ inline const std::vector<Scenario> kScenarios = {
     {"100", "ket-qua-100-ky.html", nullptr, {"DanKQXS", "Main", "Copy2"}},
     {"db", nullptr, "dac-biet.txt", {"DanKQXSDB", "Main", "Copy3"}}};
 
-// A whole file, or nothing when it cannot be read.
 inline std::optional<std::string> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -26,14 +26,12 @@ inline std::string Narrow(const std::wstring& w) {
   return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
 }
 
-// A fake Excel over the built-in template.
 inline std::shared_ptr<FakeExcelState> NewTemplateState() {
   auto s = std::make_shared<FakeExcelState>();
   FillTemplateWorkbook(*s->book);
   return s;
 }
 
-// Kelvora.dll, loaded once.
 inline HMODULE Dll() {
   static HMODULE dll = LoadLibraryW(g_env.dll_path.c_str());
   return dll;
@@ -107,7 +105,6 @@ inline void FillClipboard(const std::u16string& text) {
   CloseClipboard();
 }
 
-// The outcome of one call by name.
 struct Outcome {
   HRESULT hr = S_OK;
   SCODE scode = 0;
@@ -140,7 +137,6 @@ inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT
   return out;
 }
 
-// A new instance by the class name, or null.
 template <typename T = IDispatch>
 T* Create(const wchar_t* prog_id, REFIID iid = IID_IDispatch) {
   CLSID clsid{};
@@ -172,19 +168,16 @@ inline VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* 
   return v;
 }
 
-// Calls Sup with the fake application and workbook of `state`.
 inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
                    Passed passed = Passed::kByValue) {
-  IDispatch* app = NewFakeApplication(state);
-  IDispatch* book = NewFakeWorkbook(state);
+  IDispatch *app = NewFakeApplication(state), *book = NewFakeWorkbook(state);
   VARIANT holders[2];
   std::vector<const wchar_t*> names;
   if (passed == Passed::kByName) names = {L"ExcelApp", L"ThisWorkBook"};
   const Outcome o = CallByName(
       sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])}, {},
       names);
-  app->Release();
-  book->Release();
+  for (IDispatch* d : {app, book}) d->Release();
   return o;
 }
 
