@@ -193,8 +193,7 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
       {make({u"", u"", u""}, 6, true), "không trang tính nào có tên mã Sheet1, Sheet2, Sheet3."},
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 0, true), "thiếu tên KieuDanh"},
       {make({u"Sheet1", u"Sheet3", u"Sheet2"}, 6, true), "tên KieuDanh không trỏ vào trang"},
-      {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"},
-  };
+      {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"}};
   const long fakes_before = FakeObjectsAlive();
   for (const auto& [state, missing] : cases) {
     Connect(state);
@@ -250,8 +249,7 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
        u"trước"},
       {"Copy1", "Đã Copy PP1", u"03,04"},
       {"KiemTraSo", "Sổ tính đang mở có đủ dạng của Kelvora", u"03,04"},
-      {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"},
-  };
+      {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"}};
   FillClipboard(u"trước");
   for (const auto& [button, message, clipboard] : clicks) {
     Click(button);

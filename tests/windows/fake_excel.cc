@@ -18,8 +18,7 @@ using State = std::shared_ptr<FakeExcelState>;
 
 std::atomic<long> g_alive{0};
 
-// {8C1F3D2E-5A4B-4C6D-9E8F-0A1B2C3D4E5F}: lets the fake find its own ranges
-// behind an IDispatch (Sort's Key1).
+// Lets the fake find its own ranges behind an IDispatch (Sort's Key1).
 const GUID kFakeRangeIid = {
     0x8c1f3d2e, 0x5a4b, 0x4c6d, {0x9e, 0x8f, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f}};
 
@@ -62,6 +61,9 @@ std::u16string TextArg(const VARIANT* v) {
 }
 
 // The fake's own conversions between VARIANTs and cell values.
+BSTR ToBstr(const std::u16string& s) {
+  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+}
 Value ToValue(const VARIANT& in) {
   const VARIANT* v = Deref(&in);
   switch (V_VT(v)) {
@@ -89,8 +91,7 @@ void SetResult(VARIANT* out, const Value& v) {
   VariantInit(out);
   if (v.IsText()) {
     V_VT(out) = VT_BSTR;
-    V_BSTR(out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.text().data()),
-                                    static_cast<UINT>(v.text().size()));
+    V_BSTR(out) = ToBstr(v.text());
   } else if (v.IsBoolean()) {
     V_VT(out) = VT_BOOL;
     V_BOOL(out) = v.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
@@ -118,8 +119,7 @@ void SetDispatch(VARIANT* result, IDispatch* d) {
   V_DISPATCH(result) = d;
 }
 
-// A member: its name, its parameter names in positional order (the first
-// `required` of them required), what a call does, and whether it takes a put.
+// A member; the first `required` of its parameters (in positional order) are required.
 struct Member {
   std::wstring name;
   std::vector<std::wstring> params;
@@ -220,11 +220,9 @@ class FakeObject : public IDispatch {
       return S_OK;
     } catch (const CommandError& e) {
       if (excep != nullptr) {
-        const std::u16string d = Utf8ToUtf16(e.description());
         *excep = EXCEPINFO{};
         excep->bstrSource = SysAllocString(L"Microsoft Excel");
-        excep->bstrDescription = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(d.data()),
-                                                   static_cast<UINT>(d.size()));
+        excep->bstrDescription = ToBstr(Utf8ToUtf16(e.description()));
         excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, e.number());
       }
     }

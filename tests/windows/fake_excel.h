@@ -24,17 +24,15 @@
 
 namespace kelvora::testing {
 
-// Everything the fake objects share; a new state holds a workbook without
-// sheets.
+// What the fake objects share; a new state's workbook has no sheets.
 struct FakeExcelState {
   std::shared_ptr<host::memory::MemoryApplication> app =
       std::make_shared<host::memory::MemoryApplication>();
   std::shared_ptr<host::memory::MemoryWorkbook> book =
       std::make_shared<host::memory::MemoryWorkbook>(app.get());
   std::optional<host::Table> paste_grid;
-  // When set, Value reads of ranges fail as a protected or broken sheet does.
-  bool refuse_value_reads = false;
-  std::intptr_t window = 0;  // Application.Hwnd
+  bool refuse_value_reads = false;  // Value reads fail as on a protected or broken sheet
+  std::intptr_t window = 0;         // Application.Hwnd
   // The Header a Sort without one takes: the last sort's, 1 (xlYes) or 2
   // (xlNo). Excel keeps it per sheet; the tests sort on one sheet.
   int sort_header = 2;

@@ -32,8 +32,7 @@ struct Scenario {
 };
 inline void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 
-// XoaDuLieu gets no Yes (a scripted No natively, no desktop under Wine), so
-// the store stays.
+// XoaDuLieu is not confirmed (a scripted No natively, no desktop under Wine).
 inline const std::vector<Scenario> kScenarios = {
     {"ngay", "ket-qua-theo-ngay.html", nullptr, {"DanKQXSNgay", "Main", "XoaDuLieu", "Copy1"}},
     {"100", "ket-qua-100-ky.html", nullptr, {"DanKQXS", "Main", "Copy2"}},

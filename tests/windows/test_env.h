@@ -1,5 +1,4 @@
-// What the test program is told on its command line, and helpers shared by
-// its test files.
+// What main is told, and helpers the test files share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -44,8 +43,7 @@ inline HRESULT CallExport(const char* name) {
   return f == nullptr ? E_NOTIMPL : f();
 }
 
-// While an ImportPatch lives, the DLL calls `to` where it imports `name`
-// from `module`.
+// While an ImportPatch lives, the DLL calls `to` for `name` of `module`.
 class ImportPatch {
  public:
   template <typename F>
@@ -182,8 +180,7 @@ inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
 }
 
 // While a ShellWatch lives, the DLL's ShellExecuteW records the files it is
-// asked to open and gives `answer` (above 32: success) instead of starting
-// a program.
+// asked to open and gives `answer` (above 32: success), starting nothing.
 class ShellWatch {
  public:
   explicit ShellWatch(INT_PTR answer = 42) {
