@@ -12,7 +12,6 @@ bas_path, idl_path, doc_path = sys.argv[1:4]
 raw = open(bas_path, "rb").read()
 errors = ["not ASCII"] if any(b > 127 for b in raw) else []
 text = raw.decode("ascii", "replace").replace("\r\n", "\n")
-lines = text.split("\n")
 
 name = re.match(r'Attribute VB_Name = "(\w+)"\n', text)
 if not name:
@@ -26,7 +25,7 @@ OPENERS = [(r"(Public |Private )?Sub \w+\(.*\)$", "Sub"),
            (r"(Public |Private )?Function \w+\(.*\)( As \w+)?$", "Function"),
            (r"If .* Then$", "If")]
 stack, calls, macros = [], {}, []
-for number, line in enumerate(lines, 1):
+for number, line in enumerate(text.split("\n"), 1):
     code = re.sub(r'"[^"]*"', '""', line).split("'")[0].strip()
     if not code or code.startswith(("Attribute ", "Option ")):
         continue
@@ -54,8 +53,7 @@ for number, line in enumerate(lines, 1):
                              if o in ("Kelvora", "k", "created")]
 errors += [f"line {number}: {kind} without End {kind}" for kind, number in stack]
 
-idl = open(idl_path).read()
-interface = re.search(r"interface _Sub\b.*?\{(.*?)\};", idl, re.S).group(1)
+interface = re.search(r"interface _Sub\b.*?\{(.*?)\};", open(idl_path).read(), re.S).group(1)
 methods = re.findall(r"HRESULT (\w+)\(", interface)
 called = [m for members in calls.values() for m in members]
 errors += [f"{m} is no method of _Sub" for m in called if m not in methods]

@@ -1,15 +1,8 @@
 // Kelvora.dll as Excel meets it: registered, created by its class name,
 // every method called by name through IDispatch, against the fake Excel.
-// (What registering writes, per user and machine-wide, in both bitnesses,
-// and that unregistering leaves nothing, is checked through the package's
-// installer by run-package-tests.)
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <objbase.h>
+// (What registering writes, per user and machine-wide, in both bitnesses, and
+// that unregistering leaves nothing, is checked by run-package-tests.)
 #include <ocidl.h>
-#include <oleauto.h>
-#undef MessageBox
 
 #include <algorithm>
 #include <cstring>
@@ -24,26 +17,31 @@ namespace {
 
 using host::Value;
 
-// The strings Kelvora.dll hands to SysFreeString while RecordFree stands in
-// for it in the DLL's import address table.
+// What the DLL frees while RecordFree stands in for its SysFreeString.
 std::vector<BSTR> g_freed_by_dll;
 void WINAPI RecordFree(BSTR b) {
   g_freed_by_dll.push_back(b);
   SysFreeString(b);
 }
 
-// (Each export is called elsewhere: DllRegisterServer and DllGetClassObject
-// below, DllCanUnloadNow on destruction, DllInstall and DllUnregisterServer
-// by the package's installer; creating a Sub needs its coclass.)
+// The name a type library or a type documents for `id`.
+template <typename T>
+std::wstring DocumentedName(T* types, MEMBERID id) {
+  BSTR b = nullptr;
+  types->GetDocumentation(id, &b, nullptr, nullptr, nullptr);
+  const std::wstring name = b ? b : L"<none>";
+  SysFreeString(b);
+  return name;
+}
+
+// (The other exports: DllRegisterServer and DllUnregisterServer by main, DllGetClassObject and
+// DllCanUnloadNow by SubTest, DllInstall by the package's installer.)
 TEST(ComServerTest, ExportsTypeLibrary) {
   ITypeLib* lib = nullptr;
   ITypeInfo *disp = nullptr, *vtbl = nullptr;
   HREFTYPE ref = 0;
-  BSTR name = nullptr;
-  ASSERT_EQ(LoadTypeLibEx(Env().dll_path.c_str(), REGKIND_NONE, &lib), S_OK);
-  lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  EXPECT_STREQ(name, L"Kelvora");
-  SysFreeString(name);
+  ASSERT_EQ(LoadTypeLibEx(g_env.dll_path.c_str(), REGKIND_NONE, &lib), S_OK);
+  EXPECT_EQ(DocumentedName(lib, -1), L"Kelvora");
   // The vtable side of the dual interface: the methods in order, right
   // after IDispatch's seven, with dispatch ids from 1.
   ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__Sub, &disp), S_OK);
@@ -56,25 +54,17 @@ TEST(ComServerTest, ExportsTypeLibrary) {
   for (UINT i = 0; i < attr->cFuncs; ++i) {
     FUNCDESC* f = nullptr;
     vtbl->GetFuncDesc(i, &f);
-    BSTR fname = nullptr;
-    UINT got = 0;
-    vtbl->GetNames(f->memid, &fname, 1, &got);
-    EXPECT_EQ(Narrow(fname ? fname : L""), Sub::kMethodNames[i]);
+    EXPECT_EQ(Narrow(DocumentedName(vtbl, f->memid)), Sub::kMethodNames[i]);
     EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
     EXPECT_EQ(f->memid, static_cast<MEMBERID>(i + 1));
-    SysFreeString(fname);
     vtbl->ReleaseFuncDesc(f);
   }
   vtbl->ReleaseTypeAttr(attr);
   for (IUnknown* p : std::initializer_list<IUnknown*>{vtbl, disp, lib}) p->Release();
 }
 
-// Tests of a registered server, with a new instance in `sub_`. They register
-// machine-wide, the registration Wine's class lookup reads.
 class SubTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
-  static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override { ASSERT_NE(sub_ = CreateSub(), nullptr); }
   void TearDown() override {
     if (sub_) sub_->Release();
@@ -82,30 +72,27 @@ class SubTest : public ::testing::Test {
   IDispatch* sub_ = nullptr;
 };
 
-// Every method shares one guard; each is called by name in the tests below
-// and in NativeRunTest.
+// Every method shares one guard; each is called by name below or in NativeRunTest.
 TEST_F(SubTest, AFailureIsAnAutomationErrorThatKeepsTheCallersStrings) {
   VARIANT number;
   V_VT(&number) = VT_I4;
   V_I4(&number) = 1;
-  {
-    // The EXCEPINFO is output only: strings a caller left in it are filled
-    // over, not freed, by a command and by Sup with a wrong argument. Names
-    // bind without regard to case, as macro code calls them.
-    const ImportPatch free_watch(L"oleaut32.dll", "SysFreeString", &RecordFree);
-    for (const auto& [name, args, error] :
-         {std::tuple{L"copy1", std::vector<VARIANT>{}, 91},
-          std::tuple{L"Sup", std::vector<VARIANT>{number, number}, 13}}) {
-      EXCEPINFO stale{};
-      stale.bstrSource = SysAllocString(L"the caller's source");
-      stale.bstrDescription = SysAllocString(L"the caller's description");
-      const Outcome o = CallByName(sub_, name, args, stale);
-      EXPECT_EQ(o.scode, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, error));
-      EXPECT_FALSE(o.description.empty());
-      for (BSTR b : {stale.bstrSource, stale.bstrDescription}) {
-        EXPECT_EQ(std::count(g_freed_by_dll.begin(), g_freed_by_dll.end(), b), 0) << Narrow(name);
-        SysFreeString(b);
-      }
+  // The EXCEPINFO is output only: strings a caller left in it are filled
+  // over, not freed, by a command and by Sup with a wrong argument. Names
+  // bind without regard to case, as macro code calls them.
+  const ImportPatch free_watch(L"oleaut32.dll", "SysFreeString", &RecordFree);
+  for (const auto& [name, args, error] :
+       {std::tuple{L"copy1", std::vector<VARIANT>{}, 91},
+        std::tuple{L"Sup", std::vector<VARIANT>{number, number}, 13}}) {
+    EXCEPINFO stale{};
+    stale.bstrSource = SysAllocString(L"the caller's source");
+    stale.bstrDescription = SysAllocString(L"the caller's description");
+    const Outcome o = CallByName(sub_, name, args, stale);
+    EXPECT_EQ(o.scode, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, error));
+    EXPECT_FALSE(o.description.empty());
+    for (BSTR b : {stale.bstrSource, stale.bstrDescription}) {
+      EXPECT_EQ(std::count(g_freed_by_dll.begin(), g_freed_by_dll.end(), b), 0) << Narrow(name);
+      SysFreeString(b);
     }
   }
   EXPECT_EQ(CallByName(sub_, L"Copy7").hr, DISP_E_UNKNOWNNAME);
@@ -116,18 +103,13 @@ TEST_F(SubTest, AFailureIsAnAutomationErrorThatKeepsTheCallersStrings) {
 // Sup takes its objects however a caller passes them; the commands then
 // copy as Excel's window.
 TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
-  // A script shows an object's class by its TypeName: the name of its class
-  // information.
+  // A script's TypeName of an object is the name of its class information.
   IProvideClassInfo* provide = nullptr;
   ITypeInfo* info = nullptr;
-  BSTR name = nullptr;
   ASSERT_EQ(sub_->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&provide)), S_OK);
   ASSERT_EQ(provide->GetClassInfo(&info), S_OK);
-  info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-  EXPECT_STREQ(name, L"Sub");
-  SysFreeString(name);
-  info->Release();
-  provide->Release();
+  EXPECT_EQ(DocumentedName(info, MEMBERID_NIL), L"Sub");
+  for (IUnknown* p : std::initializer_list<IUnknown*>{info, provide}) p->Release();
   auto state = NewTemplateState();
   const layout::Cell pp1 = layout::OutputCell(1), pp6 = layout::OutputCell(6);
   state->book->SheetByCodeName(u"Sheet1")->PutValue(pp1.row, pp1.col, Value(u"01,02,03"));
@@ -160,9 +142,8 @@ TEST_F(SubTest, SupTakesObjectsHoweverPassed) {
 }
 
 TEST_F(SubTest, SupRefusalsDateFormatAndHostRefusals) {
-  auto state = std::make_shared<FakeExcelState>();
-  // Sup with Nothing fails as an empty object reference (the name binds in
-  // lower case too).
+  const auto state = NewTemplateState();
+  // Sup with Nothing: an empty object reference (bound by its lower-case name).
   IDispatch* nothing = nullptr;
   EXPECT_EQ(CallByName(sub_, L"sup", {Object(&nothing), Object(&nothing)}).number(), 91);
   // Anything but an object is a type mismatch that names the argument.
@@ -185,7 +166,6 @@ TEST_F(SubTest, SupRefusalsDateFormatAndHostRefusals) {
   // Sup sets the short date format.
   const wchar_t* key = L"Control Panel\\International";
   RegSetKeyValueW(HKEY_CURRENT_USER, key, L"sShortDate", REG_SZ, L"M/d/yyyy", 18);
-  state = NewTemplateState();
   EXPECT_EQ(Sup(sub_, state).hr, S_OK);
   wchar_t format[32] = {};
   DWORD size = sizeof format;
@@ -201,27 +181,21 @@ TEST_F(SubTest, DestroyingAnInstanceReleasesTheWorkbookOnce) {
   const long fakes_before = FakeObjectsAlive();
   auto state = NewTemplateState();
   state->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, Value(u"5"));
-  auto drag_puts = [&] {
-    const auto& log = state->app->property_log();
-    return std::count(log.begin(), log.end(), "CellDragAndDrop=true");
-  };
-  // Created and destroyed without Sup: the host is not touched.
-  sub_->Release();
+  const auto& log = state->app->property_log();
+  sub_->Release();  // DllCanUnloadNow below counts every instance
   sub_ = nullptr;
-  EXPECT_EQ(drag_puts(), 0);
 
-  IDispatch* first = CreateSub();
-  IDispatch* second = CreateSub();
+  IDispatch *first = CreateSub(), *second = CreateSub();
   ASSERT_TRUE(first != nullptr && second != nullptr);
   EXPECT_EQ(Sup(first, state).hr, S_OK);
   // The binding is shared by every instance of the thread.
   EXPECT_EQ(CallByName(second, L"Copy1").hr, S_OK);
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE);
   second->Release();
-  EXPECT_EQ(drag_puts(), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "CellDragAndDrop=true"), 1);
   EXPECT_EQ(CallByName(first, L"Copy1").number(), 91);
   first->Release();
-  EXPECT_EQ(drag_puts(), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "CellDragAndDrop=true"), 1);
   // Every Excel reference the component took has been given back.
   state.reset();
   EXPECT_EQ(FakeObjectsAlive(), fakes_before);
@@ -235,7 +209,6 @@ TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
   ASSERT_EQ(sub_->QueryInterface(IID__Sub, reinterpret_cast<void**>(&direct)), S_OK);
   ASSERT_EQ(sub_->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__Sub), S_OK);
-  support->Release();
   // A failure: its number in the HRESULT, its text in the error information.
   EXPECT_EQ(direct->Copy1(), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 91));
   IErrorInfo* info = nullptr;
@@ -245,19 +218,14 @@ TEST_F(SubTest, EarlyBoundCallsReportThroughErrorInfo) {
   info->GetDescription(&description);
   info->Release();
   EXPECT_TRUE(std::wstring(source) == L"Kelvora.Sub" && wcsstr(description, L"(MainSheet)"));
-  SysFreeString(source);
-  SysFreeString(description);
-  // Sup with typed object variables; a command that succeeds leaves no error
-  // information behind.
+  for (BSTR b : {source, description}) SysFreeString(b);
+  // Sup with typed object variables; a success leaves no error information.
   auto state = NewTemplateState();
-  IDispatch* app = NewFakeApplication(state);
-  IDispatch* book = NewFakeWorkbook(state);
+  IDispatch *app = NewFakeApplication(state), *book = NewFakeWorkbook(state);
   EXPECT_EQ(direct->Sup(&app, &book), S_OK);
   EXPECT_EQ(direct->Copy1(), S_OK);
   EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
-  app->Release();
-  book->Release();
-  direct->Release();
+  for (IUnknown* p : std::initializer_list<IUnknown*>{app, book, support, direct}) p->Release();
 }
 
 }  // namespace

@@ -2,11 +2,8 @@
 // asked for its markup, its buttons clicked with a control on the active
 // workbook of the fake Excel; and the native reference run repeated through
 // Kelvora.Sub and through those buttons.
-#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <objbase.h>
-#include <oleauto.h>
 #include <shellapi.h>
 #undef MessageBox
 
@@ -16,7 +13,6 @@
 #include <fstream>
 #include <regex>
 
-#include "Kelvora_h.h"
 #include "com/connect_object.h"
 #include "entry/ribbon.h"
 #include "test_env.h"
@@ -24,12 +20,11 @@
 namespace kelvora::testing {
 namespace {
 
-// While the DLL's MessageBoxW is patched to RecordBox, its message boxes are
-// kept as "text|caption|icon" and answered No.
+// While the DLL's MessageBoxW is patched to RecordBox (in every ConnectTest),
+// its message boxes are kept as "text|caption|icon" and answered No.
 std::vector<std::string> g_shown;
 int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
-  g_shown.push_back(Utf16ToUtf8(reinterpret_cast<const char16_t*>(text)) + "|" +
-                    Utf16ToUtf8(reinterpret_cast<const char16_t*>(caption)) + "|" +
+  g_shown.push_back(Narrow(text) + "|" + Narrow(caption) + "|" +
                     std::to_string(style & MB_ICONMASK));
   return IDNO;
 }
@@ -62,12 +57,9 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
 
 class ConnectTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { CallExport("DllRegisterServer"); }
-  static void TearDownTestSuite() { CallExport("DllUnregisterServer"); }
   void SetUp() override {
     addin_ = Create<com::IDTExtensibility2>(L"Kelvora.Connect", com::kIidDTExtensibility2);
     ASSERT_NE(addin_, nullptr);
-    g_shown.clear();
   }
   void TearDown() override {
     EXPECT_EQ(addin_->OnBeginShutdown(&custom_), S_OK);
@@ -78,17 +70,16 @@ class ConnectTest : public ::testing::Test {
   // Connects the add-in to the fake Excel of `state` as Excel does at start.
   void Connect(const std::shared_ptr<FakeExcelState>& state) {
     state_ = state;
-    IDispatch* app = NewFakeApplication(state);
-    IDispatch* instance = NewFakeComAddIn(state);
+    IDispatch *app = NewFakeApplication(state), *instance = NewFakeComAddIn(state);
     EXPECT_EQ(addin_->OnConnection(app, com::ext_cm_Startup, instance, &custom_), S_OK);
     EXPECT_EQ(addin_->OnAddInsUpdate(&custom_), S_OK);
     EXPECT_EQ(addin_->OnStartupComplete(&custom_), S_OK);
-    instance->Release();
-    app->Release();
+    for (IDispatch* d : {instance, app}) d->Release();
   }
   // A click: the callback with the control of its button, as Office passes
-  // it; it never fails.
+  // it; it never fails. g_shown keeps the boxes it showed.
   void Click(const std::string& callback) {
+    g_shown.clear();
     const RibbonButton* button = FindRibbonButton(callback);
     ASSERT_NE(button, nullptr) << callback;
     IDispatch* control = NewFakeRibbonControl(state_, Utf8ToUtf16(std::string(button->id)));
@@ -97,6 +88,7 @@ class ConnectTest : public ::testing::Test {
     control->Release();
   }
 
+  const ImportPatch boxes_{L"user32.dll", "MessageBoxW", &RecordBox};
   com::IDTExtensibility2* addin_ = nullptr;
   SAFEARRAY* custom_ = SafeArrayCreateVector(VT_VARIANT, 0, 0);
   std::shared_ptr<FakeExcelState> state_ = std::make_shared<FakeExcelState>();
@@ -111,7 +103,7 @@ class NativeRunTest : public ConnectTest,
 
 TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   const auto& [scenario, through_addin] = GetParam();
-  const std::string dir = Env().reference_dir, base = dir + "/" + scenario.name;
+  const std::string dir = g_env.reference_dir, base = dir + "/" + scenario.name;
   const auto expected = ReadFile(dir + "/expected-" + scenario.name + ".txt"),
              grid = ReadFile(base + ".grid"), clip = ReadFile(base + ".clip");
   ASSERT_TRUE(expected && grid && clip) << "reference files in " << dir;
@@ -122,7 +114,6 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   if (sub && Sup(sub, state).hr != S_OK) actual = "Sup: failed\n";
   if (!sub) Connect(state);
   FillClipboard(Utf8ToUtf16(*clip));
-  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   // ": ok", or the failure as Kelvora.Sub reports it.
   const auto run = [&](const char* c) -> std::string {
     if (sub) {
@@ -130,13 +121,11 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
       if (o.hr == S_OK) return ": ok";
       return ": error " + std::to_string(o.number()) + " " + Narrow(o.description);
     }
-    g_shown.clear();
     Click(c);
     const std::regex failure("Lỗi (\\d+):([\\s\\S]*)\\|Thông Báo\\|16");
     std::smatch m;
-    for (const std::string& shown : g_shown) {
+    for (const std::string& shown : g_shown)
       if (std::regex_match(shown, m, failure)) return ": error " + m[1].str() + m[2].str();
-    }
     return ": ok";
   };
   for (const char* c : scenario.commands) actual += c + run(c) + "\n";
@@ -145,10 +134,10 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   {
     const ShellWatch shell;
     EXPECT_EQ(run("BaoCao"), ": ok");
-    const auto page = shell.opened().size() == 1 ? ReadFile(shell.opened()[0]) : std::nullopt;
+    const auto page = shell.opened.size() == 1 ? ReadFile(shell.opened[0]) : std::nullopt;
     EXPECT_TRUE(page) << "no page opened";
     if (page) block = ReportDataBlock(*page);
-    if (page) path = Narrow(shell.opened()[0]);
+    if (page) path = Narrow(shell.opened[0]);
   }
   // Without a temporary folder to write it into, or a program to open it.
   wchar_t tmp[MAX_PATH + 1] = {};
@@ -162,7 +151,7 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
     if (folder) SetEnvironmentVariableW(L"TMP", folder);
     const ShellWatch shell(shell_answer);
     EXPECT_EQ(run("BaoCao"), ": error 75 " + said);
-    EXPECT_EQ(shell.opened().size(), folder ? 0u : 1u);
+    EXPECT_EQ(shell.opened.size(), folder ? 0u : 1u);
     SetEnvironmentVariableW(L"TMP", had_tmp ? tmp : nullptr);
   }
   if (sub) sub->Release();
@@ -177,13 +166,12 @@ TEST_P(NativeRunTest, SameOutcomesClipboardAndCells) {
   if (actual != *expected) differs("not the native run's result", actual, ".txt");
   const std::string difference =
       FirstDifference(ReadFile(base + ".report.json").value_or(""), block);
-  if (!difference.empty()) {
+  if (!difference.empty())
     differs("not the native report's data block (" + difference + ")", block, ".report.json");
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, NativeRunTest,
-                         ::testing::Combine(::testing::ValuesIn(Scenarios()), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(kScenarios), ::testing::Bool()),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) ? "_Addin" : "_Sub");
@@ -205,10 +193,8 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
       {make({u"", u"", u""}, 6, true), "không trang tính nào có tên mã Sheet1, Sheet2, Sheet3."},
       {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 0, true), "thiếu tên KieuDanh"},
       {make({u"Sheet1", u"Sheet3", u"Sheet2"}, 6, true), "tên KieuDanh không trỏ vào trang"},
-      {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"},
-  };
+      {make({u"Sheet1", u"Sheet2", u"Sheet3"}, 4, true), "tên KieuDanh chỉ có 4 dòng, cần 6"}};
   const long fakes_before = FakeObjectsAlive();
-  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
   for (const auto& [state, missing] : cases) {
     Connect(state);
     const std::string cells = DumpWorkbook(*state->book);
@@ -219,7 +205,6 @@ TEST_F(ConnectTest, RefusesWorkbooksWithoutTheShapeAndWritesNothing) {
       EXPECT_TRUE(
           g_shown[0].ends_with("Hãy bấm \"Sổ mới\" trên thẻ Kelvora để mở một sổ tính "
                                "đúng dạng rồi làm lại.|Thông Báo|48"));
-      g_shown.clear();
     }
     EXPECT_EQ(DumpWorkbook(*state->book), cells);
     EXPECT_TRUE(state->app->property_log().empty());
@@ -244,13 +229,10 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
     EXPECT_EQ(ribbon->GetCustomUI(ribbon_id, &xml), S_OK);
     EXPECT_TRUE(xml &&
                 std::u16string(reinterpret_cast<char16_t*>(xml), SysStringLen(xml)) == expected);
-    SysFreeString(ribbon_id);
-    SysFreeString(xml);
+    for (BSTR b : {ribbon_id, xml}) SysFreeString(b);
   }
   ribbon->Release();
-  LPOLESTR no_name = nullptr;
-  DISPID no_id = 0;
-  EXPECT_EQ(addin_->GetIDsOfNames(IID_NULL, &no_name, 1, 0, &no_id), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(CallByName(addin_, nullptr).hr, DISP_E_UNKNOWNNAME);
   const long fakes_before = FakeObjectsAlive();
   auto bound = NewTemplateState(), active = NewTemplateState();
   bound->book->SheetByCodeName(u"Sheet1")->PutValue(3, 12, host::Value(u"01,02"));
@@ -258,7 +240,7 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
   IDispatch* sub = CreateSub();
   EXPECT_EQ(Sup(sub, bound).hr, S_OK);
   Connect(active);
-  const std::filesystem::path dll(Env().dll_path),
+  const std::filesystem::path dll(g_env.dll_path),
       template_file = (dll.parent_path().parent_path() / "Kelvora.xlsx").make_preferred();
   const std::string template_path = Utf16ToUtf8(template_file.u16string());
   // (button, message shown, clipboard afterwards)
@@ -267,15 +249,12 @@ TEST_F(ConnectTest, MarkupFailuresMacrosBindingAndTemplate) {
        u"trước"},
       {"Copy1", "Đã Copy PP1", u"03,04"},
       {"KiemTraSo", "Sổ tính đang mở có đủ dạng của Kelvora", u"03,04"},
-      {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"},
-  };
-  const ImportPatch boxes(L"user32.dll", "MessageBoxW", &RecordBox);
+      {"SoMoi", "Không tìm thấy mẫu sổ tính của Kelvora: " + template_path, u"03,04"}};
   FillClipboard(u"trước");
   for (const auto& [button, message, clipboard] : clicks) {
     Click(button);
     EXPECT_EQ(g_shown.empty() ? "" : g_shown[0].substr(0, message.size()), message);
     EXPECT_TRUE(ClipboardText() == clipboard) << button;
-    g_shown.clear();
   }
   std::ofstream(template_file) << "template";
   Click("SoMoi");

@@ -1,9 +1,6 @@
 // The Excel back end against the fake Excel: the host layer's conformance
 // cases, and the kinds of VARIANT Excel hands back that the fake never does;
 // and its Windows clipboard against another program that holds it a while.
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <functional>
 #include <optional>
 #include <set>
@@ -56,18 +53,16 @@ TEST(ExcelHostTest, SortTakesEveryRowAsDataWhateverTheLastSort) {
 TEST(VariantConvertTest, VariantsBecomeCellValues) {
   double seven = 7;
   IDispatch* app = NewFakeApplication(NewTemplateState());
-  const std::vector<std::tuple<const char*, VARTYPE, std::function<void(VARIANT*)>, Value>> cases =
-      {
-          {"null", VT_NULL, [](VARIANT*) {}, Value()},
-          {"short", VT_I2, [](VARIANT* v) { V_I2(v) = 12; }, Value(12.0)},
-          {"single", VT_R4, [](VARIANT* v) { V_R4(v) = 0.5f; }, Value(0.5)},
-          {"currency", VT_CY, [](VARIANT* v) { V_CY(v).int64 = 12345; }, Value(1.2345)},
-          {"null text", VT_BSTR, [](VARIANT* v) { V_BSTR(v) = nullptr; }, Value(u"")},
-          // Excel counts 1900-02-29, OLE does not.
-          {"early date", VT_DATE, [](VARIANT* v) { V_DATE(v) = 2; }, Value::Date(1)},
-          {"by reference", VT_R8 | VT_BYREF, [&](VARIANT* v) { V_R8REF(v) = &seven; }, Value(7.0)},
-          {"object", VT_DISPATCH, [&](VARIANT* v) { V_DISPATCH(v) = app; }, Value::Error(13)},
-      };
+  const std::tuple<const char*, VARTYPE, std::function<void(VARIANT*)>, Value> cases[] = {
+      {"null", VT_NULL, [](VARIANT*) {}, Value()},
+      {"short", VT_I2, [](VARIANT* v) { V_I2(v) = 12; }, Value(12.0)},
+      {"single", VT_R4, [](VARIANT* v) { V_R4(v) = 0.5f; }, Value(0.5)},
+      {"currency", VT_CY, [](VARIANT* v) { V_CY(v).int64 = 12345; }, Value(1.2345)},
+      {"null text", VT_BSTR, [](VARIANT* v) { V_BSTR(v) = nullptr; }, Value(u"")},
+      // Excel counts 1900-02-29, OLE does not.
+      {"early date", VT_DATE, [](VARIANT* v) { V_DATE(v) = 2; }, Value::Date(1)},
+      {"by reference", VT_R8 | VT_BYREF, [&](VARIANT* v) { V_R8REF(v) = &seven; }, Value(7.0)},
+      {"object", VT_DISPATCH, [&](VARIANT* v) { V_DISPATCH(v) = app; }, Value::Error(13)}};
   for (const auto& [name, vt, fill, expected] : cases) {
     VARIANT v;
     V_VT(&v) = vt;

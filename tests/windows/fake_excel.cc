@@ -18,15 +18,13 @@ using State = std::shared_ptr<FakeExcelState>;
 
 std::atomic<long> g_alive{0};
 
-// {8C1F3D2E-5A4B-4C6D-9E8F-0A1B2C3D4E5F}: lets the fake find its own ranges
-// behind an IDispatch (Sort's Key1).
+// Lets the fake find its own ranges behind an IDispatch (Sort's Key1).
 const GUID kFakeRangeIid = {
     0x8c1f3d2e, 0x5a4b, 0x4c6d, {0x9e, 0x8f, 0x0a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f}};
 
 bool SameName(const std::wstring& a, const wchar_t* b) { return _wcsicmp(a.c_str(), b) == 0; }
 
-// A refusal, reported as Excel reports it; the in-memory workbook's own
-// refusals take the same way.
+// A refusal, reported as Excel reports it (as are the in-memory workbook's).
 [[noreturn]] void Refuse(int32_t code, const char* description) {
   throw CommandError(code, description);
 }
@@ -48,8 +46,7 @@ const VARIANT* Deref(const VARIANT* v) {
 VARIANT Arg(const VARIANT* v, VARTYPE vt) {
   v = Deref(v);
   if (v == nullptr) Refuse(449, "Argument not optional");
-  VARIANT r;
-  VariantInit(&r);
+  VARIANT r{};
   if ((vt == VT_R8 && FAILED(VariantChangeType(&r, const_cast<VARIANT*>(v), 0, VT_R8))) ||
       (vt != VT_R8 && V_VT(v) != vt)) {
     Refuse(13, "Type mismatch");
@@ -63,8 +60,10 @@ std::u16string TextArg(const VARIANT* v) {
   return std::u16string(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
 }
 
-// The fake's own conversions: a cell value from a VARIANT, and a VARIANT
-// (when one is asked for) from a cell value.
+// The fake's own conversions between VARIANTs and cell values.
+BSTR ToBstr(const std::u16string& s) {
+  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+}
 Value ToValue(const VARIANT& in) {
   const VARIANT* v = Deref(&in);
   switch (V_VT(v)) {
@@ -92,8 +91,7 @@ void SetResult(VARIANT* out, const Value& v) {
   VariantInit(out);
   if (v.IsText()) {
     V_VT(out) = VT_BSTR;
-    V_BSTR(out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(v.text().data()),
-                                    static_cast<UINT>(v.text().size()));
+    V_BSTR(out) = ToBstr(v.text());
   } else if (v.IsBoolean()) {
     V_VT(out) = VT_BOOL;
     V_BOOL(out) = v.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
@@ -121,8 +119,7 @@ void SetDispatch(VARIANT* result, IDispatch* d) {
   V_DISPATCH(result) = d;
 }
 
-// A member: its name, its parameter names in positional order (the first
-// `required` of them required), what a call does, and whether it takes a put.
+// A member; the first `required` of its parameters (in positional order) are required.
 struct Member {
   std::wstring name;
   std::vector<std::wstring> params;
@@ -131,25 +128,31 @@ struct Member {
   bool settable = false;
 };
 
-// One automation object of Excel's model: name lookup, argument
-// arrangement and refusal reporting over a table of members.
+// A property that reads as `v`, or as Nothing.
+Member Constant(const wchar_t* name, Value v) {
+  return {name, {}, [v](Args, VARIANT* out) { SetResult(out, v); }};
+}
+Member Nothing(const wchar_t* name) {
+  return {name, {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }};
+}
+
+// One automation object of Excel's model over a table of members.
 class FakeObject : public IDispatch {
  public:
-  explicit FakeObject(State state, std::shared_ptr<host::Range> range = nullptr)
-      : state_(std::move(state)), range_(std::move(range)) {
+  FakeObject(State state, std::vector<Member> members, std::shared_ptr<host::Range> range = nullptr)
+      : members(std::move(members)), state_(std::move(state)), range_(std::move(range)) {
     ++g_alive;
   }
   virtual ~FakeObject() { --g_alive; }
 
-  std::vector<Member> members;
+  const std::vector<Member> members;
   host::Range& range() { return *range_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDispatch && !(riid == kFakeRangeIid && range_)) {
+    if (riid != IID_IUnknown && riid != IID_IDispatch && !(riid == kFakeRangeIid && range_))
       return E_NOINTERFACE;
-    }
     *out = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;
@@ -177,9 +180,8 @@ class FakeObject : public IDispatch {
     ids[0] = static_cast<DISPID>(member - members.begin() + 1);
     HRESULT hr = S_OK;
     for (UINT i = 1; i < count; ++i) {
-      for (size_t p = 0; p < member->params.size(); ++p) {
+      for (size_t p = 0; p < member->params.size(); ++p)
         if (SameName(member->params[p], names[i])) ids[i] = static_cast<DISPID>(p);
-      }
       if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
@@ -195,25 +197,22 @@ class FakeObject : public IDispatch {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
       // Excel takes a put only with the value as the DISPID_PROPERTYPUT argument.
       if (!member.settable) return DISP_E_MEMBERNOTFOUND;
-      if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs < 1) {
+      if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs < 1)
         return DISP_E_PARAMNOTOPTIONAL;
-      }
       if (params->cArgs > 1) return DISP_E_BADPARAMCOUNT;
       args.put = Deref(&params->rgvarg[0]);
     } else {
       if (params->cArgs > member.params.size()) return DISP_E_BADPARAMCOUNT;
       args.at.assign(member.params.size(), nullptr);
-      for (UINT i = 0; i < params->cArgs - named; ++i) {
+      for (UINT i = 0; i < params->cArgs - named; ++i)
         args.at[i] = &params->rgvarg[params->cArgs - 1 - i];
-      }
       for (UINT i = 0; i < named; ++i) {
         const DISPID p = params->rgdispidNamedArgs[i];
         if (p < 0 || static_cast<size_t>(p) >= member.params.size()) return DISP_E_PARAMNOTFOUND;
         args.at[static_cast<size_t>(p)] = &params->rgvarg[i];
       }
-      for (size_t p = 0; p < member.required; ++p) {
+      for (size_t p = 0; p < member.required; ++p)
         if (args.at[p] == nullptr) return DISP_E_PARAMNOTOPTIONAL;
-      }
     }
     if (result != nullptr) VariantInit(result);
     try {
@@ -221,11 +220,9 @@ class FakeObject : public IDispatch {
       return S_OK;
     } catch (const CommandError& e) {
       if (excep != nullptr) {
-        const std::u16string d = Utf8ToUtf16(e.description());
         *excep = EXCEPINFO{};
         excep->bstrSource = SysAllocString(L"Microsoft Excel");
-        excep->bstrDescription = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(d.data()),
-                                                   static_cast<UINT>(d.size()));
+        excep->bstrDescription = ToBstr(Utf8ToUtf16(e.description()));
         excep->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, e.number());
       }
     }
@@ -269,8 +266,7 @@ void PutValues(const VARIANT& v, host::Range& range) {
   host::Table t(hi[0] - lo[0] + 1, hi[1] - lo[1] + 1);
   for (LONG r = lo[0]; r <= hi[0]; ++r) {
     for (LONG c = lo[1]; c <= hi[1]; ++c) {
-      VARIANT e;
-      VariantInit(&e);
+      VARIANT e{};
       LONG idx[2] = {r, c};
       SafeArrayGetElement(arr, idx, &e);
       t(r - lo[0] + 1, c - lo[1] + 1) = ToValue(e);
@@ -285,20 +281,17 @@ std::u16string Address(const Area& a) {
          host::memory::ColumnLetters(a.right) + Ascii(std::to_string(a.bottom));
 }
 
-// A range of `sheet`: `range`, which covers `area`.
 IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
                     std::shared_ptr<host::Range> range, Area area) {
-  auto* o = new FakeObject(s, range);
   host::Range& r = *range;
   const auto count = [s](int32_t n) {
     return [s, n](Args, VARIANT* out) {
       // A stand-in for the Rows / Columns collections: their Count only.
-      auto* c = new FakeObject(s);
-      c->members = {{L"Count", {}, [n](Args, VARIANT* o) { SetLong(o, n); }}};
-      SetDispatch(out, c);
+      SetDispatch(out,
+                  new FakeObject(s, {{L"Count", {}, [n](Args, VARIANT* o) { SetLong(o, n); }}}));
     };
   };
-  o->members = {
+  std::vector<Member> members = {
       {L"Value",
        {L"RangeValueDataType"},
        [s, &r](Args a, VARIANT* out) {
@@ -359,9 +352,8 @@ IDispatch* NewRange(const State& s, std::shared_ptr<MemoryWorksheet> sheet,
          }
          rows->Sort(k->range(), a.at[1] != nullptr ? static_cast<int>(NumberArg(a.at[1])) : 1);
        }},
-      {L"Select", {}, [&r](Args, VARIANT*) { r.Select(); }},
-  };
-  return o;
+      {L"Select", {}, [&r](Args, VARIANT*) { r.Select(); }}};
+  return new FakeObject(s, std::move(members), range);
 }
 
 // The paste takes the grid prepared beforehand, at the sheet's selection.
@@ -370,9 +362,8 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
   for (size_t i : {1, 2, 6})  // Link, DisplayAsIcon, NoHTMLFormatting
     if (a.at[i]) BoolArg(a.at[i]);
   const std::optional<host::Table>& grid = s->paste_grid;
-  if (format != u"HTML" || !grid || grid->rows() == 0 || grid->cols() == 0) {
+  if (format != u"HTML" || !grid || grid->rows() == 0 || grid->cols() == 0)
     Refuse(1004, "PasteSpecial method of Worksheet class failed");
-  }
   const auto [top, left] = sheet.selection();
   for (int32_t c = 1; c <= grid->cols(); ++c) {
     for (int32_t r = 1; r <= grid->rows(); ++r) {
@@ -385,50 +376,66 @@ void Paste(const State& s, host::memory::MemoryWorksheet& sheet, const CallArgs&
 }
 
 IDispatch* NewWorksheet(const State& s, std::shared_ptr<MemoryWorksheet> sheet) {
-  auto* o = new FakeObject(s);
-  o->members = {
-      {L"CodeName", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->CodeName())); }},
-      {L"Name", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->Name())); }},
-      {L"Range",
-       {L"Cell1", L"Cell2"},
-       [s, sheet](Args a, VARIANT* out) {
-         const std::u16string address_or_name = TextArg(a.at[0]);
-         std::shared_ptr<host::Range> range = sheet->GetRange(address_or_name);
-         const std::optional<Area> area = host::memory::ParseA1Area(address_or_name);
-         SetDispatch(out, NewRange(s, sheet, std::move(range),
-                                   area ? *area : s->book->FindName(address_or_name)->area));
-       },
-       1},
-      {L"UsedRange",
-       {},
-       [s, sheet](Args, VARIANT* out) {
-         SetDispatch(out, NewRange(s, sheet, sheet->UsedRange(), sheet->UsedArea()));
-       }},
-      {L"Activate", {}, [sheet](Args, VARIANT*) { sheet->Activate(); }},
-      {L"PasteSpecial",
-       {L"Format", L"Link", L"DisplayAsIcon", L"IconFileName", L"IconIndex", L"IconLabel",
-        L"NoHTMLFormatting"},
-       [s, sheet](Args a, VARIANT*) { Paste(s, *sheet, a); }},
-  };
-  return o;
+  return new FakeObject(
+      s,
+      {{L"CodeName", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->CodeName())); }},
+       {L"Name", {}, [sheet](Args, VARIANT* out) { SetResult(out, Value(sheet->Name())); }},
+       {L"Range",
+        {L"Cell1", L"Cell2"},
+        [s, sheet](Args a, VARIANT* out) {
+          const std::u16string address_or_name = TextArg(a.at[0]);
+          std::shared_ptr<host::Range> range = sheet->GetRange(address_or_name);
+          const std::optional<Area> area = host::memory::ParseA1Area(address_or_name);
+          SetDispatch(out, NewRange(s, sheet, std::move(range),
+                                    area ? *area : s->book->FindName(address_or_name)->area));
+        },
+        1},
+       {L"UsedRange",
+        {},
+        [s, sheet](Args, VARIANT* out) {
+          SetDispatch(out, NewRange(s, sheet, sheet->UsedRange(), sheet->UsedArea()));
+        }},
+       {L"Activate", {}, [sheet](Args, VARIANT*) { sheet->Activate(); }},
+       {L"PasteSpecial",
+        {L"Format", L"Link", L"DisplayAsIcon", L"IconFileName", L"IconIndex", L"IconLabel",
+         L"NoHTMLFormatting"},
+        [s, sheet](Args a, VARIANT*) { Paste(s, *sheet, a); }}});
 }
 
 IDispatch* NewFunctions(const State& s) {
-  auto* o = new FakeObject(s);
   std::vector<std::wstring> args;  // Min takes Arg1 to Arg30
   for (int i = 1; i <= 30; ++i) args.push_back(L"Arg" + std::to_wstring(i));
-  o->members = {
-      {L"Min", args,
-       [](Args a, VARIANT* out) {
-         SetResult(out, Value(std::min(NumberArg(a.at[0]), NumberArg(a.at[1]))));
-       },
-       1},
-      {L"Trim",
-       {L"Arg1"},
-       [](Args a, VARIANT* out) { SetResult(out, Value(host::TrimSpaces(TextArg(a.at[0])))); },
-       1},
-  };
-  return o;
+  return new FakeObject(
+      s, {{L"Min", args,
+           [](Args a, VARIANT* out) {
+             SetResult(out, Value(std::min(NumberArg(a.at[0]), NumberArg(a.at[1]))));
+           },
+           1},
+          {L"Trim",
+           {L"Arg1"},
+           [](Args a, VARIANT* out) { SetResult(out, Value(host::TrimSpaces(TextArg(a.at[0])))); },
+           1}});
+}
+
+IDispatch* NewWorksheets(const State& s) {
+  const auto& all = s->book->sheets();
+  return new FakeObject(s, {{L"Count", {}, [&all](Args, VARIANT* n) { SetLong(n, all.size()); }},
+                            {L"Item",
+                             {L"Index"},
+                             [s, &all](Args a, VARIANT* item) {
+                               const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
+                               if (i < 1 || i > static_cast<int64_t>(all.size()))
+                                 Refuse(9, "Subscript out of range");
+                               SetDispatch(item, NewWorksheet(s, all[static_cast<size_t>(i - 1)]));
+                             },
+                             1}});
+}
+
+IDispatch* NewWorkbooks(const State& s) {
+  return new FakeObject(s, {{L"Add", {L"Template"}, [s](Args a, VARIANT* added) {
+                               s->added_workbooks.push_back(a.at[0] ? TextArg(a.at[0]) : u"");
+                               SetDispatch(added, NewFakeWorkbook(s));
+                             }}});
 }
 
 }  // namespace
@@ -436,7 +443,6 @@ IDispatch* NewFunctions(const State& s) {
 long FakeObjectsAlive() { return g_alive; }
 
 IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state);
   host::memory::MemoryApplication* app = state->app.get();
   // The settings the engine only ever puts.
   const auto setting = [app](const wchar_t* name,
@@ -448,74 +454,39 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state) {
     return Member{name, {}, put, 0, true};
   };
   using M = host::memory::MemoryApplication;
-  o->members = {
-      {L"WorksheetFunction",
-       {},
-       [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
-      {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
-      {L"ActiveWorkbook",
-       {},
-       [state](Args, VARIANT* out) {
-         SetDispatch(out, state->workbook_open ? NewFakeWorkbook(state) : nullptr);
-       }},
-      {L"Workbooks",
-       {},
-       [state](Args, VARIANT* out) {
-         auto* books = new FakeObject(state);
-         books->members = {{L"Add", {L"Template"}, [state](Args a, VARIANT* added) {
-                              state->added_workbooks.push_back(a.at[0] ? TextArg(a.at[0]) : u"");
-                              SetDispatch(added, NewFakeWorkbook(state));
-                            }}};
-         SetDispatch(out, books);
-       }},
-      setting(L"ScreenUpdating", &M::SetScreenUpdating),
-      setting(L"DisplayAlerts", &M::SetDisplayAlerts),
-      setting(L"CutCopyMode", &M::SetCutCopyMode),
-      setting(L"CellDragAndDrop", &M::SetCellDragAndDrop),
-  };
-  return o;
+  return new FakeObject(
+      state,
+      {{L"WorksheetFunction",
+        {},
+        [state](Args, VARIANT* out) { SetDispatch(out, NewFunctions(state)); }},
+       {L"Hwnd", {}, [state](Args, VARIANT* out) { SetLong(out, state->window); }},
+       {L"ActiveWorkbook",
+        {},
+        [state](Args, VARIANT* out) {
+          SetDispatch(out, state->workbook_open ? NewFakeWorkbook(state) : nullptr);
+        }},
+       {L"Workbooks", {}, [state](Args, VARIANT* out) { SetDispatch(out, NewWorkbooks(state)); }},
+       setting(L"ScreenUpdating", &M::SetScreenUpdating),
+       setting(L"DisplayAlerts", &M::SetDisplayAlerts),
+       setting(L"CutCopyMode", &M::SetCutCopyMode),
+       setting(L"CellDragAndDrop", &M::SetCellDragAndDrop)});
 }
 
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state);
-  o->members = {{L"Worksheets", {}, [state](Args, VARIANT* out) {
-                   auto* sheets = new FakeObject(state);
-                   const auto& all = state->book->sheets();
-                   sheets->members = {
-                       {L"Count", {}, [&all](Args, VARIANT* n) { SetLong(n, all.size()); }},
-                       {L"Item",
-                        {L"Index"},
-                        [state, &all](Args a, VARIANT* item) {
-                          const auto i = static_cast<int64_t>(NumberArg(a.at[0]));
-                          if (i < 1 || i > static_cast<int64_t>(all.size()))
-                            Refuse(9, "Subscript out of range");
-                          SetDispatch(item, NewWorksheet(state, all[static_cast<size_t>(i - 1)]));
-                        },
-                        1},
-                   };
-                   SetDispatch(out, sheets);
-                 }}};
-  return o;
+  return new FakeObject(state, {{L"Worksheets", {}, [state](Args, VARIANT* out) {
+                                   SetDispatch(out, NewWorksheets(state));
+                                 }}});
 }
 
 IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id) {
-  auto* o = new FakeObject(state);
-  o->members = {{L"Id", {}, [id](Args, VARIANT* out) { SetResult(out, Value(id)); }},
-                {L"Tag", {}, [](Args, VARIANT* out) { SetResult(out, Value(u"")); }},
-                {L"Context", {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }}};
-  return o;
+  return new FakeObject(
+      state, {Constant(L"Id", Value(id)), Constant(L"Tag", Value(u"")), Nothing(L"Context")});
 }
 
 IDispatch* NewFakeComAddIn(std::shared_ptr<FakeExcelState> state) {
-  auto* o = new FakeObject(state);
-  const auto text = [](const char16_t* t) {
-    return [t](Args, VARIANT* out) { SetResult(out, Value(t)); };
-  };
-  o->members = {{L"ProgId", {}, text(u"Kelvora.Connect")},
-                {L"Description", {}, text(u"Kelvora")},
-                {L"Connect", {}, [](Args, VARIANT* out) { SetResult(out, Value::Boolean(true)); }},
-                {L"Object", {}, [](Args, VARIANT* out) { SetDispatch(out, nullptr); }}};
-  return o;
+  return new FakeObject(state, {Constant(L"ProgId", Value(u"Kelvora.Connect")),
+                                Constant(L"Description", Value(u"Kelvora")),
+                                Constant(L"Connect", Value::Boolean(true)), Nothing(L"Object")});
 }
 
 }  // namespace kelvora::testing

@@ -1,13 +1,12 @@
-// A fake Excel for driving Kelvora.dll without Excel: late-bound automation
-// objects over the in-memory workbook with the members, argument names and
-// conventions of Excel's object model (puts need DISPID_PROPERTYPUT, a
-// one-cell Value read is a scalar and a block a 1-based SAFEARRAY, counts and
-// rows are VT_I4, refusals are DISP_E_EXCEPTION with Excel's code). It is as
-// strict as Excel's dispatch: a call with more arguments than the member
-// has, without a required one, with a name the member does not have, or a
-// put on a member that cannot be set is refused. Its VARIANT handling is its
-// own, so that a fault in the DLL's is not mirrored. A paste takes a grid
-// prepared beforehand.
+// A fake Excel for driving Kelvora.dll without Excel: late-bound objects over
+// the in-memory workbook with the members, argument names and conventions of
+// Excel's object model (puts need DISPID_PROPERTYPUT, a one-cell Value read is
+// a scalar and a block a 1-based SAFEARRAY, counts and rows are VT_I4,
+// refusals are DISP_E_EXCEPTION with Excel's code), as strict as Excel's
+// dispatch: too many arguments, a required one missing, a name the member does
+// not have or a put on a member that cannot be set are refused. Its VARIANT
+// handling is its own, so a fault in the DLL's is not mirrored. A paste takes
+// a grid prepared beforehand.
 #pragma once
 
 #include <windows.h>
@@ -25,33 +24,24 @@
 
 namespace kelvora::testing {
 
-// Everything the fake objects share: the workbook, the grid a paste takes
-// and the refusals to inject.
-// A new state holds a workbook without sheets.
+// What the fake objects share; a new state's workbook has no sheets.
 struct FakeExcelState {
   std::shared_ptr<host::memory::MemoryApplication> app =
       std::make_shared<host::memory::MemoryApplication>();
   std::shared_ptr<host::memory::MemoryWorkbook> book =
       std::make_shared<host::memory::MemoryWorkbook>(app.get());
   std::optional<host::Table> paste_grid;
-  // When set, Value reads of ranges fail as a protected or broken sheet does.
-  bool refuse_value_reads = false;
-  // Application.Hwnd.
-  std::intptr_t window = 0;
-  // The Header a Sort without one takes: that of the last sort, 1 (xlYes)
-  // or 2 (xlNo). Excel keeps it per sheet; one for the workbook serves the
-  // tests, which sort on one sheet.
+  bool refuse_value_reads = false;  // Value reads fail as on a protected or broken sheet
+  std::intptr_t window = 0;         // Application.Hwnd
+  // The Header a Sort without one takes: the last sort's, 1 (xlYes) or 2
+  // (xlNo). Excel keeps it per sheet; the tests sort on one sheet.
   int sort_header = 2;
-  // Application.ActiveWorkbook: the workbook, or Nothing when false.
-  bool workbook_open = true;
-  // The Template argument of every Workbooks.Add (empty when omitted).
-  std::vector<std::u16string> added_workbooks;
-  // Every locale the calls were made in.
-  std::set<LCID> locales;
+  bool workbook_open = true;  // Application.ActiveWorkbook: the workbook, or Nothing
+  std::vector<std::u16string> added_workbooks;  // each Workbooks.Add's Template ("" if none)
+  std::set<LCID> locales;                       // every locale the calls were made in
 };
 
-// Fake objects alive right now (to check that every reference handed out is
-// given back).
+// Fake objects alive right now (every reference handed out must come back).
 long FakeObjectsAlive();
 
 // The application and the workbook, each with one reference for the caller.
@@ -59,7 +49,7 @@ IDispatch* NewFakeApplication(std::shared_ptr<FakeExcelState> state);
 IDispatch* NewFakeWorkbook(std::shared_ptr<FakeExcelState> state);
 
 // The control a ribbon callback takes, as Office passes it: Id, Tag and
-// Context (Nothing), with one reference for the caller.
+// Context (Nothing); one reference for the caller.
 IDispatch* NewFakeRibbonControl(std::shared_ptr<FakeExcelState> state, const std::u16string& id);
 
 // The COMAddIn object Office hands to OnConnection as AddInInst: ProgId,

@@ -3,7 +3,6 @@
 // clipboard, then commands; they end with the clipboard, every cell and the
 // data block of the report page. Cells and pasted grids go in a plain-text
 // form the two compare line for line.
-//
 // A value is written as "<type>:<content>": "n:" number (shortest exact
 // decimal), "t:" text (UTF-8, with \\, \t, \r and \n escaped), "b:0" / "b:1",
 // "d:" date serial, "e:" error code. Empty cells are not written.
@@ -33,18 +32,12 @@ struct Scenario {
 };
 inline void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 
-inline const std::vector<Scenario>& Scenarios() {
-  static const std::vector<Scenario> all = {
-      // XoaDuLieu gets no Yes (a scripted No natively, no desktop under
-      // Wine), so the store stays.
-      {"ngay", "ket-qua-theo-ngay.html", nullptr, {"DanKQXSNgay", "Main", "XoaDuLieu", "Copy1"}},
-      {"100", "ket-qua-100-ky.html", nullptr, {"DanKQXS", "Main", "Copy2"}},
-      {"db", nullptr, "dac-biet.txt", {"DanKQXSDB", "Main", "Copy3"}},
-  };
-  return all;
-}
+// XoaDuLieu is not confirmed (a scripted No natively, no desktop under Wine).
+inline const std::vector<Scenario> kScenarios = {
+    {"ngay", "ket-qua-theo-ngay.html", nullptr, {"DanKQXSNgay", "Main", "XoaDuLieu", "Copy1"}},
+    {"100", "ket-qua-100-ky.html", nullptr, {"DanKQXS", "Main", "Copy2"}},
+    {"db", nullptr, "dac-biet.txt", {"DanKQXSDB", "Main", "Copy3"}}};
 
-// A whole file, or nothing when it cannot be read.
 inline std::optional<std::string> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -118,9 +111,8 @@ inline std::optional<host::Table> DecodeGrid(const std::string& text) {
   if (!(in >> word >> rows >> cols) || word != "grid" || rows <= 0 || cols <= 0)
     return std::nullopt;
   host::Table t(rows, cols);
-  while (in >> r >> c && in.get() == '\t' && std::getline(in, value)) {
+  while (in >> r >> c && in.get() == '\t' && std::getline(in, value))
     if (r >= 1 && r <= rows && c >= 1 && c <= cols) t(r, c) = DecodeValue(value);
-  }
   return t;
 }
 

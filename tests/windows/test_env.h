@@ -1,5 +1,4 @@
-// What the test program is told on its command line, and helpers shared by
-// its test files.
+// What main is told, and helpers the test files share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,43 +16,34 @@
 
 namespace kelvora::testing {
 
-struct TestEnv {
+inline struct TestEnv {
   std::wstring dll_path;      // Kelvora.dll, as a Windows path
   std::string reference_dir;  // the native reference run's files
-};
-
-inline TestEnv& Env() {
-  static TestEnv env;
-  return env;
-}
+} g_env;
 
 inline std::string Narrow(const std::wstring& w) {
   return Utf16ToUtf8(std::u16string(w.begin(), w.end()));
 }
 
-// A fake Excel over the built-in template.
 inline std::shared_ptr<FakeExcelState> NewTemplateState() {
   auto s = std::make_shared<FakeExcelState>();
   FillTemplateWorkbook(*s->book);
   return s;
 }
 
-// Kelvora.dll, loaded once.
 inline HMODULE Dll() {
-  static HMODULE dll = LoadLibraryW(Env().dll_path.c_str());
+  static HMODULE dll = LoadLibraryW(g_env.dll_path.c_str());
   return dll;
 }
 
 // Calls an export of the DLL; E_NOTIMPL when there is none.
-template <typename... Args>
-HRESULT CallExport(const char* name, Args... args) {
-  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(
+inline HRESULT CallExport(const char* name) {
+  const auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
       reinterpret_cast<void*>(GetProcAddress(Dll(), name)));
-  return f == nullptr ? E_NOTIMPL : f(args...);
+  return f == nullptr ? E_NOTIMPL : f();
 }
 
-// While an ImportPatch lives, the DLL calls `to` where it imports `name`
-// from `module`.
+// While an ImportPatch lives, the DLL calls `to` for `name` of `module`.
 class ImportPatch {
  public:
   template <typename F>
@@ -65,16 +54,14 @@ class ImportPatch {
   }
   ~ImportPatch() { EXPECT_TRUE(Patch(to_, real_)); }
   ImportPatch(const ImportPatch&) = delete;
-  ImportPatch& operator=(const ImportPatch&) = delete;
 
  private:
   // Puts `to` where the DLL finds `from`; false when it is not there.
   static bool Patch(FARPROC from, FARPROC to) {
     auto* base = reinterpret_cast<BYTE*>(Dll());
-    const IMAGE_DATA_DIRECTORY& iat =
-        reinterpret_cast<IMAGE_NT_HEADERS*>(base +
-                                            reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
-            ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
     auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
     for (size_t i = 0; i < iat.Size / sizeof(FARPROC); ++i) {
       DWORD was = 0;
@@ -116,7 +103,6 @@ inline void FillClipboard(const std::u16string& text) {
   CloseClipboard();
 }
 
-// The outcome of one call by name.
 struct Outcome {
   HRESULT hr = S_OK;
   SCODE scode = 0;
@@ -138,8 +124,7 @@ inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT
   const UINT named = static_cast<UINT>(ids.size() - 1);
   if (named == 0) std::reverse(args.begin(), args.end());
   DISPPARAMS params{args.data(), ids.data() + 1, static_cast<UINT>(args.size()), named};
-  VARIANT result;
-  VariantInit(&result);
+  VARIANT result{};
   out.hr = d->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
                      &excep, nullptr);
   VariantClear(&result);
@@ -150,7 +135,6 @@ inline Outcome CallByName(IDispatch* d, const wchar_t* name, std::vector<VARIANT
   return out;
 }
 
-// A new instance by the class name, or null.
 template <typename T = IDispatch>
 T* Create(const wchar_t* prog_id, REFIID iid = IID_IDispatch) {
   CLSID clsid{};
@@ -182,40 +166,35 @@ inline VARIANT Object(IDispatch** d, Passed passed = Passed::kByValue, VARIANT* 
   return v;
 }
 
-// Calls Sup with the fake application and workbook of `state`.
 inline Outcome Sup(IDispatch* sub, const std::shared_ptr<FakeExcelState>& state,
                    Passed passed = Passed::kByValue) {
-  IDispatch* app = NewFakeApplication(state);
-  IDispatch* book = NewFakeWorkbook(state);
+  IDispatch *app = NewFakeApplication(state), *book = NewFakeWorkbook(state);
   VARIANT holders[2];
   std::vector<const wchar_t*> names;
   if (passed == Passed::kByName) names = {L"ExcelApp", L"ThisWorkBook"};
   const Outcome o = CallByName(
       sub, L"Sup", {Object(&app, passed, &holders[0]), Object(&book, passed, &holders[1])}, {},
       names);
-  app->Release();
-  book->Release();
+  for (IDispatch* d : {app, book}) d->Release();
   return o;
 }
 
 // While a ShellWatch lives, the DLL's ShellExecuteW records the files it is
-// asked to open and gives `answer` (above 32: success) instead of starting
-// a program.
+// asked to open and gives `answer` (above 32: success), starting nothing.
 class ShellWatch {
  public:
   explicit ShellWatch(INT_PTR answer = 42) {
-    opened_.clear();
+    opened.clear();
     answer_ = answer;
   }
-  const std::vector<std::wstring>& opened() const { return opened_; }
+  static inline std::vector<std::wstring> opened;
 
  private:
   static HINSTANCE WINAPI Open(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
     EXPECT_STREQ(verb, L"open");
-    opened_.push_back(file);
+    opened.push_back(file);
     return reinterpret_cast<HINSTANCE>(answer_);
   }
-  static inline std::vector<std::wstring> opened_;
   static inline INT_PTR answer_ = 42;
   const ImportPatch patch_{L"shell32.dll", "ShellExecuteW", &Open};
 };

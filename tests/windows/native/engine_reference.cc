@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string data = argv[1], out = argv[2];
-  for (const testing::Scenario& s : testing::Scenarios()) {
+  for (const testing::Scenario& s : testing::kScenarios) {
     const auto sample = [&](const char* file) {
       return file ? testing::ReadFile(data + "/" + file) : std::optional<std::string>("");
     };
