@@ -22,7 +22,7 @@ void TrialSeed(int64_t i, std::u16string& seed) {
   seed.push_back(static_cast<char16_t>(u'0' + i / 10 % 10));
 }
 
-constexpr int kWanted = 64;  // items timed in a trial
+constexpr int kWanted = 32;  // items timed in a trial
 
 // Microseconds of `backend` for kWanted items of a steady stream of the
 // common load of a backtest (three-digit sets of 500) or a size sweep (walks
@@ -72,7 +72,7 @@ LaneBackend FastestBackend(BatchWork work) {
   double best[std::size(kCandidates)];
   std::fill(std::begin(best), std::end(best), 1e300);
   int64_t compressions = 0;
-  for (int round = 0; round < 5; ++round) {
+  for (int round = 0; round < 4; ++round) {
     for (size_t i = 0; i < std::size(kCandidates); ++i) {
       if (!LaneBackendAvailable(kCandidates[i])) continue;
       const double us = TrialMicroseconds(kCandidates[i], work, compressions);
