@@ -6,6 +6,7 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "analysis/backtest.h"
 #include "analysis/bet_kinds.h"
@@ -134,8 +135,14 @@ void RunStages(host::Session& session, const BookView& book) {
   if (book.SecondStageOn()) {
     second = PrepareStage(book, layout::kStage2).run;
     if (second) {
-      second_results = std::async(std::launch::async, Backtest, std::cref(book), std::cref(*second),
-                                  session.workers);
+      try {
+        second_results = std::async(std::launch::async, Backtest, std::cref(book),
+                                    std::cref(*second), session.workers);
+      } catch (const std::system_error&) {
+        // No thread to be had: the second stage runs when its result is taken.
+        second_results = std::async(std::launch::deferred, Backtest, std::cref(book),
+                                    std::cref(*second), session.workers);
+      }
     }
   }
   WriteStage(session, book, layout::kStage1, *first, first_results);
