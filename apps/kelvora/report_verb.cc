@@ -66,8 +66,7 @@ int RunReport(const std::string& workbook, const std::string& output, bool open,
   std::optional<report::ReportData> data;
   try {
     host::Session session(BindBook(*book, nullptr), {});
-    data = report::GatherReport(analysis::ReadBook(session, analysis::BookParts::kWithMarks),
-                                Utf8ToUtf16(name), session.workers);
+    data = report::GatherReport(session, Utf8ToUtf16(name));
   } catch (const CommandError& e) {
     std::cerr << Fill(_("kelvora: report: error {1}: {2}"), {e.number(), e.description()}) << '\n';
     return kExitFailed;

@@ -62,8 +62,12 @@ const host::Table& BookView::Kinds() const {
 }
 
 bool BookView::Marked(const layout::Stage& stage, int k, int32_t i) const {
-  if (i < 1 || i > marks_.rows()) return false;
-  const host::Value& v = marks_(i, FirstMarkCol(stage) + k - kMarksFirstCol);
+  return MarkedIn(marks_, stage, k, i);
+}
+
+bool MarkedIn(const host::Table& marks, const layout::Stage& stage, int k, int32_t i) {
+  if (i < 1 || i > marks.rows()) return false;
+  const host::Value& v = marks(i, FirstMarkCol(stage) + k - kMarksFirstCol);
   return v.IsText() && v.text() == u"X";
 }
 
@@ -96,14 +100,16 @@ BookView ReadBook(host::Session& session, int32_t store_last_row, BookParts part
   } catch (...) {
     v.kinds_failure_ = std::current_exception();
   }
-  if (parts == BookParts::kWithMarks) {
-    if (const int32_t rows = MarkRows(v, v.store_.rows()); rows > 0) {
-      const layout::Block block{{kMarksFirstRow, kMarksFirstCol},
-                                {kMarksFirstRow + rows - 1, kMarksLastCol}};
-      v.marks_ = sheet.GetRange(layout::A1(block))->GetValues();
-    }
-  }
+  if (parts == BookParts::kWithMarks) v.marks_ = ReadMarks(session, v);
   return v;
+}
+
+host::Table ReadMarks(host::Session& session, const BookView& book) {
+  const int32_t rows = MarkRows(book, book.store().rows());
+  if (rows <= 0) return host::Table(0, 0);
+  const layout::Block block{{kMarksFirstRow, kMarksFirstCol},
+                            {kMarksFirstRow + rows - 1, kMarksLastCol}};
+  return session.MainSheet().GetRange(layout::A1(block))->GetValues();
 }
 
 }  // namespace kelvora::analysis

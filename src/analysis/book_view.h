@@ -55,6 +55,8 @@ class BookView {
   bool Marked(const layout::Stage& stage, int k, int32_t i) const;
   // The tested draws whose marks were read.
   int32_t marked_rows() const { return marks_.rows(); }
+  // The marks as read (see ReadMarks); empty when they were not.
+  const host::Table& marks() const { return marks_; }
 
   // The main sheet's block that the view holds: from A1 to the last cell of
   // the second method table.
@@ -87,5 +89,13 @@ class BookView {
 BookView ReadBook(host::Session& session, BookParts parts = BookParts::kValues);
 // The same with the store's last row already found.
 BookView ReadBook(host::Session& session, int32_t store_last_row, BookParts parts);
+
+// The marks of both stages for `book`, as ReadBook reads them with
+// BookParts::kWithMarks (one range read, none when no window is usable):
+// for a caller that reads them later, while it computes on the rest.
+host::Table ReadMarks(host::Session& session, const BookView& book);
+// Whether `marks`, as ReadMarks reads them, show a hit of method k (1..3)
+// of the stage on tested draw i (1: the newest); false beyond them.
+bool MarkedIn(const host::Table& marks, const layout::Stage& stage, int k, int32_t i);
 
 }  // namespace kelvora::analysis

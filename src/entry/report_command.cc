@@ -30,8 +30,7 @@ void BaoCao(host::Session& session) {
   if (desktop == nullptr) ThrowObjectRequired("Desktop");
   if (!session.book().MainSheet) Refuse(err::kObjectRequired, kNotBound, u" (MainSheet)");
   if (!session.book().SettingsSheet) Refuse(err::kObjectRequired, kNotBound, u" (SettingsSheet)");
-  const std::optional<report::ReportData> data = report::GatherReport(
-      analysis::ReadBook(session, analysis::BookParts::kWithMarks), kReportTitle, session.workers);
+  const std::optional<report::ReportData> data = report::GatherReport(session, kReportTitle);
   if (!data) Refuse(kNoAnalysisYet, kNoAnalysis, u"");
   const std::optional<std::u16string> path =
       desktop->WriteTemporaryFile(kReportFileName, report::RenderReportPage(*data));

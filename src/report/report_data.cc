@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <system_error>
 
@@ -18,14 +19,14 @@ namespace {
 using analysis::StageState;
 
 // The marks Main wrote for a stage, oldest tested draw first.
-std::array<std::string, 3> Hits(const analysis::BookView& book, const layout::Stage& stage,
+std::array<std::string, 3> Hits(const host::Table& marks, const layout::Stage& stage,
                                 int64_t tested) {
   std::array<std::string, 3> hits;
   for (int k = 0; k < 3; ++k) {
     std::string& h = hits[static_cast<size_t>(k)];
     h.reserve(static_cast<size_t>(std::max<int64_t>(tested, 0)));
     for (int32_t i = static_cast<int32_t>(tested); i >= 1; --i)
-      h.push_back(book.Marked(stage, k + 1, i) ? '1' : '0');
+      h.push_back(analysis::MarkedIn(marks, stage, k + 1, i) ? '1' : '0');
   }
   return hits;
 }
@@ -110,8 +111,14 @@ EndingGrid CountEndings(const host::Table& block) {
   return g;
 }
 
-std::optional<ReportData> GatherReport(const analysis::BookView& book, const std::u16string& title,
-                                       int threads) {
+namespace {
+
+// The gathering of both GatherReport forms: `marks` gives the book's marks
+// (as analysis::ReadMarks reads them); it is called once, on the calling
+// thread, after the sweeps have started.
+std::optional<ReportData> Gather(const analysis::BookView& book,
+                                 const std::function<const host::Table&()>& marks,
+                                 const std::u16string& title, int threads) {
   const host::Table first_table = book.MethodTable(layout::kStage1);
   if (first_table(1, 1).IsEmpty()) return std::nullopt;
 
@@ -140,6 +147,7 @@ std::optional<ReportData> GatherReport(const analysis::BookView& book, const std
       sweeps[static_cast<size_t>(s)] = std::async(std::launch::deferred, sweep, s);
     }
   }
+  const host::Table& mark_table = marks();
   d.endings = CountEndings(block);
   d.gan = analysis::AssessGan(block, kGanLast);
   for (int s = 0; s < 2; ++s) {
@@ -151,7 +159,8 @@ std::optional<ReportData> GatherReport(const analysis::BookView& book, const std
     st.size = book.At(cells.size);
     st.position = book.At(cells.position);
     const analysis::StageChance& chance = d.chance.stages[static_cast<size_t>(s)];
-    if (chance.state == StageState::kCurrent) st.hits = Hits(book, cells, chance.methods[0].tested);
+    if (chance.state == StageState::kCurrent)
+      st.hits = Hits(mark_table, cells, chance.methods[0].tested);
   }
   // Taken in stage order, so that a failure of the first is the one reported.
   for (int s = 0; s < 2; ++s) {
@@ -160,6 +169,22 @@ std::optional<ReportData> GatherReport(const analysis::BookView& book, const std
   }
   for (int i = 1; i <= 6; ++i) d.sets[static_cast<size_t>(i - 1)] = book.At(layout::OutputCell(i));
   return d;
+}
+
+}  // namespace
+
+std::optional<ReportData> GatherReport(const analysis::BookView& book, const std::u16string& title,
+                                       int threads) {
+  return Gather(
+      book, [&]() -> const host::Table& { return book.marks(); }, title, threads);
+}
+
+std::optional<ReportData> GatherReport(host::Session& session, const std::u16string& title) {
+  const analysis::BookView book = analysis::ReadBook(session);
+  host::Table marks;
+  return Gather(
+      book, [&]() -> const host::Table& { return marks = analysis::ReadMarks(session, book); },
+      title, session.workers);
 }
 
 std::string ReportDataJson(const ReportData& d) {

@@ -13,6 +13,7 @@
 #include "analysis/chance_report.h"
 #include "analysis/gan.h"
 #include "analysis/size_sweep.h"
+#include "host/session.h"
 #include "host/value.h"
 
 namespace kelvora::report {
@@ -60,6 +61,11 @@ inline constexpr int64_t kGanLast = 100;
 // analysis chooses).
 std::optional<ReportData> GatherReport(const analysis::BookView& book, const std::u16string& title,
                                        int threads = 0);
+// The same, reading the session's book: its marks are read while the sweeps
+// run, so that the host read and the computing overlap; the sweeps use the
+// session's workers. The same host calls as reading the book with its marks
+// first.
+std::optional<ReportData> GatherReport(host::Session& session, const std::u16string& title);
 
 // The figures of the report as one JSON object; its "methods", "methods_2",
 // "rerun_main" and "store_quality" are what `kelvora show --json` gives.
