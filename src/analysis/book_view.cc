@@ -61,10 +61,6 @@ const host::Table& BookView::Kinds() const {
   return kinds_;
 }
 
-bool BookView::Marked(const layout::Stage& stage, int k, int32_t i) const {
-  return MarkedIn(marks_, stage, k, i);
-}
-
 bool MarkedIn(const host::Table& marks, const layout::Stage& stage, int k, int32_t i) {
   if (i < 1 || i > marks.rows()) return false;
   const host::Value& v = marks(i, FirstMarkCol(stage) + k - kMarksFirstCol);

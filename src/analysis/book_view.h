@@ -50,12 +50,8 @@ class BookView {
   // failure), that failure is thrown here, where the list is first needed.
   const host::Table& Kinds() const;
 
-  // Whether method k (1..3) of the stage's marks column shows a hit on
-  // tested draw i (1: the newest); false beyond the marks read.
-  bool Marked(const layout::Stage& stage, int k, int32_t i) const;
-  // The tested draws whose marks were read.
-  int32_t marked_rows() const { return marks_.rows(); }
-  // The marks as read (see ReadMarks); empty when they were not.
+  // The marks as read (see ReadMarks and MarkedIn); empty when they were
+  // not.
   const host::Table& marks() const { return marks_; }
 
   // The main sheet's block that the view holds: from A1 to the last cell of
