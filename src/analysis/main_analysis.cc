@@ -6,10 +6,10 @@
 #include <future>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "analysis/backtest.h"
 #include "analysis/bet_kinds.h"
+#include "analysis/worker_pool.h"
 #include "host/convert.h"
 #include "host/error.h"
 #include "host/layout.h"
@@ -135,14 +135,7 @@ void RunStages(host::Session& session, const BookView& book) {
   if (book.SecondStageOn()) {
     second = PrepareStage(book, layout::kStage2).run;
     if (second) {
-      try {
-        second_results = std::async(std::launch::async, Backtest, std::cref(book),
-                                    std::cref(*second), session.workers);
-      } catch (const std::system_error&) {
-        // No thread to be had: the second stage runs when its result is taken.
-        second_results = std::async(std::launch::deferred, Backtest, std::cref(book),
-                                    std::cref(*second), session.workers);
-      }
+      second_results = StartTask(Backtest, std::cref(book), std::cref(*second), session.workers);
     }
   }
   WriteStage(session, book, layout::kStage1, *first, first_results);

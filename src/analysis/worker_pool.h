@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <system_error>
 
 namespace kelvora::analysis {
 
@@ -26,6 +28,17 @@ int ResolveAnalysisThreads(int requested);
 // calling thread, so which failure is reported does not depend on timing.
 void ParallelFor(int64_t count, int64_t chunk, int threads,
                  const std::function<void(int64_t begin, int64_t end, int worker)>& fn);
+
+// Runs fn(args...) on a thread of its own; when no thread can be had, it
+// runs on the thread that takes its result, when it is taken.
+template <class Fn, class... Args>
+auto StartTask(const Fn& fn, const Args&... args) {
+  try {
+    return std::async(std::launch::async, fn, args...);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, fn, args...);
+  }
+}
 
 // Deals the tasks [0, count) to workers `take` at a time, so that workers
 // whose work ends early take more. Each worker keeps a Claim of its own.

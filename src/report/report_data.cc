@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <functional>
 #include <future>
-#include <system_error>
 
 #include "analysis/chance.h"
 #include "analysis/gan.h"
+#include "analysis/worker_pool.h"
 #include "host/convert.h"
 #include "host/layout.h"
 #include "report/json.h"
@@ -141,11 +141,7 @@ std::optional<ReportData> Gather(const analysis::BookView& book,
   std::array<std::future<std::optional<analysis::SizeSweep>>, 2> sweeps;
   for (int s = 0; s < 2; ++s) {
     if (d.chance.stages[static_cast<size_t>(s)].state != StageState::kCurrent) continue;
-    try {
-      sweeps[static_cast<size_t>(s)] = std::async(std::launch::async, sweep, s);
-    } catch (const std::system_error&) {
-      sweeps[static_cast<size_t>(s)] = std::async(std::launch::deferred, sweep, s);
-    }
+    sweeps[static_cast<size_t>(s)] = analysis::StartTask(sweep, s);
   }
   const host::Table& mark_table = marks();
   d.endings = CountEndings(block);
