@@ -113,8 +113,9 @@ class MemoryRange : public Range {
       RangeFailed("Value");
     }
     sheet_->ReserveCells(area_);
-    for (int32_t c = 1; c <= values.cols(); ++c)
-      for (int32_t r = 1; r <= values.rows(); ++r)
+    // Row by row, in the order the table keeps its values.
+    for (int32_t r = 1; r <= values.rows(); ++r)
+      for (int32_t c = 1; c <= values.cols(); ++c)
         sheet_->WriteCoerced(area_.top + r - 1, area_.left + c - 1, values(r, c));
   }
 
