@@ -158,7 +158,7 @@ std::array<std::vector<int64_t>, 3> HitsAtEverySize(const host::Table& block, in
   if (backend != numbersets::LaneBackend::kNone) {
     // The walks in batches on the multi-chain back end, as the backtest
     // builds its sets; the draws decided without a walk on the way.
-    TaskDealer dealer(tasks, 8);
+    TaskDealer dealer(tasks, 64);
     ParallelFor(threads, 1, threads, [&](int64_t, int64_t, int worker) {
       Sweeper sweeper(plan, max_size);
       TaskDealer::Claim claim;
