@@ -132,7 +132,27 @@ void CellStore::Set(int32_t row, int32_t col, const Cell& cell) {
     return;
   }
   r.style = cell.style;
-  r.meta = static_cast<uint32_t>(v.type()) | (cell.written ? kWrittenBit : 0);
+  Encode(r, v, cell.written);
+}
+
+void CellStore::WriteValue(int32_t row, int32_t col, const Value& value) {
+  Record& r = Slot(row, col);
+  if (KindOf(r.meta) == kWhole) {
+    Cell& cell = whole_[r.bits];
+    cell.value = value;
+    cell.formula.clear();
+    cell.written = true;
+    return;
+  }
+  if (value.IsText() && value.text().size() > kMaxLength) {
+    Set(row, col, Cell{value, std::u16string(), r.style, true});
+    return;
+  }
+  Encode(r, value, true);
+}
+
+void CellStore::Encode(Record& r, const Value& v, bool written) {
+  r.meta = static_cast<uint32_t>(v.type()) | (written ? kWrittenBit : 0);
   switch (v.type()) {
     case ValueType::kEmpty:
       r.bits = 0;

@@ -48,6 +48,9 @@ class CellStore {
   Value ValueAt(int32_t row, int32_t col) const;
   // Stores `cell` at (row, col), creating the records down to it.
   void Set(int32_t row, int32_t col, const Cell& cell);
+  // Stores `value` as the cell's value, written and without a formula,
+  // keeping its style: Set of Get's cell so changed, without building it.
+  void WriteValue(int32_t row, int32_t col, const Value& value);
   // The cell by reference, valid as long as the store and showing the
   // cell's later changes: the cell is kept whole from then on. Reading does
   // not create a record; a cell without one is its column's blank cell. Not
@@ -89,6 +92,8 @@ class CellStore {
   // The value of a record that is not a whole cell.
   Value ValueOf(const Record& r) const;
   Cell Unpack(const Record& r) const;
+  // Puts `v` and the written flag into a record that holds its value itself.
+  void Encode(Record& r, const Value& v, bool written);
 
   // Mutable: a cell read by reference is kept whole from then on, which
   // changes how it is held, not what it is.

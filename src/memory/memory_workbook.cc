@@ -278,22 +278,12 @@ int32_t MemoryWorksheet::ColumnLength(int32_t col) const { return cells_.ColumnL
 bool MemoryWorksheet::IsFilled(int32_t row, int32_t col) const { return cells_.Filled(row, col); }
 
 void MemoryWorksheet::WriteCoerced(int32_t row, int32_t col, const Value& v) {
+  // Writing nothing or an empty text leaves an empty cell.
   if (v.IsEmpty() || (v.IsText() && v.text().empty())) {
-    // Writing nothing or an empty text leaves an empty cell; there is no
-    // need to create records for cells that were never there.
-    if (row <= ColumnLength(col)) {
-      ClearCell(row, col);
-    } else {
-      Cell cell = CellAt(row, col);
-      cell.written = true;
-      PutCell(row, col, cell);
-    }
+    cells_.WriteValue(row, col, Value());
     return;
   }
-  Cell cell = CellAt(row, col);
-  cell.formula.clear();
-  cell.written = true;
-  if (v.IsText() && book_->StyleNumberFormat(cell.style) != u"@") {
+  if (v.IsText() && book_->StyleNumberFormat(cells_.Style(row, col)) != u"@") {
     if (auto d = ParseNumericText(v.text())) {
       // The host's cell entry reads decimal numbers only; "&H10" and "1D5"
       // stay text.
@@ -302,23 +292,15 @@ void MemoryWorksheet::WriteCoerced(int32_t row, int32_t col, const Value& v) {
                               t.find(u'D') != std::u16string::npos ||
                               t.find(u'd') != std::u16string::npos;
       if (!radix_or_d) {
-        cell.value = Value(*d);
-        PutCell(row, col, cell);
+        cells_.WriteValue(row, col, Value(*d));
         return;
       }
     }
   }
-  cell.value = v;
-  PutCell(row, col, cell);
+  cells_.WriteValue(row, col, v);
 }
 
-void MemoryWorksheet::ClearCell(int32_t row, int32_t col) {
-  Cell cell = CellAt(row, col);
-  cell.value = Value();
-  cell.formula.clear();
-  cell.written = true;
-  PutCell(row, col, cell);
-}
+void MemoryWorksheet::ClearCell(int32_t row, int32_t col) { cells_.WriteValue(row, col, Value()); }
 
 void MemoryWorksheet::SortArea(const Area& area, int32_t key_col, int order) {
   const int32_t rows = area.rows();

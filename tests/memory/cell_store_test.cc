@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 namespace kelvora::host::memory {
 namespace {
 
@@ -36,6 +39,39 @@ TEST(CellStoreTest, GivesBackWhatWasStored) {
   }
   EXPECT_EQ(store.ColumnLength(2), row + 1);
   EXPECT_EQ(store.ColumnLength(1), 0);
+}
+
+// Writing a value keeps the cell's style, drops its formula and marks it
+// written, however the cell was held before and the value is held after.
+TEST(CellStoreTest, WriteValueKeepsTheStyleAndDropsTheFormula) {
+  const std::u16string too_long(size_t{1} << 24, u'x');  // held whole
+  const struct {
+    Cell before;
+    Value value;
+  } cases[] = {
+      {{Value(7), u"B2*2", 5, false}, Value(u"X")},
+      {{Value(u"abc"), u"", 6, false}, Value(2.5)},
+      {{Value(u"abc"), u"", 6, false}, Value(too_long)},
+      {{Value(u"a longer text"), u"", 7, true}, Value()},
+  };
+  CellStore store;
+  store.SetColumnStyle(1, 8);
+  int32_t row = 0;
+  for (const auto& c : cases) store.Set(++row, 1, c.before);
+  row = 0;
+  for (const auto& c : cases) store.WriteValue(++row, 1, c.value);
+  store.WriteValue(row + 2, 1, Value(u"X"));  // new records show the column's style
+  const std::u16string none;
+  row = 0;
+  for (const auto& c : cases) {
+    const Cell got = store.Get(++row, 1);
+    EXPECT_EQ(std::tie(got.value, got.formula, got.style), std::tie(c.value, none, c.before.style))
+        << row;
+    EXPECT_TRUE(got.written) << row;
+  }
+  EXPECT_EQ(store.Get(row + 1, 1).style, 8u);
+  EXPECT_EQ(store.Get(row + 2, 1).style, 8u);
+  EXPECT_TRUE(store.Written(row + 2, 1));
 }
 
 // A cell read by reference stays valid and shows later changes; reading
