@@ -51,11 +51,6 @@ def medians(rows):
     return tuple(statistics.median(r[i] for r in rows) for i in range(4))
 
 
-def median_of(runs, run_once):
-    """Median wall, CPU, max RSS and minor faults of `runs` calls of run_once()."""
-    return medians([run_once() for _ in range(runs)])
-
-
 def _thp_mode():
     try:
         with open(THP) as f:

@@ -17,9 +17,10 @@ and with openpyxl as the peer, in one run:
   bytes it inflated and deflated and the digest compressions it counted
   (KELVORA_COUNTERS).
 
-Wall and CPU seconds are medians of --runs runs; the machine may be shared,
-so CPU time is the steadier figure. Ratios are to the floor. --json PATH
-writes the table to PATH as well.
+Wall and CPU seconds are medians of --runs runs, made in turn (each row
+once, BM_Main included, then again), so that a spell of load on a shared
+machine falls on every row alike; CPU time is the steadier figure. Ratios
+are to the floor. --json PATH writes the table to PATH as well.
 
 Usage: bench/xlsx_load_save.py [KELVORA] [--analysis-bench PATH] [--runs N]
                                [--json PATH]
@@ -30,13 +31,14 @@ import argparse
 import json
 import os
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
 
 import openpyxl
 
-from process_figures import huge_pages_off, measured, median_of
+from process_figures import huge_pages_off, measured, medians
 
 DRAWS = 65000
 # The template's bet kinds of rows 5 and 3.
@@ -94,8 +96,6 @@ def main():
         shutil.copyfile(fresh, analysed)
         measured([kelvora, "-w", analysed, "Main"], env)
 
-        floor, in_process, in_process_cpu, label = floor_and_main(args.analysis_bench)
-
         # A row of kelvora runs named `key` keeps their counters under it.
         def on_copy(source, argv, key=None):
             run_env = dict(env, KELVORA_COUNTERS=counted) if key else env
@@ -123,6 +123,17 @@ def main():
             ("openpyxl load + change B2 + save", None, analysed,
              [sys.executable, "-c", OPENPYXL_SAVE, book]),
         ]
+        # Run in turn, so that a change in the machine's load falls on all alike.
+        in_process_runs = []
+        samples = {name: [] for name, _, _, _ in rows}
+        for _ in range(args.runs):
+            in_process_runs.append(floor_and_main(args.analysis_bench))
+            with huge_pages_off() as thp:
+                for name, key, source, argv in rows:
+                    samples[name].append(on_copy(source, argv, key)())
+        floor, in_process, in_process_cpu = (
+            statistics.median(r[i] for r in in_process_runs) for i in range(3))
+        label = "/".join(sorted({r[3] for r in in_process_runs}))
         table = {
             "workbook": {"draws": DRAWS, "fresh_bytes": os.path.getsize(fresh),
                          "analysed_bytes": os.path.getsize(analysed)},
@@ -142,19 +153,18 @@ def main():
         print("%-46s %8.3f %8.3f" % ("Main in-process (%s)" % label, in_process, in_process_cpu) +
               " " * 20 + "%8.2f" % (in_process / floor))
         walls = {}
-        with huge_pages_off() as thp:
-            for name, key, source, argv in rows:
-                wall, cpu, rss, faults = median_of(args.runs, on_copy(source, argv, key))
-                walls[name] = wall
-                work_done = counters.get(key, {})
-                row = {"name": name, "key": key, "wall_s": wall, "cpu_s": cpu, "max_rss_mb": rss,
-                       "minor_faults": faults, "per_floor": wall / floor}
-                row.update(work_done)
-                table["rows"].append(row)
-                mb = lambda key: ("%6.1f MB" % (work_done[key] / 1e6)) if key in work_done else ""
-                print("%-46s %8.3f %8.3f %6.0f MB %9.0f %8.2f %9s %9s %12s" % (
-                    name, wall, cpu, rss, faults, wall / floor, mb("inflated_bytes"),
-                    mb("deflated_bytes"), work_done.get("digest_compressions", "")))
+        for name, key, _, _ in rows:
+            wall, cpu, rss, faults = medians(samples[name])
+            walls[name] = wall
+            work_done = counters.get(key, {})
+            row = {"name": name, "key": key, "wall_s": wall, "cpu_s": cpu, "max_rss_mb": rss,
+                   "minor_faults": faults, "per_floor": wall / floor}
+            row.update(work_done)
+            table["rows"].append(row)
+            mb = lambda key: ("%6.1f MB" % (work_done[key] / 1e6)) if key in work_done else ""
+            print("%-46s %8.3f %8.3f %6.0f MB %9.0f %8.2f %9s %9s %12s" % (
+                name, wall, cpu, rss, faults, wall / floor, mb("inflated_bytes"),
+                mb("deflated_bytes"), work_done.get("digest_compressions", "")))
         print(thp)
         speedup = walls["openpyxl load_workbook"] / walls["kelvora load (show)"]
         print("load alone: kelvora %.1fx faster than openpyxl" % speedup)
