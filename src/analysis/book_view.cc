@@ -67,7 +67,7 @@ bool MarkedIn(const host::Table& marks, const layout::Stage& stage, int k, int32
   return v.IsText() && v.text() == u"X";
 }
 
-BookView BookView::Of(host::Table store, host::Table top, host::Table kinds, host::Table marks) {
+BookView BookView::Of(host::Table store, host::Table top, host::Table kinds) {
   if (top.rows() != kTop.rows() || top.cols() != kTop.cols()) ThrowInvalidProcedureCall();
   BookView v;
   if (store.rows() > 0)
@@ -75,15 +75,14 @@ BookView BookView::Of(host::Table store, host::Table top, host::Table kinds, hos
   v.store_ = std::move(store);
   v.top_ = std::move(top);
   v.kinds_ = std::move(kinds);
-  v.marks_ = std::move(marks);
   return v;
 }
 
-BookView ReadBook(host::Session& session, BookParts parts) {
-  return ReadBook(session, intake::StoreLastRow(session.MainSheet()), parts);
+BookView ReadBook(host::Session& session) {
+  return ReadBook(session, intake::StoreLastRow(session.MainSheet()));
 }
 
-BookView ReadBook(host::Session& session, int32_t store_last_row, BookParts parts) {
+BookView ReadBook(host::Session& session, int32_t store_last_row) {
   host::Worksheet& sheet = session.MainSheet();
   BookView v;
   // An empty store's first row is read too: it may hold a result alone.
@@ -96,7 +95,6 @@ BookView ReadBook(host::Session& session, int32_t store_last_row, BookParts part
   } catch (...) {
     v.kinds_failure_ = std::current_exception();
   }
-  if (parts == BookParts::kWithMarks) v.marks_ = ReadMarks(session, v);
   return v;
 }
 

@@ -15,14 +15,6 @@
 
 namespace kelvora::analysis {
 
-// What to read besides the store, the top block and the kind list.
-enum class BookParts {
-  kValues,
-  // Also the hit marks of both stages, as far down as either stage's window
-  // (as the top block gives it) reaches into the store.
-  kWithMarks,
-};
-
 class BookView {
  public:
   // The store's rows (row 1 the newest; columns: draw, result); none when
@@ -50,10 +42,6 @@ class BookView {
   // failure), that failure is thrown here, where the list is first needed.
   const host::Table& Kinds() const;
 
-  // The marks as read (see ReadMarks and MarkedIn); empty when they were
-  // not.
-  const host::Table& marks() const { return marks_; }
-
   // The main sheet's block that the view holds: from A1 to the last cell of
   // the second method table.
   static constexpr layout::Block TopBlock() {
@@ -62,33 +50,29 @@ class BookView {
   }
 
   // A view made of values, for computing without a workbook: `top` of the
-  // shape of TopBlock(), `marks` (optional) the mark columns of both stages
-  // from the first marks row.
-  static BookView Of(host::Table store, host::Table top, host::Table kinds,
-                     host::Table marks = host::Table(0, 0));
+  // shape of TopBlock().
+  static BookView Of(host::Table store, host::Table top, host::Table kinds);
 
  private:
-  friend BookView ReadBook(host::Session& session, int32_t store_last_row, BookParts parts);
+  friend BookView ReadBook(host::Session& session, int32_t store_last_row);
 
   host::Table store_{0, 2};
   host::Table newest_{1, 2};
   host::Table top_;
   host::Table kinds_;
   std::exception_ptr kinds_failure_;
-  host::Table marks_{0, 0};
 };
 
 // Reads the book: the store's last row (one End(xlUp) from the store's
-// bottom), the store block, the top block, the kind list and, when asked,
-// the marks. Host failures are passed on, except the kind list's (see
-// BookView::Kinds).
-BookView ReadBook(host::Session& session, BookParts parts = BookParts::kValues);
+// bottom), the store block, the top block and the kind list. Host failures
+// are passed on, except the kind list's (see BookView::Kinds).
+BookView ReadBook(host::Session& session);
 // The same with the store's last row already found.
-BookView ReadBook(host::Session& session, int32_t store_last_row, BookParts parts);
+BookView ReadBook(host::Session& session, int32_t store_last_row);
 
-// The marks of both stages for `book`, as ReadBook reads them with
-// BookParts::kWithMarks (one range read, none when no window is usable):
-// for a caller that reads them later, while it computes on the rest.
+// The hit marks of both stages for `book`, as far down as either stage's
+// window (as the top block gives it) reaches into the store: one range
+// read, none when no window is usable.
 host::Table ReadMarks(host::Session& session, const BookView& book);
 // Whether `marks`, as ReadMarks reads them, show a hit of method k (1..3)
 // of the stage on tested draw i (1: the newest); false beyond them.

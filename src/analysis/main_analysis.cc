@@ -214,7 +214,7 @@ void Main(host::Session& session) {
     screen.Restore();
     return;
   }
-  RunStages(session, ReadBook(session, last, BookParts::kValues));
+  RunStages(session, ReadBook(session, last));
   screen.Restore();
 }
 

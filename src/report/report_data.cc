@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <future>
 
 #include "analysis/chance.h"
@@ -111,14 +110,8 @@ EndingGrid CountEndings(const host::Table& block) {
   return g;
 }
 
-namespace {
-
-// The gathering of both GatherReport forms: `marks` gives the book's marks
-// (as analysis::ReadMarks reads them); it is called once, on the calling
-// thread, after the sweeps have started.
-std::optional<ReportData> Gather(const analysis::BookView& book,
-                                 const std::function<const host::Table&()>& marks,
-                                 const std::u16string& title, int threads) {
+std::optional<ReportData> GatherReport(host::Session& session, const std::u16string& title) {
+  const analysis::BookView book = analysis::ReadBook(session);
   const host::Table first_table = book.MethodTable(layout::kStage1);
   if (first_table(1, 1).IsEmpty()) return std::nullopt;
 
@@ -135,7 +128,7 @@ std::optional<ReportData> Gather(const analysis::BookView& book,
   // tests against chance) are filled by the other's walks.
   auto sweep = [&](int s) {
     return analysis::SweepStageSizes(book, s == 0 ? layout::kStage1 : layout::kStage2, std::nullopt,
-                                     threads)
+                                     session.workers)
         .sweep;
   };
   std::array<std::future<std::optional<analysis::SizeSweep>>, 2> sweeps;
@@ -143,7 +136,8 @@ std::optional<ReportData> Gather(const analysis::BookView& book,
     if (d.chance.stages[static_cast<size_t>(s)].state != StageState::kCurrent) continue;
     sweeps[static_cast<size_t>(s)] = analysis::StartTask(sweep, s);
   }
-  const host::Table& mark_table = marks();
+  // The marks are read on this thread, while the sweeps run.
+  const host::Table marks = analysis::ReadMarks(session, book);
   d.endings = CountEndings(block);
   d.gan = analysis::AssessGan(block, kGanLast);
   for (int s = 0; s < 2; ++s) {
@@ -156,7 +150,7 @@ std::optional<ReportData> Gather(const analysis::BookView& book,
     st.position = book.At(cells.position);
     const analysis::StageChance& chance = d.chance.stages[static_cast<size_t>(s)];
     if (chance.state == StageState::kCurrent)
-      st.hits = Hits(mark_table, cells, chance.methods[0].tested);
+      st.hits = Hits(marks, cells, chance.methods[0].tested);
   }
   // Taken in stage order, so that a failure of the first is the one reported.
   for (int s = 0; s < 2; ++s) {
@@ -165,22 +159,6 @@ std::optional<ReportData> Gather(const analysis::BookView& book,
   }
   for (int i = 1; i <= 6; ++i) d.sets[static_cast<size_t>(i - 1)] = book.At(layout::OutputCell(i));
   return d;
-}
-
-}  // namespace
-
-std::optional<ReportData> GatherReport(const analysis::BookView& book, const std::u16string& title,
-                                       int threads) {
-  return Gather(
-      book, [&]() -> const host::Table& { return book.marks(); }, title, threads);
-}
-
-std::optional<ReportData> GatherReport(host::Session& session, const std::u16string& title) {
-  const analysis::BookView book = analysis::ReadBook(session);
-  host::Table marks;
-  return Gather(
-      book, [&]() -> const host::Table& { return marks = analysis::ReadMarks(session, book); },
-      title, session.workers);
 }
 
 std::string ReportDataJson(const ReportData& d) {

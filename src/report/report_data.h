@@ -55,16 +55,10 @@ struct ReportData {
 // The newest draws the report's frequency tables count.
 inline constexpr int64_t kGanLast = 100;
 
-// Nothing when the book has no analysis results yet (the first stage's
-// method table is empty). The book is read with its marks
-// (analysis::BookParts::kWithMarks); the sweeps use `threads` (0: the
-// analysis chooses).
-std::optional<ReportData> GatherReport(const analysis::BookView& book, const std::u16string& title,
-                                       int threads = 0);
-// The same, reading the session's book: its marks are read while the sweeps
-// run, so that the host read and the computing overlap; the sweeps use the
-// session's workers. The same host calls as reading the book with its marks
-// first.
+// The report of the session's book; nothing when it has no analysis results
+// yet (the first stage's method table is empty). The book's marks are read
+// while the sweeps run, so that the host read and the computing overlap;
+// the sweeps use the session's workers.
 std::optional<ReportData> GatherReport(host::Session& session, const std::u16string& title);
 
 // The figures of the report as one JSON object; its "methods", "methods_2",

@@ -30,11 +30,10 @@ struct BookValues {
   // The store of StoreRows(count, newest, seed), as BoundWorkbook::FillStore.
   void FillStore(int count, int newest, uint32_t seed) { store = StoreRows(count, newest, seed); }
 
-  analysis::BookView View() const { return analysis::BookView::Of(store, top, kinds, marks); }
+  analysis::BookView View() const { return analysis::BookView::Of(store, top, kinds); }
 
   host::Table store{0, 2};
   host::Table top, kinds;
-  host::Table marks{0, 0};
 };
 
 }  // namespace kelvora::testing

@@ -52,8 +52,7 @@ std::string Run(const testing::Scenario& scenario, const std::string& html, cons
       }
     }
     RunOnThreadState([&](host::Session& session) {
-      const auto data = report::GatherReport(
-          analysis::ReadBook(session, analysis::BookParts::kWithMarks), entry::kReportTitle);
+      const auto data = report::GatherReport(session, entry::kReportTitle);
       *data_block = data ? testing::ReportDataBlock(report::RenderReportPage(*data)) : "";
     });
   }
