@@ -19,12 +19,18 @@ std::u16string Mid(const std::u16string& text, int start, int length) {
   return text.substr(from, static_cast<size_t>(length));
 }
 
-// The seed text and the hit test of block row r (1..n+1) of `plan`.
+// The rows whose middle texts share one buffer.
+constexpr int64_t kRowsPerPiece = 1024;
+
+// The hit test of block row r (1..n+1) of `plan`; its middle text is
+// appended to `text`.
 void PlanRow(const host::Table& block, const AnalysisParameters& params, const BetKind& rule,
-             int64_t row, BacktestPlan& plan) {
+             int64_t row, BacktestPlan& plan, std::vector<char16_t>& text) {
   const int32_t r = static_cast<int32_t>(row);
+  const std::u16string draw = ValueText(block(r, 1));
   const std::u16string result = ValueText(block(r, 2));
-  plan.middle[static_cast<size_t>(r)] = ValueText(block(r, 1)) + result;
+  text.insert(text.end(), draw.begin(), draw.end());
+  text.insert(text.end(), result.begin(), result.end());
   if (r > plan.n) return;
   std::u16string pattern;
   if (rule.seed_suffix != nullptr) {
@@ -68,14 +74,32 @@ BacktestPlan MakeBacktestPlan(const host::Table& block, int32_t n, const Analysi
       rule.seed_suffix == nullptr && host::ParseNumericText(params.positionOrSuffix).has_value();
   plan.any_character = rule.seed_suffix == nullptr && !numeric_position;
 
-  plan.middle.resize(static_cast<size_t>(n) + 2);
+  const int64_t rows = static_cast<int64_t>(n) + 1;
+  plan.middle.resize(static_cast<size_t>(rows) + 1);
+  plan.middle_texts.resize(static_cast<size_t>((rows + kRowsPerPiece - 1) / kRowsPerPiece));
   plan.test.resize(static_cast<size_t>(n));
   plan.pattern.resize(static_cast<size_t>(n));
-  // The rows are independent; their texts are made on the workers too. A
-  // value without a text form fails the same way on every thread count.
-  ParallelFor(static_cast<int64_t>(n) + 1, 1024, threads, [&](int64_t begin, int64_t end, int) {
-    for (int64_t r = begin + 1; r <= end; ++r) PlanRow(block, params, rule, r, plan);
-  });
+  // The rows are independent; their texts are made on the workers too, a
+  // piece of rows into one buffer. A value without a text form fails the
+  // same way on every thread count.
+  ParallelFor(static_cast<int64_t>(plan.middle_texts.size()), 1, threads,
+              [&](int64_t begin, int64_t end, int) {
+                for (int64_t p = begin; p < end; ++p) {
+                  std::vector<char16_t>& text = plan.middle_texts[static_cast<size_t>(p)];
+                  const int64_t first = p * kRowsPerPiece + 1;
+                  const int64_t last = std::min(rows, first + kRowsPerPiece - 1);
+                  size_t starts[kRowsPerPiece + 1];
+                  for (int64_t r = first; r <= last; ++r) {
+                    starts[r - first] = text.size();
+                    PlanRow(block, params, rule, r, plan, text);
+                  }
+                  starts[last - first + 1] = text.size();
+                  for (int64_t r = first; r <= last; ++r) {
+                    plan.middle[static_cast<size_t>(r)] = std::u16string_view(
+                        text.data() + starts[r - first], starts[r - first + 1] - starts[r - first]);
+                  }
+                }
+              });
   return plan;
 }
 

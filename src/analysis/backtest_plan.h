@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/backtest.h"
@@ -20,12 +21,20 @@ enum : int16_t {
 };
 
 struct BacktestPlan {
+  // `middle` points into `middle_texts`: a plan moves, never copies.
+  BacktestPlan() = default;
+  BacktestPlan(BacktestPlan&&) = default;
+  BacktestPlan& operator=(BacktestPlan&&) = default;
+  BacktestPlan(const BacktestPlan&) = delete;
+  BacktestPlan& operator=(const BacktestPlan&) = delete;
+
   int width = 0;
   int32_t size = 0;
   int32_t n = 0;
   std::u16string suffix;
-  bool any_character = false;           // kind row 6 without a numeric position
-  std::vector<std::u16string> middle;   // [r]: draw text + result text of row r (1..n+1)
+  bool any_character = false;               // kind row 6 without a numeric position
+  std::vector<std::u16string_view> middle;  // [r]: draw text + result text of row r (1..n+1)
+  std::vector<std::vector<char16_t>> middle_texts;  // the texts of `middle`, rows in pieces
   std::vector<int16_t> test;            // [i - 1]: flag index, kAlwaysHit or kCompareText
   std::vector<std::u16string> pattern;  // [i - 1]: the pattern where test is kCompareText
 
