@@ -312,31 +312,60 @@ void RunBatch(Job& job) {
     // Every lane's pieces, to be taken during the next step; lanes that do
     // not defer their windows replace them by kNoPiece.
     Engine::template Extract<W>(io, digits, pieces, windows);
+    // Lanes that are idle or inside a seed's blocks first: a lane whose
+    // seed's last block went in has its first pass.
+    uint32_t passes = 0, inside = 0;
     for (int l = 0; l < L; ++l) {
+      passes |= uint32_t{lane[l].key >= 0} << l;
+      inside |= uint32_t{io.block[l] != nullptr} << l;
+    }
+    for (uint32_t m = ~passes & ((1u << L) - 1); m != 0; m &= m - 1)
+      std::fill_n(pieces[std::countr_zero(m)], kSlots, kNoPiece);
+    for (int l = 0; l < L; ++l) {
+      lane[l].compressions += ((passes & ~inside) >> l & 1) * 2;
+      lane[l].digests += (passes & ~inside) >> l & 1;
+    }
+    for (uint32_t m = passes & inside; m != 0; m &= m - 1) {
+      const int l = std::countr_zero(m);
       Lane& ln = lane[l];
-      if (ln.key >= 0 && io.block[l] != nullptr) {
-        ++ln.compressions;
-        if (64 * ++ln.block < ln.padded.size())
-          io.block[l] = ln.padded.data() + 64 * ln.block;
-        else
-          io.block[l] = nullptr, ++ln.digests;
-      } else if (ln.key >= 0) {
-        ln.compressions += 2;
-        ++ln.digests;
-      }
-      if (ln.key < 0 || io.block[l] != nullptr) {
+      ++ln.compressions;
+      if (64 * ++ln.block < ln.padded.size()) {
+        io.block[l] = ln.padded.data() + 64 * ln.block;
         std::fill_n(pieces[l], kSlots, kNoPiece);
-        continue;
+        passes &= ~(1u << l);
+      } else {
+        io.block[l] = nullptr, ++ln.digests;
       }
-      // A job that recounts on its walk walks as soon as the limit may be met.
-      const bool recounts = job.Recounts(l);
-      if (!recounts && ln.count + ln.taken + windows[l] >= limit) count(l);
-      if (ln.count + ln.taken + windows[l] < limit && !job.MayEndEarly(l, pieces[l], windows[l])) {
+    }
+    // Which passes may fill their sets is not predictable: the lanes are
+    // sorted by masks first, without a branch each. A job that recounts on
+    // its walk walks as soon as the limit may be met.
+    uint32_t counts = 0;
+    for (int l = 0; l < L; ++l) {
+      const Lane& ln = lane[l];
+      counts |= uint32_t{!job.Recounts(l) && ln.count + ln.taken + windows[l] >= limit} << l;
+    }
+    for (uint32_t m = counts & passes; m != 0; m &= m - 1) count(std::countr_zero(m));
+    uint32_t walks = 0;
+    for (int l = 0; l < L; ++l) {
+      const Lane& ln = lane[l];
+      walks |= uint32_t{ln.count + ln.taken + windows[l] >= limit} << l;
+    }
+    for (uint32_t m = passes & ~walks; m != 0; m &= m - 1) {
+      const int l = std::countr_zero(m);
+      if (job.MayEndEarly(l, pieces[l], windows[l])) walks |= 1u << l;
+    }
+    for (int l = 0; l < L; ++l) {
+      const uint32_t defer = (passes & ~walks) >> l & 1;
+      lane[l].taken += static_cast<int32_t>(defer) * windows[l];
+      if (windows[l] > kSlots && defer != 0) {
         for (int i = kSlots; i < windows[l]; ++i) seen[l][pieces[l][i]] = 1;
-        ln.taken += windows[l];
-        continue;
       }
-      if (ln.taken > 0 && !recounts) count(l);
+    }
+    for (uint32_t m = passes & walks; m != 0; m &= m - 1) {
+      const int l = std::countr_zero(m);
+      Lane& ln = lane[l];
+      if (ln.taken > 0 && !job.Recounts(l)) count(l);
       const bool ended = job.Walk(l, pieces[l], windows[l], seen[l], ln.count);
       ln.taken = 0;
       std::fill_n(pieces[l], kSlots, kNoPiece);
