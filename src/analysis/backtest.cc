@@ -185,24 +185,22 @@ RunStatistics ComputeRunStatistics(std::span<const uint8_t> hits) {
   if (current_miss < n) s.current_miss_run = current_miss;
   const int32_t c = s.current_miss_run.value_or(0);
 
+  // Hits and misses alternate at random: no branch on them.
   int32_t hit_run = 0, miss_run = 0;
   for (int32_t i = 1; i <= n; ++i) {
-    if (hits[static_cast<size_t>(i - 1)] != 0) {
-      ++s.hits;
-      ++hit_run;
-      // A miss run closed by this hit counts unless it is the current one.
-      if (miss_run > s.longest_miss_run && i > c + 2) s.longest_miss_run = miss_run;
-      miss_run = 0;
-    } else {
-      ++s.misses;
-      ++miss_run;
-      s.longest_hit_run = std::max(s.longest_hit_run, hit_run);
-      hit_run = 0;
-    }
+    const int32_t hit = hits[static_cast<size_t>(i - 1)] != 0 ? 1 : 0;
+    const int32_t on_hit = -hit;  // all bits set on a hit
+    s.hits += hit;
+    // A miss run closed by this hit counts unless it is the current one.
+    const int32_t closed = miss_run & on_hit & -static_cast<int32_t>(i > c + 2);
+    s.longest_miss_run = std::max(s.longest_miss_run, closed);
+    hit_run = (hit_run + 1) & on_hit;
+    miss_run = (miss_run + 1) & ~on_hit;
+    s.longest_hit_run = std::max(s.longest_hit_run, hit_run);
   }
+  s.misses = n - s.hits;
   // The run still open at the oldest tested draw always counts.
   s.longest_miss_run = std::max(s.longest_miss_run, miss_run);
-  s.longest_hit_run = std::max(s.longest_hit_run, hit_run);
   while (s.current_hit_run < n && hits[static_cast<size_t>(s.current_hit_run)] != 0) {
     ++s.current_hit_run;
   }
