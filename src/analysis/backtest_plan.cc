@@ -58,6 +58,27 @@ void PlanRow(const host::Table& block, const AnalysisParameters& params, const B
   if (test == kCompareText) plan.pattern[static_cast<size_t>(r - 1)] = std::move(pattern);
 }
 
+// Rows p * kRowsPerPiece + 1 on (to row n + 1) of `plan`, their middle
+// texts into piece p's buffer.
+void PlanPiece(const host::Table& block, const AnalysisParameters& params, const BetKind& rule,
+               int64_t p, BacktestPlan& plan) {
+  std::vector<char16_t>& text = plan.middle_texts[static_cast<size_t>(p)];
+  const int64_t first = p * kRowsPerPiece + 1;
+  const int64_t last = std::min<int64_t>(plan.n + 1, first + kRowsPerPiece - 1);
+  // The views are taken once the buffer has stopped growing.
+  size_t starts[kRowsPerPiece + 1];
+  for (int64_t r = first; r <= last; ++r) {
+    starts[r - first] = text.size();
+    PlanRow(block, params, rule, r, plan, text);
+  }
+  starts[last - first + 1] = text.size();
+  for (int64_t r = first; r <= last; ++r) {
+    const size_t at = starts[r - first];
+    plan.middle[static_cast<size_t>(r)] =
+        std::u16string_view(text.data() + at, starts[r - first + 1] - at);
+  }
+}
+
 }  // namespace
 
 BacktestPlan MakeBacktestPlan(const host::Table& block, int32_t n, const AnalysisParameters& params,
@@ -84,21 +105,7 @@ BacktestPlan MakeBacktestPlan(const host::Table& block, int32_t n, const Analysi
   // same way on every thread count.
   ParallelFor(static_cast<int64_t>(plan.middle_texts.size()), 1, threads,
               [&](int64_t begin, int64_t end, int) {
-                for (int64_t p = begin; p < end; ++p) {
-                  std::vector<char16_t>& text = plan.middle_texts[static_cast<size_t>(p)];
-                  const int64_t first = p * kRowsPerPiece + 1;
-                  const int64_t last = std::min(rows, first + kRowsPerPiece - 1);
-                  size_t starts[kRowsPerPiece + 1];
-                  for (int64_t r = first; r <= last; ++r) {
-                    starts[r - first] = text.size();
-                    PlanRow(block, params, rule, r, plan, text);
-                  }
-                  starts[last - first + 1] = text.size();
-                  for (int64_t r = first; r <= last; ++r) {
-                    plan.middle[static_cast<size_t>(r)] = std::u16string_view(
-                        text.data() + starts[r - first], starts[r - first + 1] - starts[r - first]);
-                  }
-                }
+                for (int64_t p = begin; p < end; ++p) PlanPiece(block, params, rule, p, plan);
               });
   return plan;
 }

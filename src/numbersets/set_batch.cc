@@ -321,9 +321,10 @@ void RunBatch(Job& job) {
     }
     for (uint32_t m = ~passes & ((1u << L) - 1); m != 0; m &= m - 1)
       std::fill_n(pieces[std::countr_zero(m)], kSlots, kNoPiece);
+    const uint32_t chained = passes & ~inside;  // two compressions, one digest
     for (int l = 0; l < L; ++l) {
-      lane[l].compressions += ((passes & ~inside) >> l & 1) * 2;
-      lane[l].digests += (passes & ~inside) >> l & 1;
+      lane[l].compressions += (chained >> l & 1) * 2;
+      lane[l].digests += chained >> l & 1;
     }
     for (uint32_t m = passes & inside; m != 0; m &= m - 1) {
       const int l = std::countr_zero(m);
